@@ -1,0 +1,10 @@
+# Sanitizer builds: VELDA_SANITIZE=asan-ubsan or tsan instruments every target of the build.
+if(VELDA_SANITIZE STREQUAL "asan-ubsan")
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+elseif(VELDA_SANITIZE STREQUAL "tsan")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT VELDA_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "VELDA_SANITIZE must be empty, asan-ubsan or tsan")
+endif()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test the program. Idempotent: packages
+# already present are not touched, and apt-get runs only when something is missing.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config ccache clang-format
+    qt6-base-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-qpa-plugins
+    libxlsxwriter-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
+    libgtest-dev libbenchmark-dev
+    xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core
+    desktop-file-utils shared-mime-info dpkg-dev file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

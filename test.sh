@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: the full build with warnings as errors, the
+# formatting check, the core tests under AddressSanitizer + UndefinedBehaviorSanitizer and the exchange
+# tests under ThreadSanitizer. VELDA_QUICK=1 skips the sanitizer builds.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+
+echo "== formatting" >&2
+git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
+
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== dev build and all tests" >&2
+scripts/build.sh dev
+ctest --preset dev
+
+if [ "${VELDA_QUICK:-0}" != "1" ]; then
+    echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer" >&2
+    scripts/build.sh asan-ubsan
+    ctest --preset asan-ubsan
+    echo "== exchange tests under ThreadSanitizer" >&2
+    scripts/build.sh tsan
+    ctest --preset tsan
+fi
