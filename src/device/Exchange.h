@@ -1,0 +1,259 @@
+// The device exchange: process-wide exchange variables, the worker thread BMTreadUSB and its starters.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace velda {
+
+class ArchiveTable;
+class LibUsbBinding;
+
+// ---- Exchange states, modes and status codes -------------------------------------------------------
+
+inline constexpr std::uint8_t StateConnect = 0;
+inline constexpr std::uint8_t StateVersion = 1;
+inline constexpr std::uint8_t StateParams = 2;
+inline constexpr std::uint8_t StateRecords = 3;
+inline constexpr std::uint8_t StateClock = 7;
+inline constexpr std::uint8_t StateScreen = 8;
+inline constexpr std::uint8_t StateFinish = 10;
+
+inline constexpr std::uint8_t ModeArchiveRead = 0;
+inline constexpr std::uint8_t ModeClockSet = 1;
+inline constexpr std::uint8_t ModeScreenRead = 2;
+
+inline constexpr std::uint8_t StatusOk = 0;
+inline constexpr std::uint8_t StatusNoDriver = 1;
+inline constexpr std::uint8_t StatusOldFirmware = 2;
+inline constexpr std::uint8_t StatusNoDevice = 3;
+inline constexpr std::uint8_t StatusLinkError = 4;
+inline constexpr std::uint8_t StatusNoData = 5;
+
+inline constexpr std::size_t kShortRecordSize = 36;
+inline constexpr std::size_t kLongRecordSize = 44;
+inline constexpr std::size_t kShortParamBlockSize = 6608;
+inline constexpr std::size_t kLongParamBlockSize = 11096;
+inline constexpr std::size_t kScreenBufferSize = 1024;
+
+// ---- Process-wide exchange variables ---------------------------------------------------------------
+// The GUI thread writes ExchangeState/ExchangeMode only through the starters and afterwards only sets
+// CancelRequested; every other write comes from the exchange thread.
+
+extern std::atomic<std::uint8_t> ExchangeState;  ///< 0, 1, 2, 3, 7, 8 or 10
+extern std::atomic<std::uint8_t> ExchangeMode;   ///< ModeArchiveRead, ModeClockSet, ModeScreenRead
+extern std::atomic<std::uint8_t> ExchangeStatus; ///< StatusOk .. StatusNoData; never reset by a starter
+extern std::atomic<bool> CancelRequested;        ///< set by Cancel; cleared by state 10 and every starter
+extern std::atomic<bool> VersionPending;         ///< next exchange reads the firmware version first
+extern std::atomic<std::uint8_t> ArchiveFormat;  ///< 0, 1 or 2, fixed by the first completed version read
+extern std::atomic<std::uint32_t> RecordCount;   ///< records of the last read (or project open)
+
+/// The records of one archive read, fixed-size slots of 36 (format 0) or 44 bytes (formats 1 and 2).
+/// Allocated in state 3 and released in state 10 by the exchange thread; any thread may take a copy.
+class RecordArray {
+public:
+    /// Allocates `count` zeroed slots of `recordSize` bytes; throws std::bad_alloc when memory is short.
+    void allocate(std::uint32_t count, std::size_t recordSize);
+    void release();
+    /// Stores one received record (at most recordSize() bytes are taken; the rest of the slot is kept).
+    void store(std::uint32_t index, std::span<const std::uint8_t> bytes);
+    [[nodiscard]] bool allocated() const;
+    [[nodiscard]] std::uint32_t slotCount() const;
+    [[nodiscard]] std::size_t recordSize() const;
+    /// Copy of all slots, slotCount() * recordSize() bytes.
+    [[nodiscard]] std::vector<std::uint8_t> copy() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::uint8_t> m_bytes;
+    std::uint32_t m_count = 0;
+    std::size_t m_recordSize = 0;
+    bool m_allocated = false;
+};
+
+extern RecordArray ShortRecords; ///< 36-byte records of format 0
+extern RecordArray LongRecords;  ///< 44-byte records of formats 1 and 2
+
+/// The instrument's 128 x 64 screen image of the last screen read (1024 bytes, zero at start). The
+/// exchange thread writes it whole; readers take a copy (the screenshot window after the gauge shows 100).
+class ScreenImage {
+public:
+    [[nodiscard]] std::array<std::uint8_t, kScreenBufferSize> snapshot() const;
+    void store(const std::array<std::uint8_t, kScreenBufferSize> &bytes);
+
+private:
+    mutable std::mutex m_mutex;
+    std::array<std::uint8_t, kScreenBufferSize> m_bytes{};
+};
+
+extern ScreenImage ScreenBuffer;
+
+// ---- Interfaces toward the user interface -----------------------------------------------------------
+
+enum class MessageIcon { Error, Information };
+
+/// How the exchange thread reaches the user interface. Both calls block the calling (exchange) thread
+/// until they are done. The windows implement it with a blocking queued call onto the GUI thread; tests
+/// and headless programs may run the call inline.
+class ExchangeUi {
+public:
+    virtual ~ExchangeUi() = default;
+    /// Runs `call` on the user-interface thread and returns when it has returned.
+    virtual void runBlocking(const std::function<void()> &call) = 0;
+    /// Shows a message box without owner window and returns when the user has closed it.
+    virtual void showMessage(const QString &text, const QString &caption, MessageIcon icon) = 0;
+};
+
+/// A progress gauge, 0 to 100. Called only on the user-interface thread (inside ShowStatus).
+class Gauge {
+public:
+    virtual ~Gauge() = default;
+    virtual void setGaugeValue(int percent) = 0;
+    virtual void hideGauge() = 0;
+};
+
+/// The progress dialog: its caption shows the phase; state 10 closes it (ending the starter's modal
+/// wait). Called only on the user-interface thread.
+class Dialog {
+public:
+    virtual ~Dialog() = default;
+    virtual void setPhaseCaption(const QString &caption) = 0;
+    virtual void closeDialog() = 0;
+};
+
+/// A one-line status text. Called only on the user-interface thread.
+class StatusLabel {
+public:
+    virtual ~StatusLabel() = default;
+    virtual void setStatusText(const QString &text) = 0;
+};
+
+/// Pauses the calling thread. Production sleeps for real; tests pass a fake that advances a clock.
+using Sleeper = std::function<void(std::chrono::milliseconds)>;
+[[nodiscard]] Sleeper RealSleeper();
+
+/// What an archive read hands to the table fill, on the exchange thread, in state 10 of an exchange that
+/// was not cancelled. `records` holds exactly `recordCount` records of `recordSize` bytes that arrived in
+/// this exchange (fewer than announced after a link error in the record loop; none for "No Data").
+/// Nothing is handed over when the exchange ended without records of its own (failed parameter block).
+struct ReceivedArchive {
+    ArchiveTable *grid = nullptr; ///< the table attached with SetControls (may be null)
+    std::uint32_t recordCount = 0;
+    std::uint8_t archiveFormat = 0;
+    std::size_t recordSize = 0; ///< 36 for format 0, 44 otherwise
+    std::span<const std::uint8_t> records;
+};
+using ArchiveHandOver = std::function<void(const ReceivedArchive &)>;
+
+/// Everything an exchange needs besides the process-wide variables.
+struct ExchangeSetup {
+    ExchangeUi *ui = nullptr;       ///< required; must outlive the exchange thread
+    Sleeper sleeper;                ///< empty: RealSleeper()
+    ArchiveHandOver handOver;       ///< archive read only; may be empty
+    std::function<QDateTime()> now; ///< local date and time for the clock; empty: current time
+    /// Called when the record array cannot be allocated, after the message box; empty: _Exit(1).
+    std::function<void()> onAllocationFailure;
+};
+
+/// The controls an exchange updates through ShowStatus; none is owned, any may be null. They must
+/// outlive the exchange (or be detached by the GUI before they go).
+struct ExchangeControls {
+    Gauge *gauge = nullptr;
+    Dialog *dialog = nullptr;
+    StatusLabel *statusLabel = nullptr;
+    ArchiveTable *grid = nullptr;
+};
+
+/// The exchange thread: the state machine that talks to the instrument on a std::thread of its own. It
+/// never touches a widget; it reaches the user interface only through ExchangeUi.
+class BMTreadUSB {
+public:
+    /// Creates the thread running; the controls are in place before the first status display.
+    BMTreadUSB(ExchangeSetup setup, const ExchangeControls &controls = {});
+    /// Asks the loop to stop (as Terminate()) and joins the thread.
+    ~BMTreadUSB();
+    BMTreadUSB(const BMTreadUSB &) = delete;
+    BMTreadUSB &operator=(const BMTreadUSB &) = delete;
+
+    /// Stores the controls (GUI thread; safe while the thread runs).
+    void SetControls(Gauge *gauge, Dialog *dialog, StatusLabel *statusLabel, ArchiveTable *grid);
+
+    /// Turns Progress, ExchangeStatus and ExchangeState into what the controls show. User-interface
+    /// thread only (the exchange thread runs it through ExchangeUi::runBlocking).
+    void ShowStatus();
+
+    /// Asks the loop to end after its current step without state 10's hand-over (program exit, CLI
+    /// timeout). The device is still closed. Any thread.
+    void Terminate();
+    /// True once Execute has returned.
+    [[nodiscard]] bool Finished() const { return m_finished.load(); }
+    /// Joins the thread (not from the exchange thread itself). The caller must keep handling the
+    /// ExchangeUi calls the worker may still make, or call Terminate() first.
+    void Join();
+
+    [[nodiscard]] int Progress() const { return m_progress.load(); }
+
+private:
+    void Execute();
+    void stepConnect();
+    void stepVersion();
+    void stepParams();
+    void stepRecords();
+    void stepClock();
+    void stepScreen();
+    void stepFinish();
+    void showStatusBlocking();
+    void showCrcError();
+    void pause(std::chrono::milliseconds duration);
+    [[nodiscard]] bool stopping() const { return m_terminate.load(); }
+    [[nodiscard]] std::uint8_t nextStateByMode() const;
+
+    ExchangeSetup m_setup;
+    mutable std::mutex m_controlsMutex;
+    ExchangeControls m_controls;
+    std::atomic<int> m_progress{0};
+    std::atomic<bool> m_terminate{false};
+    std::atomic<bool> m_finished{false};
+    bool m_ownsRecords = false;        ///< this exchange allocated a record array (exchange thread only)
+    std::uint32_t m_receivedCount = 0; ///< records stored in this exchange (exchange thread only)
+    bool m_paramBlockAccepted = false; ///< this exchange has a parameter block of its own
+    std::array<std::uint8_t, 32> m_versionBuffer{};
+    std::thread m_thread;
+};
+
+// ---- Starters -------------------------------------------------------------------------------------
+
+enum class StartResult { Started, Busy };
+
+/// Each starter (GUI thread) refuses with Busy while an exchange runs; otherwise it clears
+/// CancelRequested, sets ExchangeState 0 and the mode, and starts the exchange with the controls
+/// attached. The exchange object is kept process-wide until the next start or StopExchange().
+[[nodiscard]] StartResult StartArchiveRead(ExchangeSetup setup, const ExchangeControls &controls);
+[[nodiscard]] StartResult StartClockSetting(ExchangeSetup setup);
+[[nodiscard]] StartResult StartScreenRead(ExchangeSetup setup, const ExchangeControls &controls);
+
+/// True while an exchange thread has been started and its Execute has not yet returned.
+[[nodiscard]] bool ExchangeRunning();
+
+/// Waits until the current exchange has ended and joins it. `pump` (may be empty) is called between
+/// short waits so that calls the worker hands to this thread still run (pass the GUI's event processing
+/// when called on the GUI thread). Returns false when `timeout` passed first (the exchange keeps running).
+bool WaitForExchange(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
+
+/// Ends the current exchange for good (program exit, CLI timeout): asks it to terminate, then joins it
+/// while calling `pump`. Safe when no exchange runs.
+void StopExchange(const std::function<void()> &pump = {});
+
+} // namespace velda

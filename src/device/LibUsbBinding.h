@@ -1,0 +1,96 @@
+// The USB transport: run-time binding of a libusb-0.1 library and the instrument's bulk link.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct usb_dev_handle;
+struct usb_bus;
+struct usb_device;
+
+namespace velda {
+
+inline constexpr std::uint16_t kInstrumentVendorId = 0x03EB;
+inline constexpr std::uint16_t kInstrumentProductId = 0x0203;
+inline constexpr int kInstrumentConfiguration = 1;
+inline constexpr int kInstrumentInterface = 0;
+inline constexpr int kBulkOutEndpoint = 1;
+inline constexpr int kBulkInEndpoint = 0x82;
+inline constexpr int kTransferTimeoutMs = 500;
+
+/// Why the last OpenDevice did not open an instrument it found (or None).
+enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Other };
+
+/// Selects the simulated instrument (libvelda9-sim.so) instead of libusb-0.1 for every later
+/// LoadDriver of the process (`--simulate`). Call before the first exchange.
+void UseSimulator(bool simulate);
+[[nodiscard]] bool SimulatorSelected();
+
+/// The library LoadDriver would try first: VELDA9_USB_LIBRARY, or the simulator found by the search
+/// order (VELDA9_SIM_LIBRARY, the executable's folder, <exe dir>/../lib/velda9/, plain name), or
+/// "libusb-0.1.so.4".
+[[nodiscard]] std::string UsbLibraryPath();
+
+/// The binding of one libusb-0.1 library. Only the exchange thread calls LoadDriver, OpenDevice,
+/// CloseDevice, BulkWrite and BulkRead; UnloadDriver runs at program exit when no exchange runs.
+class LibUsbBinding {
+public:
+    LibUsbBinding() = default;
+    ~LibUsbBinding();
+    LibUsbBinding(const LibUsbBinding &) = delete;
+    LibUsbBinding &operator=(const LibUsbBinding &) = delete;
+
+    /// 0 loaded (also when it already was), 1 the library cannot be loaded, 2 an entry point is missing.
+    [[nodiscard]] int LoadDriver();
+    /// 0 the instrument is open, 1 no instrument (or it cannot be opened: see lastOpenFailure()).
+    [[nodiscard]] int OpenDevice();
+    void CloseDevice();
+    /// libusb's result: bytes written, or negative on failure. Endpoint 1, 500 ms.
+    [[nodiscard]] int BulkWrite(const std::uint8_t *bytes, int length);
+    /// libusb's result: bytes read, or negative on failure. Endpoint 0x82, 500 ms; one call, no looping.
+    [[nodiscard]] int BulkRead(std::uint8_t *buffer, int length);
+    void UnloadDriver();
+
+    [[nodiscard]] bool loaded() const { return m_library != nullptr; }
+    [[nodiscard]] bool deviceOpen() const { return m_device != nullptr; }
+    /// What the last OpenDevice ran into, and the errno of a failed open or claim (0 when none). Any
+    /// thread may read them.
+    [[nodiscard]] OpenFailure lastOpenFailure() const { return m_openFailure.load(); }
+    [[nodiscard]] int lastOpenErrno() const { return m_openErrno.load(); }
+    /// The dynamic loader's message of the last failed LoadDriver (exchange thread).
+    [[nodiscard]] const std::string &lastLoadError() const { return m_loadError; }
+
+private:
+    using InitFn = void (*)();
+    using FindFn = int (*)();
+    using GetBussesFn = usb_bus *(*)();
+    using OpenFn = usb_dev_handle *(*)(struct usb_device *);
+    using CloseFn = int (*)(usb_dev_handle *);
+    using IntArgFn = int (*)(usb_dev_handle *, int);
+    using BulkWriteFn = int (*)(usb_dev_handle *, int, const char *, int, int);
+    using BulkReadFn = int (*)(usb_dev_handle *, int, char *, int, int);
+
+    void clearEntryPoints();
+
+    void *m_library = nullptr;
+    usb_dev_handle *m_device = nullptr;
+    InitFn m_usbInit = nullptr;
+    FindFn m_usbFindBusses = nullptr;
+    FindFn m_usbFindDevices = nullptr;
+    GetBussesFn m_usbGetBusses = nullptr;
+    OpenFn m_usbOpen = nullptr;
+    IntArgFn m_usbSetConfiguration = nullptr;
+    IntArgFn m_usbClaimInterface = nullptr;
+    BulkWriteFn m_usbBulkWrite = nullptr;
+    BulkReadFn m_usbBulkRead = nullptr;
+    CloseFn m_usbClose = nullptr;
+    std::atomic<OpenFailure> m_openFailure{OpenFailure::None};
+    std::atomic<int> m_openErrno{0};
+    std::string m_loadError;
+};
+
+/// The one process-wide USB binding, unloaded until the first exchange.
+extern LibUsbBinding LibUSB;
+
+} // namespace velda

@@ -1,0 +1,62 @@
+// The windows' hand-over from the exchange thread to the GUI thread, and Qt adapters for the controls.
+#pragma once
+
+#include "device/Exchange.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QLabel;
+class QProgressBar;
+class QDialog;
+
+namespace velda {
+
+/// ExchangeUi for the windows. Construct it on the GUI thread (it lives there). runBlocking() queues the
+/// call to the GUI thread and waits; called on the GUI thread itself it runs the call directly, so it can
+/// never deadlock. Message boxes are built and shown on the GUI thread. After shutdown() (or once
+/// QCoreApplication is gone) calls from the worker are dropped instead of hanging.
+class QtExchangeUi : public QObject, public ExchangeUi {
+    Q_OBJECT
+public:
+    explicit QtExchangeUi(QObject *parent = nullptr);
+    ~QtExchangeUi() override;
+
+    void runBlocking(const std::function<void()> &call) override;
+    void showMessage(const QString &text, const QString &caption, MessageIcon icon) override;
+
+    /// Drops every later call from the worker (program exit).
+    void shutdown() { m_shutdown.store(true); }
+
+    /// The process-wide instance for the windows (created on first use, on the GUI thread).
+    static QtExchangeUi &instance();
+
+private:
+    std::atomic<bool> m_shutdown{false};
+};
+
+/// Gauge over a QProgressBar (0-100); does nothing once the bar is gone.
+class QtGauge : public Gauge {
+public:
+    explicit QtGauge(QProgressBar *bar) : m_bar(bar) {}
+    void setGaugeValue(int percent) override;
+    void hideGauge() override;
+
+private:
+    QPointer<QProgressBar> m_bar;
+};
+
+/// StatusLabel over a QLabel; does nothing once the label is gone.
+class QtStatusLabel : public StatusLabel {
+public:
+    explicit QtStatusLabel(QLabel *label) : m_label(label) {}
+    void setStatusText(const QString &text) override;
+
+private:
+    QPointer<QLabel> m_label;
+};
+
+/// Pumps the GUI's events while waiting for the exchange (for WaitForExchange / StopExchange).
+void ProcessGuiEvents();
+
+} // namespace velda
