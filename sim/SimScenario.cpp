@@ -1,0 +1,257 @@
+// Scenario files of the simulated instrument: parsing with a precise message for every fault.
+#include "SimScenario.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+namespace velda::sim {
+
+namespace {
+
+using Json = nlohmann::json;
+
+struct ScenarioFault : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string &message) {
+    throw ScenarioFault(message);
+}
+
+Bytes Hex(const Json &value, const std::string &where, std::size_t maxBytes) {
+    if (!value.is_string()) Fail(where + " must be a text of hexadecimal digits");
+    std::string digits;
+    for (char c : value.get<std::string>())
+        if (c != ' ' && c != ':' && c != '\n' && c != '\t') digits.push_back(c);
+    if (digits.size() % 2 != 0) Fail(where + " has an odd number of hexadecimal digits");
+    auto nibble = [&](char c) -> std::uint8_t {
+        if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+        if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+        if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+        Fail(where + " holds '" + std::string(1, c) + "', which is not a hexadecimal digit");
+    };
+    Bytes bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>((nibble(digits[i]) << 4) | nibble(digits[i + 1])));
+    if (bytes.size() > maxBytes)
+        Fail(where + " holds " + std::to_string(bytes.size()) + " bytes, at most " +
+             std::to_string(maxBytes) + " are allowed");
+    return bytes;
+}
+
+std::int64_t Integer(const Json &value, const std::string &where, std::int64_t low, std::int64_t high) {
+    if (!value.is_number_integer()) Fail(where + " must be a whole number");
+    const auto number = value.get<std::int64_t>();
+    if (number < low || number > high)
+        Fail(where + " is " + std::to_string(number) + ", allowed are " + std::to_string(low) + " to " +
+             std::to_string(high));
+    return number;
+}
+
+std::string Text(const Json &value, const std::string &where) {
+    if (!value.is_string()) Fail(where + " must be a text");
+    return value.get<std::string>();
+}
+
+void OnlyKeys(const Json &object, const std::string &where, std::initializer_list<const char *> keys) {
+    if (!object.is_object()) Fail(where + " must be an object");
+    for (const auto &item : object.items())
+        if (std::none_of(keys.begin(), keys.end(), [&](const char *k) { return item.key() == k; }))
+            Fail("unknown key \"" + item.key() + "\"" + (where.empty() ? "" : " in " + where));
+}
+
+template <typename Enum>
+Enum Choice(const Json &value, const std::string &where,
+            std::initializer_list<std::pair<const char *, Enum>> choices) {
+    const std::string text = Text(value, where);
+    std::string allowed;
+    for (const auto &[name, e] : choices) {
+        if (text == name) return e;
+        allowed += (allowed.empty() ? "" : ", ") + std::string(name);
+    }
+    Fail(where + " is \"" + text + "\", allowed are " + allowed);
+}
+
+FailRule ParseFailRule(const Json &item, const std::string &where) {
+    OnlyKeys(item, where, {"command", "index", "stage", "times"});
+    if (!item.contains("command")) Fail(where + " needs a \"command\"");
+    if (!item.contains("stage")) Fail(where + " needs a \"stage\"");
+    FailRule rule;
+    rule.command = Choice<Command>(item["command"], where + ".command",
+                                   {{"version", Command::Version},
+                                    {"param", Command::Param},
+                                    {"record", Command::Record},
+                                    {"clock", Command::Clock},
+                                    {"screen", Command::Screen}});
+    rule.stage = Choice<Stage>(item["stage"], where + ".stage",
+                               {{"write", Stage::Write}, {"length", Stage::Length}, {"data", Stage::Data}});
+    if (rule.command == Command::Clock && rule.stage == Stage::Length)
+        Fail(where + ": the clock command has no reply; use stage \"write\" (the command) or \"data\" "
+                     "(the payload)");
+    if (item.contains("index"))
+        rule.index = static_cast<std::uint32_t>(Integer(item["index"], where + ".index", 0, 65535));
+    if (item.contains("times"))
+        rule.timesLeft = static_cast<int>(Integer(item["times"], where + ".times", -1, 1000000));
+    if (rule.timesLeft == 0) Fail(where + ".times is 0; use a positive count, or -1 for always");
+    return rule;
+}
+
+void ParseFaults(const Json &faults, Scenario &s) {
+    OnlyKeys(faults, "faults", {"absent_ms", "open_error", "fail", "bad_crc_records"});
+    if (faults.contains("absent_ms"))
+        s.absentMs = Integer(faults["absent_ms"], "faults.absent_ms", 0, 24LL * 3600 * 1000);
+    if (faults.contains("open_error"))
+        s.openError = Choice<OpenError>(
+            faults["open_error"], "faults.open_error",
+            {{"none", OpenError::None}, {"EACCES", OpenError::Access}, {"EBUSY", OpenError::Busy}});
+    if (faults.contains("fail")) {
+        const Json &list = faults["fail"];
+        if (!list.is_array()) Fail("faults.fail must be a list");
+        for (std::size_t i = 0; i < list.size(); ++i)
+            s.fails.push_back(ParseFailRule(list[i], "faults.fail[" + std::to_string(i) + "]"));
+    }
+    if (faults.contains("bad_crc_records")) {
+        const Json &list = faults["bad_crc_records"];
+        if (!list.is_array()) Fail("faults.bad_crc_records must be a list");
+        for (std::size_t i = 0; i < list.size(); ++i)
+            s.badCrcRecords.insert(static_cast<std::uint32_t>(
+                Integer(list[i], "faults.bad_crc_records[" + std::to_string(i) + "]", 0, 65535)));
+    }
+}
+
+Scenario Parse(const std::string &text) {
+    Json root;
+    try {
+        root = Json::parse(text);
+    } catch (const Json::parse_error &e) {
+        // nlohmann's message starts with "[json.exception.parse_error.101] parse error at line 3, ...".
+        std::string what = e.what();
+        const auto at = what.find("] ");
+        Fail("not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2)));
+    }
+    OnlyKeys(root, "",
+             {"firmware_date", "version_reply_hex", "records_hex", "generate", "param_block_check",
+              "screen_hex", "faults", "log"});
+
+    Scenario s;
+    std::optional<int> format;
+    std::optional<std::string> firmwareDate;
+    if (root.contains("firmware_date")) {
+        firmwareDate = Text(root["firmware_date"], "firmware_date");
+        const auto dateFormat = FormatOfFirmwareDate(*firmwareDate);
+        if (!dateFormat) Fail("firmware_date \"" + *firmwareDate + "\" is not a date DD.MM.YYYY");
+        format = std::max(*dateFormat, 0); // outdated firmware keeps the oldest layout
+    }
+    if (root.contains("records_hex") && root.contains("generate"))
+        Fail("records_hex and generate exclude each other");
+    if (root.contains("generate")) {
+        const Json &g = root["generate"];
+        OnlyKeys(g, "generate", {"records", "format", "seed"});
+        const int genFormat = g.contains("format")
+                                  ? static_cast<int>(Integer(g["format"], "generate.format", 0, 2))
+                                  : format.value_or(2);
+        if (format && *format != genFormat && firmwareDate)
+            Fail("generate.format " + std::to_string(genFormat) + " does not match firmware_date \"" +
+                 *firmwareDate + "\", which selects format " + std::to_string(*format));
+        format = genFormat;
+        const auto count = g.contains("records") ? Integer(g["records"], "generate.records", 0,
+                                                           static_cast<std::int64_t>(ArchiveSlots(genFormat)))
+                                                 : 0;
+        const auto seed = g.contains("seed") ? Integer(g["seed"], "generate.seed", 0, 0xFFFFFFFFLL) : 1;
+        s.records =
+            GenerateArchive(genFormat, static_cast<std::size_t>(count), static_cast<std::uint32_t>(seed));
+    }
+    if (root.contains("records_hex")) {
+        const Json &list = root["records_hex"];
+        if (!list.is_array()) Fail("records_hex must be a list of texts");
+        for (std::size_t i = 0; i < list.size(); ++i)
+            s.records.push_back(Hex(list[i], "records_hex[" + std::to_string(i) + "]", 4096));
+        if (!format && !s.records.empty()) format = s.records.front().size() == kShortRecordBytes ? 0 : 2;
+    }
+    s.format = format.value_or(2);
+    if (s.records.size() > ArchiveSlots(s.format))
+        Fail("records_hex holds " + std::to_string(s.records.size()) + " records, format " +
+             std::to_string(s.format) + " has " + std::to_string(ArchiveSlots(s.format)) + " archive slots");
+
+    s.versionReply = root.contains("version_reply_hex")
+                         ? Hex(root["version_reply_hex"], "version_reply_hex", 4096)
+                         : BuildVersionReply(firmwareDate.value_or(DefaultFirmwareDate(s.format)));
+
+    ParamCheck check = ParamCheck::Crc;
+    if (root.contains("param_block_check"))
+        check = Choice<ParamCheck>(
+            root["param_block_check"], "param_block_check",
+            {{"crc", ParamCheck::Crc}, {"aaaa", ParamCheck::NoChecksum}, {"bad", ParamCheck::Bad}});
+    s.paramBlock = BuildParamBlock(s.format, s.records.size(), check);
+
+    if (root.contains("screen_hex")) {
+        s.screen = Hex(root["screen_hex"], "screen_hex", 4096);
+    } else {
+        std::optional<Reading> latest;
+        if (!s.records.empty()) latest = DecodeLongRecord(s.records.back());
+        s.screen = BuildScreenImage(latest);
+    }
+    if (root.contains("faults")) ParseFaults(root["faults"], s);
+    for (std::uint32_t index : s.badCrcRecords)
+        if (index < s.records.size()) SpoilRecordCheck(s.records[index]);
+    if (root.contains("log")) {
+        s.logPath = Text(root["log"], "log");
+        if (s.logPath.empty()) Fail("log must name a file");
+    }
+    return s;
+}
+
+} // namespace
+
+const char *CommandName(Command command) {
+    switch (command) {
+    case Command::Version:
+        return "version";
+    case Command::Param:
+        return "param";
+    case Command::Record:
+        return "record";
+    case Command::Clock:
+        return "clock";
+    case Command::Screen:
+        return "screen";
+    }
+    return "?";
+}
+
+const char *StageName(Stage stage) {
+    switch (stage) {
+    case Stage::Write:
+        return "write";
+    case Stage::Length:
+        return "length";
+    case Stage::Data:
+        return "data";
+    }
+    return "?";
+}
+
+Scenario DemoScenario(CalendarDay today) {
+    Scenario s;
+    s.format = 2;
+    s.records = DemoArchive(today);
+    s.versionReply = BuildVersionReply("07.11.2023");
+    s.paramBlock = BuildParamBlock(s.format, s.records.size(), ParamCheck::Crc);
+    s.screen = BuildScreenImage(DecodeLongRecord(s.records.back()));
+    return s;
+}
+
+std::variant<Scenario, std::string> ParseScenario(const std::string &text) {
+    try {
+        return Parse(text);
+    } catch (const ScenarioFault &e) {
+        return std::string(e.what());
+    } catch (const std::exception &e) {
+        return std::string("cannot be read: ") + e.what();
+    }
+}
+
+} // namespace velda::sim
