@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -202,6 +203,9 @@ public:
     /// Joins the thread (not from the exchange thread itself). The caller must keep handling the
     /// ExchangeUi calls the worker may still make, or call Terminate() first.
     void Join();
+    /// Waits until Execute has returned, calling `pump` (may be empty) between short waits; false when
+    /// `timeout` passed first.
+    bool WaitFinished(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
 
     [[nodiscard]] int Progress() const { return m_progress.load(); }
 
@@ -217,6 +221,7 @@ private:
     void showStatusBlocking();
     void showCrcError();
     void pause(std::chrono::milliseconds duration);
+    void setIdlePriority(bool idle);
     [[nodiscard]] bool stopping() const { return m_terminate.load(); }
     [[nodiscard]] std::uint8_t nextStateByMode() const;
 
@@ -226,10 +231,13 @@ private:
     std::atomic<int> m_progress{0};
     std::atomic<bool> m_terminate{false};
     std::atomic<bool> m_finished{false};
+    std::mutex m_waitMutex;
+    std::condition_variable m_waitCondition; ///< signalled on Terminate() and when Execute returns
     bool m_ownsRecords = false;        ///< this exchange allocated a record array (exchange thread only)
     std::uint32_t m_receivedCount = 0; ///< records stored in this exchange (exchange thread only)
     bool m_paramBlockAccepted = false; ///< this exchange has a parameter block of its own
     std::array<std::uint8_t, 32> m_versionBuffer{};
+    std::mutex m_joinMutex;
     std::thread m_thread;
 };
 
@@ -255,5 +263,8 @@ bool WaitForExchange(std::chrono::milliseconds timeout, const std::function<void
 /// Ends the current exchange for good (program exit, CLI timeout): asks it to terminate, then joins it
 /// while calling `pump`. Safe when no exchange runs.
 void StopExchange(const std::function<void()> &pump = {});
+
+/// Program exit: StopExchange(pump), then LibUSB.UnloadDriver().
+void ShutdownDeviceLink(const std::function<void()> &pump = {});
 
 } // namespace velda

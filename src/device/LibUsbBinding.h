@@ -37,7 +37,9 @@ void UseSimulator(bool simulate);
 class LibUsbBinding {
 public:
     LibUsbBinding() = default;
-    ~LibUsbBinding();
+    /// Leaves the library loaded: UnloadDriver runs explicitly at exit, after the exchange has stopped
+    /// (ShutdownDeviceLink), so no thread can still be inside it.
+    ~LibUsbBinding() = default;
     LibUsbBinding(const LibUsbBinding &) = delete;
     LibUsbBinding &operator=(const LibUsbBinding &) = delete;
 

@@ -62,7 +62,8 @@ enum class FirmwareVerdict { Outdated, Format0, Format1, Format2, Unreadable };
 
 /// The archive format from a version reply of declared length L held in `reply` (the date is the text
 /// at L - 10). Unreadable when L lies outside 10..reply.size() or the date is not numeric.
-[[nodiscard]] FirmwareVerdict FirmwareFormat(std::span<const std::uint8_t> reply, std::uint32_t declaredLength);
+[[nodiscard]] FirmwareVerdict FirmwareFormat(std::span<const std::uint8_t> reply,
+                                             std::uint32_t declaredLength);
 
 /// Archive format number of a verdict (Format0..Format2), or nullopt.
 [[nodiscard]] std::optional<std::uint8_t> FormatNumber(FirmwareVerdict verdict);

@@ -38,7 +38,7 @@ private:
 /// Gauge over a QProgressBar (0-100); does nothing once the bar is gone.
 class QtGauge : public Gauge {
 public:
-    explicit QtGauge(QProgressBar *bar) : m_bar(bar) {}
+    explicit QtGauge(QProgressBar *bar);
     void setGaugeValue(int percent) override;
     void hideGauge() override;
 
@@ -49,7 +49,7 @@ private:
 /// StatusLabel over a QLabel; does nothing once the label is gone.
 class QtStatusLabel : public StatusLabel {
 public:
-    explicit QtStatusLabel(QLabel *label) : m_label(label) {}
+    explicit QtStatusLabel(QLabel *label);
     void setStatusText(const QString &text) override;
 
 private:

@@ -34,6 +34,10 @@ public:
 
     void Button1Click();
 
+    /// Shows the dialog modally until the exchange closes it (returns at once when it already has).
+    int RunModal();
+    [[nodiscard]] bool closedByExchange() const { return m_closedByExchange; }
+
     QProgressBar *CGauge1 = nullptr;
     QLabel *Label1 = nullptr;
     QPushButton *Button1 = nullptr;

@@ -1,0 +1,605 @@
+// The device exchange: the worker thread's state machine over the USB binding and the protocol.
+#include "device/Exchange.h"
+
+#include "app/MainTexts.h"
+#include "device/LibUsbBinding.h"
+#include "device/Protocol.h"
+#include "device/ShowStatus.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+namespace velda {
+
+std::atomic<std::uint8_t> ExchangeState{StateConnect};
+std::atomic<std::uint8_t> ExchangeMode{ModeArchiveRead};
+std::atomic<std::uint8_t> ExchangeStatus{StatusOk};
+std::atomic<bool> CancelRequested{false};
+std::atomic<bool> VersionPending{true};
+std::atomic<std::uint8_t> ArchiveFormat{0};
+std::atomic<std::uint32_t> RecordCount{0};
+RecordArray ShortRecords;
+RecordArray LongRecords;
+ScreenImage ScreenBuffer;
+
+namespace {
+
+constexpr std::chrono::milliseconds kPauseAfterLoadMs{300};
+constexpr std::chrono::milliseconds kPauseAfterOpenMs{300};
+constexpr std::chrono::milliseconds kPauseBeforeVersionReplyMs{80};
+constexpr std::chrono::milliseconds kPauseBeforeParamReplyMs{50};
+constexpr std::chrono::milliseconds kPauseBeforeRecordLoopMs{50};
+constexpr std::chrono::milliseconds kPauseBeforeRecordReplyMs{50};
+constexpr std::chrono::milliseconds kPauseBeforeClockPayloadMs{300};
+constexpr std::size_t kLengthFieldSize = 4;
+constexpr std::uint32_t kMinVersionLength = 10;
+
+// Parameter blocks are only touched by the exchange thread; one exchange runs at a time.
+std::array<std::uint8_t, kShortParamBlockSize> ShortParamBlock{};
+std::array<std::uint8_t, kLongParamBlockSize> LongParamBlock{};
+
+std::mutex g_exchangeMutex;
+std::shared_ptr<BMTreadUSB> g_exchange;
+
+std::shared_ptr<BMTreadUSB> CurrentExchange() {
+    std::lock_guard lock(g_exchangeMutex);
+    return g_exchange;
+}
+
+// Used when a starter is given no user interface: calls run inline, boxes are not shown.
+class SilentUi final : public ExchangeUi {
+public:
+    void runBlocking(const std::function<void()> &call) override { call(); }
+    void showMessage(const QString &, const QString &, MessageIcon) override {}
+};
+SilentUi g_silentUi;
+
+// At exit an exchange still retrying is told to stop; one that does not stop in time (its GUI is gone)
+// is left to the end of the process rather than destroyed under its running thread.
+struct ExchangeHolderGuard {
+    ~ExchangeHolderGuard() {
+        std::lock_guard lock(g_exchangeMutex);
+        if (!g_exchange) return;
+        g_exchange->Terminate();
+        if (g_exchange->WaitFinished(std::chrono::seconds(2)))
+            g_exchange.reset();
+        else
+            new std::shared_ptr<BMTreadUSB>(std::move(g_exchange)); // deliberately kept to process end
+    }
+} g_exchangeHolderGuard;
+
+BulkReader TransportReader() {
+    return [](std::uint8_t *buffer, int length) { return LibUSB.BulkRead(buffer, length); };
+}
+
+template <std::size_t N>
+bool WriteCommand(const std::array<std::uint8_t, N> &bytes) {
+    return LibUSB.BulkWrite(bytes.data(), static_cast<int>(N)) >= 0;
+}
+
+} // namespace
+
+// ---- RecordArray / ScreenImage ------------------------------------------------------------------------
+
+void RecordArray::allocate(std::uint32_t count, std::size_t recordSize) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * recordSize, 0);
+    std::lock_guard lock(m_mutex);
+    m_bytes.swap(bytes);
+    m_count = count;
+    m_recordSize = recordSize;
+    m_allocated = true;
+}
+
+void RecordArray::release() {
+    std::vector<std::uint8_t> bytes;
+    std::lock_guard lock(m_mutex);
+    m_bytes.swap(bytes);
+    m_count = 0;
+    m_allocated = false;
+}
+
+void RecordArray::store(std::uint32_t index, std::span<const std::uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_count) return;
+    const std::size_t length = std::min(bytes.size(), m_recordSize);
+    std::copy_n(bytes.begin(), length, m_bytes.begin() + static_cast<std::ptrdiff_t>(index * m_recordSize));
+}
+
+bool RecordArray::allocated() const {
+    std::lock_guard lock(m_mutex);
+    return m_allocated;
+}
+
+std::uint32_t RecordArray::slotCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_count;
+}
+
+std::size_t RecordArray::recordSize() const {
+    std::lock_guard lock(m_mutex);
+    return m_recordSize;
+}
+
+std::vector<std::uint8_t> RecordArray::copy() const {
+    std::lock_guard lock(m_mutex);
+    return m_bytes;
+}
+
+std::array<std::uint8_t, kScreenBufferSize> ScreenImage::snapshot() const {
+    std::lock_guard lock(m_mutex);
+    return m_bytes;
+}
+
+void ScreenImage::store(const std::array<std::uint8_t, kScreenBufferSize> &bytes) {
+    std::lock_guard lock(m_mutex);
+    m_bytes = bytes;
+}
+
+Sleeper RealSleeper() {
+    return [](std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); };
+}
+
+// ---- BMTreadUSB ----------------------------------------------------------------------------------------
+
+BMTreadUSB::BMTreadUSB(ExchangeSetup setup, const ExchangeControls &controls)
+    : m_setup(std::move(setup)), m_controls(controls) {
+    m_thread = std::thread([this] { Execute(); });
+}
+
+BMTreadUSB::~BMTreadUSB() {
+    Terminate();
+    Join();
+}
+
+void BMTreadUSB::SetControls(Gauge *gauge, Dialog *dialog, StatusLabel *statusLabel, ArchiveTable *grid) {
+    std::lock_guard lock(m_controlsMutex);
+    m_controls = ExchangeControls{gauge, dialog, statusLabel, grid};
+}
+
+void BMTreadUSB::ShowStatus() {
+    ExchangeControls controls;
+    {
+        std::lock_guard lock(m_controlsMutex);
+        controls = m_controls;
+    }
+    int progress = m_progress.load();
+    velda::ShowStatus(progress, ExchangeStatus.load(), ExchangeState.load(), controls.gauge, controls.dialog,
+                      controls.statusLabel, m_setup.sleeper);
+    m_progress.store(progress);
+}
+
+void BMTreadUSB::Terminate() {
+    {
+        std::lock_guard lock(m_waitMutex);
+        m_terminate.store(true);
+    }
+    m_waitCondition.notify_all();
+}
+
+void BMTreadUSB::Join() {
+    std::lock_guard lock(m_joinMutex);
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
+
+bool BMTreadUSB::WaitFinished(std::chrono::milliseconds timeout, const std::function<void()> &pump) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    // With a pump the wait is sliced so that calls the worker hands to this thread still run.
+    const auto slice = pump ? std::chrono::milliseconds(5) : timeout;
+    std::unique_lock lock(m_waitMutex);
+    while (!m_finished.load()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        if (pump) {
+            lock.unlock();
+            pump();
+            lock.lock();
+            if (m_finished.load()) break;
+        }
+        m_waitCondition.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + slice));
+    }
+    return true;
+}
+
+void BMTreadUSB::pause(std::chrono::milliseconds duration) {
+    if (m_setup.sleeper) {
+        m_setup.sleeper(duration);
+        return;
+    }
+    // A real pause ends early when the exchange is told to terminate.
+    std::unique_lock lock(m_waitMutex);
+    m_waitCondition.wait_for(lock, duration, [this] { return m_terminate.load(); });
+}
+
+void BMTreadUSB::setIdlePriority(bool idle) {
+    // Best effort: leaving SCHED_IDLE may be refused to unprivileged processes; the exchange runs anyway.
+    sched_param param{};
+    param.sched_priority = 0;
+    static_cast<void>(pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param));
+}
+
+void BMTreadUSB::showStatusBlocking() {
+    if (stopping()) return;
+    m_setup.ui->runBlocking([this] { ShowStatus(); });
+}
+
+void BMTreadUSB::showCrcError() {
+    if (stopping()) return;
+    m_setup.ui->showMessage(Pick(TxtCrcError), Pick(TxtWarning), MessageIcon::Error);
+}
+
+std::uint8_t BMTreadUSB::nextStateByMode() const {
+    switch (ExchangeMode.load()) {
+    case ModeClockSet:
+        return StateClock;
+    case ModeScreenRead:
+        return StateScreen;
+    default:
+        return StateParams;
+    }
+}
+
+void BMTreadUSB::Execute() {
+    bool ended = false;
+    while (!ended && !stopping()) {
+        showStatusBlocking();
+        if (stopping()) break;
+        switch (ExchangeState.load()) {
+        case StateConnect:
+            stepConnect();
+            break;
+        case StateVersion:
+            stepVersion();
+            break;
+        case StateParams:
+            stepParams();
+            break;
+        case StateRecords:
+            stepRecords();
+            break;
+        case StateClock:
+            stepClock();
+            break;
+        case StateScreen:
+            stepScreen();
+            break;
+        case StateFinish:
+            stepFinish();
+            ended = true;
+            break;
+        default:
+            ExchangeState.store(StateFinish);
+            break;
+        }
+    }
+    if (!ended) {
+        // Told to terminate: leave the link closed and release what this exchange holds; no hand-over.
+        LibUSB.CloseDevice();
+        if (m_ownsRecords) {
+            ShortRecords.release();
+            LongRecords.release();
+        }
+    }
+    {
+        std::lock_guard lock(m_waitMutex);
+        m_finished.store(true);
+    }
+    m_waitCondition.notify_all();
+}
+
+void BMTreadUSB::stepConnect() {
+    setIdlePriority(true);
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    if (LibUSB.LoadDriver() != 0) {
+        ExchangeStatus.store(StatusNoDriver);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    pause(kPauseAfterLoadMs);
+    if (LibUSB.OpenDevice() != 0) {
+        ExchangeStatus.store(StatusNoDevice);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    pause(kPauseAfterOpenMs);
+    ExchangeState.store(VersionPending.load() ? StateVersion : nextStateByMode());
+}
+
+void BMTreadUSB::stepVersion() {
+    setIdlePriority(false);
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    if (!WriteCommand(VersionRequest)) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    pause(kPauseBeforeVersionReplyMs);
+    const ReplyResult reply = ReadReply(TransportReader(), m_versionBuffer, std::nullopt);
+    // A declared length the 32-byte buffer cannot hold, or one too short for a date, is a broken reply.
+    if (!reply.ok || reply.declaredLength < kMinVersionLength ||
+        reply.declaredLength > m_versionBuffer.size()) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    const FirmwareVerdict verdict = FirmwareFormat(m_versionBuffer, reply.declaredLength);
+    if (verdict == FirmwareVerdict::Outdated) {
+        ExchangeStatus.store(StatusOldFirmware);
+        return;
+    }
+    const auto format = FormatNumber(verdict);
+    if (!format) {
+        // A date that is no number cannot have come from the instrument intact.
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ArchiveFormat.store(*format);
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    ExchangeState.store(nextStateByMode());
+}
+
+void BMTreadUSB::stepParams() {
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    if (!WriteCommand(ParamRequest)) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    pause(kPauseBeforeParamReplyMs);
+    const bool shortFormat = ArchiveFormat.load() == 0;
+    const std::span<std::uint8_t> block =
+        shortFormat ? std::span<std::uint8_t>(ShortParamBlock) : std::span<std::uint8_t>(LongParamBlock);
+    const ReplyResult reply = ReadReply(TransportReader(), block, block.size());
+    if (!reply.ok) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    if (!CheckBlock(block)) {
+        showCrcError();
+        ExchangeStatus.store(StatusLinkError);
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    const std::uint32_t count = CountRecords(block, shortFormat ? kShortBitmapWords : kLongBitmapWords);
+    RecordCount.store(count);
+    m_paramBlockAccepted = true;
+    if (count == 0) {
+        ExchangeStatus.store(StatusNoData);
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    ExchangeState.store(StateRecords);
+    m_progress.store(20);
+    showStatusBlocking();
+}
+
+void BMTreadUSB::stepRecords() {
+    const bool shortFormat = ArchiveFormat.load() == 0;
+    RecordArray &records = shortFormat ? ShortRecords : LongRecords;
+    const std::size_t recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
+    const std::uint32_t count = RecordCount.load();
+    try {
+        records.allocate(count, recordSize);
+    } catch (const std::bad_alloc &) {
+        if (!stopping())
+            m_setup.ui->showMessage(Pick(TxtAllocationError), Pick(TxtWarning), MessageIcon::Error);
+        if (m_setup.onAllocationFailure) {
+            m_setup.onAllocationFailure();
+            ExchangeState.store(StateFinish);
+            return;
+        }
+        std::_Exit(1);
+    }
+    m_ownsRecords = true;
+    m_receivedCount = 0;
+    pause(kPauseBeforeRecordLoopMs);
+
+    std::array<std::uint8_t, kLongRecordSize> slot{};
+    for (std::uint32_t i = 0; i < count && !stopping(); ++i) {
+        if (!WriteCommand(RecordRequest(static_cast<std::uint16_t>(i)))) {
+            ExchangeStatus.store(StatusLinkError);
+            break;
+        }
+        ExchangeStatus.store(StatusOk);
+        pause(kPauseBeforeRecordReplyMs);
+        slot.fill(0);
+        const std::span<std::uint8_t> record(slot.data(), recordSize);
+        if (!ReadReply(TransportReader(), record, recordSize).ok) {
+            ExchangeStatus.store(StatusLinkError);
+            break;
+        }
+        records.store(i, record);
+        m_receivedCount = i + 1;
+        ExchangeStatus.store(StatusOk);
+        if (recordSize == kLongRecordSize && !CheckBlock(record)) {
+            // The record stays as received; the loop goes on with the next one.
+            showCrcError();
+            ExchangeStatus.store(StatusLinkError);
+            continue;
+        }
+        m_progress.store(static_cast<int>(20 + (80ULL * (i + 1)) / count));
+        showStatusBlocking();
+        if (CancelRequested.load()) break;
+    }
+    ExchangeState.store(StateFinish);
+}
+
+void BMTreadUSB::stepClock() {
+    const QDateTime now = m_setup.now ? m_setup.now() : QDateTime::currentDateTime();
+    const auto payload = ClockPayload(now);
+    if (!WriteCommand(ClockSet)) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    pause(kPauseBeforeClockPayloadMs);
+    if (!WriteCommand(payload)) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    showStatusBlocking();
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
+    if (!stopping()) m_setup.ui->showMessage(Pick(TxtTimeSet), Pick(TxtWarning), MessageIcon::Information);
+    m_progress.store(100);
+    showStatusBlocking();
+    ExchangeState.store(StateFinish);
+}
+
+void BMTreadUSB::stepScreen() {
+    if (!WriteCommand(ScreenRequest)) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ExchangeStatus.store(StatusOk);
+    // The two reads of the framed reply are split to show 80 % between them; they work on a copy so
+    // that readers of ScreenBuffer never see the length bytes or half an image.
+    auto image = ScreenBuffer.snapshot();
+    if (LibUSB.BulkRead(image.data(), static_cast<int>(kLengthFieldSize)) < 0) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(image[0]) | (static_cast<std::uint32_t>(image[1]) << 8) |
+        (static_cast<std::uint32_t>(image[2]) << 16) | (static_cast<std::uint32_t>(image[3]) << 24);
+    ExchangeStatus.store(StatusOk);
+    m_progress.store(80);
+    showStatusBlocking();
+    const auto wanted = static_cast<int>(std::min<std::uint32_t>(length, kScreenBufferSize));
+    if (LibUSB.BulkRead(image.data(), wanted) < 0) {
+        ExchangeStatus.store(StatusLinkError);
+        return;
+    }
+    ScreenBuffer.store(image);
+    ExchangeStatus.store(StatusOk);
+    m_progress.store(100);
+    showStatusBlocking();
+    ExchangeState.store(StateFinish);
+}
+
+void BMTreadUSB::stepFinish() {
+    LibUSB.CloseDevice();
+    ExchangeControls controls;
+    {
+        std::lock_guard lock(m_controlsMutex);
+        controls = m_controls;
+    }
+    const bool cancelled = CancelRequested.exchange(false);
+    if (!cancelled) {
+        VersionPending.store(false);
+        if (ExchangeMode.load() == ModeArchiveRead && m_paramBlockAccepted && m_setup.handOver) {
+            const bool shortFormat = ArchiveFormat.load() == 0;
+            const std::size_t recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
+            std::vector<std::uint8_t> bytes;
+            if (m_ownsRecords) {
+                bytes = (shortFormat ? ShortRecords : LongRecords).copy();
+                bytes.resize(static_cast<std::size_t>(m_receivedCount) * recordSize);
+            }
+            // Only records that arrived in this exchange are handed over, and RecordCount says so.
+            RecordCount.store(m_receivedCount);
+            ReceivedArchive archive;
+            archive.grid = controls.grid;
+            archive.recordCount = m_receivedCount;
+            archive.archiveFormat = ArchiveFormat.load();
+            archive.recordSize = recordSize;
+            archive.records = bytes;
+            m_setup.handOver(archive);
+        }
+    }
+    if (m_ownsRecords) {
+        ShortRecords.release();
+        LongRecords.release();
+        m_ownsRecords = false;
+    }
+    if (controls.dialog && !stopping())
+        m_setup.ui->runBlocking([dialog = controls.dialog] { dialog->closeDialog(); });
+    setIdlePriority(true);
+}
+
+// ---- Starters ------------------------------------------------------------------------------------------
+
+namespace {
+
+StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls &controls) {
+    std::lock_guard lock(g_exchangeMutex);
+    if (g_exchange && !g_exchange->Finished()) return StartResult::Busy;
+    g_exchange.reset();
+    // A cancel that arrived after the previous exchange had looked for it must not end this one.
+    CancelRequested.store(false);
+    ExchangeState.store(StateConnect);
+    ExchangeMode.store(mode);
+    if (!setup.ui) setup.ui = &g_silentUi;
+    g_exchange = std::make_shared<BMTreadUSB>(std::move(setup), controls);
+    return StartResult::Started;
+}
+
+} // namespace
+
+StartResult StartArchiveRead(ExchangeSetup setup, const ExchangeControls &controls) {
+    return Start(ModeArchiveRead, std::move(setup), controls);
+}
+
+StartResult StartClockSetting(ExchangeSetup setup) {
+    return Start(ModeClockSet, std::move(setup), {});
+}
+
+StartResult StartScreenRead(ExchangeSetup setup, const ExchangeControls &controls) {
+    ExchangeControls attached = controls;
+    attached.dialog = nullptr;
+    attached.grid = nullptr;
+    return Start(ModeScreenRead, std::move(setup), attached);
+}
+
+bool ExchangeRunning() {
+    const auto exchange = CurrentExchange();
+    return exchange && !exchange->Finished();
+}
+
+// The waits hold no lock, so the pump may run GUI code that asks ExchangeRunning() or starts anew.
+bool WaitForExchange(std::chrono::milliseconds timeout, const std::function<void()> &pump) {
+    const auto exchange = CurrentExchange();
+    if (!exchange) return true;
+    if (!exchange->WaitFinished(timeout, pump)) return false;
+    exchange->Join();
+    return true;
+}
+
+void StopExchange(const std::function<void()> &pump) {
+    const auto exchange = CurrentExchange();
+    if (!exchange) return;
+    exchange->Terminate();
+    static_cast<void>(exchange->WaitFinished(std::chrono::hours(1), pump));
+    exchange->Join();
+    std::lock_guard lock(g_exchangeMutex);
+    if (g_exchange == exchange) g_exchange.reset();
+}
+
+void ShutdownDeviceLink(const std::function<void()> &pump) {
+    StopExchange(pump);
+    LibUSB.UnloadDriver();
+}
+
+} // namespace velda

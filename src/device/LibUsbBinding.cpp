@@ -1,0 +1,202 @@
+// Run-time binding of libusb-0.1 (or the simulated instrument) and the instrument's bulk link.
+#include "device/LibUsbBinding.h"
+
+#include <usb.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace velda {
+
+LibUsbBinding LibUSB;
+
+namespace {
+
+constexpr const char *kSystemUsbLibrary = "libusb-0.1.so.4";
+constexpr const char *kSimulatorLibrary = "libvelda9-sim.so";
+
+std::atomic<bool> g_simulate{false};
+
+std::filesystem::path ExecutableDir() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return exe.parent_path();
+}
+
+std::string SimulatorPath() {
+    if (const char *named = std::getenv("VELDA9_SIM_LIBRARY"); named && *named) return named;
+    const auto exeDir = ExecutableDir();
+    if (!exeDir.empty()) {
+        std::error_code error;
+        const auto beside = exeDir / kSimulatorLibrary;
+        if (std::filesystem::exists(beside, error)) return beside.string();
+        const auto installed = exeDir / ".." / "lib" / "velda9" / kSimulatorLibrary;
+        if (std::filesystem::exists(installed, error)) return installed.lexically_normal().string();
+    }
+    return kSimulatorLibrary;
+}
+
+OpenFailure FailureOfErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return OpenFailure::PermissionDenied;
+    case EBUSY:
+        return OpenFailure::Busy;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+template <typename Fn>
+bool Bind(void *library, const char *name, Fn &slot) {
+    void *symbol = dlsym(library, name);
+    if (!symbol) return false;
+    slot = reinterpret_cast<Fn>(symbol);
+    return true;
+}
+
+} // namespace
+
+void UseSimulator(bool simulate) {
+    g_simulate.store(simulate);
+}
+
+bool SimulatorSelected() {
+    return g_simulate.load();
+}
+
+std::string UsbLibraryPath() {
+    if (g_simulate.load()) return SimulatorPath();
+    if (const char *named = std::getenv("VELDA9_USB_LIBRARY"); named && *named) return named;
+    return kSystemUsbLibrary;
+}
+
+void LibUsbBinding::clearEntryPoints() {
+    m_usbInit = nullptr;
+    m_usbFindBusses = nullptr;
+    m_usbFindDevices = nullptr;
+    m_usbGetBusses = nullptr;
+    m_usbOpen = nullptr;
+    m_usbSetConfiguration = nullptr;
+    m_usbClaimInterface = nullptr;
+    m_usbBulkWrite = nullptr;
+    m_usbBulkRead = nullptr;
+    m_usbClose = nullptr;
+}
+
+int LibUsbBinding::LoadDriver() {
+    if (m_library) return 0;
+    const std::string path = UsbLibraryPath();
+    void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char *message = dlerror();
+        m_loadError = message ? message : path;
+        return 1;
+    }
+    // Only the functions that are called are bound: the others of the 0.1 API exist only in some ports.
+    const bool complete =
+        Bind(library, "usb_bulk_read", m_usbBulkRead) && Bind(library, "usb_bulk_write", m_usbBulkWrite) &&
+        Bind(library, "usb_claim_interface", m_usbClaimInterface) && Bind(library, "usb_close", m_usbClose) &&
+        Bind(library, "usb_find_busses", m_usbFindBusses) &&
+        Bind(library, "usb_find_devices", m_usbFindDevices) &&
+        Bind(library, "usb_get_busses", m_usbGetBusses) && Bind(library, "usb_init", m_usbInit) &&
+        Bind(library, "usb_open", m_usbOpen) && Bind(library, "usb_set_configuration", m_usbSetConfiguration);
+    if (!complete) {
+        const char *message = dlerror();
+        m_loadError = message ? message : path;
+        clearEntryPoints();
+        dlclose(library);
+        return 2;
+    }
+    m_library = library;
+    m_loadError.clear();
+    m_usbInit();
+    return 0;
+}
+
+int LibUsbBinding::OpenDevice() {
+    if (!m_library) return 1;
+    const int busChanges = m_usbFindBusses();
+    const int deviceChanges = m_usbFindDevices();
+    struct usb_device *instrument = nullptr;
+    for (usb_bus *bus = m_usbGetBusses(); bus && !instrument; bus = bus->next) {
+        for (struct usb_device *device = bus->devices; device; device = device->next) {
+            if (device->descriptor.idVendor == kInstrumentVendorId &&
+                device->descriptor.idProduct == kInstrumentProductId) {
+                instrument = device;
+                break;
+            }
+        }
+    }
+    if (!instrument) {
+        CloseDevice();
+        m_openFailure.store(OpenFailure::NotFound);
+        m_openErrno.store(0);
+        return 1;
+    }
+    if (busChanges == 0 && deviceChanges == 0 && m_device) return 0;
+    if (m_device) {
+        m_usbClose(m_device);
+        m_device = nullptr;
+    }
+    errno = 0;
+    usb_dev_handle *handle = m_usbOpen(instrument);
+    if (!handle) {
+        // A present instrument that cannot be opened counts as no instrument, but the reason is kept so
+        // the user can be told about missing access rights.
+        const int error = errno != 0 ? errno : ENODEV;
+        m_openErrno.store(error);
+        m_openFailure.store(FailureOfErrno(error));
+        return 1;
+    }
+    // A failed configuration is normal when the device is configured already; it is not examined.
+    static_cast<void>(m_usbSetConfiguration(handle, kInstrumentConfiguration));
+    const int claimed = m_usbClaimInterface(handle, kInstrumentInterface);
+    if (claimed < 0) {
+        const int error = -claimed;
+        m_usbClose(handle);
+        m_openErrno.store(error);
+        m_openFailure.store(FailureOfErrno(error));
+        return 1;
+    }
+    m_device = handle;
+    m_openErrno.store(0);
+    m_openFailure.store(OpenFailure::None);
+    return 0;
+}
+
+void LibUsbBinding::CloseDevice() {
+    if (!m_device) return;
+    m_usbClose(m_device);
+    m_device = nullptr;
+}
+
+int LibUsbBinding::BulkWrite(const std::uint8_t *bytes, int length) {
+    if (!m_device) return -ENODEV;
+    return m_usbBulkWrite(m_device, kBulkOutEndpoint, reinterpret_cast<const char *>(bytes), length,
+                          kTransferTimeoutMs);
+}
+
+int LibUsbBinding::BulkRead(std::uint8_t *buffer, int length) {
+    if (!m_device) return -ENODEV;
+    return m_usbBulkRead(m_device, kBulkInEndpoint, reinterpret_cast<char *>(buffer), length,
+                         kTransferTimeoutMs);
+}
+
+void LibUsbBinding::UnloadDriver() {
+    CloseDevice();
+    clearEntryPoints();
+    if (m_library) {
+        dlclose(m_library);
+        m_library = nullptr;
+    }
+}
+
+} // namespace velda
