@@ -1,0 +1,29 @@
+// The channel layout rule.
+#include "app/ChannelLayout.h"
+
+#include "app/MainTexts.h"
+
+namespace velda {
+
+void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool channel2Present) {
+    if (channel1Present && channel2Present) {
+        target.setWindowWidth(kTwoChannelWindowWidth);
+        target.setColumnCount(kTwoChannelColCount);
+        for (int k = 0; k < kChannelSlotColumns; ++k)
+            target.setColumnWidth(kChannel2FirstColumn + k, target.columnWidth(kChannel1FirstColumn + k));
+        target.setPanel1Caption(Pick(TxtChannel1));
+        target.setPanel2Caption(Pick(TxtChannel2));
+        target.setPanel2Visible(true);
+        return;
+    }
+    target.setWindowWidth(kOneChannelWindowWidth);
+    target.setColumnCount(kOneChannelColCount);
+    target.setPanel2Visible(false);
+    if (channel1Present) {
+        target.setPanel1Caption(Pick(TxtChannel1));
+    } else if (channel2Present) {
+        target.setPanel1Caption(Pick(TxtChannel2));
+    }
+}
+
+} // namespace velda

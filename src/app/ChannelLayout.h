@@ -1,0 +1,37 @@
+// The main window's layout for the channels present: column count, window width, channel panels.
+#pragma once
+
+#include <QString>
+
+namespace velda {
+
+inline constexpr int kTwoChannelWindowWidth = 1300;
+inline constexpr int kOneChannelWindowWidth = 1000;
+inline constexpr int kTwoChannelColCount = 14;
+inline constexpr int kOneChannelColCount = 10;
+/// First column of channel slot 1 and of channel slot 2; each slot has four columns.
+inline constexpr int kChannel1FirstColumn = 6;
+inline constexpr int kChannel2FirstColumn = 10;
+inline constexpr int kChannelSlotColumns = 4;
+
+/// What the layout rule changes; the main window implements it over its widgets, tests over a record.
+class ChannelLayoutTarget {
+public:
+    virtual ~ChannelLayoutTarget() = default;
+    /// Outer width of the window in pixels; the table follows it.
+    virtual void setWindowWidth(int width) = 0;
+    virtual void setColumnCount(int count) = 0;
+    [[nodiscard]] virtual int columnWidth(int column) const = 0;
+    virtual void setColumnWidth(int column, int width) = 0;
+    virtual void setPanel1Caption(const QString &caption) = 0;
+    virtual void setPanel2Caption(const QString &caption) = 0;
+    virtual void setPanel2Visible(bool visible) = 0;
+};
+
+/// Both channels: width 1300, 14 columns, columns 10-13 take the widths of 6-9, both panels captioned.
+/// Otherwise: width 1000, 10 columns, panel 2 hidden, panel 1 names the one channel present (channel 2
+/// when only it is present); with neither channel panel 1 keeps its caption. Captions in the current
+/// language. GUI thread.
+void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool channel2Present);
+
+} // namespace velda

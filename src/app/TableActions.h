@@ -1,0 +1,57 @@
+// Toolkit-free rules of the archive table's interaction: clicks, row deletion, context menu, hover hints.
+#pragma once
+
+#include "app/Texts.h"
+#include "archive/ArchiveTable.h"
+
+#include <QString>
+
+namespace velda {
+
+/// The grid's rectangular selection, both ends inclusive.
+struct Selection {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    [[nodiscard]] bool singleCell() const { return top == bottom && left == right; }
+    friend bool operator==(const Selection &, const Selection &) = default;
+};
+
+/// Where a click "over no cell" moves the selection, so that nothing is shown selected.
+inline constexpr int kNoCellSelection = 1024;
+
+/// What a left-button release over the table does.
+enum class ClickAction {
+    Nothing,
+    SortByColumn,   ///< header row: toggle SortDirection, then sort unless the table is empty
+    SelectRow,      ///< number column of a data row: select the whole row
+    ClearSelection, ///< over no cell: move the selection to (kNoCellSelection, kNoCellSelection)
+};
+
+/// The action of a left-button release over cell (`column`, `row`); (-1, -1) means over no cell.
+[[nodiscard]] ClickAction ClassifyLeftClick(int column, int row);
+
+/// Deletes the data row `topRow` (the selection's top row): every row below moves up by one, whole
+/// stored rows included, and the last row ends empty; the table loses its last row unless it holds only
+/// one data row, which stays as an empty row. Returns false (table untouched) when `topRow` is not a data
+/// row. The numbers in column 0 are not renumbered.
+bool DeleteRow(ArchiveTable &table, int topRow);
+
+/// Whether a right-button press over cell (`column`, `row`) opens the table's context menu.
+[[nodiscard]] bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty);
+
+/// Where the pointer is, for the status-line hint.
+struct PointerPlace {
+    bool insideWindow = false;
+    bool insideTable = false;
+    /// The cell under the pointer, (-1, -1) over no cell. Header rows count as row 0 whatever the scroll.
+    int column = -1;
+    int row = -1;
+};
+
+/// The status-line text for the pointer place, picked in the current language.
+[[nodiscard]] QString HoverHint(const PointerPlace &place);
+
+} // namespace velda

@@ -1,0 +1,139 @@
+// Channel layout, window texts, the About box's date line and the command-line path.
+#include "app/AboutTexts.h"
+#include "app/ChannelLayout.h"
+#include "app/MainTexts.h"
+#include "app/StartupArguments.h"
+#include "app/WindowTexts.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace velda {
+namespace {
+
+struct RecordingTarget : ChannelLayoutTarget {
+    int width = 1507;
+    int columns = 10;
+    std::map<int, int> widths{{6, 201}, {7, 49}, {8, 51}, {9, 168}, {10, 40}, {11, 40}, {12, 40}, {13, 40}};
+    QString panel1 = "Канал 1";
+    QString panel2;
+    bool panel2Visible = false;
+
+    void setWindowWidth(int w) override { width = w; }
+    void setColumnCount(int c) override { columns = c; }
+    int columnWidth(int c) const override { return widths.at(c); }
+    void setColumnWidth(int c, int w) override { widths[c] = w; }
+    void setPanel1Caption(const QString &t) override { panel1 = t; }
+    void setPanel2Caption(const QString &t) override { panel2 = t; }
+    void setPanel2Visible(bool v) override { panel2Visible = v; }
+};
+
+TEST(ChannelLayoutTest, FlagsDecideWidthColumnsAndPanels) {
+    struct Case {
+        const char *name;
+        std::uint8_t language;
+        bool ch1, ch2;
+        int width, columns;
+        QString panel1;
+        bool panel2Visible;
+    };
+    const Case cases[] = {
+        {"both channels", 0, true, true, 1300, 14, "Канал 1", true},
+        {"channel 1 only", 0, true, false, 1000, 10, "Канал 1", false},
+        {"channel 2 only", 0, false, true, 1000, 10, "Канал 2", false},
+        {"channel 2 only in English", 1, false, true, 1000, 10, "Chanal 2", false},
+        {"no channel keeps the caption", 1, false, false, 1000, 10, "Канал 1", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LanguageIndex = c.language;
+        RecordingTarget target;
+        ApplyChannelLayout(target, c.ch1, c.ch2);
+        EXPECT_EQ(target.width, c.width);
+        EXPECT_EQ(target.columns, c.columns);
+        EXPECT_EQ(target.panel1, c.panel1);
+        EXPECT_EQ(target.panel2Visible, c.panel2Visible);
+    }
+    LanguageIndex = 0;
+    RecordingTarget target;
+    ApplyChannelLayout(target, true, true);
+    EXPECT_EQ(target.panel2, "Канал 2");
+    EXPECT_EQ(target.widths[10], 201);
+    EXPECT_EQ(target.widths[13], 168);
+    ApplyChannelLayout(target, true, false); // then a read of channel 1 only
+    EXPECT_EQ(target.columns, 10);
+    EXPECT_FALSE(target.panel2Visible);
+}
+
+TEST(WindowTextsTest, HeaderRowIsWrittenForAllFourteenColumns) {
+    ArchiveTable t;
+    t.setCell(9, 0, u"Точка росы, °C");
+    WriteHeaderRow(t, 1);
+    EXPECT_EQ(t.colCount(), 10);
+    const QStringList expected = {"№",     "Time", "Date",    "Regime", "Number", "Series", "Sensor",
+                                  "T, °C", "H, %", "Q, W/m2", "Sensor", "T, °C",  "H, %",   "Q, W/m2"};
+    for (int k = 0; k < 14; ++k)
+        EXPECT_EQ(t.cell(k, 0), expected[k]) << k;
+    EXPECT_EQ(CaptionsIn(1).createProject, QString::fromUtf8("Сreate Project"));
+    EXPECT_EQ(CaptionsIn(1).createProject.at(0).unicode(), 0x0421);
+    EXPECT_EQ(CaptionsIn(0).window, "Измеритель температуры и влажности VELDA-9");
+}
+
+TEST(AboutTextsTest, DateLineInWords) {
+    struct Case {
+        const char *name;
+        QString buildDate;
+        std::uint8_t language;
+        std::optional<QString> line;
+    };
+    const Case cases[] = {
+        {"russian", "Mar 13 2018", 0, "Версия 1.0.0.0 от 13 марта 2018 г."},
+        {"english keeps the year mark", "Mar 13 2018", 1, "Version 1.0.0.0 of 13 march 2018 г."},
+        {"april is apri", "Apr 20 2024", 1, "Version 1.0.0.0 of 20 apri 2024 г."},
+        {"single-digit day", "Mar  3 2018", 0, "Версия 1.0.0.0 от 3 марта 2018 г."},
+        {"unknown month is January", "Foo 13 2018", 0, "Версия 1.0.0.0 от 13 января 2018 г."},
+        {"long month is split by the field widths", "March 13 2018", 1, "Version 1.0.0.0 of ch march 13 г."},
+        {"two fields only", "Mar 13", 0, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(VersionLine("1.0.0.0", c.buildDate, c.language), c.line);
+    }
+}
+
+TEST(AboutTextsTest, BuildDateAndMailText) {
+    EXPECT_EQ(BuildDateFromDotted(u"13.03.2018"), QString("Mar 13 2018"));
+    EXPECT_EQ(BuildDateFromDotted(u"03.12.2026"), QString("Dec  3 2026"));
+    EXPECT_EQ(BuildDateFromDotted(u"31.02.2026"), std::nullopt);
+    EXPECT_TRUE(ReadBuildDate(BuildDate()).has_value()) << BuildDate().toStdString();
+    EXPECT_EQ(ApplicationTitle("/usr/bin/VELDA9.exe"), "Velda9");
+    EXPECT_EQ(MailtoText("info@velda9.example", "Velda9"), "mailto:info@velda9.example?Subject=Velda9");
+}
+
+TEST(StartupArgumentsTest, JoinsArgumentsWithSingleBlanks) {
+    struct Case {
+        const char *name;
+        QStringList arguments;
+        bool simulate;
+        QString path;
+    };
+    const Case cases[] = {
+        {"none", {}, false, ""},
+        {"path split by the shell", {"/tmp/my", "archive.vd"}, false, "/tmp/my archive.vd"},
+        {"simulate first", {"--simulate", "/tmp/a", "b.vd"}, true, "/tmp/a b.vd"},
+        {"simulate alone", {"--simulate"}, true, ""},
+        {"simulate later is part of the path", {"/tmp/x", "--simulate"}, false, "/tmp/x --simulate"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const StartupArguments a = ParseStartupArguments(c.arguments);
+        EXPECT_EQ(a.simulate, c.simulate);
+        EXPECT_EQ(a.projectPath, c.path);
+    }
+}
+
+} // namespace
+} // namespace velda
