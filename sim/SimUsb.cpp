@@ -319,6 +319,7 @@ private:
         m_reply.clear();
         m_awaitingClockPayload = false;
         m_logFailed = false;
+        m_logSeq = 0;
         m_bus.devices = nullptr;
         m_deviceListed = false;
         const char *path = ScenarioEnv();
