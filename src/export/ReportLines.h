@@ -1,0 +1,68 @@
+// The printed report's text: one padded line per table row, the detail-line cursor, the title, the pages.
+#pragma once
+
+#include "archive/ArchiveTable.h"
+#include "archive/SystemFormats.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+namespace velda {
+
+/// Text width, in characters, of table columns 0 to 13 in a report line.
+inline constexpr std::array<int, 14> ColumnPad{5, 12, 13, 13, 9, 8, 12, 9, 9, 16, 12, 9, 9, 16};
+
+/// A cell text without leading and trailing blanks and control characters (every character up to U+0020).
+[[nodiscard]] QString TrimCell(QStringView text);
+
+/// One line per table row (row 0, the header row, first) over the shown columns: each trimmed cell padded
+/// with spaces to its ColumnPad width; a cell at or over its width is followed directly by the next one.
+[[nodiscard]] QStringList MakeReportLines(const ArchiveTable &table);
+
+/// Index of the next ReportLines entry the detail band prints, and the row count of the report it belongs
+/// to. Process-wide, set by the most recently created report; GUI thread only.
+extern int PrintCursor;
+extern int PrintRowCount;
+
+/// Starts the cursor for a report of `rowCount` rows (header row included).
+void ResetPrintCursor(int rowCount);
+
+/// The detail line printed next: empty where the header row would be (cursor 0), else entry PrintCursor.
+/// The cursor then moves on and returns to 0 after the last row, so every full pass over the lines prints
+/// the same sequence: "", line 1, ..., last line.
+[[nodiscard]] QString QRExpr1Print(const QStringList &reportLines);
+
+/// The header line shown at the top of every page: entry 0, or nothing when there are no lines.
+[[nodiscard]] QString QRExpr2Print(const QStringList &reportLines);
+
+/// The report title: `TxtArchiveTitle` in `language` followed by the date in the short date format, a
+/// space and the time, or the date alone when `now` is exactly midnight.
+[[nodiscard]] QString ReportTitle(const QDateTime &now, const SystemFormats &formats, std::uint8_t language);
+
+/// Page geometry of the report, millimetres: A4 landscape with 10 mm margins.
+namespace report {
+inline constexpr double kPageWidthMm = 297.0;
+inline constexpr double kPageHeightMm = 210.0;
+inline constexpr double kMarginMm = 10.0;
+inline constexpr double kHeaderBandMm = 11.38;
+inline constexpr double kTitleLeftMm = 110.1;
+inline constexpr double kHeaderLineTopMm = 6.35;
+inline constexpr double kDetailBandMm = 4.23;
+inline constexpr double kDetailLeftMm = 0.53;
+inline constexpr double kFooterBandMm = 10.58;
+inline constexpr double kPageNumberLeftMm = 268.8;
+inline constexpr double kPageNumberTopMm = 4.23;
+inline constexpr int kDetailFontPt = 8;
+inline constexpr int kTitleFontPt = 10;
+
+/// Detail lines that fit between the page header and the page footer.
+[[nodiscard]] int LinesPerPage();
+/// Pages for `lineCount` detail lines; at least one, so an empty report still has its header and footer.
+[[nodiscard]] int PageCount(int lineCount);
+} // namespace report
+
+} // namespace velda

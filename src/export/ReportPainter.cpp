@@ -1,0 +1,133 @@
+// Page painting of the printed report and its PDF output.
+#include "export/ReportPainter.h"
+
+#include "app/Texts.h"
+#include "export/ReportLines.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace velda {
+namespace {
+
+QFont MonospaceFont() {
+    QFont font;
+    // Lucida Console where installed; DejaVu Sans Mono is always there on Linux and covers Cyrillic.
+    font.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
+                      QStringLiteral("Liberation Mono")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(report::kDetailFontPt);
+    return font;
+}
+
+QFont TitleFont() {
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(report::kTitleFontPt);
+    return font;
+}
+
+// A line is drawn on one text row: control characters inside a cell would break it, so they show as
+// blanks (one character for one, keeping the columns in place).
+QString Printable(QString text) {
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+void DrawTextAt(QPainter &painter, const QFont &font, double x, double y, const QString &text) {
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+    painter.drawText(QPointF(x, y + metrics.ascent()), Printable(text));
+}
+
+} // namespace
+
+ReportDocument MakeReportDocument(const ArchiveTable &table) {
+    return {ReportTitle(QDateTime::currentDateTime(), CurrentFormats(), LanguageIndex.load()),
+            MakeReportLines(table), table.rowCount()};
+}
+
+void SetUpReportPage(QPagedPaintDevice &device) {
+    device.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                    QMarginsF(report::kMarginMm, report::kMarginMm, report::kMarginMm, report::kMarginMm),
+                    QPageLayout::Millimeter));
+}
+
+int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocument &document) {
+    // The painter's origin is the top-left corner of the printable area, inside the margins.
+    const double unitsPerMm = device.logicalDpiY() / 25.4;
+    const auto mm = [unitsPerMm](double v) { return v * unitsPerMm; };
+    const double bodyHeightMm = report::kPageHeightMm - 2 * report::kMarginMm;
+    const QFont mono = MonospaceFont();
+    const QFont title = TitleFont();
+    const int perPage = report::LinesPerPage();
+    const int lineCount = static_cast<int>(document.lines.size());
+    const int pages = report::PageCount(lineCount);
+    const QString header = QRExpr2Print(document.lines);
+
+    painter.setPen(Qt::black);
+    ResetPrintCursor(document.rowCount);
+    int printed = 0;
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1) device.newPage();
+        DrawTextAt(painter, title, mm(report::kTitleLeftMm), 0, document.title);
+        DrawTextAt(painter, mono, 0, mm(report::kHeaderLineTopMm), header);
+        double top = report::kHeaderBandMm;
+        for (int i = 0; i < perPage && printed < lineCount; ++i, ++printed) {
+            DrawTextAt(painter, mono, mm(report::kDetailLeftMm), mm(top), QRExpr1Print(document.lines));
+            top += report::kDetailBandMm;
+        }
+        const double footerTop = bodyHeightMm - report::kFooterBandMm;
+        DrawTextAt(painter, title, mm(report::kPageNumberLeftMm), mm(footerTop + report::kPageNumberTopMm),
+                   QString::number(page));
+    }
+    return pages;
+}
+
+ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
+    if (fileName.trimmed().isEmpty())
+        return ReportPdfError{QStringLiteral("No file name given for the report")};
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString())};
+    }
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(300);
+        writer.setCreator(QStringLiteral("VELDA-9"));
+        writer.setTitle(document.title);
+        SetUpReportPage(writer);
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            file.cancelWriting();
+            return ReportPdfError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
+        }
+        pages = PaintReport(painter, writer, document);
+        painter.end();
+    }
+    if (!file.commit()) {
+        return ReportPdfError{QStringLiteral("Cannot save %1: %2").arg(fileName, file.errorString())};
+    }
+    return ReportPdfSummary{pages};
+}
+
+ReportPdfResult WriteReportPdf(const ArchiveTable &table, const QString &fileName) {
+    return WriteReportPdf(MakeReportDocument(table), fileName);
+}
+
+} // namespace velda

@@ -1,0 +1,68 @@
+// Writes the archive table into a spreadsheet workbook (.xlsx content, also under a .xls name).
+#pragma once
+
+#include "archive/ArchiveTable.h"
+
+#include <QString>
+
+#include <functional>
+#include <variant>
+
+namespace velda::xlsx {
+
+/// Why an export failed. The message names the file or cell concerned, in words a user understands.
+struct ExportError {
+    enum class Kind {
+        NoFileName,    ///< the file name is empty or names a folder
+        CannotCreate,  ///< the folder cannot take a new file
+        CellTooLong,   ///< a cell holds more characters than a workbook cell can
+        WriteFailed,   ///< the writer failed while building or saving the workbook
+        ReplaceFailed, ///< the complete workbook could not take the place of the chosen name
+        Cancelled,     ///< the progress callback asked to stop
+    };
+    Kind kind = Kind::WriteFailed;
+    QString message;
+};
+
+struct ExportSummary {
+    int sheetCount = 0;
+    int rowCount = 0; ///< table rows written, header row included
+    QString fileName; ///< the file that now holds the workbook
+};
+
+/// A summary on success, an error otherwise.
+class [[nodiscard]] ExportResult {
+public:
+    ExportResult(ExportSummary summary) : m_value(std::move(summary)) {}
+    ExportResult(ExportError error) : m_value(std::move(error)) {}
+    [[nodiscard]] bool ok() const { return std::holds_alternative<ExportSummary>(m_value); }
+    [[nodiscard]] const ExportSummary &summary() const { return std::get<ExportSummary>(m_value); }
+    [[nodiscard]] const ExportError &error() const { return std::get<ExportError>(m_value); }
+
+private:
+    std::variant<ExportSummary, ExportError> m_value;
+};
+
+/// Called with the table rows written so far and the total; returning false cancels the export.
+/// Runs on the thread that runs the export.
+using ExportProgress = std::function<bool(int rowsWritten, int rowsTotal)>;
+
+/// A workbook cell holds at most this many characters.
+inline constexpr int kMaxCellLength = 32767;
+
+/// Writes the shown part of `table` (colCount() x rowCount(), header row included, every cell as text)
+/// into a workbook saved as `fileName`: 65,535 table rows per sheet, sheets named `namePrefix` + k,
+/// every cell centred, every used column as wide as its widest text. The workbook is built in a
+/// temporary file in the same folder and renamed over `fileName` only when complete, so an existing
+/// file is replaced only by a finished workbook and stays untouched on failure or cancel. The table is
+/// only read; it must not change while the export runs (any thread may run it, one export per table).
+ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &namePrefix,
+                                 const QString &fileName, const ExportProgress &progress = {});
+
+/// Estimated width of a Windows-1251 text in the workbook's default font (11-point sans), in pixels.
+[[nodiscard]] int TextWidthPixels(std::string_view cp1251);
+
+/// Column width, in the workbook's character units, that fits a text `pixels` wide with a margin.
+[[nodiscard]] double ColumnWidthForPixels(int pixels);
+
+} // namespace velda::xlsx

@@ -1,0 +1,132 @@
+// Save dialog, refusal and progress of the spreadsheet export.
+#include "export/SpreadsheetExportCommand.h"
+
+#include "app/MainTexts.h"
+#include "export/SaveTypeRule.h"
+
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+namespace velda {
+namespace {
+
+constexpr TextPair TxtExportProgress{"Экспорт данных...", "Exporting the data..."};
+constexpr TextPair TxtCancel{"Отмена", "Cancel"};
+constexpr int kProgressPollMs = 50;
+
+void ShowErrorBox(const QString &text, const QString &caption, const QString &detail = {}) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ExportMessage"));
+    if (!detail.isEmpty()) box.setInformativeText(detail);
+    box.exec();
+}
+
+QString DefaultSuffix(int typeIndex) {
+    return xlsx::SaveTypeExtension(typeIndex).mid(1);
+}
+
+} // namespace
+
+SpreadsheetExportCommand::SpreadsheetExportCommand(QObject *parent)
+    : QObject(parent), m_fileName(QString::fromLatin1(xlsx::kInitialExportName)) {}
+
+QFileDialog *SpreadsheetExportCommand::createSaveDialog1(QWidget *parent) {
+    auto *dialog = new QFileDialog(parent, Pick(TxtSaveToExcel));
+    dialog->setObjectName(QStringLiteral("SaveDialog1"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // The Qt dialog gives the same type-change behaviour on every desktop.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    const QStringList filters = xlsx::SaveDialogFilters();
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.front());
+    dialog->setDefaultSuffix(DefaultSuffix(0));
+    if (!m_fileName.isEmpty()) dialog->selectFile(m_fileName);
+    connect(dialog, &QFileDialog::filterSelected, this,
+            [this, dialog](const QString &filter) { SaveDialog1TypeChange(dialog, filter); });
+    return dialog;
+}
+
+void SpreadsheetExportCommand::SaveDialog1TypeChange(QFileDialog *dialog, const QString &filter) {
+    const int typeIndex = static_cast<int>(xlsx::SaveDialogFilters().indexOf(filter));
+    if (typeIndex < 0) return;
+    dialog->setDefaultSuffix(DefaultSuffix(typeIndex));
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!edit) return;
+    const QString name = xlsx::SaveDialog1TypeChange(edit->text(), typeIndex);
+    if (name != edit->text()) edit->setText(name);
+}
+
+void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
+    m_lastResult.reset();
+    QString chosen;
+    {
+        std::unique_ptr<QFileDialog> dialog(createSaveDialog1(parent));
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+        chosen = dialog->selectedFiles().front();
+    }
+    m_fileName = chosen;
+    if (TableIsEmpty(table)) {
+        ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
+        return;
+    }
+    m_lastResult = exportWithProgress(parent, table, chosen);
+    if (m_lastResult->ok()) {
+        m_fileName.clear();
+    } else if (m_lastResult->error().kind != xlsx::ExportError::Kind::Cancelled) {
+        ShowErrorBox(Pick(TxtExportError), Pick(TxtWarning), m_lastResult->error().message);
+    }
+}
+
+xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent, const ArchiveTable &table,
+                                                                const QString &fileName) {
+    const QString prefix = Pick(TxtArchiveTitle);
+    const int total = std::max(table.rowCount(), 1);
+    std::atomic<int> written{0};
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::optional<xlsx::ExportResult> result;
+
+    QProgressDialog progress(Pick(TxtExportProgress), Pick(TxtCancel), 0, total, parent);
+    progress.setObjectName(QStringLiteral("ExportProgress"));
+    progress.setWindowTitle(Pick(TxtSaveToExcel));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(300);
+    connect(&progress, &QProgressDialog::canceled, &progress, [&cancel] { cancel = true; });
+
+    // The worker only reads the table; the modal progress dialog keeps every command that could change
+    // it from running until the worker is joined.
+    std::thread worker([&] {
+        result = xlsx::ExportToSpreadsheet(table, prefix, fileName, [&](int rows, int) {
+            written.store(rows, std::memory_order_relaxed);
+            return !cancel.load();
+        });
+        done.store(true);
+    });
+
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(kProgressPollMs);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!progress.wasCanceled())
+            progress.setValue(std::min(written.load(std::memory_order_relaxed), total));
+        if (done.load()) loop.quit();
+    });
+    poll.start();
+    if (!done.load()) loop.exec();
+    poll.stop();
+    worker.join();
+    progress.close();
+    return std::move(*result);
+}
+
+} // namespace velda

@@ -1,0 +1,48 @@
+// The main window's "Save to spreadsheet" command: file dialog, empty-table refusal, export with progress.
+#pragma once
+
+#include "archive/ArchiveTable.h"
+#include "export/SpreadsheetExport.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QFileDialog;
+class QWidget;
+
+namespace velda {
+
+/// One per main window; remembers the dialog's file name for the rest of the run. GUI thread only.
+class SpreadsheetExportCommand : public QObject {
+    Q_OBJECT
+public:
+    explicit SpreadsheetExportCommand(QObject *parent = nullptr);
+
+    /// Save1Click: asks for a file name (types .xls, .xlsx, all files; "Arhive" on first use), refuses an
+    /// empty table with "Archive not read!", else writes the workbook on a worker thread while a modal
+    /// progress dialog (with Cancel) shows how far it got. `table` must stay unchanged until run() returns,
+    /// which the modal dialogs guarantee. On success the remembered name is cleared; on failure an error
+    /// box says "Export of the data - Error !!!" with the reason, and the name is kept.
+    void run(QWidget *parent, const ArchiveTable &table);
+
+    /// The name the dialog offers next.
+    [[nodiscard]] const QString &fileName() const { return m_fileName; }
+
+    /// The outcome of the last export run() started (none when it stopped before writing).
+    [[nodiscard]] const std::optional<xlsx::ExportResult> &lastResult() const { return m_lastResult; }
+
+    /// Builds the save dialog run() shows, offering `fileName()`; the caller owns it.
+    [[nodiscard]] QFileDialog *createSaveDialog1(QWidget *parent);
+
+private:
+    void SaveDialog1TypeChange(QFileDialog *dialog, const QString &filter);
+    [[nodiscard]] xlsx::ExportResult exportWithProgress(QWidget *parent, const ArchiveTable &table,
+                                                        const QString &fileName);
+
+    QString m_fileName;
+    std::optional<xlsx::ExportResult> m_lastResult;
+};
+
+} // namespace velda

@@ -1,0 +1,44 @@
+// Report form and its print preview.
+#include "export/TForm6.h"
+
+#include "export/ReportLines.h"
+
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace velda {
+
+TForm6::TForm6(const ArchiveTable &table, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_document(MakeReportDocument(table)),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(m_document.title);
+    ResetPrintCursor(m_document.rowCount);
+    m_printer->setDocName(m_document.title);
+    SetUpReportPage(*m_printer);
+}
+
+TForm6::~TForm6() = default;
+
+QPrintPreviewDialog *TForm6::createPreviewDialog() {
+    auto *dialog = new QPrintPreviewDialog(m_printer.get(), parentWidget() ? parentWidget() : this);
+    dialog->setWindowTitle(m_document.title);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this, &TForm6::QuickRep1Print);
+    return dialog;
+}
+
+void TForm6::showPreview() {
+    std::unique_ptr<QPrintPreviewDialog> dialog(createPreviewDialog());
+    dialog->exec();
+}
+
+void TForm6::QuickRep1Print(QPrinter *printer) {
+    QPainter painter;
+    if (!painter.begin(printer)) return;
+    PaintReport(painter, *printer, m_document);
+    painter.end();
+}
+
+} // namespace velda
