@@ -1,0 +1,317 @@
+// Command line of velda9-cli: parsing into Options, colours, the help and version texts.
+#include "cli/CliArguments.h"
+
+#include <QLocale>
+#include <QStringView>
+
+#include <array>
+
+namespace velda::cli {
+
+namespace {
+
+enum OptionBit : unsigned {
+    OptOutput = 1U << 0,
+    OptSimulate = 1U << 1,
+    OptLang = 1U << 2,
+    OptLocale = 1U << 3,
+    OptTimeout = 1U << 4,
+    OptPen = 1U << 5,
+    OptBackground = 1U << 6,
+};
+
+struct CommandSpec {
+    const char *name;
+    Command command;
+    bool takesFile;   ///< one project-file argument
+    bool needsOutput; ///< -o is required
+    unsigned allowed; ///< options the command accepts
+};
+
+// --lang and --locale are accepted everywhere: they only choose texts and formats.
+constexpr unsigned kAnywhere = OptLang | OptLocale;
+
+constexpr std::array<CommandSpec, 6> kCommands{{
+    {"read", Command::Read, false, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
+    {"dump", Command::Dump, true, false, kAnywhere},
+    {"export", Command::Export, true, true, kAnywhere | OptOutput},
+    {"report", Command::Report, true, true, kAnywhere | OptOutput},
+    {"set-clock", Command::SetClock, false, false, kAnywhere | OptSimulate | OptTimeout},
+    {"screenshot", Command::Screenshot, false, true,
+     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
+}};
+
+struct OptionSpec {
+    const char *longName;
+    const char *shortName; ///< nullptr when there is none
+    OptionBit bit;
+    bool takesValue;
+};
+
+constexpr std::array<OptionSpec, 7> kOptions{{
+    {"--output", "-o", OptOutput, true},
+    {"--simulate", nullptr, OptSimulate, false},
+    {"--lang", nullptr, OptLang, true},
+    {"--locale", nullptr, OptLocale, true},
+    {"--timeout", nullptr, OptTimeout, true},
+    {"--pen", nullptr, OptPen, true},
+    {"--background", nullptr, OptBackground, true},
+}};
+
+// Largest accepted --timeout: a day; anything longer is a typo rather than a wish.
+constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
+
+const OptionSpec *findOption(QStringView name) {
+    for (const OptionSpec &spec : kOptions) {
+        if (name == QLatin1String(spec.longName) ||
+            (spec.shortName != nullptr && name == QLatin1String(spec.shortName)))
+            return &spec;
+    }
+    return nullptr;
+}
+
+const CommandSpec *findCommand(QStringView name) {
+    for (const CommandSpec &spec : kCommands) {
+        if (name == QLatin1String(spec.name)) return &spec;
+    }
+    return nullptr;
+}
+
+UsageError usage(const QString &message) {
+    return UsageError{message + QStringLiteral(" (see velda9-cli --help)")};
+}
+
+Options onlyCommand(Command command) {
+    Options options;
+    options.command = command;
+    return options;
+}
+
+struct PendingOption {
+    const OptionSpec *spec;
+    QString spelled; ///< as the user wrote it, for messages
+    QString value;
+};
+
+} // namespace
+
+bool LocaleNameKnown(const QString &name) {
+    if (name.isEmpty()) return false;
+    if (name == QLatin1String("C") || name == QLatin1String("POSIX")) return true;
+    // QLocale falls back to the C locale for names it does not know.
+    return QLocale(name).language() != QLocale::C;
+}
+
+std::optional<Rgb> ParseColor(QStringView text) {
+    const QString lower = text.trimmed().toString().toLower();
+    if (lower.startsWith(QLatin1Char('#'))) {
+        const QStringView digits = QStringView(lower).mid(1);
+        if (digits.size() != 6 && digits.size() != 3) return std::nullopt;
+        bool ok = false;
+        const uint value = digits.toUInt(&ok, 16);
+        if (!ok) return std::nullopt;
+        if (digits.size() == 6) return static_cast<Rgb>(value);
+        const Rgb r = (value >> 8) & 0xF, g = (value >> 4) & 0xF, b = value & 0xF;
+        return (r * 0x11) << 16 | (g * 0x11) << 8 | (b * 0x11);
+    }
+    struct Named {
+        const char *name;
+        Rgb rgb;
+    };
+    static constexpr std::array<Named, 19> kNames{{
+        {"black", 0x000000},  {"maroon", 0x800000}, {"green", 0x008000},   {"olive", 0x808000},
+        {"navy", 0x000080},   {"purple", 0x800080}, {"teal", 0x008080},    {"gray", 0x808080},
+        {"grey", 0x808080},   {"silver", 0xC0C0C0}, {"red", 0xFF0000},     {"lime", 0x00FF00},
+        {"yellow", 0xFFFF00}, {"blue", 0x0000FF},   {"fuchsia", 0xFF00FF}, {"magenta", 0xFF00FF},
+        {"aqua", 0x00FFFF},   {"cyan", 0x00FFFF},   {"white", 0xFFFFFF},
+    }};
+    for (const Named &named : kNames) {
+        if (lower == QLatin1String(named.name)) return named.rgb;
+    }
+    return std::nullopt;
+}
+
+std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return onlyCommand(Command::Help);
+        if (argument == QLatin1String("--version") || argument == QLatin1String("-V"))
+            return onlyCommand(Command::Version);
+    }
+
+    const CommandSpec *command = nullptr;
+    QStringList positional;
+    std::vector<PendingOption> pending;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const bool looksLikeOption = argument.size() > 1 && argument.startsWith(QLatin1Char('-'));
+        if (optionsEnded || !looksLikeOption) {
+            if (command == nullptr && !optionsEnded) {
+                command = findCommand(argument);
+                if (command == nullptr) return usage(QStringLiteral("unknown command \"%1\"").arg(argument));
+            } else {
+                positional.append(argument);
+            }
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name = argument;
+        std::optional<QString> inlineValue;
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        if (argument.startsWith(QLatin1String("--")) && equals > 2) {
+            name = argument.left(equals);
+            inlineValue = argument.mid(equals + 1);
+        } else if (!argument.startsWith(QLatin1String("--")) && argument.size() > 2) {
+            name = argument.left(2); // "-oFILE"
+            inlineValue = argument.mid(2);
+        }
+        const OptionSpec *spec = findOption(name);
+        if (spec == nullptr) return usage(QStringLiteral("unknown option \"%1\"").arg(name));
+        PendingOption option{spec, name, {}};
+        if (spec->takesValue) {
+            if (inlineValue) {
+                option.value = *inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                option.value = arguments.at(++i);
+            } else {
+                return usage(QStringLiteral("option %1 needs a value").arg(name));
+            }
+        } else if (inlineValue) {
+            return usage(QStringLiteral("option %1 takes no value").arg(name));
+        }
+        pending.push_back(option);
+    }
+
+    if (command == nullptr) return usage(QStringLiteral("no command given"));
+
+    Options options;
+    options.command = command->command;
+    unsigned seen = 0;
+    for (const PendingOption &option : pending) {
+        if ((command->allowed & option.spec->bit) == 0)
+            return usage(QStringLiteral("option %1 does not apply to %2")
+                             .arg(option.spelled, QLatin1String(command->name)));
+        if ((seen & option.spec->bit) != 0)
+            return usage(QStringLiteral("option %1 given twice").arg(option.spelled));
+        seen |= option.spec->bit;
+        switch (option.spec->bit) {
+        case OptOutput:
+            if (option.value.isEmpty())
+                return usage(QStringLiteral("option %1 needs a file name").arg(option.spelled));
+            options.output = option.value;
+            break;
+        case OptSimulate:
+            options.simulate = true;
+            break;
+        case OptLang:
+            if (option.value == QLatin1String("ru")) {
+                options.language = 0;
+            } else if (option.value == QLatin1String("en")) {
+                options.language = 1;
+            } else {
+                return usage(QStringLiteral("--lang takes ru or en, not \"%1\"").arg(option.value));
+            }
+            break;
+        case OptLocale:
+            if (!LocaleNameKnown(option.value))
+                return usage(QStringLiteral("--locale takes a locale name such as ru_RU, en_US or de_DE, not "
+                                            "\"%1\"")
+                                 .arg(option.value));
+            options.localeName = option.value;
+            break;
+        case OptTimeout: {
+            bool ok = false;
+            const int seconds = option.value.toInt(&ok);
+            if (!ok || seconds < 0 || seconds > kMaxTimeoutSeconds)
+                return usage(QStringLiteral("--timeout takes whole seconds from 0 to %1, not \"%2\"")
+                                 .arg(kMaxTimeoutSeconds)
+                                 .arg(option.value));
+            options.timeoutSeconds = seconds;
+            break;
+        }
+        case OptPen:
+        case OptBackground: {
+            const std::optional<Rgb> rgb = ParseColor(option.value);
+            if (!rgb)
+                return usage(QStringLiteral("%1 takes #RRGGBB or a colour name such as black, navy or "
+                                            "white, not \"%2\"")
+                                 .arg(option.spelled, option.value));
+            (option.spec->bit == OptPen ? options.pen : options.background) = *rgb;
+            break;
+        }
+        }
+    }
+
+    const qsizetype wantedFiles = command->takesFile ? 1 : 0;
+    if (positional.size() < wantedFiles)
+        return usage(QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
+    if (positional.size() > wantedFiles)
+        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(wantedFiles)));
+    if (command->takesFile) {
+        options.input = positional.front();
+        if (options.input.isEmpty())
+            return usage(
+                QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
+    }
+    if (command->needsOutput && options.output.isEmpty())
+        return usage(QStringLiteral("%1 needs -o FILE").arg(QLatin1String(command->name)));
+    return options;
+}
+
+QString HelpText() {
+    return QStringLiteral(
+        "Usage: velda9-cli COMMAND [OPTIONS]\n"
+        "Reads the archive, clock and screen of a VELDA-9 instrument over USB and converts project files.\n"
+        "\n"
+        "Commands:\n"
+        "  read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]\n"
+        "                     download the archive and save it as a project file\n"
+        "  dump FILE.vd       print every stored cell of a project file as UTF-8 text,\n"
+        "                     one line per row, a TAB between columns\n"
+        "  export FILE.vd -o FILE.xlsx [--lang ru|en]\n"
+        "                     write the project's table to a spreadsheet workbook\n"
+        "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
+        "                     print the project's table as a PDF report (A4 landscape)\n"
+        "  set-clock [--simulate] [--timeout SECONDS]\n"
+        "                     set the instrument's clock from this computer's local time\n"
+        "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]\n"
+        "                     save the instrument's screen as a 132 x 68 bitmap\n"
+        "\n"
+        "Options:\n"
+        "  -o, --output FILE  file to write (an existing file is replaced)\n"
+        "  --simulate         talk to the simulated instrument instead of the USB device\n"
+        "  --lang ru|en       language of table headers, cell texts and messages (default ru)\n"
+        "  --locale NAME      date, time and decimal formats of a locale, e.g. ru_RU, en_US,\n"
+        "                     de_DE (default: the system's)\n"
+        "  --timeout SECONDS  give up after this long without progress: no USB library, no\n"
+        "                     instrument, repeated link errors, outdated firmware (default 30);\n"
+        "                     a download whose records keep arriving is never cut off\n"
+        "  --pen COLOR        colour of lit pixels (default black)\n"
+        "  --background COLOR colour of dark pixels (default white)\n"
+        "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
+        "  -h, --help         show this help and exit\n"
+        "  -V, --version      show the version and build date and exit\n"
+        "\n"
+        "Progress and messages go to stderr; dump writes the cells to stdout.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  done\n"
+        "  2  usage error (unknown command or option, missing argument)\n"
+        "  3  instrument not reached or link failure (also: permission denied on the USB device)\n"
+        "  4  a file cannot be read, written or parsed\n"
+        "\n"
+        "Environment:\n"
+        "  VELDA9_USB_LIBRARY   use this libusb-0.1 library instead of libusb-0.1.so.4\n"
+        "  VELDA9_SIM_SCENARIO  JSON scenario of the simulated instrument (with --simulate)\n");
+}
+
+QString VersionText() {
+    return QStringLiteral("velda9-cli %1 (built %2)")
+        .arg(QLatin1String(VELDA_VERSION), QLatin1String(VELDA_BUILD_DATE));
+}
+
+} // namespace velda::cli

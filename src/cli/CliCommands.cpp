@@ -1,0 +1,274 @@
+// The commands of velda9-cli: each runs the same core as the windows and maps its outcome to an exit status.
+#include "cli/CliCommands.h"
+
+#include "app/ChannelLayout.h"
+#include "app/MainTexts.h"
+#include "app/WindowTexts.h"
+#include "archive/ArchiveDownload.h"
+#include "archive/ArchiveTable.h"
+#include "archive/SystemFormats.h"
+#include "cli/CliExchange.h"
+#ifdef VELDA_CLI_WITH_SCREENSHOT
+#include "screenshot/PixelMatrix.h"
+#endif
+#include "device/Exchange.h"
+#include "device/LibUsbBinding.h"
+#include "device/ShowStatus.h"
+#include "export/SpreadsheetExport.h"
+
+#include <QLocale>
+
+#include <memory>
+
+namespace velda::cli {
+
+namespace {
+
+constexpr int kDateColumn = 2;
+constexpr int kTimeColumn = 1;
+
+/// Sets the column count through the main window's layout rule; the window-only parts are ignored.
+class TableLayout : public ChannelLayoutTarget {
+public:
+    explicit TableLayout(ArchiveTable &table) : m_table(table) {}
+    void setWindowWidth(int) override {}
+    void setColumnCount(int count) override { m_table.setColCount(count); }
+    [[nodiscard]] int columnWidth(int) const override { return 0; }
+    void setColumnWidth(int, int) override {}
+    void setPanel1Caption(const QString &) override {}
+    void setPanel2Caption(const QString &) override {}
+    void setPanel2Visible(bool) override {}
+
+private:
+    ArchiveTable &m_table;
+};
+
+void appendEscaped(QByteArray &line, const QString &cell) {
+    const QByteArray bytes = cell.toUtf8();
+    for (const char c : bytes) {
+        switch (c) {
+        case '\\':
+            line += "\\\\";
+            break;
+        case '\t':
+            line += "\\t";
+            break;
+        case '\r':
+            line += "\\r";
+            break;
+        case '\n':
+            line += "\\n";
+            break;
+        default:
+            line += c;
+        }
+    }
+}
+
+std::chrono::milliseconds limitOf(const Options &options) {
+    return std::chrono::seconds(options.timeoutSeconds);
+}
+
+/// The one-line reason an exchange gave up, from what it showed last.
+QString gaveUpText(const Options &options, const CliExchange &exchange) {
+    QString status = exchange.lastStatusText();
+    if (status.isEmpty()) status = StatusText(StatusNoDevice);
+    return Pick(TxtGaveUp).arg(options.timeoutSeconds).arg(status);
+}
+
+void printLine(std::FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void PrintError(std::FILE *stream, const QString &text) {
+    printLine(stream, QStringLiteral("velda9-cli: ") + text);
+}
+
+void ApplyLanguageAndLocale(const Options &options) {
+    LanguageIndex.store(options.language);
+    SetCurrentFormats(
+        SystemFormats::FromLocale(options.localeName ? QLocale(*options.localeName) : QLocale::system()));
+}
+
+QByteArray DumpText(const ArchiveTable &table) {
+    QByteArray text;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        QByteArray line;
+        for (int col = 0; col < table.colCount(); ++col) {
+            if (col > 0) line += '\t';
+            appendEscaped(line, table.cell(col, row));
+        }
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
+    TableLayout layout(table);
+    ApplyChannelLayout(layout, flags.channel1, flags.channel2);
+}
+
+QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file) {
+    const int records = table.rowCount() - 1;
+    if (records <= 0) return Pick(TxtReadSummaryEmpty).arg(file);
+    QStringList channels;
+    if (flags.channel1) channels << QStringLiteral("1");
+    if (flags.channel2) channels << QStringLiteral("2");
+    const QString channelText = channels.isEmpty() ? Pick(TxtNoChannel) : channels.join(QStringLiteral(", "));
+    const auto stamp = [&table](int row) {
+        return table.cell(kDateColumn, row) + QLatin1Char(' ') + table.cell(kTimeColumn, row);
+    };
+    return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
+}
+
+bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
+    const auto loaded = ReadProject(table, path);
+    if (!loaded.ok()) {
+        PrintError(err, loaded.error().message);
+        return false;
+    }
+    return true;
+}
+
+int RunRead(const Options &options, const Streams &streams) {
+    ArchiveTable table;
+    WriteHeaderRow(table, LanguageIndex.load());
+    auto download = std::make_unique<ArchiveDownload>(table);
+
+    ProgressPrinter printer(streams.err, streams.errIsTerminal);
+    CliExchange exchange(printer, limitOf(options), RealSleeper());
+    ExchangeSetup setup = exchange.setup();
+    std::uint32_t received = 0;
+    const ArchiveHandOver fill = download->handOver();
+    setup.handOver = [&received, fill](const ReceivedArchive &archive) {
+        received = archive.recordCount;
+        fill(archive);
+    };
+    UseSimulator(options.simulate);
+    if (StartArchiveRead(std::move(setup), exchange.controls(true, &table)) != StartResult::Started) {
+        PrintError(streams.err, Pick(TxtReadFailed).arg(StatusText(StatusLinkError)));
+        return ExitInstrument;
+    }
+    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
+        PrintError(streams.err, gaveUpText(options, exchange));
+        return ExitInstrument;
+    }
+    if (!download->swapInto(table)) {
+        // The exchange ended without records of its own: the parameter block failed its check.
+        QString reason = exchange.lastStatusText();
+        if (reason.isEmpty()) reason = StatusText(StatusLinkError);
+        PrintError(streams.err, Pick(TxtReadFailed).arg(reason));
+        return ExitInstrument;
+    }
+
+    const ChannelFlags flags{Channel1Present.load(), Channel2Present.load()};
+    ApplyColumnLayout(table, flags);
+    const auto saved = SaveProject(table, options.output, flags);
+    if (!saved.ok()) {
+        PrintError(streams.err, saved.error().message);
+        return ExitFile;
+    }
+    const std::uint32_t announced = RecordCount.load();
+    if (received < announced) {
+        PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
+        return ExitInstrument;
+    }
+    printLine(streams.err, ReadSummary(table, flags, options.output));
+    return ExitOk;
+}
+
+int RunDump(const Options &options, const Streams &streams) {
+    ArchiveTable table;
+    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    const QByteArray text = DumpText(table);
+    if (std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), streams.out) !=
+            static_cast<std::size_t>(text.size()) ||
+        std::fflush(streams.out) != 0) {
+        PrintError(streams.err, QStringLiteral("cannot write the cells to standard output"));
+        return ExitFile;
+    }
+    return ExitOk;
+}
+
+int RunExport(const Options &options, const Streams &streams) {
+    ArchiveTable table;
+    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
+    if (!result.ok()) {
+        PrintError(streams.err, Pick(TxtExportError) + QStringLiteral(" ") + result.error().message);
+        return ExitFile;
+    }
+    printLine(streams.err,
+              Pick(TxtExportDone).arg(result.summary().fileName).arg(result.summary().sheetCount));
+    return ExitOk;
+}
+
+int RunSetClock(const Options &options, const Streams &streams) {
+    ProgressPrinter printer(streams.err, streams.errIsTerminal);
+    CliExchange exchange(printer, limitOf(options), RealSleeper());
+    UseSimulator(options.simulate);
+    if (StartClockSetting(exchange.setup()) != StartResult::Started) return ExitInstrument;
+    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
+        PrintError(streams.err, gaveUpText(options, exchange));
+        return ExitInstrument;
+    }
+    return ExitOk;
+}
+
+int RunScreenshot(const Options &options, const Streams &streams) {
+    ProgressPrinter printer(streams.err, streams.errIsTerminal);
+    CliExchange exchange(printer, limitOf(options), RealSleeper());
+    UseSimulator(options.simulate);
+    if (StartScreenRead(exchange.setup(), exchange.controls(false)) != StartResult::Started)
+        return ExitInstrument;
+    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
+        PrintError(streams.err, gaveUpText(options, exchange));
+        return ExitInstrument;
+    }
+#ifdef VELDA_CLI_WITH_SCREENSHOT
+    const auto screen = ScreenBuffer.snapshot();
+    const BmpFileResult written = WriteScreenBmp(options.output, screen, options.pen, options.background);
+    if (!written.ok()) {
+        PrintError(streams.err, written.error->message);
+        return ExitFile;
+    }
+    printLine(streams.err, Pick(TxtScreenSaved).arg(options.output));
+    return ExitOk;
+#else
+    PrintError(streams.err, QStringLiteral("this build cannot write screenshots"));
+    return ExitFile;
+#endif
+}
+
+int RunCommand(const Options &options, const Streams &streams) {
+    switch (options.command) {
+    case Command::Help:
+        printLine(streams.out, HelpText().chopped(1));
+        return ExitOk;
+    case Command::Version:
+        printLine(streams.out, VersionText());
+        return ExitOk;
+    case Command::Read:
+        return RunRead(options, streams);
+    case Command::Dump:
+        return RunDump(options, streams);
+    case Command::Export:
+        return RunExport(options, streams);
+    case Command::SetClock:
+        return RunSetClock(options, streams);
+    case Command::Screenshot:
+        return RunScreenshot(options, streams);
+    case Command::Report:
+        break;
+    }
+    PrintError(streams.err, QStringLiteral("report is not available in this build (built without the window "
+                                           "libraries)"));
+    return ExitUsage;
+}
+
+} // namespace velda::cli

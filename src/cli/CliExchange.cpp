@@ -1,0 +1,216 @@
+// Terminal side of an exchange: status display on stderr, message boxes answered at once, the watchdog.
+#include "cli/CliExchange.h"
+
+#include "app/MainTexts.h"
+#include "device/LibUsbBinding.h"
+#include "device/ShowStatus.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
+namespace velda::cli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+// While the exchange spins on the same failure (no library, link errors) it would redraw as fast as it can;
+// a short breather keeps a waiting CLI from eating a core.
+constexpr std::chrono::milliseconds kRepeatPause{20};
+constexpr std::chrono::milliseconds kPollInterval{100};
+// How long a cancelled exchange gets to reach its end by itself before it is stopped outright.
+constexpr std::chrono::milliseconds kCancelGrace{3000};
+
+void write(std::FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+QString phaseOfState(std::uint8_t state) {
+    switch (state) {
+    case StateConnect:
+        return Pick(TxtConnection);
+    case StateVersion:
+        return Pick(TxtVersionRead);
+    case StateParams:
+        return Pick(TxtParametersRead);
+    case StateRecords:
+    case StateScreen:
+        return Pick(TxtDataRead);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+// ---- ProgressWatchdog --------------------------------------------------------------------------------
+
+ProgressWatchdog::ProgressWatchdog(std::chrono::milliseconds limit, Clock::time_point start)
+    : m_limit(limit), m_lastProgress(start) {}
+
+void ProgressWatchdog::observe(const Heartbeat &beat, Clock::time_point now) {
+    bool progressed = !m_seen || beat.state != m_last.state || beat.progress > m_bestProgress;
+    m_bestProgress = std::max(m_bestProgress, beat.progress);
+    if (beat.state == StateRecords && (beat.status == StatusOk || beat.message)) progressed = true;
+    if (progressed) m_lastProgress = now;
+    m_last = beat;
+    m_seen = true;
+}
+
+bool ProgressWatchdog::expired(Clock::time_point now) const {
+    return now - m_lastProgress >= m_limit;
+}
+
+// ---- ProgressPrinter ---------------------------------------------------------------------------------
+
+void ProgressPrinter::show(const QString &phase, const QString &status, int progress) {
+    const int percent = progress < 0 ? -1 : std::min(progress, 100);
+    if (m_terminal) {
+        QString text = QStringLiteral("\r\033[K") + phase;
+        if (percent >= 0) {
+            const int filled = percent * kBarWidth / 100;
+            text += QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
+                    QString(kBarWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") +
+                    QString::number(percent).rightJustified(3) + QLatin1Char('%');
+        }
+        if (!status.isEmpty()) text += QStringLiteral("  ") + status;
+        write(m_stream, text);
+        std::fflush(m_stream);
+        m_barOpen = true;
+        m_phase = phase;
+        m_status = status;
+        return;
+    }
+    const int step = percent < 0 ? -1 : percent / 10;
+    if (phase == m_phase && status == m_status && step == m_progressStep) return;
+    QString text = phase;
+    if (percent > 0) text += QStringLiteral(" %1%").arg(percent);
+    if (!status.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral(": ")) + status;
+    if (!text.isEmpty()) write(m_stream, text + QLatin1Char('\n'));
+    m_phase = phase;
+    m_status = status;
+    m_progressStep = step;
+}
+
+void ProgressPrinter::line(const QString &text) {
+    finish();
+    write(m_stream, text + QLatin1Char('\n'));
+    std::fflush(m_stream);
+}
+
+void ProgressPrinter::finish() {
+    if (m_barOpen) {
+        write(m_stream, QStringLiteral("\n"));
+        m_barOpen = false;
+    }
+}
+
+// ---- CliExchange -------------------------------------------------------------------------------------
+
+CliExchange::CliExchange(ProgressPrinter &printer, std::chrono::milliseconds limit, Sleeper sleeper)
+    : m_printer(printer), m_sleeper(std::move(sleeper)), m_watchdog(limit, ProgressWatchdog::Clock::now()) {}
+
+QString CliExchange::statusTextNow() const {
+    const std::uint8_t status = ExchangeStatus.load();
+    if (status == StatusNoDevice) {
+        switch (LibUSB.lastOpenFailure()) {
+        case OpenFailure::PermissionDenied:
+            return Pick(TxtPermissionDenied);
+        default:
+            break;
+        }
+    }
+    if (status != StatusOk) return StatusText(status);
+    return m_label;
+}
+
+void CliExchange::runBlocking(const std::function<void()> &call) {
+    bool repeated = false;
+    {
+        std::lock_guard lock(m_mutex);
+        call();
+        const Heartbeat beat{ExchangeState.load(), ExchangeStatus.load(), m_gauge, false};
+        repeated = m_haveBeat && beat.state == m_lastBeat.state && beat.status == m_lastBeat.status &&
+                   beat.progress == m_lastBeat.progress && beat.status != StatusOk;
+        m_watchdog.observe(beat, ProgressWatchdog::Clock::now());
+        m_lastBeat = beat;
+        m_haveBeat = true;
+        const QString phase = m_phase.isEmpty() ? phaseOfState(beat.state) : m_phase;
+        m_printer.show(phase, statusTextNow(), m_gauge);
+    }
+    if (repeated && m_sleeper) m_sleeper(kRepeatPause);
+}
+
+void CliExchange::showMessage(const QString &text, const QString &caption, MessageIcon /*icon*/) {
+    std::lock_guard lock(m_mutex);
+    ++m_messages;
+    m_printer.line(caption + QStringLiteral(": ") + text);
+    m_watchdog.observe(Heartbeat{ExchangeState.load(), ExchangeStatus.load(), m_gauge, true},
+                       ProgressWatchdog::Clock::now());
+}
+
+// The control calls come from ShowStatus inside runBlocking, which holds the lock already.
+void CliExchange::setGaugeValue(int percent) {
+    m_gauge = percent;
+}
+void CliExchange::hideGauge() {}
+void CliExchange::setPhaseCaption(const QString &caption) {
+    m_phase = caption;
+}
+void CliExchange::closeDialog() {}
+void CliExchange::setStatusText(const QString &text) {
+    m_label = text;
+}
+
+ExchangeSetup CliExchange::setup() {
+    ExchangeSetup result;
+    result.ui = this;
+    result.sleeper = RealSleeper();
+    return result;
+}
+
+ExchangeControls CliExchange::controls(bool withDialog, ArchiveTable *grid) {
+    ExchangeControls result;
+    result.gauge = this;
+    result.dialog = withDialog ? this : nullptr;
+    result.statusLabel = this;
+    result.grid = grid;
+    return result;
+}
+
+ExchangeOutcome CliExchange::supervise() {
+    bool timedOut = false;
+    while (!timedOut) {
+        if (WaitForExchange(kPollInterval)) break;
+        std::lock_guard lock(m_mutex);
+        timedOut = m_watchdog.expired(ProgressWatchdog::Clock::now());
+    }
+    if (timedOut) {
+        CancelRequested.store(true);
+        if (!WaitForExchange(kCancelGrace)) StopExchange();
+        // A cancel the exchange never looked at must not end the next one.
+        CancelRequested.store(false);
+    }
+    std::lock_guard lock(m_mutex);
+    m_printer.finish();
+    return timedOut ? ExchangeOutcome::TimedOut : ExchangeOutcome::Finished;
+}
+
+QString CliExchange::lastStatusText() const {
+    std::lock_guard lock(m_mutex);
+    const QString text = statusTextNow();
+    return text.isEmpty() ? m_label : text;
+}
+
+int CliExchange::gaugeValue() const {
+    std::lock_guard lock(m_mutex);
+    return m_gauge;
+}
+
+int CliExchange::messageCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+} // namespace velda::cli

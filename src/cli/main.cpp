@@ -1,0 +1,44 @@
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts the
+// window toolkit, on the offscreen platform.
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <unistd.h>
+
+#ifdef VELDA_CLI_WITH_REPORT
+#include "cli/ReportCommand.h"
+
+#include <QGuiApplication>
+#endif
+
+int main(int argc, char **argv) {
+    using namespace velda::cli;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const auto parsed = ParseArguments(arguments);
+    if (const auto *error = std::get_if<UsageError>(&parsed)) {
+        PrintError(stderr, error->message);
+        return ExitUsage;
+    }
+    const Options &options = std::get<Options>(parsed);
+    Streams streams;
+    streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
+
+#ifdef VELDA_CLI_WITH_REPORT
+    if (options.command == Command::Report) {
+        // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication application(argc, argv);
+        ApplyLanguageAndLocale(options);
+        return RunReport(options, streams);
+    }
+#endif
+    QCoreApplication application(argc, argv);
+    ApplyLanguageAndLocale(options);
+    return RunCommand(options, streams);
+}

@@ -1,0 +1,134 @@
+// Tests of velda9-cli's command-line parsing: accepted forms, rejected ones and their messages.
+#include "cli/CliArguments.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace velda::cli;
+
+namespace {
+
+QStringList Args(std::initializer_list<const char *> items) {
+    QStringList list;
+    for (const char *item : items)
+        list.append(QString::fromUtf8(item));
+    return list;
+}
+
+} // namespace
+
+TEST(CliArguments, AcceptsTheDocumentedCommandLines) {
+    struct Case {
+        const char *name;
+        QStringList args;
+        Command command;
+        QString input;
+        QString output;
+        bool simulate;
+        std::uint8_t language;
+        int timeout;
+    };
+    const std::vector<Case> cases = {
+        {"read", Args({"read", "-o", "a.vd", "--simulate"}), Command::Read, "", "a.vd", true, 0, 30},
+        {"read all options",
+         Args({"read", "--output=b.vd", "--lang", "en", "--locale", "de_DE", "--timeout", "5"}),
+         Command::Read, "", "b.vd", false, 1, 5},
+        {"options before command", Args({"--simulate", "-oc.vd", "read"}), Command::Read, "", "c.vd", true, 0,
+         30},
+        {"dump", Args({"dump", "x y.vd"}), Command::Dump, "x y.vd", "", false, 0, 30},
+        {"dump after --", Args({"dump", "--", "-odd.vd"}), Command::Dump, "-odd.vd", "", false, 0, 30},
+        {"export", Args({"export", "a.vd", "-o", "a.xlsx", "--lang=en"}), Command::Export, "a.vd", "a.xlsx",
+         false, 1, 30},
+        {"report", Args({"report", "a.vd", "-o", "a.pdf", "--locale", "en_US"}), Command::Report, "a.vd",
+         "a.pdf", false, 0, 30},
+        {"set-clock", Args({"set-clock", "--simulate", "--timeout", "0"}), Command::SetClock, "", "", true, 0,
+         0},
+        {"screenshot", Args({"screenshot", "-o", "s.bmp", "--pen", "navy", "--background", "#ff0"}),
+         Command::Screenshot, "", "s.bmp", false, 0, 30},
+        {"help wins", Args({"read", "--bogus", "--help"}), Command::Help, "", "", false, 0, 30},
+        {"version", Args({"--version"}), Command::Version, "", "", false, 0, 30},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseArguments(c.args);
+        const Options *options = std::get_if<Options>(&parsed);
+        ASSERT_NE(options, nullptr) << std::get<UsageError>(parsed).message.toStdString();
+        EXPECT_EQ(options->command, c.command);
+        EXPECT_EQ(options->input, c.input);
+        EXPECT_EQ(options->output, c.output);
+        EXPECT_EQ(options->simulate, c.simulate);
+        EXPECT_EQ(options->language, c.language);
+        EXPECT_EQ(options->timeoutSeconds, c.timeout);
+    }
+}
+
+TEST(CliArguments, KeepsLocaleAndColours) {
+    const auto read = ParseArguments(Args({"read", "-o", "a.vd", "--locale", "ru_RU"}));
+    ASSERT_TRUE(std::holds_alternative<Options>(read));
+    EXPECT_EQ(std::get<Options>(read).localeName.value_or(QString()), QStringLiteral("ru_RU"));
+
+    const auto plain = ParseArguments(Args({"screenshot", "-o", "s.bmp"}));
+    ASSERT_TRUE(std::holds_alternative<Options>(plain));
+    EXPECT_FALSE(std::get<Options>(plain).localeName.has_value());
+    EXPECT_EQ(std::get<Options>(plain).pen, 0x000000u);
+    EXPECT_EQ(std::get<Options>(plain).background, 0xFFFFFFu);
+
+    const auto coloured =
+        ParseArguments(Args({"screenshot", "-o", "s.bmp", "--pen", "#12AbEf", "--background", "Navy"}));
+    ASSERT_TRUE(std::holds_alternative<Options>(coloured));
+    EXPECT_EQ(std::get<Options>(coloured).pen, 0x12ABEFu);
+    EXPECT_EQ(std::get<Options>(coloured).background, 0x000080u);
+}
+
+TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
+    struct Case {
+        const char *name;
+        QStringList args;
+        const char *mentions;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", Args({}), "no command"},
+        {"unknown command", Args({"download"}), "\"download\""},
+        {"unknown option", Args({"read", "-o", "a.vd", "--fast"}), "--fast"},
+        {"read without -o", Args({"read", "--simulate"}), "needs -o"},
+        {"-o without value", Args({"read", "-o"}), "needs a value"},
+        {"empty -o", Args({"read", "--output="}), "file name"},
+        {"dump without file", Args({"dump"}), "project file"},
+        {"dump with two files", Args({"dump", "a.vd", "b.vd"}), "\"b.vd\""},
+        {"read with a file", Args({"read", "-o", "a.vd", "extra"}), "\"extra\""},
+        {"bad language", Args({"read", "-o", "a.vd", "--lang", "de"}), "\"de\""},
+        {"negative timeout", Args({"read", "-o", "a.vd", "--timeout", "-1"}), "--timeout"},
+        {"fractional timeout", Args({"read", "-o", "a.vd", "--timeout", "1.5"}), "\"1.5\""},
+        {"huge timeout", Args({"read", "-o", "a.vd", "--timeout", "99999999999"}), "--timeout"},
+        {"simulate on dump", Args({"dump", "a.vd", "--simulate"}), "does not apply to dump"},
+        {"pen on read", Args({"read", "-o", "a.vd", "--pen", "red"}), "does not apply to read"},
+        {"timeout on export", Args({"export", "a.vd", "-o", "a.xlsx", "--timeout", "3"}), "does not apply"},
+        {"bad colour", Args({"screenshot", "-o", "s.bmp", "--pen", "#12345"}), "\"#12345\""},
+        {"colour name", Args({"screenshot", "-o", "s.bmp", "--background", "chartreuse"}), "\"chartreuse\""},
+        {"twice", Args({"read", "-o", "a.vd", "-o", "b.vd"}), "given twice"},
+        {"flag with value", Args({"read", "-o", "a.vd", "--simulate=yes"}), "takes no value"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseArguments(c.args);
+        const UsageError *error = std::get_if<UsageError>(&parsed);
+        ASSERT_NE(error, nullptr);
+        EXPECT_TRUE(error->message.contains(QString::fromUtf8(c.mentions))) << error->message.toStdString();
+        EXPECT_FALSE(error->message.contains(QLatin1Char('\n')));
+    }
+}
+
+TEST(CliArguments, HelpListsEveryCommandOptionAndExitCode) {
+    const QString help = HelpText();
+    for (const char *word :
+         {"read", "dump", "export", "report", "set-clock", "screenshot", "--simulate", "--lang", "--locale",
+          "--timeout", "--pen", "--background", "--version", "  2  ", "  3  ", "  4  "}) {
+        SCOPED_TRACE(word);
+        EXPECT_TRUE(help.contains(QLatin1String(word)));
+    }
+    EXPECT_TRUE(VersionText().contains(QLatin1String(VELDA_VERSION)));
+    EXPECT_TRUE(VersionText().contains(QLatin1String(VELDA_BUILD_DATE)));
+}
