@@ -41,6 +41,13 @@ void ArchiveTable::ensureRow(int row) {
     if (row >= static_cast<int>(m_rows.size())) m_rows.resize(static_cast<std::size_t>(row) + 1);
 }
 
+void ArchiveTable::reserve(int cols, int rows) {
+    if (rows <= 0) return;
+    ensureRow(rows - 1);
+    for (int row = 0; row < rows; ++row)
+        m_rows[static_cast<std::size_t>(row)].reserve(static_cast<std::size_t>(std::max(cols, 0)));
+}
+
 void ArchiveTable::moveRow(int from, int to) {
     if (from == to || from < 0 || to < 0) return;
     ensureRow(std::max(from, to));

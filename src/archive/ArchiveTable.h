@@ -46,6 +46,10 @@ public:
     /// Empties every stored cell of rows `firstRow` and below (also those beyond the shown size).
     void clearRowsFrom(int firstRow);
 
+    /// Gives rows 0 to rows - 1 storage for `cols` cells each ahead of many writes (a project load); no
+    /// cell changes.
+    void reserve(int cols, int rows);
+
     /// Number of rows that have storage (at least rowCount() after any write below it).
     [[nodiscard]] int storedRowCount() const { return static_cast<int>(m_rows.size()); }
 

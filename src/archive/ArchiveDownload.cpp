@@ -1,0 +1,47 @@
+// Detached-table hand-over between the exchange thread and the owner of the shown archive table.
+#include "archive/ArchiveDownload.h"
+
+#include "archive/TableFill.h"
+
+#include <algorithm>
+
+namespace velda {
+
+ArchiveDownload::ArchiveDownload(const ArchiveTable &current, const SystemFormats *formats)
+    : m_formats(formats) {
+    m_table.setColCount(current.colCount());
+    m_table.setRowCount(1);
+    const int headerCols = std::max(current.colCount(), ArchiveTable::kMaxColCount);
+    for (int col = 0; col < headerCols; ++col)
+        m_table.setCellBytes(col, 0, current.cellBytes(col, 0));
+}
+
+ArchiveHandOver ArchiveDownload::handOver() {
+    return [this](const ReceivedArchive &received) { fill(received); };
+}
+
+void ArchiveDownload::fill(const ReceivedArchive &received) {
+    if (m_ready.load(std::memory_order_acquire)) return;
+    FillContext context;
+    context.formats = m_formats;
+    context.cancelRequested = [] { return CancelRequested.load(); };
+    FillArchiveTable(m_table, received.records, received.recordCount, received.archiveFormat, context);
+    m_ready.store(true, std::memory_order_release);
+}
+
+std::optional<ArchiveTable> ArchiveDownload::takeTable() {
+    if (!ready() || m_taken) return std::nullopt;
+    m_taken = true;
+    ArchiveTable out;
+    out.swap(m_table);
+    return out;
+}
+
+bool ArchiveDownload::swapInto(ArchiveTable &table) {
+    auto filled = takeTable();
+    if (!filled) return false;
+    table.swap(*filled);
+    return true;
+}
+
+} // namespace velda

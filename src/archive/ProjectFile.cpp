@@ -1,0 +1,312 @@
+// Project file writing and checked reading: flags, little-endian counts, cell entries column by column.
+#include "archive/ProjectFile.h"
+
+#include "archive/ArchiveTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace velda {
+namespace {
+
+constexpr qint64 kHeaderSize = 10; // two flag bytes, column count, row count
+constexpr qint64 kLengthSize = 4;
+
+void AppendInt32(std::string &out, std::int32_t value) {
+    const auto u = static_cast<std::uint32_t>(value);
+    const char bytes[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
+                           static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
+    out.append(bytes, 4);
+}
+
+std::int32_t Int32At(const char *p) {
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
+}
+
+QString FileName(const QString &path) {
+    return QFileInfo(path).fileName();
+}
+
+ProjectError Fault(ProjectError::Kind kind, const QString &path, qint64 offset, const QString &what) {
+    QString message = FileName(path) + QStringLiteral(": ") + what;
+    if (offset >= 0) message += QStringLiteral(" (offset %1)").arg(offset);
+    return ProjectError{kind, message, offset};
+}
+
+QString CellName(int col, int row) {
+    return QStringLiteral("cell %1 of column %2").arg(row).arg(col);
+}
+
+// Buffered reading at an offset of its own; several cursors share one file descriptor.
+class Cursor {
+public:
+    Cursor(int fd, qint64 offset, std::size_t bufferSize)
+        : m_fd(fd), m_offset(offset), m_buffer(bufferSize) {}
+
+    [[nodiscard]] qint64 offset() const { return m_offset - static_cast<qint64>(m_end - m_pos); }
+
+    // Copies the next `n` bytes to `out` (or skips them when `out` is null); false when the file ends
+    // first or a read fails.
+    bool read(char *out, std::size_t n) {
+        while (n > 0) {
+            if (m_pos == m_end && !refill()) return false;
+            const std::size_t take = std::min(n, m_end - m_pos);
+            if (out) {
+                std::memcpy(out, m_buffer.data() + m_pos, take);
+                out += take;
+            }
+            m_pos += take;
+            n -= take;
+        }
+        return true;
+    }
+
+    bool skip(qint64 n) {
+        const auto buffered = static_cast<qint64>(m_end - m_pos);
+        if (n <= buffered) return read(nullptr, static_cast<std::size_t>(n));
+        m_pos = m_end;
+        m_offset += n - buffered;
+        return true;
+    }
+
+private:
+    bool refill() {
+        ssize_t got;
+        do {
+            got = ::pread(m_fd, m_buffer.data(), m_buffer.size(), static_cast<off_t>(m_offset));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) return false;
+        m_pos = 0;
+        m_end = static_cast<std::size_t>(got);
+        m_offset += got;
+        return true;
+    }
+
+    int m_fd;
+    qint64 m_offset;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+};
+
+constexpr std::size_t kReadBuffer = 256 * 1024;
+constexpr std::size_t kColumnBuffer = 64 * 1024;
+// Beyond this many columns the cells are read in file order with one cursor instead of one per column.
+constexpr int kMaxColumnCursors = 64;
+
+// Reads one cell entry at `in` into `loaded`: the length was checked by the scan, so a short read here
+// means the file changed in between.
+bool ReadCell(Cursor &in, qint64 fileSize, ArchiveTable &loaded, int col, int row, std::string &text) {
+    char lengthBytes[kLengthSize];
+    if (!in.read(lengthBytes, sizeof lengthBytes)) return false;
+    const std::int32_t length = Int32At(lengthBytes);
+    if (length < 0 || length > fileSize - in.offset()) return false;
+    if (length == 0) return true;
+    text.resize(static_cast<std::size_t>(length));
+    if (!in.read(text.data(), text.size())) return false;
+    // A zero byte ends the text, as it always has for these files.
+    const std::string_view bytes(text.data(), std::min(text.size(), std::string_view(text).find('\0')));
+    loaded.setCellBytes(col, row, bytes);
+    return true;
+}
+
+ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path) {
+    using Kind = ProjectError::Kind;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Fault(Kind::OpenFailed, path, -1, QStringLiteral("cannot open: %1").arg(file.errorString()));
+    const qint64 fileSize = file.size();
+    if (fileSize < kHeaderSize)
+        return Fault(Kind::Truncated, path, fileSize,
+                     QStringLiteral("the file holds %1 bytes, a project file has at least %2")
+                         .arg(fileSize)
+                         .arg(kHeaderSize));
+    const int fd = file.handle();
+
+    Cursor scan(fd, 0, kReadBuffer);
+    char header[kHeaderSize];
+    if (!scan.read(header, sizeof header))
+        return Fault(Kind::ReadFailed, path, 0, QStringLiteral("cannot read the header"));
+    LoadedProject project;
+    project.flags = ChannelFlags{header[0] != 0, header[1] != 0};
+    const std::int32_t cols = Int32At(header + 2);
+    const std::int32_t rows = Int32At(header + 6);
+    if (cols < 0)
+        return Fault(Kind::NegativeCount, path, 2,
+                     QStringLiteral("the column count %1 is negative").arg(cols));
+    if (rows < 0)
+        return Fault(Kind::NegativeCount, path, 6, QStringLiteral("the row count %1 is negative").arg(rows));
+    // Every cell takes at least its length field, so the counts alone can be checked against the size.
+    const qint64 cells = static_cast<qint64>(cols) * rows;
+    const qint64 room = fileSize - kHeaderSize;
+    if (cells > room / kLengthSize)
+        return Fault(Kind::CountTooLarge, path, 2,
+                     QStringLiteral("%1 columns of %2 rows need at least %3 bytes of cell entries, %4 remain")
+                         .arg(cols)
+                         .arg(rows)
+                         .arg(cells * kLengthSize)
+                         .arg(room));
+
+    // First pass: check every length against the rest of the file and note where each column starts.
+    std::vector<qint64> columnStart(static_cast<std::size_t>(cols));
+    for (int col = 0; col < cols; ++col) {
+        columnStart[static_cast<std::size_t>(col)] = scan.offset();
+        for (int row = 0; row < rows; ++row) {
+            const qint64 at = scan.offset();
+            char lengthBytes[kLengthSize];
+            if (!scan.read(lengthBytes, sizeof lengthBytes))
+                return Fault(Kind::Truncated, path, at,
+                             QStringLiteral("the file ends inside the length of %1").arg(CellName(col, row)));
+            const std::int32_t length = Int32At(lengthBytes);
+            if (length < 0)
+                return Fault(Kind::NegativeLength, path, at,
+                             QStringLiteral("%1 claims %2 bytes").arg(CellName(col, row)).arg(length));
+            const qint64 remain = fileSize - scan.offset();
+            if (length > remain)
+                return Fault(Kind::CellTooLong, path, at,
+                             QStringLiteral("%1 claims %2 bytes, %3 remain")
+                                 .arg(CellName(col, row))
+                                 .arg(length)
+                                 .arg(remain));
+            scan.skip(length);
+        }
+    }
+
+    project.colCount = cols;
+    project.rowCount = rows;
+    project.recordCount = rows > 0 ? static_cast<std::uint32_t>(rows - 1) : 0U;
+    loaded.setColCount(cols);
+    loaded.setRowCount(rows);
+    loaded.reserve(cols, rows);
+
+    // Second pass: the table keeps its cells row by row, so the cells are taken in that order, with one
+    // cursor per column; filling it column by column would walk the whole table once per column.
+    const auto changed = [&](qint64 at) {
+        return Fault(Kind::ReadFailed, path, at, QStringLiteral("the file changed while it was read"));
+    };
+    std::string text;
+    if (cols <= kMaxColumnCursors) {
+        std::vector<Cursor> cursors;
+        cursors.reserve(static_cast<std::size_t>(cols));
+        for (int col = 0; col < cols; ++col)
+            cursors.emplace_back(fd, columnStart[static_cast<std::size_t>(col)], kColumnBuffer);
+        for (int row = 0; row < rows; ++row) {
+            for (int col = 0; col < cols; ++col) {
+                Cursor &in = cursors[static_cast<std::size_t>(col)];
+                if (!ReadCell(in, fileSize, loaded, col, row, text)) return changed(in.offset());
+            }
+        }
+    } else {
+        Cursor in(fd, kHeaderSize, kReadBuffer);
+        for (int col = 0; col < cols; ++col)
+            for (int row = 0; row < rows; ++row)
+                if (!ReadCell(in, fileSize, loaded, col, row, text)) return changed(in.offset());
+    }
+    return project;
+}
+
+bool WriteAt(int fd, const std::string &bytes, qint64 offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path, ChannelFlags flags) {
+    using Kind = ProjectError::Kind;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Fault(Kind::OpenFailed, path, -1, QStringLiteral("cannot create: %1").arg(file.errorString()));
+    const auto failed = [&]() {
+        const int error = errno;
+        file.cancelWriting();
+        return Fault(Kind::WriteFailed, path, -1,
+                     QStringLiteral("cannot write: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
+    };
+    const int cols = table.colCount();
+    const int rows = table.rowCount();
+    const int fd = file.handle();
+
+    // The file stores the cells column by column, the table row by row: the columns are sized first,
+    // then every column is written into its own region of the file as the rows are walked in order.
+    std::vector<qint64> columnAt(static_cast<std::size_t>(cols) + 1, kHeaderSize);
+    std::vector<qint64> columnBytes(static_cast<std::size_t>(cols), 0);
+    for (int row = 0; row < rows; ++row)
+        for (int col = 0; col < cols; ++col)
+            columnBytes[static_cast<std::size_t>(col)] +=
+                kLengthSize + static_cast<qint64>(table.cellBytes(col, row).size());
+    for (std::size_t col = 0; col < columnBytes.size(); ++col)
+        columnAt[col + 1] = columnAt[col] + columnBytes[col];
+    const qint64 total = columnAt.back();
+
+    std::string header;
+    header.push_back(flags.channel1 ? '\1' : '\0');
+    header.push_back(flags.channel2 ? '\1' : '\0');
+    AppendInt32(header, cols);
+    AppendInt32(header, rows);
+    if (!WriteAt(fd, header, 0)) return failed();
+
+    std::vector<std::string> pending(static_cast<std::size_t>(cols));
+    for (int row = 0; row < rows; ++row) {
+        for (int col = 0; col < cols; ++col) {
+            const auto c = static_cast<std::size_t>(col);
+            const std::string_view bytes = table.cellBytes(col, row);
+            AppendInt32(pending[c], static_cast<std::int32_t>(bytes.size()));
+            pending[c].append(bytes);
+            if (pending[c].size() >= kColumnBuffer) {
+                if (!WriteAt(fd, pending[c], columnAt[c])) return failed();
+                columnAt[c] += static_cast<qint64>(pending[c].size());
+                pending[c].clear();
+            }
+        }
+    }
+    for (std::size_t c = 0; c < pending.size(); ++c)
+        if (!pending[c].empty() && !WriteAt(fd, pending[c], columnAt[c])) return failed();
+
+    // commit() syncs the new file to disk and only then renames it over the old one.
+    if (!file.commit())
+        return Fault(Kind::WriteFailed, path, -1,
+                     QStringLiteral("cannot replace the file: %1").arg(file.errorString()));
+    return total;
+}
+
+ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path) {
+    return SaveProject(table, path, ChannelFlags{Channel1Present.load(), Channel2Present.load()});
+}
+
+ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path) {
+    ArchiveTable loaded;
+    auto result = ReadInto(loaded, path);
+    if (result) table.swap(loaded);
+    return result;
+}
+
+ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path) {
+    auto result = ReadProject(table, path);
+    if (result) {
+        Channel1Present = result.value().flags.channel1;
+        Channel2Present = result.value().flags.channel2;
+    }
+    return result;
+}
+
+} // namespace velda

@@ -1,0 +1,83 @@
+// Project files (*.vd): the archive table's cells, column by column, with the two channel flags.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <utility>
+#include <variant>
+
+namespace velda {
+
+class ArchiveTable;
+
+/// Why a project file could not be saved or opened.
+struct ProjectError {
+    enum class Kind {
+        OpenFailed,     ///< the file cannot be opened or created
+        ReadFailed,     ///< reading failed or the file changed while it was read
+        WriteFailed,    ///< writing, or replacing the old file, failed
+        Truncated,      ///< the file ends inside its header or inside a cell entry
+        NegativeCount,  ///< a column or row count below zero
+        CountTooLarge,  ///< more cells than the file has room for
+        NegativeLength, ///< a cell claims a length below zero
+        CellTooLong,    ///< a cell claims more bytes than the rest of the file holds
+    };
+    Kind kind = Kind::OpenFailed;
+    /// One line for the user, naming the file and, for a content fault, the offset and the cell.
+    QString message;
+    /// Byte offset of the fault in the file; -1 when the fault is not about content.
+    qint64 offset = -1;
+};
+
+/// A value or the error that prevented it.
+template <typename T>
+class [[nodiscard]] ProjectResult {
+public:
+    ProjectResult(T value) : m_data(std::move(value)) {}
+    ProjectResult(ProjectError error) : m_data(std::move(error)) {}
+    [[nodiscard]] bool ok() const { return std::holds_alternative<T>(m_data); }
+    explicit operator bool() const { return ok(); }
+    [[nodiscard]] const T &value() const { return std::get<T>(m_data); }
+    [[nodiscard]] const ProjectError &error() const { return std::get<ProjectError>(m_data); }
+
+private:
+    std::variant<T, ProjectError> m_data;
+};
+
+/// The two channel flags stored with a table.
+struct ChannelFlags {
+    bool channel1 = false;
+    bool channel2 = false;
+    friend bool operator==(const ChannelFlags &, const ChannelFlags &) = default;
+};
+
+/// What an opened project file held besides its cells.
+struct LoadedProject {
+    ChannelFlags flags;
+    int colCount = 0; ///< as stored (the window shows 14 or 10 columns by the flags)
+    int rowCount = 0; ///< as stored, header row included
+    /// The value for RecordCount: rowCount - 1, or 0 for a file without rows.
+    std::uint32_t recordCount = 0;
+};
+
+/// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` to `path`. The file is
+/// written under a temporary name and renamed over `path` only when complete, so a failed save leaves an
+/// existing file intact. Returns the number of bytes written. Any thread that owns `table`.
+[[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path,
+                                                ChannelFlags flags);
+/// As above with the process-wide Channel1Present / Channel2Present.
+[[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path);
+
+/// Reads the project file at `path` into a new table and checks all of it first: non-negative counts,
+/// counts that the file's size can hold, cell lengths within the rest of the file (bytes after the last
+/// cell are ignored). Only a file that passed replaces `*table` whole (size as stored, every cell, no text
+/// of the earlier content left anywhere) and sets Channel1Present / Channel2Present. On an error the
+/// table and the flags are unchanged. A cell's text ends early at a zero byte among its bytes.
+/// The caller sets RecordCount from the result and lays the window out for the flags.
+[[nodiscard]] ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path);
+
+/// As LoadProject, without touching the process-wide flags (for tools and tests).
+[[nodiscard]] ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path);
+
+} // namespace velda

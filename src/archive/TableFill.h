@@ -1,0 +1,71 @@
+// The table fill: turns the instrument's archive records into rows of the archive table.
+#pragma once
+
+#include "app/Texts.h"
+#include "archive/ArchiveRecord.h"
+#include "archive/SystemFormats.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace velda {
+
+class ArchiveTable;
+
+inline constexpr TextPair TxtModeContinuous{"Непрерывный", "Uninterrupted"};
+inline constexpr TextPair TxtModeSeries{"По сериям", "On series"};
+/// Name cell of a sensor code the format's table has no name for; %1 is the code as an unsigned decimal.
+inline constexpr TextPair TxtUnknownSensor{"Неизв. код %1", "Unknown code %1"};
+/// Separator between Number and ModeCount in column 4.
+inline constexpr const char *kNumberSeparator = " | ";
+
+/// Valid measuring ranges, bounds included; a value that is not a number lies outside every range.
+inline constexpr double kMinTemperature = -100.0;
+inline constexpr double kMaxTemperature = 1800.0;
+inline constexpr double kMinHumidity = 0.0;
+inline constexpr double kMaxHumidity = 100.0;
+inline constexpr double kMinPressure = 0.0;
+inline constexpr double kMaxPressure = 500000.0;
+
+/// What a channel's values become in its slot.
+enum class ValueRule : std::uint8_t {
+    None,            ///< only the name cell
+    Temperature,     ///< T: the temperature cell
+    TemperatureOnly, ///< T0: the temperature cell, humidity and third-quantity cells emptied
+    HeatFlux,        ///< Q: the third-quantity cell, unchecked
+    DewPoint,        ///< D: temperature, humidity, dew point, header "Dew Point"
+    Pressure,        ///< P: temperature, humidity, air pressure, header "Pressure"
+};
+
+/// Which column of the rule tables applies to a channel.
+enum class RecordKind : std::uint8_t { Channel1Alone, Channel2Alone, BothChannels };
+
+/// The rule for a sensor code of `archiveFormat` in a record of `kind`. Codes outside the format's
+/// table give ValueRule::None.
+[[nodiscard]] ValueRule RuleFor(int archiveFormat, RecordKind kind, std::uint8_t sensorCode);
+
+/// Dew point in degrees C from relative humidity `h` (%) and temperature `t` (degrees C), Magnus-type
+/// approximation; 0 when h is not greater than 0 or not a number.
+[[nodiscard]] double DewPoint(double h, double t);
+
+/// Everything the fill reads besides the table and the records.
+struct FillContext {
+    /// Cell formats; null: CurrentFormats().
+    const SystemFormats *formats = nullptr;
+    /// Asked once before every record; once it returns true no further row is written. Empty: never.
+    std::function<bool()> cancelRequested;
+};
+
+/// Fills `table` from `recordCount` records of `archiveFormat` held back to back in `records`
+/// (RecordSize(archiveFormat) bytes each; records the buffer does not hold are not written). Empties
+/// every data row (row 1 and below, all stored columns), sets the row count to recordCount + 1, writes
+/// one row per record and the third-quantity headers of row 0, and sets Channel1Present and
+/// Channel2Present from each record (they keep their values when there is no record). Texts chosen by
+/// language are taken from LanguageIndex at the moment each is written. A cell whose text cannot be
+/// produced shows "NAN". Runs on whichever thread owns `table` (the exchange thread for a detached table).
+void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records, std::size_t recordCount,
+                      int archiveFormat, const FillContext &context = {});
+
+} // namespace velda
