@@ -1,0 +1,572 @@
+// Graph construction from the archive table and the effects of the graph window's channel controls.
+#include "graph/GraphModel.h"
+
+#include "app/MainTexts.h"
+#include "app/SortTable.h"
+#include "archive/ArchiveRecord.h"
+#include "graph/GraphTexts.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+
+namespace velda {
+namespace {
+
+constexpr int kChannelCount = 2;
+constexpr int kTemperatureColumn1 = 7;
+constexpr int kTimeColumn = 1;
+constexpr int kDateColumn = 2;
+constexpr int kMinSensorTextLength = 3;
+constexpr double kMsPerDay = 86400000.0;
+
+// Both languages' names of both tables, decoded once: classification runs for every row.
+struct SensorNames {
+    std::vector<QString> ru;
+    std::vector<QString> en;
+};
+
+const SensorNames &NamesOf(SensorTable table) {
+    static const auto make = [](const TextPair *pairs, int count) {
+        SensorNames n;
+        for (int i = 0; i < count; ++i) {
+            n.ru.push_back(PickIn(pairs[i], 0));
+            n.en.push_back(PickIn(pairs[i], 1));
+        }
+        return n;
+    };
+    static const SensorNames a = make(SensorTableA, SensorCodeCount(SensorTable::A));
+    static const SensorNames b = make(SensorTableB, SensorCodeCount(SensorTable::B));
+    return table == SensorTable::A ? a : b;
+}
+
+char16_t LowerLatin(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool EqualsIgnoringLatinCase(QStringView a, QStringView b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (LowerLatin(a[i].unicode()) != LowerLatin(b[i].unicode())) return false;
+    }
+    return true;
+}
+
+bool In(SensorCode code, std::initializer_list<int> codes) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+QStringView TrimControls(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+int PrimaryOf(int channel) {
+    return channel * 3;
+}
+int HumidityOf(int channel) {
+    return channel * 3 + 1;
+}
+int ThirdOf(int channel) {
+    return channel * 3 + 2;
+}
+
+ValueAxis Opposite(ValueAxis side) {
+    return side == ValueAxis::Left ? ValueAxis::Right : ValueAxis::Left;
+}
+
+// Times are written "hh:mm:ss" with the system's separator; reading that shape directly keeps the
+// construction of a large archive fast. Anything else takes the general parser.
+std::optional<QTime> ParseTime(QStringView text, const SystemFormats &formats) {
+    const QString &sep = formats.timeSeparator;
+    if (sep.size() == 1 && text.size() == 8 && text[2] == sep[0] && text[5] == sep[0]) {
+        auto two = [&](qsizetype at) -> int {
+            const char16_t a = text[at].unicode();
+            const char16_t b = text[at + 1].unicode();
+            if (a < u'0' || a > u'9' || b < u'0' || b > u'9') return -1;
+            return (a - u'0') * 10 + (b - u'0');
+        };
+        const int h = two(0);
+        const int m = two(3);
+        const int s = two(6);
+        if (h >= 0 && h < 24 && m >= 0 && m < 60 && s >= 0 && s < 60) return QTime(h, m, s);
+    }
+    return ParseTimeCell(text, formats);
+}
+
+} // namespace
+
+SensorCode ClassifySensor(QStringView text, int archiveFormat) {
+    const SensorNames &names = NamesOf(SensorTableOf(archiveFormat));
+    for (std::size_t code = 0; code < names.ru.size(); ++code) {
+        if (EqualsIgnoringLatinCase(text, names.ru[code]) || EqualsIgnoringLatinCase(text, names.en[code]))
+            return static_cast<SensorCode>(code);
+    }
+    return 0;
+}
+
+QuantitySet QuantitiesFor(int channel, int archiveFormat, SensorCode code) {
+    const bool tableB = SensorTableOf(archiveFormat) == SensorTable::B;
+    if (channel == 0) {
+        if (!tableB) {
+            if (In(code, {1, 2, 3})) return QuantitySet::ThermoOnly;
+            if (code == 4) return QuantitySet::FluxOnly;
+            if (In(code, {5, 6})) return QuantitySet::ThermoHygroDew;
+            return QuantitySet::NoPlot;
+        }
+        if (In(code, {1, 2, 3, 4})) return QuantitySet::ThermoOnly;
+        if (code == 5) return QuantitySet::FluxOnly;
+        if (In(code, {6, 8})) return QuantitySet::ThermoHygroDew;
+        if (code == 7) return QuantitySet::ThermoHygroPressure;
+        return QuantitySet::NoPlot;
+    }
+    if (!tableB) {
+        if (In(code, {1, 2, 3, 7, 8, 9})) return QuantitySet::ThermoOnly;
+        if (code == 4) return QuantitySet::FluxOnly;
+        if (code == 5) return QuantitySet::ThermoHygroDew;
+        return QuantitySet::NoPlot;
+    }
+    if (In(code, {1, 2, 3, 4, 9, 10, 11})) return QuantitySet::ThermoOnly;
+    if (code == 5) return QuantitySet::FluxOnly;
+    if (code == 6) return QuantitySet::ThermoHygroDew;
+    if (code == 7) return QuantitySet::ThermoHygroPressure;
+    return QuantitySet::NoPlot;
+}
+
+bool IsUnpresentedCode(int channel, int archiveFormat, SensorCode code) {
+    return code == 0 || (channel == 1 && SensorTableOf(archiveFormat) == SensorTable::B && code == 8);
+}
+
+TitleVariant TitleVariantFor(int channel, int archiveFormat, SensorCode code, bool byOtherChannel) {
+    const bool tableB = SensorTableOf(archiveFormat) == SensorTable::B;
+    if (code == 0) return TitleVariant::TitleNone;
+    if (channel == 0) {
+        if (!tableB) {
+            if (In(code, {1, 2, 3})) return TitleVariant::TitleT;
+            // The platinum thermometer titles the axis only when its own axis buttons write the title.
+            if (code == 7) return byOtherChannel ? TitleVariant::TitleNone : TitleVariant::TitleT;
+            if (code == 4) return TitleVariant::TitleQ;
+            if (In(code, {5, 6})) return TitleVariant::TitleSel;
+            return TitleVariant::TitleNone;
+        }
+        if (In(code, {1, 2, 3, 4, 9, 10, 11})) return TitleVariant::TitleT;
+        if (code == 5) return TitleVariant::TitleQ;
+        if (In(code, {6, 8})) return TitleVariant::TitleSel;
+        if (code == 7) return TitleVariant::TitleSelP;
+        return TitleVariant::TitleNone;
+    }
+    if (!tableB) {
+        if (In(code, {1, 2, 3, 7, 8, 9})) return TitleVariant::TitleT;
+        if (code == 4) return TitleVariant::TitleQ;
+        if (code == 5) return TitleVariant::TitleSel;
+        return TitleVariant::TitleNone;
+    }
+    if (In(code, {1, 2, 3, 4, 9, 10, 11})) return TitleVariant::TitleT;
+    if (code == 5) return TitleVariant::TitleQ;
+    if (code == 6) return TitleVariant::TitleSel;
+    if (code == 7) return TitleVariant::TitleSelP;
+    return TitleVariant::TitleNone;
+}
+
+QString GraphError::message(std::uint8_t language) const {
+    switch (kind) {
+    case Kind::Sort:
+        return sortMessage;
+    case Kind::Time:
+        return PickIn(TxtBadTimeCell, language).arg(cellText).arg(row).arg(column);
+    case Kind::Date:
+        return PickIn(TxtBadDateCell, language).arg(cellText).arg(row).arg(column);
+    case Kind::Value:
+        break;
+    }
+    return PickIn(TxtBadValueCell, language).arg(cellText).arg(row).arg(column);
+}
+
+double DateTimeToDays(QDate date, QTime time) {
+    static const QDate kEpoch(1899, 12, 30);
+    return static_cast<double>(kEpoch.daysTo(date)) + time.msecsSinceStartOfDay() / kMsPerDay;
+}
+
+ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
+    ParsedValue out;
+    const QStringView t = TrimControls(text);
+    if (t.isEmpty()) {
+        out.empty = true;
+        return out;
+    }
+    // Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here
+    // ("NAN", "INF", thousands separators and a second separator all fail).
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(t.size()));
+    qsizetype i = 0;
+    if (t[i] == u'+' || t[i] == u'-') {
+        if (t[i] == u'-') ascii += '-';
+        ++i;
+    }
+    int digits = 0;
+    bool separatorSeen = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c >= u'0' && c <= u'9') {
+            ascii += static_cast<char>(c.unicode());
+            ++digits;
+        } else if (c == decimalSeparator && !separatorSeen) {
+            ascii += '.';
+            separatorSeen = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return out;
+    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+        ascii += 'e';
+        ++i;
+        if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ascii += static_cast<char>(t[i++].unicode());
+        int expDigits = 0;
+        for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i, ++expDigits)
+            ascii += static_cast<char>(t[i].unicode());
+        if (expDigits == 0) return out;
+    }
+    if (i != t.size()) return out;
+    double v = 0;
+    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
+    if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size()) return out;
+    out.ok = true;
+    out.value = v;
+    return out;
+}
+
+GraphModel::GraphModel(std::uint8_t language) : m_language(language) {
+    for (int i = 0; i < kSeriesCount; ++i) {
+        m_series[i].colour = kStartColours[static_cast<std::size_t>(i)];
+        m_series[i].axis = (i >= 3 && i < kMarkerSeries) ? ValueAxis::Right : ValueAxis::Left;
+    }
+    m_controls[0].leftChecked = true;
+    m_controls[1].rightChecked = true;
+}
+
+QString GraphModel::ChannelTitle(int channel, const QString &quantity) const {
+    return quantity + QLatin1Char(' ') + PickIn(channel == 0 ? TxtChannel1 : TxtChannel2, m_language);
+}
+
+std::optional<QString> GraphModel::channelTitleText(int channel, bool byOtherChannel,
+                                                    bool pressureLineBare) const {
+    const ChannelControls &c = m_controls[channel];
+    const bool humidity = !c.tempChecked && c.humChecked;
+    switch (TitleVariantFor(channel, m_archiveFormat, m_channels[channel].FirstCode, byOtherChannel)) {
+    case TitleVariant::TitleT:
+        return ChannelTitle(channel, PickIn(TxtQuantT, m_language));
+    case TitleVariant::TitleQ:
+        return ChannelTitle(channel, PickIn(TxtQuantQ, m_language));
+    case TitleVariant::TitleSel:
+        return ChannelTitle(channel, PickIn(humidity ? TxtQuantH : TxtQuantT, m_language));
+    case TitleVariant::TitleSelP:
+        if (humidity) return ChannelTitle(channel, PickIn(TxtQuantH, m_language));
+        return ChannelTitle(channel, PickIn(TxtQuantT, m_language)) + QLatin1Char('\r') +
+               (pressureLineBare ? PickIn(TxtQuantP, m_language)
+                                 : ChannelTitle(channel, PickIn(TxtQuantP, m_language)));
+    case TitleVariant::TitleNone:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Present, bool channel2Present,
+                                            int archiveFormat, const SystemFormats &formats) {
+    m_archiveFormat = archiveFormat;
+    m_channels[0].Present = channel1Present;
+    m_channels[1].Present = channel2Present;
+    m_channels[0].SensorColumn = 6;
+    // A table of channel 2 alone keeps it in the first channel slot.
+    m_channels[1].SensorColumn = channel1Present ? 10 : 6;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (!m_channels[ch].Present) continue;
+        if (auto error = buildChannel(ch, table, formats)) return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
+                                                   const SystemFormats &formats) {
+    GraphChannel &channel = m_channels[ch];
+    ChannelControls &c = m_controls[ch];
+    // Channel 1 reads its first row after ordering by temperature (empty cells first); channel 2 after
+    // ordering by its sensor name.
+    const SortResult sorted = SortTable(table, ch == 0 ? kTemperatureColumn1 : channel.SensorColumn, 1);
+    if (!sorted.ok()) {
+        GraphError e;
+        e.kind = GraphError::Kind::Sort;
+        e.column = sorted.error->column;
+        e.row = sorted.error->row;
+        e.cellText = sorted.error->cellText;
+        e.sortMessage = sorted.error->message();
+        return e;
+    }
+
+    const QString firstSensor = table.cell(channel.SensorColumn, 1);
+    channel.FirstCode = ClassifySensor(firstSensor, m_archiveFormat);
+    channel.Quantities = QuantitiesFor(ch, m_archiveFormat, channel.FirstCode);
+
+    const ValueAxis side = c.leftChecked ? ValueAxis::Left : ValueAxis::Right;
+    for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)})
+        m_series[s].axis = side;
+
+    c.boxVisible = true;
+    if (!IsUnpresentedCode(ch, m_archiveFormat, channel.FirstCode)) {
+        c.primarySwatchVisible = true;
+        c.primarySwatch = m_series[PrimaryOf(ch)].colour;
+    }
+    c.sensorCheckVisible = true;
+    c.sensorCaption = firstSensor;
+
+    ValueAxisState &ownAxis = m_axes[ch == 0 ? 0 : 1];
+    switch (channel.Quantities) {
+    case QuantitySet::ThermoOnly:
+    case QuantitySet::FluxOnly:
+        ownAxis.title = ChannelTitle(
+            ch, PickIn(channel.Quantities == QuantitySet::ThermoOnly ? TxtQuantT : TxtQuantQ, m_language));
+        m_series[HumidityOf(ch)].active = false;
+        m_series[ThirdOf(ch)].active = false;
+        break;
+    case QuantitySet::ThermoHygroDew:
+    case QuantitySet::ThermoHygroPressure:
+        // Only the temperature line: the pressure line joins with the first axis or quantity choice.
+        ownAxis.title = ChannelTitle(ch, PickIn(TxtQuantT, m_language));
+        c.tempRadioVisible = true;
+        c.tempChecked = true;
+        c.tempCaption = PickIn(TxtQuantT, m_language);
+        c.humRadioVisible = true;
+        c.humChecked = false;
+        c.humCaption = PickIn(TxtQuantH, m_language);
+        c.thirdSwatchVisible = true;
+        c.thirdSwatch = m_series[ThirdOf(ch)].colour;
+        c.thirdCheckVisible = true;
+        c.thirdCaption =
+            PickIn(channel.Quantities == QuantitySet::ThermoHygroDew ? TxtQuantDew : TxtQuantP, m_language);
+        m_series[PrimaryOf(ch)].active = true;
+        m_series[HumidityOf(ch)].active = false;
+        m_series[ThirdOf(ch)].active = true;
+        break;
+    case QuantitySet::NoPlot:
+        break;
+    }
+
+    auto error = readRows(ch, table, formats);
+    for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)}) {
+        auto &points = m_series[s].points;
+        std::stable_sort(points.begin(), points.end(),
+                         [](const GraphPoint &a, const GraphPoint &b) { return a.x < b.x; });
+    }
+    return error;
+}
+
+std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table,
+                                               const SystemFormats &formats) {
+    const GraphChannel &channel = m_channels[ch];
+    const int col = channel.SensorColumn;
+    const QChar sep = formats.decimalSeparator;
+    const ValueRange flux = ch == 0 ? kFluxRangeChannel1 : kFluxRangeChannel2;
+    const ValueRange third =
+        channel.Quantities == QuantitySet::ThermoHygroPressure ? kPressureRange : kDewPointRange;
+    auto &primary = m_series[PrimaryOf(ch)].points;
+    auto &humidity = m_series[HumidityOf(ch)].points;
+    auto &thirdPoints = m_series[ThirdOf(ch)].points;
+
+    QString lastSensor;
+    SensorCode lastCode = -1;
+    QHash<QString, QDate> dates;
+
+    // Reads value cell `column` of row `r`: nullopt when it does not pass, an error when it is no number.
+    GraphError valueError;
+    bool failed = false;
+    auto value = [&](int column, int r, ValueRange range) -> std::optional<double> {
+        const QString text = table.cell(column, r);
+        const ParsedValue v = ParseValueCell(text, sep);
+        if (v.empty) return std::nullopt;
+        if (!v.ok) {
+            valueError = GraphError{GraphError::Kind::Value, column, r, text, {}};
+            failed = true;
+            return std::nullopt;
+        }
+        if (!range.contains(v.value)) return std::nullopt;
+        return v.value;
+    };
+
+    for (int r = 1; r < table.rowCount(); ++r) {
+        const QString sensor = table.cell(col, r);
+        if (sensor.size() < kMinSensorTextLength) continue;
+        if (lastCode < 0 || sensor != lastSensor) {
+            lastSensor = sensor;
+            lastCode = ClassifySensor(sensor, m_archiveFormat);
+        }
+        if (lastCode != channel.FirstCode) break;
+
+        const QString timeText = table.cell(kTimeColumn, r);
+        const std::optional<QTime> time = ParseTime(timeText, formats);
+        if (!time) return GraphError{GraphError::Kind::Time, kTimeColumn, r, timeText, {}};
+        const QString dateText = table.cell(kDateColumn, r);
+        auto known = dates.constFind(dateText);
+        QDate date;
+        if (known != dates.constEnd()) {
+            date = *known;
+        } else {
+            const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
+            if (!parsed) return GraphError{GraphError::Kind::Date, kDateColumn, r, dateText, {}};
+            date = *parsed;
+            dates.insert(dateText, date);
+        }
+        const double x = DateTimeToDays(date, *time);
+
+        switch (channel.Quantities) {
+        case QuantitySet::ThermoOnly:
+            if (auto t = value(col + 1, r, kTemperatureRange)) primary.push_back({x, *t});
+            break;
+        case QuantitySet::FluxOnly:
+            if (auto q = value(col + 3, r, flux)) primary.push_back({x, *q});
+            break;
+        case QuantitySet::ThermoHygroDew:
+        case QuantitySet::ThermoHygroPressure: {
+            const auto t = value(col + 1, r, kTemperatureRange);
+            if (!t) break;
+            primary.push_back({x, *t});
+            const auto h = value(col + 2, r, kHumidityRange);
+            if (!h) break;
+            humidity.push_back({x, *h});
+            if (auto v = value(col + 3, r, third)) thirdPoints.push_back({x, *v});
+            break;
+        }
+        case QuantitySet::NoPlot:
+            break;
+        }
+        if (failed) return valueError;
+    }
+    return std::nullopt;
+}
+
+void GraphModel::sensorCheckClicked(int ch, bool checked) {
+    clearMarker();
+    ChannelControls &c = m_controls[ch];
+    c.sensorChecked = checked;
+    c.tempEnabled = c.humEnabled = c.axisRadiosEnabled = checked;
+    c.primarySwatchEnabled = c.thirdSwatchEnabled = c.thirdCheckEnabled = checked;
+    if (!checked) {
+        c.primarySwatch.reset();
+        c.thirdSwatch.reset();
+        for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)})
+            m_series[s].active = false;
+        return;
+    }
+    if (c.tempChecked) {
+        c.primarySwatch = m_series[PrimaryOf(ch)].colour;
+        c.thirdSwatch = m_series[ThirdOf(ch)].colour;
+        m_series[PrimaryOf(ch)].active = true;
+        m_series[ThirdOf(ch)].active = c.thirdChecked;
+    } else if (c.humChecked) {
+        // The swatch shows the line that is drawn, and the third quantity stays unavailable while the
+        // humidity is shown, as after choosing the humidity.
+        c.primarySwatch = m_series[HumidityOf(ch)].colour;
+        c.thirdSwatch.reset();
+        c.thirdSwatchEnabled = false;
+        c.thirdCheckEnabled = false;
+        m_series[HumidityOf(ch)].active = true;
+    }
+}
+
+void GraphModel::quantityChosen(int ch, bool humidity) {
+    clearMarker();
+    ChannelControls &c = m_controls[ch];
+    c.tempChecked = !humidity;
+    c.humChecked = humidity;
+    if (!humidity) {
+        m_series[PrimaryOf(ch)].active = true;
+        m_series[HumidityOf(ch)].active = false;
+        m_series[ThirdOf(ch)].active = c.thirdChecked;
+        c.primarySwatch = m_series[PrimaryOf(ch)].colour;
+        c.thirdSwatchEnabled = true;
+        c.thirdSwatch = m_series[ThirdOf(ch)].colour;
+        c.thirdCheckEnabled = true;
+    } else {
+        m_series[PrimaryOf(ch)].active = false;
+        m_series[HumidityOf(ch)].active = true;
+        m_series[ThirdOf(ch)].active = false;
+        c.primarySwatch = m_series[HumidityOf(ch)].colour;
+        c.thirdSwatchEnabled = false;
+        c.thirdSwatch.reset();
+        c.thirdCheckEnabled = false;
+    }
+    if (c.leftChecked)
+        axisChosen(ch, ValueAxis::Left);
+    else if (c.rightChecked)
+        axisChosen(ch, ValueAxis::Right);
+}
+
+void GraphModel::thirdCheckClicked(int ch, bool checked) {
+    clearMarker();
+    m_controls[ch].thirdChecked = checked;
+    m_series[ThirdOf(ch)].active = checked;
+}
+
+void GraphModel::colourChosen(int ch, bool thirdSwatch, Rgb colour) {
+    ChannelControls &c = m_controls[ch];
+    if (thirdSwatch) {
+        c.thirdSwatch = colour;
+        m_series[ThirdOf(ch)].colour = colour;
+        return;
+    }
+    c.primarySwatch = colour;
+    if (c.tempChecked)
+        m_series[PrimaryOf(ch)].colour = colour;
+    else if (c.humChecked)
+        m_series[HumidityOf(ch)].colour = colour;
+}
+
+void GraphModel::axisChosen(int ch, ValueAxis side) {
+    clearMarker();
+    ChannelControls &c = m_controls[ch];
+    c.leftChecked = side == ValueAxis::Left;
+    c.rightChecked = side == ValueAxis::Right;
+    if (m_channels[ch].Present) {
+        ValueAxisState &axisState = m_axes[Index(side)];
+        axisState.visible = true;
+        if (auto title = channelTitleText(ch, false)) axisState.title = *title;
+    }
+    CheckChanal(ch, side);
+    for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)})
+        m_series[s].axis = side;
+}
+
+void GraphModel::CheckChanal(int ch, ValueAxis side) {
+    const int other = 1 - ch;
+    const ValueAxis otherSide = Opposite(side);
+    ValueAxisState &otherAxis = m_axes[Index(otherSide)];
+    if (!m_channels[other].Present || !m_controls[other].sensorChecked) {
+        otherAxis.visible = false;
+        return;
+    }
+    if (m_series[PrimaryOf(other)].axis == otherSide) {
+        otherAxis.visible = true;
+        // Channel 1 moving left writes channel 2's pressure line on the right without its caption.
+        const bool bare = ch == 0 && side == ValueAxis::Left;
+        if (auto title = channelTitleText(other, true, bare)) otherAxis.title = *title;
+        return;
+    }
+    otherAxis.visible = false;
+    if (auto title = channelTitleText(other, true)) m_axes[Index(side)].title += QLatin1Char('\r') + *title;
+}
+
+void GraphModel::setMarker(int source, std::size_t index) {
+    SeriesState &marker = m_series[kMarkerSeries];
+    const SeriesState &from = m_series[source];
+    marker.points.assign(1, from.points[index]);
+    marker.axis = from.axis;
+    marker.colour = from.colour;
+}
+
+} // namespace velda

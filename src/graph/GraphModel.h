@@ -1,0 +1,213 @@
+// The graph of the archive table without a chart: sensor recognition, points per series, the state of
+// every control and value axis, and what the channel, quantity, colour and axis choices do to them.
+#pragma once
+
+#include "archive/ArchiveTable.h"
+#include "archive/SystemFormats.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace velda {
+
+/// Code of a sensor name: its index in the sensor table of the archive format; 0 for no match.
+using SensorCode = int;
+
+/// The code of the first name, in increasing code order, whose Russian or English text (Russian tried
+/// first) equals `text` over its whole length, padding blanks included; upper and lower case differ only
+/// for the Latin letters A to Z. No match gives 0. Pure; any thread.
+[[nodiscard]] SensorCode ClassifySensor(QStringView text, int archiveFormat);
+
+/// What a channel plots, decided by the code of its first data row.
+enum class QuantitySet : std::uint8_t { ThermoOnly, FluxOnly, ThermoHygroDew, ThermoHygroPressure, NoPlot };
+
+/// Quantity set of channel 1 or 2 for `code` under the sensor table of `archiveFormat`.
+[[nodiscard]] QuantitySet QuantitiesFor(int channel, int archiveFormat, SensorCode code);
+
+/// True for the codes whose window presentation is not fixed by their quantity set: code 0 on either
+/// channel and code 8 of format 2 on channel 2. Such a channel shows its box with the sensor check box
+/// only and writes no axis title.
+[[nodiscard]] bool IsUnpresentedCode(int channel, int archiveFormat, SensorCode code);
+
+/// How a channel titles the value axis it is drawn on.
+enum class TitleVariant : std::uint8_t { TitleT, TitleQ, TitleSel, TitleSelP, TitleNone };
+
+/// Title variant of channel 1 or 2. `byOtherChannel` is true when the title is written because the other
+/// channel moved: code 7 of format 0/1 on channel 1 then writes no title.
+[[nodiscard]] TitleVariant TitleVariantFor(int channel, int archiveFormat, SensorCode code,
+                                           bool byOtherChannel);
+
+/// Per-channel result of the construction, kept while the window is open.
+struct GraphChannel {
+    bool Present = false;
+    int SensorColumn = 6;
+    SensorCode FirstCode = 0;
+    QuantitySet Quantities = QuantitySet::NoPlot;
+};
+
+enum class ValueAxis : std::uint8_t { Left, Right };
+
+/// A point: x in days since 30 December 1899 plus the time of day as a fraction of a day.
+struct GraphPoint {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const GraphPoint &, const GraphPoint &) = default;
+};
+
+/// Colour as 0xRRGGBB.
+using Rgb = std::uint32_t;
+
+struct SeriesState {
+    std::vector<GraphPoint> points; ///< sorted by ascending x
+    bool active = true;
+    ValueAxis axis = ValueAxis::Left;
+    Rgb colour = 0;
+};
+
+/// The controls of one channel's box. A swatch colour of nullopt is the neutral button face.
+struct ChannelControls {
+    bool boxVisible = false;
+    bool primarySwatchVisible = false;
+    std::optional<Rgb> primarySwatch;
+    bool primarySwatchEnabled = true;
+    bool sensorCheckVisible = false;
+    bool sensorChecked = true;
+    QString sensorCaption;
+    bool tempRadioVisible = false;
+    bool tempChecked = true;
+    bool tempEnabled = true;
+    QString tempCaption;
+    bool humRadioVisible = false;
+    bool humChecked = false;
+    bool humEnabled = true;
+    QString humCaption;
+    bool thirdSwatchVisible = false;
+    std::optional<Rgb> thirdSwatch;
+    bool thirdSwatchEnabled = true;
+    bool thirdCheckVisible = false;
+    bool thirdChecked = true;
+    bool thirdCheckEnabled = true;
+    QString thirdCaption;
+    bool leftChecked = false;
+    bool rightChecked = false;
+    bool axisRadiosEnabled = true;
+};
+
+/// A value axis as the handlers leave it. Title lines are separated by a carriage return.
+struct ValueAxisState {
+    bool visible = true;
+    QString title;
+};
+
+/// Why the construction stopped early.
+struct GraphError {
+    enum class Kind : std::uint8_t { Sort, Time, Date, Value };
+    Kind kind = Kind::Value;
+    int column = 0;
+    int row = 0;
+    QString cellText;
+    /// The sort's own text for Kind::Sort.
+    QString sortMessage;
+    /// The error's text for the user in `language` (0 Russian, otherwise English).
+    [[nodiscard]] QString message(std::uint8_t language) const;
+};
+
+/// Accepted value ranges, bounds included.
+struct ValueRange {
+    double low;
+    double high;
+    [[nodiscard]] bool contains(double v) const { return v >= low && v <= high; }
+};
+inline constexpr ValueRange kTemperatureRange{-273, 1200};
+inline constexpr ValueRange kHumidityRange{-100, 100};
+inline constexpr ValueRange kDewPointRange{-273, 1200};
+inline constexpr ValueRange kPressureRange{0, 500000};
+inline constexpr ValueRange kFluxRangeChannel1{-1000, 800};
+inline constexpr ValueRange kFluxRangeChannel2{-800, 800};
+
+/// Days since 30 December 1899 plus the day fraction of `time`.
+[[nodiscard]] double DateTimeToDays(QDate date, QTime time);
+
+/// A value cell read back with `decimalSeparator`: blanks and control characters around it are ignored;
+/// nullopt when the rest is empty; an error when it is no number.
+struct ParsedValue {
+    bool empty = false;
+    bool ok = false;
+    double value = 0;
+};
+[[nodiscard]] ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator);
+
+/// The graph window's model: seven series (six lines and the marker), two channel boxes and two value
+/// axes. Built once from the table; the handlers then change it. GUI thread.
+class GraphModel {
+public:
+    static constexpr int kSeriesCount = 7;
+    static constexpr int kMarkerSeries = 6;
+    static constexpr std::array<Rgb, kSeriesCount> kStartColours{0xFF0000, 0x008000, 0xFF8000, 0x0000FF,
+                                                                 0x808080, 0xFF00FF, 0x008080};
+
+    /// The state of a freshly created window, texts in `language`.
+    explicit GraphModel(std::uint8_t language = 0);
+
+    /// Builds the graph from `table`: sorts it by the channel-1 temperature when channel 1 is present and
+    /// by the channel-2 sensor name when channel 2 is, then reads the rows of each channel. A cell that
+    /// cannot be converted ends the construction there and is returned; what was built before it stays.
+    [[nodiscard]] std::optional<GraphError> build(ArchiveTable &table, bool channel1Present,
+                                                  bool channel2Present, int archiveFormat,
+                                                  const SystemFormats &formats);
+
+    // Handlers. `channel` is 0 for channel 1 and 1 for channel 2. Every one but the colour choice
+    // clears the marker first.
+    /// The sensor check box was clicked; `checked` is its new state.
+    void sensorCheckClicked(int channel, bool checked);
+    /// The temperature (`humidity` false) or humidity radio button became selected.
+    void quantityChosen(int channel, bool humidity);
+    /// The third-quantity check box was clicked.
+    void thirdCheckClicked(int channel, bool checked);
+    /// A colour was confirmed in the colour dialog of the primary (`thirdSwatch` false) or third swatch.
+    void colourChosen(int channel, bool thirdSwatch, Rgb colour);
+    /// The left or right axis radio button became selected.
+    void axisChosen(int channel, ValueAxis side);
+    /// Sets the other side's axis after `channel` moved to `side`.
+    void CheckChanal(int channel, ValueAxis side);
+
+    /// Clears the marker series.
+    void clearMarker() { m_series[kMarkerSeries].points.clear(); }
+    /// Puts a copy of point `index` of series `source` into the marker series, on its axis and colour.
+    void setMarker(int source, std::size_t index);
+
+    [[nodiscard]] const GraphChannel &channel(int channel) const { return m_channels[channel]; }
+    [[nodiscard]] const ChannelControls &controls(int channel) const { return m_controls[channel]; }
+    [[nodiscard]] const SeriesState &series(int index) const { return m_series[index]; }
+    [[nodiscard]] const ValueAxisState &axis(ValueAxis side) const { return m_axes[Index(side)]; }
+    [[nodiscard]] int archiveFormat() const { return m_archiveFormat; }
+    [[nodiscard]] std::uint8_t language() const { return m_language; }
+    [[nodiscard]] bool marksChecked() const { return m_marksChecked; }
+    void setMarksChecked(bool checked) { m_marksChecked = checked; }
+
+    /// The title a channel writes on its axis (carriage-return separated lines); nullopt for TitleNone.
+    [[nodiscard]] std::optional<QString> channelTitleText(int channel, bool byOtherChannel,
+                                                          bool pressureLineBare = false) const;
+
+private:
+    static int Index(ValueAxis side) { return side == ValueAxis::Left ? 0 : 1; }
+    [[nodiscard]] QString ChannelTitle(int channel, const QString &quantity) const;
+    [[nodiscard]] std::optional<GraphError> buildChannel(int channel, ArchiveTable &table,
+                                                         const SystemFormats &formats);
+    [[nodiscard]] std::optional<GraphError> readRows(int channel, const ArchiveTable &table,
+                                                     const SystemFormats &formats);
+
+    std::uint8_t m_language = 0;
+    int m_archiveFormat = 0;
+    bool m_marksChecked = true;
+    std::array<GraphChannel, 2> m_channels{};
+    std::array<ChannelControls, 2> m_controls{};
+    std::array<SeriesState, kSeriesCount> m_series{};
+    std::array<ValueAxisState, 2> m_axes{};
+};
+
+} // namespace velda
