@@ -117,8 +117,11 @@ xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent,
     QTimer poll;
     poll.setInterval(kProgressPollMs);
     connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!progress.wasCanceled())
+        if (progress.wasCanceled()) {
+            cancel = true;
+        } else {
             progress.setValue(std::min(written.load(std::memory_order_relaxed), total));
+        }
         if (done.load()) loop.quit();
     });
     poll.start();

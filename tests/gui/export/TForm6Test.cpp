@@ -1,0 +1,87 @@
+// The report window: what it takes from the table, its preview pages, and printing after previewing.
+#include "export/TForm6.h"
+#include "export/ReportLines.h"
+
+#include "ExportGuiTestSupport.h"
+#include "QtPrinters.h"
+
+#include <QApplication>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace velda {
+namespace {
+
+QStringList PrintToPdf(TForm6 &form, const QString &file) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    SetUpReportPage(printer);
+    form.QuickRep1Print(&printer);
+    return testing::PdfPages(file);
+}
+
+TEST(TForm6Test, TakesTheTableAsItIsWhenCreated) {
+    testing::App();
+    QWidget main;
+    ArchiveTable table = testing::NumberedTable(3, 10);
+    PrintCursor = 7;
+    TForm6 form(table, &main);
+    table.setCell(1, 1, QStringLiteral("changed later"));
+    EXPECT_EQ(PrintCursor, 0);
+    EXPECT_EQ(PrintRowCount, 4);
+    ASSERT_EQ(form.document().lines.size(), 4);
+    EXPECT_TRUE(form.document().lines[0].startsWith(QStringLiteral("Колонка0Колонка1")));
+    for (int r = 1; r < 4; ++r)
+        EXPECT_EQ(form.document().lines[r].size(), 106);
+    EXPECT_TRUE(form.document().lines[1].startsWith(QStringLiteral("1    1:1")));
+    EXPECT_TRUE(form.document().title.startsWith(QStringLiteral("Архив измерений ")));
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(TForm6Test, PreviewShowsThePagesAndPrintingAfterwardsGivesTheSameLines) {
+    testing::App();
+    QTemporaryDir dir;
+    QWidget main;
+    const ArchiveTable table = testing::NumberedTable(45, 14);
+    TForm6 form(table, &main);
+
+    std::unique_ptr<QPrintPreviewDialog> dialog(form.createPreviewDialog());
+    dialog->show();
+    QApplication::processEvents();
+    auto *preview = dialog->findChild<QPrintPreviewWidget *>();
+    ASSERT_NE(preview, nullptr);
+    preview->updatePreview();
+    EXPECT_EQ(preview->pageCount(), 2);
+    EXPECT_EQ(form.printer().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(PrintCursor, 0) << "a full pass leaves the cursor at the start";
+    dialog->close();
+
+    const QStringList first = PrintToPdf(form, dir.filePath(QStringLiteral("a.pdf")));
+    const QStringList second = PrintToPdf(form, dir.filePath(QStringLiteral("b.pdf")));
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(first[0].contains(QStringLiteral("1:13")));
+    EXPECT_TRUE(first[1].contains(QStringLiteral("45:13")));
+}
+
+TEST(TForm6Test, ShowPreviewIsModalAndReturnsWhenClosed) {
+    testing::App();
+    QWidget main;
+    TForm6 form(testing::NumberedTable(2, 10), &main);
+    bool sawModal = false;
+    QTimer::singleShot(0, [&] {
+        if (auto *dialog = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+            sawModal = true;
+            dialog->reject();
+        }
+    });
+    form.showPreview();
+    EXPECT_TRUE(sawModal);
+}
+
+} // namespace
+} // namespace velda
