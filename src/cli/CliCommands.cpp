@@ -69,11 +69,23 @@ std::chrono::milliseconds limitOf(const Options &options) {
     return std::chrono::seconds(options.timeoutSeconds);
 }
 
-/// The one-line reason an exchange gave up, from what it showed last.
+/// The one-line reason an exchange gave up, from what it showed last. Called once the exchange thread has
+/// ended, so the binding's load error can be read.
 QString gaveUpText(const Options &options, const CliExchange &exchange) {
     QString status = exchange.lastStatusText();
     if (status.isEmpty()) status = StatusText(StatusNoDevice);
+    if (ExchangeStatus.load() == StatusNoDriver && !LibUSB.lastLoadError().empty())
+        status += QStringLiteral(" (%1)").arg(QString::fromStdString(LibUSB.lastLoadError()));
     return Pick(TxtGaveUp).arg(options.timeoutSeconds).arg(status);
+}
+
+bool secondSlotUsed(const ArchiveTable &table) {
+    for (int row = 1; row < table.rowCount(); ++row) {
+        for (int col = kChannel2FirstColumn; col < kChannel2FirstColumn + kChannelSlotColumns; ++col) {
+            if (!table.cellIsEmpty(col, row)) return true;
+        }
+    }
+    return false;
 }
 
 void printLine(std::FILE *stream, const QString &text) {
@@ -111,6 +123,11 @@ QByteArray DumpText(const ArchiveTable &table) {
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
     TableLayout layout(table);
     ApplyChannelLayout(layout, flags.channel1, flags.channel2);
+    // The flags describe only the last record; a project file keeps only the shown columns, so the second
+    // slot stays shown while any earlier record holds values there (the flags still pick the layout when
+    // the file is opened).
+    if (table.colCount() < kTwoChannelColCount && secondSlotUsed(table))
+        table.setColCount(kTwoChannelColCount);
 }
 
 QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file) {
@@ -173,7 +190,7 @@ int RunRead(const Options &options, const Streams &streams) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
-    const std::uint32_t announced = RecordCount.load();
+    const std::uint32_t announced = exchange.announcedRecords();
     if (received < announced) {
         PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
         return ExitInstrument;

@@ -54,7 +54,8 @@ void ApplyLanguageAndLocale(const Options &options);
 /// backslash, TAB, CR or LF inside a cell is written as \\, \t, \r or \n so that each row stays one line.
 [[nodiscard]] QByteArray DumpText(const ArchiveTable &table);
 
-/// Shows 14 columns when both channels are present, otherwise 10.
+/// Shows 14 columns when both channels are present, otherwise 10; but 14 whenever a data row holds a
+/// cell in the second channel slot, so that saving the table keeps every value.
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 
 /// The closing line of a read: records, channels, first and last date and time, the file.

@@ -131,6 +131,7 @@ void CliExchange::runBlocking(const std::function<void()> &call) {
         std::lock_guard lock(m_mutex);
         call();
         const Heartbeat beat{ExchangeState.load(), ExchangeStatus.load(), m_gauge, false};
+        if (beat.state == StateRecords) m_announced = RecordCount.load();
         repeated = m_haveBeat && beat.state == m_lastBeat.state && beat.status == m_lastBeat.status &&
                    beat.progress == m_lastBeat.progress && beat.status != StatusOk;
         m_watchdog.observe(beat, ProgressWatchdog::Clock::now());
@@ -206,6 +207,11 @@ QString CliExchange::lastStatusText() const {
 int CliExchange::gaugeValue() const {
     std::lock_guard lock(m_mutex);
     return m_gauge;
+}
+
+std::uint32_t CliExchange::announcedRecords() const {
+    std::lock_guard lock(m_mutex);
+    return m_announced;
 }
 
 int CliExchange::messageCount() const {

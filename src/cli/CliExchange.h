@@ -108,6 +108,8 @@ public:
     [[nodiscard]] QString lastStatusText() const;
     [[nodiscard]] int gaugeValue() const;
     [[nodiscard]] int messageCount() const;
+    /// Records the parameter block announced, as seen during the record loop (0 before it).
+    [[nodiscard]] std::uint32_t announcedRecords() const;
 
 private:
     [[nodiscard]] QString statusTextNow() const;
@@ -120,6 +122,7 @@ private:
     QString m_label;
     int m_gauge = -1;
     int m_messages = 0;
+    std::uint32_t m_announced = 0;
     Heartbeat m_lastBeat;
     bool m_haveBeat = false;
 };

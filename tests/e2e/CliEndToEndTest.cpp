@@ -1,0 +1,436 @@
+// End-to-end tests: the built velda9-cli against the simulated instrument, with scenario files, checked
+// through its exit status, stderr and the files it writes.
+#include "QtPrinters.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+QString BinDir() {
+    const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
+    return fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
+}
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun RunCli(const QStringList &args, const QString &scenario = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
+    if (scenario.isEmpty())
+        env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
+    else
+        env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
+    process.setProcessEnvironment(env);
+    process.start(BinDir() + QStringLiteral("/velda9-cli"), args);
+    CliRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// A LongRecord (formats 1 and 2) that carries the "no checksum" mark 0xAAAA.
+struct Rec {
+    std::uint8_t channels = 2;
+    std::uint16_t modeCount = 255, number = 0, series = 0;
+    float h1 = 0, h2 = 0, aux1 = 0, aux2 = 0, t1 = 0, t2 = 0;
+    std::uint8_t second = 0, minute = 0, hour = 0, day = 1, month = 1, year = 18;
+    std::uint8_t sensor1 = 0, sensor2 = 0;
+};
+
+QString LongRecordHex(const Rec &r) {
+    QByteArray b(44, '\0');
+    auto u16 = [&b](int at, std::uint16_t v) {
+        b[at] = static_cast<char>(v & 0xFF);
+        b[at + 1] = static_cast<char>(v >> 8);
+    };
+    auto f32 = [&b](int at, float v) {
+        const auto u = std::bit_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    };
+    b[0] = static_cast<char>(r.channels);
+    u16(2, r.modeCount);
+    u16(4, r.number);
+    u16(6, r.series);
+    f32(8, r.h1);
+    f32(12, r.h2);
+    f32(16, r.aux1);
+    f32(20, r.aux2);
+    f32(24, r.t1);
+    f32(28, r.t2);
+    const std::uint8_t tail[] = {r.second, r.minute, r.hour, r.day, r.month, r.year, r.sensor1, r.sensor2};
+    std::memcpy(b.data() + 32, tail, sizeof tail);
+    u16(40, 0xAAAA);
+    return QString::fromLatin1(b.toHex());
+}
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    /// Writes a scenario file and returns its path.
+    QString scenario(const QString &name, const QString &json) const {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json.toUtf8());
+        return file.fileName();
+    }
+
+    QString recordsScenario(const QString &name, const std::vector<Rec> &records,
+                            const QString &extra = {}) const {
+        QStringList hex;
+        for (const Rec &r : records)
+            hex << QStringLiteral("\"%1\"").arg(LongRecordHex(r));
+        return scenario(name, QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [%1]%2}")
+                                  .arg(hex.join(QStringLiteral(", ")), extra));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// Three records of format 2: both channels with a humidity probe and a thermocouple, channel 2 alone with a
+// heat-flux probe in series mode, both channels with a thermometer at its range bound and a pressure probe.
+std::vector<Rec> ThreeRecords() {
+    Rec both;
+    both.t1 = 20.0f, both.h1 = 50.0f, both.sensor1 = 6, both.t2 = -7.25f, both.sensor2 = 1;
+    both.second = 9, both.minute = 5, both.hour = 23, both.day = 31, both.month = 12, both.year = 18;
+    Rec flux;
+    flux.channels = 0x21, flux.modeCount = 10, flux.number = 3, flux.series = 7, flux.sensor2 = 5;
+    flux.aux2 = 456.5f, flux.day = 1, flux.month = 1, flux.year = 19;
+    Rec pressure;
+    pressure.t1 = 1800.0f, pressure.sensor1 = 4, pressure.t2 = 25.0f, pressure.h2 = 80.0f;
+    pressure.aux2 = 755.25f, pressure.sensor2 = 7;
+    pressure.second = 45, pressure.minute = 30, pressure.hour = 12, pressure.day = 15, pressure.month = 6,
+    pressure.year = 20;
+    return {both, flux, pressure};
+}
+
+TEST_F(CliEndToEnd, ReadThenDumpGivesTheCellsOfTheRecords) {
+    const QString file = path(QStringLiteral("three.vd"));
+    const CliRun read = RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                file, QStringLiteral("--lang"), QStringLiteral("en"),
+                                QStringLiteral("--locale"), QStringLiteral("ru_RU")},
+                               recordsScenario(QStringLiteral("three.json"), ThreeRecords()));
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_TRUE(
+        read.err.contains("3 records, channels 1, 2, from 31.12.2018 23:05:09 to 15.06.2020 12:30:45"))
+        << read.err.toStdString();
+
+    const CliRun dump = RunCli({QStringLiteral("dump"), file});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    const QByteArray expected =
+        "№\tTime\tDate\tRegime\tNumber\tSeries\tSensor\tT, °C\tH, %\tDew Point, °C\tSensor\tT, °C\tH, %\t"
+        "Pressure, mm Hg\n"
+        "1\t23:05:09\t31.12.2018\tUninterrupted\t\t\tMK SHT       "
+        "\t20,00\t50,00\t9,27\tXA-Thermopair\t-7,25\t\t\n"
+        "2\t00:00:00\t01.01.2019\tOn series\t3 | 10\t7\tTherm. stream\t\t\t456,50\t\t\t\t\n"
+        "3\t12:30:45\t15.06.2020\tUninterrupted\t\t\tDS18B20      \t1800,00\t\t\tMK BMP280 "
+        "SHT\t25,00\t80,00\t"
+        "755,25\n";
+    EXPECT_EQ(dump.out, expected);
+}
+
+TEST_F(CliEndToEnd, ReadKeepsTheSecondSlotWhenTheLastRecordHasOneChannel) {
+    std::vector<Rec> records = ThreeRecords();
+    std::swap(records[1], records[2]); // the channel-2-alone record comes last
+    const QString file = path(QStringLiteral("last-alone.vd"));
+    const CliRun read =
+        RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), file},
+               recordsScenario(QStringLiteral("last-alone.json"), records));
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    const CliRun dump = RunCli({QStringLiteral("dump"), file});
+    ASSERT_EQ(dump.exitCode, 0);
+    const QList<QByteArray> lines = dump.out.split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[1].split('\t').size(), 14);
+    EXPECT_TRUE(lines[2].endsWith("\t25,00\t80,00\t755,25") || lines[2].endsWith("\t25.00\t80.00\t755.25"))
+        << lines[2].toStdString();
+}
+
+TEST_F(CliEndToEnd, ReadWithoutRecordsWritesTheHeaderRow) {
+    const QString file = path(QStringLiteral("empty.vd"));
+    const CliRun read = RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                file, QStringLiteral("--lang"), QStringLiteral("en")},
+                               recordsScenario(QStringLiteral("empty.json"), {}));
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("No Data"));
+    const CliRun dump = RunCli({QStringLiteral("dump"), file});
+    ASSERT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(dump.out, QByteArray("№\tTime\tDate\tRegime\tNumber\tSeries\tSensor\tT, °C\tH, %\tQ, W/m2\n"));
+}
+
+TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
+    QFile broken(path(QStringLiteral("broken.vd")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray::fromHex("0100"
+                                     "0a000000"
+                                     "05000000"
+                                     "04000000"
+                                     "4142"));
+    broken.close();
+    const QString absent = scenario(QStringLiteral("absent.json"),
+                                    QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], "
+                                                   "\"faults\": {\"absent_ms\": 600000}}"));
+    const QString denied = scenario(QStringLiteral("denied.json"),
+                                    QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], "
+                                                   "\"faults\": {\"open_error\": \"EACCES\"}}"));
+    const QString outdated =
+        scenario(QStringLiteral("old.json"),
+                 QStringLiteral("{\"firmware_date\": \"01.01.2010\", \"records_hex\": []}"));
+    const QString badBlock = recordsScenario(QStringLiteral("badblock.json"), ThreeRecords(),
+                                             QStringLiteral(", \"param_block_check\": \"bad\""));
+    const QString out = path(QStringLiteral("out.vd"));
+
+    struct Case {
+        const char *name;
+        QStringList args;
+        QString scenario;
+        int exitCode;
+        QStringList mentions;
+    };
+    const std::vector<Case> cases = {
+        {"no command", {}, {}, 2, {"no command"}},
+        {"unknown command", {QStringLiteral("fetch")}, {}, 2, {"fetch"}},
+        {"read without -o", {QStringLiteral("read"), QStringLiteral("--simulate")}, {}, 2, {"-o"}},
+        {"bad locale",
+         {QStringLiteral("dump"), out, QStringLiteral("--locale"), QStringLiteral("xx_QQ")},
+         {},
+         2,
+         {"xx_QQ"}},
+        {"instrument absent",
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
+         absent,
+         3,
+         {"Check Connection", "1 s"}},
+        {"permission denied",
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
+         denied,
+         3,
+         {"Permission denied", "70-velda9.rules", "plugdev", "plug it in again"}},
+        {"permission denied, Russian",
+         {QStringLiteral("set-clock"), QStringLiteral("--simulate"), QStringLiteral("--timeout"),
+          QStringLiteral("1")},
+         denied,
+         3,
+         {"Нет доступа", "70-velda9.rules"}},
+        {"outdated firmware",
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
+         outdated,
+         3,
+         {"Firmware version is outdated"}},
+        {"parameter block fails its check",
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
+          QStringLiteral("--lang"), QStringLiteral("en")},
+         badBlock,
+         3,
+         {"CRC16 Error", "Archive not read"}},
+        {"no instrument on the USB bus",
+         {QStringLiteral("screenshot"), QStringLiteral("-o"), path(QStringLiteral("s.bmp")),
+          QStringLiteral("--timeout"), QStringLiteral("0"), QStringLiteral("--lang"), QStringLiteral("en")},
+         {},
+         3,
+         {}},
+        {"dump of a missing file",
+         {QStringLiteral("dump"), path(QStringLiteral("missing.vd"))},
+         {},
+         4,
+         {"missing.vd"}},
+        {"dump of a broken file", {QStringLiteral("dump"), broken.fileName()}, {}, 4, {"broken.vd"}},
+        {"export of a broken file",
+         {QStringLiteral("export"), broken.fileName(), QStringLiteral("-o"), path(QStringLiteral("x.xlsx"))},
+         {},
+         4,
+         {"broken.vd"}},
+        {"read into a missing folder",
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+          path(QStringLiteral("no/such/dir/a.vd"))},
+         recordsScenario(QStringLiteral("one.json"), {ThreeRecords().front()}),
+         4,
+         {"a.vd"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(out);
+        const CliRun run = RunCli(c.args, c.scenario);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        const QString err = QString::fromUtf8(run.err);
+        for (const QString &word : c.mentions)
+            EXPECT_TRUE(err.contains(word)) << err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(QFileInfo::exists(out));
+        }
+        // Without an exchange the error is the only line.
+        if ((c.exitCode == 2 || c.exitCode == 4) && c.scenario.isEmpty()) {
+            EXPECT_EQ(run.err.count('\n'), 1) << err.toStdString();
+        }
+    }
+}
+
+TEST_F(CliEndToEnd, LinkFailureInTheRecordLoopKeepsTheRecordsReceived) {
+    const QString file = path(QStringLiteral("partial.vd"));
+    const CliRun read = RunCli(
+        {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), file,
+         QStringLiteral("--lang"), QStringLiteral("en")},
+        recordsScenario(QStringLiteral("partial.json"), ThreeRecords(),
+                        QStringLiteral(", \"faults\": {\"fail\": [{\"command\": \"record\", \"index\": 2, "
+                                       "\"stage\": \"data\", \"times\": -1}]}")));
+    EXPECT_EQ(read.exitCode, 3) << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("after 2 of 3 records")) << read.err.toStdString();
+    const CliRun dump = RunCli({QStringLiteral("dump"), file});
+    ASSERT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(dump.out.count('\n'), 3); // header and two records
+}
+
+TEST_F(CliEndToEnd, ExportWritesAWorkbookThatOpensElsewhere) {
+    const QString vd = path(QStringLiteral("three.vd"));
+    ASSERT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), vd,
+                      QStringLiteral("--locale"), QStringLiteral("en_US")},
+                     recordsScenario(QStringLiteral("three.json"), ThreeRecords()))
+                  .exitCode,
+              0);
+    const QString xlsx = path(QStringLiteral("three.xlsx"));
+    const CliRun exported = RunCli({QStringLiteral("export"), vd, QStringLiteral("-o"), xlsx,
+                                    QStringLiteral("--lang"), QStringLiteral("en")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+
+    if (!QFileInfo::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "no /usr/bin/python3 to read the workbook back";
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, openpyxl\n"
+                                 "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                                 "ws = wb.worksheets[0]\n"
+                                 "print(wb.sheetnames[0])\n"
+                                 "print(ws.max_row, ws.max_column)\n"
+                                 "print(ws['A1'].value, ws['H2'].value, ws['C4'].value)\n"),
+                  xlsx});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QString text = QString::fromUtf8(python.readAllStandardOutput());
+    EXPECT_EQ(text, QStringLiteral("Archive of measurements 1\n4 14\n№ 20.00 6/15/2020\n"));
+}
+
+TEST_F(CliEndToEnd, ReportWritesAPdfWithTheTable) {
+    const QString vd = path(QStringLiteral("three.vd"));
+    ASSERT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), vd,
+                      QStringLiteral("--lang"), QStringLiteral("en")},
+                     recordsScenario(QStringLiteral("three.json"), ThreeRecords()))
+                  .exitCode,
+              0);
+    const QString pdf = path(QStringLiteral("three.pdf"));
+    const CliRun report =
+        RunCli({QStringLiteral("report"), vd, QStringLiteral("-o"), pdf, QStringLiteral("--lang"),
+                QStringLiteral("en"), QStringLiteral("--locale"), QStringLiteral("en_GB")});
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    QProcess process;
+    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    for (const char *word : {"Archive of measurements", "Dew Point", "MK BMP280 SHT", "755.25", "1800.00"}) {
+        SCOPED_TRACE(word);
+        EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << text.toStdString();
+    }
+}
+
+TEST_F(CliEndToEnd, ScreenshotWritesTheFramedScreenInTheChosenColours) {
+    QByteArray screen(1024, '\0');
+    screen[0] = 0x01; // lights pixel (2, 2)
+    const QString scenarioFile = scenario(
+        QStringLiteral("screen.json"),
+        QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], \"screen_hex\": \"%1\"}")
+            .arg(QString::fromLatin1(screen.toHex())));
+    const QString bmp = path(QStringLiteral("screen.bmp"));
+    const CliRun run = RunCli({QStringLiteral("screenshot"), QStringLiteral("--simulate"),
+                               QStringLiteral("-o"), bmp, QStringLiteral("--pen"), QStringLiteral("red"),
+                               QStringLiteral("--background"), QStringLiteral("#00ff00")},
+                              scenarioFile);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile file(bmp);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 54);
+    ASSERT_EQ(bytes.left(2), QByteArray("BM"));
+    auto le32 = [&bytes](int at) {
+        return static_cast<std::int32_t>(
+            static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8 |
+            static_cast<std::uint8_t>(bytes[at + 2]) << 16 |
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 3])) << 24);
+    };
+    const int width = le32(18), height = le32(22), offset = le32(10);
+    EXPECT_EQ(width, 132);
+    EXPECT_EQ(std::abs(height), 68);
+    const int bitsPerPixel = static_cast<std::uint8_t>(bytes[28]);
+    ASSERT_EQ(bitsPerPixel, 24) << "the check below reads 24-bit pixels";
+    const int stride = (width * 3 + 3) / 4 * 4;
+    auto pixel = [&](int x, int y) {
+        const int row = height > 0 ? height - 1 - y : y;
+        const int at = offset + row * stride + x * 3;
+        return QByteArray(bytes.constData() + at, 3).toHex(); // blue, green, red
+    };
+    EXPECT_EQ(pixel(0, 0), QByteArray("0000ff")); // frame in the pen colour
+    EXPECT_EQ(pixel(1, 1), QByteArray("00ff00")); // gap in the background colour
+    EXPECT_EQ(pixel(2, 2), QByteArray("0000ff")); // bit 0 of byte 0
+    EXPECT_EQ(pixel(3, 2), QByteArray("00ff00"));
+}
+
+TEST_F(CliEndToEnd, SetClockSendsTheClockToTheInstrument) {
+    const QString log = path(QStringLiteral("clock.jsonl"));
+    const QString scenarioFile = scenario(
+        QStringLiteral("clock.json"),
+        QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], \"log\": \"%1\"}").arg(log));
+    const CliRun run = RunCli({QStringLiteral("set-clock"), QStringLiteral("--simulate"),
+                               QStringLiteral("--lang"), QStringLiteral("en")},
+                              scenarioFile);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Time is successful")) << run.err.toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("\"clock\""));
+}
+
+TEST_F(CliEndToEnd, HelpAndVersion) {
+    const CliRun help = RunCli({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("Exit status"));
+    const CliRun version = RunCli({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("velda9-cli "));
+}
+
+} // namespace
