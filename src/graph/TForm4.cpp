@@ -1,0 +1,667 @@
+// The graph window: lays out the chart and the channel boxes and mirrors the graph model into them.
+#include "graph/TForm4.h"
+
+#include "app/MainTexts.h"
+#include "device/Exchange.h"
+#include "graph/GraphTexts.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsSimpleTextItem>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRubberBand>
+#include <QScatterSeries>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <cmath>
+
+namespace velda {
+namespace {
+
+constexpr int kClientWidth = 1508;
+constexpr int kClientHeight = 878;
+constexpr int kChartWidth = 1012;
+constexpr int kSplitterWidth = 7;
+constexpr int kPanelMinWidth = 213;
+constexpr int kStatusHeight = 19;
+constexpr int kBoxWidth = 245;
+constexpr int kMarkerLabelArrowPx = 10;
+constexpr qint64 kMsPerDay = 86400000;
+
+TForm4::ErrorReporter &Reporter() {
+    static TForm4::ErrorReporter reporter = [](const QString &text) {
+        QMessageBox box(QMessageBox::Critical, Pick(TxtError), text, QMessageBox::Ok);
+        box.exec();
+    };
+    return reporter;
+}
+
+TForm4::ColourPicker &Picker() {
+    static TForm4::ColourPicker picker = [](const QColor &initial, QWidget *parent) -> std::optional<QColor> {
+        const QColor c = QColorDialog::getColor(initial, parent);
+        if (!c.isValid()) return std::nullopt;
+        return c;
+    };
+    return picker;
+}
+
+QColor ToQColor(Rgb rgb) {
+    return QColor::fromRgb(static_cast<QRgb>(rgb) | 0xFF000000u);
+}
+Rgb FromQColor(const QColor &c) {
+    return static_cast<Rgb>(c.rgb() & 0xFFFFFFu);
+}
+
+// Days since 30 December 1899 as shown on the date-time axis, which writes local time. The offset from
+// UTC is looked up once per day, which keeps loading a long archive fast.
+class DayConverter {
+public:
+    qint64 toMs(double days) {
+        const double whole = std::floor(days);
+        const auto day = static_cast<qint64>(whole);
+        if (day != m_day) {
+            m_day = day;
+            m_dayStartMs = QDateTime(QDate(1899, 12, 30).addDays(day), QTime(0, 0)).toMSecsSinceEpoch();
+        }
+        return m_dayStartMs + std::llround((days - whole) * static_cast<double>(kMsPerDay));
+    }
+
+private:
+    qint64 m_day = std::numeric_limits<qint64>::min();
+    qint64 m_dayStartMs = 0;
+};
+
+QString HtmlTitle(const QString &title) {
+    // The chart breaks title lines only at <br>.
+    return title.toHtmlEscaped().replace(QLatin1Char('\r'), QStringLiteral("<br>"));
+}
+
+QString MarkerValueText(double y) {
+    // Grouped thousands and up to three decimals in the system's number format.
+    QString s = CurrentFormats().locale.toString(y, 'f', 3);
+    const QString point = CurrentFormats().locale.decimalPoint();
+    if (s.contains(point)) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(point)) s.chop(point.size());
+    }
+    return s;
+}
+
+MouseButton ButtonOf(Qt::MouseButton b) {
+    if (b == Qt::LeftButton) return MouseButton::Left;
+    if (b == Qt::RightButton) return MouseButton::Right;
+    return MouseButton::Middle;
+}
+
+// Forwards the chart's mouse events to the window; the window does its own zooming and scrolling.
+class GraphChartView : public QChartView {
+public:
+    GraphChartView(QChart *c, TForm4 *form) : QChartView(c), m_form(form) {
+        setMouseTracking(true);
+        setRubberBand(QChartView::NoRubberBand);
+        setFrameShape(QFrame::NoFrame);
+        setRenderHint(QPainter::Antialiasing, false);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override {
+        m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
+        e->accept();
+    }
+    void mouseMoveEvent(QMouseEvent *e) override {
+        m_form->Chart1MouseMove(e->position().toPoint(), e->buttons());
+        e->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent *e) override {
+        m_form->Chart1MouseUp(ButtonOf(e->button()), e->position().toPoint());
+        e->accept();
+    }
+    void mouseDoubleClickEvent(QMouseEvent *e) override {
+        // The second press of a double click arrives here; it still chooses the zone and drag mode.
+        if (e->button() == Qt::LeftButton)
+            m_form->Chart1DblClick(e->position().toPoint());
+        else
+            m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
+        e->accept();
+    }
+
+private:
+    TForm4 *m_form;
+};
+
+} // namespace
+
+void TForm4::setErrorReporter(ErrorReporter reporter) {
+    Reporter() = std::move(reporter);
+}
+void TForm4::setColourPicker(ColourPicker picker) {
+    Picker() = std::move(picker);
+}
+
+TForm4::TForm4(ArchiveTable &table, QWidget *parent)
+    : QDialog(parent), m_model(LanguageIndex.load()), m_interaction(m_model) {
+    createChart();
+    createControls();
+    connectHandlers();
+    FormCreate(table);
+}
+
+TForm4::~TForm4() = default;
+
+void TForm4::createChart() {
+    chart = new QChart();
+    chart->setBackgroundBrush(Qt::white);
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(CurrentFormats().locale);
+    chart->setAnimationOptions(QChart::NoAnimation);
+
+    BottomAxis = new QDateTimeAxis(chart);
+    // Time over date on every label.
+    BottomAxis->setFormat(QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
+    BottomAxis->setTickCount(7);
+    LeftAxis = new QValueAxis(chart);
+    RightAxis = new QValueAxis(chart);
+    RightAxis->setLabelFormat(QStringLiteral("%.2f"));
+    chart->addAxis(BottomAxis, Qt::AlignBottom);
+    chart->addAxis(LeftAxis, Qt::AlignLeft);
+    chart->addAxis(RightAxis, Qt::AlignRight);
+
+    QLineSeries **lines[] = {&Series1, &Series2, &Series3, &Series4, &Series5, &Series6};
+    for (int i = 0; i < 6; ++i) {
+        auto *s = new QLineSeries(chart);
+        s->setPointLabelsVisible(false);
+        s->setPointsVisible(false);
+        QPen pen(ToQColor(GraphModel::kStartColours[static_cast<std::size_t>(i)]));
+        pen.setWidth(1);
+        s->setPen(pen);
+        chart->addSeries(s);
+        s->attachAxis(BottomAxis);
+        s->attachAxis(i < 3 ? static_cast<QAbstractAxis *>(LeftAxis) : RightAxis);
+        *lines[i] = s;
+    }
+    Series7 = new QScatterSeries(chart);
+    Series7->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    Series7->setMarkerSize(11);
+    Series7->setColor(QColor(255, 255, 0));
+    Series7->setBorderColor(ToQColor(GraphModel::kStartColours[GraphModel::kMarkerSeries]));
+    Series7->setPointLabelsVisible(false);
+    chart->addSeries(Series7);
+    Series7->attachAxis(BottomAxis);
+    Series7->attachAxis(LeftAxis);
+
+    m_markerLabel = new QGraphicsSimpleTextItem(chart);
+    m_markerLabel->setZValue(20);
+    m_markerLabel->hide();
+
+    Chart1 = new GraphChartView(chart, this);
+    m_rubberBand = new QRubberBand(QRubberBand::Rectangle, Chart1);
+    connect(chart, &QChart::plotAreaChanged, this, [this] { syncMarker(); });
+}
+
+void TForm4::createControls() {
+    setWindowTitle(Pick(TxtGraph));
+    resize(kClientWidth, kClientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setChildrenCollapsible(false);
+    Panel5 = new QWidget(Splitter1);
+    Panel5->setMinimumWidth(kPanelMinWidth);
+    Splitter1->addWidget(Chart1);
+    Splitter1->addWidget(Panel5);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({kChartWidth, kClientWidth - kChartWidth - kSplitterWidth});
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setFixedHeight(kStatusHeight);
+    StatusBar1->setSizeGripEnabled(false);
+    layout->addWidget(Splitter1, 1);
+    layout->addWidget(StatusBar1);
+
+    auto makeChannelBox = [this](int height, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
+                                 QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck,
+                                 QGroupBox *&axisBox, QRadioButton *&left, QLabel *&leftLabel,
+                                 QRadioButton *&right, QLabel *&rightLabel) {
+        auto *box = new QGroupBox(Panel5);
+        box->setFixedSize(kBoxWidth, height);
+        primary = new ColourSwatch(box);
+        primary->setGeometry(8, 22, 17, 17);
+        sensor = new QCheckBox(box);
+        sensor->setGeometry(30, 20, 150, 20);
+        sensor->setChecked(true);
+        // The quantity pair and the axis pair are separate groups.
+        temp = new QRadioButton(box);
+        temp->setGeometry(30, 42, 150, 20);
+        temp->setChecked(true);
+        hum = new QRadioButton(box);
+        hum->setGeometry(30, 62, 150, 20);
+        third = new ColourSwatch(box);
+        third->setGeometry(8, height - 22, 17, 17);
+        thirdCheck = new QCheckBox(box);
+        thirdCheck->setGeometry(30, height - 24, 150, 20);
+        thirdCheck->setChecked(true);
+        axisBox = new QGroupBox(box);
+        axisBox->setGeometry(182, 14, 56, 62);
+        left = new QRadioButton(axisBox);
+        left->setGeometry(6, 18, 20, 20);
+        leftLabel = new QLabel(axisBox);
+        leftLabel->setGeometry(28, 18, 20, 20);
+        right = new QRadioButton(axisBox);
+        right->setGeometry(6, 38, 20, 20);
+        rightLabel = new QLabel(axisBox);
+        rightLabel->setGeometry(28, 38, 20, 20);
+        for (QWidget *w : std::initializer_list<QWidget *>{primary, sensor, temp, hum, third, thirdCheck})
+            w->hide();
+        box->hide();
+        return box;
+    };
+    GroupBox1 = makeChannelBox(106, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2,
+                               GroupBox3, RadioButton3, Label1, RadioButton4, Label2);
+    GroupBox2 = makeChannelBox(96, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4,
+                               GroupBox4, RadioButton7, Label3, RadioButton8, Label4);
+    RadioButton3->setChecked(true);
+    RadioButton8->setChecked(true);
+
+    GroupBox5 = new QGroupBox(Panel5);
+    GroupBox5->setFixedSize(kBoxWidth, 76);
+    Button1 = new QPushButton(GroupBox5);
+    Button1->setGeometry(8, 12, 110, 26);
+    CheckBox5 = new QCheckBox(GroupBox5);
+    CheckBox5->setGeometry(8, 46, 150, 20);
+    CheckBox5->setChecked(true);
+
+    auto *panelLayout = new QVBoxLayout(Panel5);
+    panelLayout->setContentsMargins(4, 4, 4, 4);
+    panelLayout->addWidget(GroupBox1);
+    panelLayout->addWidget(GroupBox2);
+    panelLayout->addWidget(GroupBox5);
+    panelLayout->addStretch(1);
+}
+
+void TForm4::connectHandlers() {
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
+    connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
+    connect(CheckBox4, &QCheckBox::clicked, this, [this] { CheckBox4Click(); });
+    connect(CheckBox5, &QCheckBox::clicked, this, [this] { CheckBox5Click(); });
+    // A radio button's handler runs when it becomes selected, not when an already selected one is clicked.
+    const std::pair<QRadioButton *, void (TForm4::*)()> radios[] = {
+        {RadioButton1, &TForm4::RadioButton1Click}, {RadioButton2, &TForm4::RadioButton2Click},
+        {RadioButton3, &TForm4::RadioButton3Click}, {RadioButton4, &TForm4::RadioButton4Click},
+        {RadioButton5, &TForm4::RadioButton5Click}, {RadioButton6, &TForm4::RadioButton6Click},
+        {RadioButton7, &TForm4::RadioButton7Click}, {RadioButton8, &TForm4::RadioButton8Click},
+    };
+    for (const auto &[button, handler] : radios) {
+        connect(button, &QRadioButton::toggled, this, [this, h = handler](bool on) {
+            if (on) (this->*h)();
+        });
+    }
+    connect(Panel1, &ColourSwatch::clicked, this, [this] { Panel1Click(); });
+    connect(Panel2, &ColourSwatch::clicked, this, [this] { Panel2Click(); });
+    connect(Panel3, &ColourSwatch::clicked, this, [this] { Panel3Click(); });
+    connect(Panel4, &ColourSwatch::clicked, this, [this] { Panel4Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TForm4::FormCreate(ArchiveTable &table) {
+    GroupBox1->setTitle(Pick(TxtChannel1));
+    GroupBox2->setTitle(Pick(TxtChannel2));
+    Button1->setText(Pick(TxtGraphPrint));
+    GroupBox3->setTitle(Pick(TxtAxis));
+    GroupBox4->setTitle(Pick(TxtAxis));
+    Label1->setText(Pick(TxtLeft));
+    Label3->setText(Pick(TxtLeft));
+    Label2->setText(Pick(TxtRight));
+    Label4->setText(Pick(TxtRight));
+    CheckBox5->setText(Pick(TxtShowMarks));
+
+    m_error = m_model.build(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(),
+                            CurrentFormats());
+    loadSeriesPoints();
+    m_interaction.updateAutomatic();
+    sync();
+    if (m_error) Reporter()(m_error->message(m_model.language()));
+}
+
+QLineSeries *TForm4::lineSeries(int index) const {
+    QLineSeries *const all[] = {Series1, Series2, Series3, Series4, Series5, Series6};
+    return all[index];
+}
+
+void TForm4::loadSeriesPoints() {
+    DayConverter days;
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
+        const auto &points = m_model.series(i).points;
+        QList<QPointF> list;
+        list.reserve(static_cast<qsizetype>(points.size()));
+        for (const GraphPoint &p : points)
+            list.append(QPointF(static_cast<double>(days.toMs(p.x)), p.y));
+        lineSeries(i)->replace(list);
+    }
+}
+
+PlotRect TForm4::currentPlot() const {
+    const QRectF area = chart->plotArea();
+    const QPointF topLeft = Chart1->mapFromScene(chart->mapToScene(area.topLeft()));
+    const QPointF bottomRight = Chart1->mapFromScene(chart->mapToScene(area.bottomRight()));
+    return PlotRect{qRound(topLeft.x()), qRound(topLeft.y()), qRound(bottomRight.x()),
+                    qRound(bottomRight.y())};
+}
+
+PlotRect TForm4::plotRect() const {
+    return currentPlot();
+}
+
+void TForm4::sync() {
+    syncChannel(0);
+    syncChannel(1);
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
+        const SeriesState &s = m_model.series(i);
+        QLineSeries *line = lineSeries(i);
+        QPen pen = line->pen();
+        pen.setColor(ToQColor(s.colour));
+        line->setPen(pen);
+        line->setVisible(s.active);
+        QValueAxis *want = s.axis == ValueAxis::Left ? LeftAxis : RightAxis;
+        QValueAxis *other = want == LeftAxis ? RightAxis : LeftAxis;
+        if (line->attachedAxes().contains(other)) {
+            line->detachAxis(other);
+            line->attachAxis(want);
+        }
+    }
+    syncAxes();
+    syncMarker();
+    StatusBar1->showMessage(m_interaction.statusText());
+}
+
+void TForm4::syncChannel(int ch) {
+    const ChannelControls &c = m_model.controls(ch);
+    QGroupBox *box = ch == 0 ? GroupBox1 : GroupBox2;
+    ColourSwatch *primary = ch == 0 ? Panel1 : Panel3;
+    ColourSwatch *third = ch == 0 ? Panel2 : Panel4;
+    QCheckBox *sensor = ch == 0 ? CheckBox1 : CheckBox3;
+    QCheckBox *thirdCheck = ch == 0 ? CheckBox2 : CheckBox4;
+    QRadioButton *temp = ch == 0 ? RadioButton1 : RadioButton5;
+    QRadioButton *hum = ch == 0 ? RadioButton2 : RadioButton6;
+    QRadioButton *left = ch == 0 ? RadioButton3 : RadioButton7;
+    QRadioButton *right = ch == 0 ? RadioButton4 : RadioButton8;
+    const QSignalBlocker b1(sensor), b2(thirdCheck), b3(temp), b4(hum), b5(left), b6(right);
+
+    box->setVisible(c.boxVisible);
+    primary->setVisible(c.primarySwatchVisible);
+    primary->setColour(c.primarySwatch ? std::optional<QColor>(ToQColor(*c.primarySwatch)) : std::nullopt);
+    primary->setEnabled(c.primarySwatchEnabled);
+    sensor->setVisible(c.sensorCheckVisible);
+    sensor->setChecked(c.sensorChecked);
+    sensor->setText(c.sensorCaption);
+    temp->setVisible(c.tempRadioVisible);
+    temp->setText(c.tempCaption);
+    temp->setEnabled(c.tempEnabled);
+    hum->setVisible(c.humRadioVisible);
+    hum->setText(c.humCaption);
+    hum->setEnabled(c.humEnabled);
+    (c.humChecked ? hum : temp)->setChecked(true);
+    third->setVisible(c.thirdSwatchVisible);
+    third->setColour(c.thirdSwatch ? std::optional<QColor>(ToQColor(*c.thirdSwatch)) : std::nullopt);
+    third->setEnabled(c.thirdSwatchEnabled);
+    thirdCheck->setVisible(c.thirdCheckVisible);
+    thirdCheck->setChecked(c.thirdChecked);
+    thirdCheck->setText(c.thirdCaption);
+    thirdCheck->setEnabled(c.thirdCheckEnabled);
+    (c.rightChecked ? right : left)->setChecked(true);
+    left->setEnabled(c.axisRadiosEnabled);
+    right->setEnabled(c.axisRadiosEnabled);
+}
+
+void TForm4::syncAxes() {
+    DayConverter days;
+    const AxisRange &bottom = m_interaction.bottom();
+    BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.min)),
+                         QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.max)));
+    for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
+        QValueAxis *axis = side == ValueAxis::Left ? LeftAxis : RightAxis;
+        const ValueAxisState &state = m_model.axis(side);
+        const AxisRange &range = m_interaction.vertical(side);
+        axis->setRange(range.min, range.max);
+        axis->setTitleText(HtmlTitle(state.title));
+        // An axis that no drawn series uses stays out of the way, as an empty axis would only confuse.
+        bool used = false;
+        for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
+            used = used || (m_model.series(i).axis == side && m_model.series(i).active);
+        axis->setVisible(state.visible && used);
+    }
+    BottomAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kBottomAxis)));
+    LeftAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kLeftAxis)));
+    RightAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kRightAxis)));
+}
+
+void TForm4::syncMarker() {
+    const SeriesState &marker = m_model.series(GraphModel::kMarkerSeries);
+    if (marker.points.empty()) {
+        if (Series7->count() > 0) Series7->clear();
+        m_markerLabel->hide();
+        return;
+    }
+    QValueAxis *want = marker.axis == ValueAxis::Left ? LeftAxis : RightAxis;
+    QValueAxis *other = want == LeftAxis ? RightAxis : LeftAxis;
+    if (Series7->attachedAxes().contains(other)) {
+        Series7->detachAxis(other);
+        Series7->attachAxis(want);
+    }
+    DayConverter days;
+    const GraphPoint &p = marker.points.front();
+    const QPointF point(static_cast<double>(days.toMs(p.x)), p.y);
+    if (Series7->count() != 1 || Series7->at(0) != point) Series7->replace(QList<QPointF>{point});
+    Series7->setBorderColor(ToQColor(marker.colour));
+    // The value label is drawn here so that it follows the system's number format.
+    const QPointF at = chart->mapToPosition(point, Series7);
+    m_markerLabel->setText(MarkerValueText(p.y));
+    m_markerLabel->setBrush(ToQColor(marker.colour));
+    const QRectF text = m_markerLabel->boundingRect();
+    m_markerLabel->setPos(at.x() - text.width() / 2, at.y() - kMarkerLabelArrowPx - text.height());
+    m_markerLabel->setVisible(chart->plotArea().contains(at));
+}
+
+QString TForm4::markerLabelText() const {
+    return m_model.series(GraphModel::kMarkerSeries).points.empty() ? QString() : m_markerLabel->text();
+}
+
+void TForm4::CheckBox1Click() {
+    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::CheckBox3Click() {
+    m_model.sensorCheckClicked(1, CheckBox3->isChecked());
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::CheckBox2Click() {
+    m_model.thirdCheckClicked(0, CheckBox2->isChecked());
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::CheckBox4Click() {
+    m_model.thirdCheckClicked(1, CheckBox4->isChecked());
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::CheckBox5Click() {
+    m_model.setMarksChecked(CheckBox5->isChecked());
+    m_model.clearMarker();
+    syncMarker();
+}
+
+void TForm4::RadioButton1Click() {
+    m_model.quantityChosen(0, false);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton2Click() {
+    m_model.quantityChosen(0, true);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton5Click() {
+    m_model.quantityChosen(1, false);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton6Click() {
+    m_model.quantityChosen(1, true);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton3Click() {
+    m_model.axisChosen(0, ValueAxis::Left);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton4Click() {
+    m_model.axisChosen(0, ValueAxis::Right);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton7Click() {
+    m_model.axisChosen(1, ValueAxis::Left);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::RadioButton8Click() {
+    m_model.axisChosen(1, ValueAxis::Right);
+    m_interaction.updateAutomatic();
+    sync();
+}
+
+void TForm4::pickColour(int ch, bool thirdSwatch) {
+    const ChannelControls &c = m_model.controls(ch);
+    const std::optional<Rgb> current = thirdSwatch ? c.thirdSwatch : c.primarySwatch;
+    const std::optional<QColor> chosen = Picker()(current ? ToQColor(*current) : QColor(Qt::white), this);
+    if (!chosen) return;
+    m_model.colourChosen(ch, thirdSwatch, FromQColor(*chosen));
+    sync();
+}
+
+void TForm4::Panel1Click() {
+    pickColour(0, false);
+}
+void TForm4::Panel2Click() {
+    pickColour(0, true);
+}
+void TForm4::Panel3Click() {
+    pickColour(1, false);
+}
+void TForm4::Panel4Click() {
+    pickColour(1, true);
+}
+
+void TForm4::printChart(QPrinter *printer) {
+    QPainter painter(printer);
+    const QRectF page = painter.viewport();
+    const QSize size = Chart1->size();
+    const double scale = std::min(page.width() / size.width(), page.height() / size.height());
+    const QRectF target(page.topLeft(), QSizeF(size.width() * scale, size.height() * scale));
+    Chart1->render(&painter, target, Chart1->rect());
+}
+
+void TForm4::Button1Click() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { printChart(p); });
+    preview.exec();
+    Chart1->viewport()->update();
+}
+
+void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {
+    chart->setAnimationOptions(QChart::NoAnimation);
+    const PlotRect plot = currentPlot();
+    m_interaction.mouseDown(button, pos.x(), pos.y(), plot);
+    if (button == MouseButton::Left && plot.contains(pos.x(), pos.y())) {
+        m_bandOrigin = pos;
+        m_rubberBand->setGeometry(QRect(pos, QSize()));
+    }
+    if (button == MouseButton::Right) m_scrollLast = pos;
+    syncAxes();
+}
+
+void TForm4::Chart1MouseMove(QPoint pos, Qt::MouseButtons held) {
+    const PlotRect plot = currentPlot();
+    if (m_scrollLast && (held & Qt::RightButton)) {
+        m_interaction.scroll(pos.x() - m_scrollLast->x(), pos.y() - m_scrollLast->y(), plot);
+        m_scrollLast = pos;
+    }
+    if (m_bandOrigin && (held & Qt::LeftButton)) {
+        m_rubberBand->setGeometry(QRect(*m_bandOrigin, pos).normalized());
+        m_rubberBand->show();
+    }
+    const AxisRange b = m_interaction.bottom();
+    const AxisRange l = m_interaction.left();
+    const AxisRange r = m_interaction.right();
+    m_interaction.mouseMove(pos.x(), pos.y(), plot, Chart1->width(), Chart1->height());
+    if (!(b == m_interaction.bottom() && l == m_interaction.left() && r == m_interaction.right())) syncAxes();
+    syncMarker();
+    StatusBar1->showMessage(m_interaction.statusText());
+}
+
+void TForm4::Chart1MouseUp(MouseButton button, QPoint pos) {
+    m_interaction.mouseUp(button);
+    if (button == MouseButton::Left && m_bandOrigin) {
+        m_rubberBand->hide();
+        const QPoint origin = *m_bandOrigin;
+        m_bandOrigin.reset();
+        // Only the rectangle zoom is animated; dragging an axis end follows the pointer directly.
+        if (m_interaction.rubberBand(origin.x(), origin.y(), pos.x(), pos.y(), currentPlot()))
+            chart->setAnimationOptions(QChart::GridAxisAnimations);
+    }
+    if (button == MouseButton::Right) m_scrollLast.reset();
+    syncAxes();
+    syncMarker();
+}
+
+void TForm4::Chart1DblClick(QPoint pos) {
+    m_interaction.dblClick();
+    Chart1MouseDown(MouseButton::Left, pos);
+}
+
+} // namespace velda

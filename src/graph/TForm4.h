@@ -1,0 +1,158 @@
+// The graph window: the archive table plotted against time, channel and axis controls, mouse work.
+#pragma once
+
+#include "archive/ArchiveTable.h"
+#include "graph/ColourSwatch.h"
+#include "graph/GraphInteraction.h"
+#include "graph/GraphModel.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QPoint>
+
+#include <functional>
+#include <optional>
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QDateTimeAxis;
+class QGraphicsSimpleTextItem;
+class QGroupBox;
+class QLabel;
+class QLineSeries;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+class QRubberBand;
+class QScatterSeries;
+class QSplitter;
+class QStatusBar;
+class QValueAxis;
+class QWidget;
+
+namespace velda {
+
+/// The graph window. Every instance builds itself from `table` in its state at creation (sorting the
+/// table's rows as the construction requires) and keeps no reference to it afterwards. Opened modally
+/// by the main window. GUI thread.
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm4(ArchiveTable &table, QWidget *parent = nullptr);
+    ~TForm4() override;
+
+    /// Shows the text of an error that ended a construction. The default is an error message box; tests
+    /// replace it. Process-wide, GUI thread.
+    using ErrorReporter = std::function<void(const QString &text)>;
+    static void setErrorReporter(ErrorReporter reporter);
+    /// Asks for a colour (the colour dialog by default); nullopt when the user cancels.
+    using ColourPicker = std::function<std::optional<QColor>(const QColor &initial, QWidget *parent)>;
+    static void setColourPicker(ColourPicker picker);
+
+    [[nodiscard]] const GraphModel &model() const { return m_model; }
+    [[nodiscard]] const GraphInteraction &interaction() const { return m_interaction; }
+    /// The error that ended the construction, if one did.
+    [[nodiscard]] const std::optional<GraphError> &constructionError() const { return m_error; }
+    /// The plotting area in the chart's client pixels.
+    [[nodiscard]] PlotRect plotRect() const;
+    /// The marker's value label as drawn, empty while there is no marker.
+    [[nodiscard]] QString markerLabelText() const;
+    /// Draws the chart onto `printer`'s page (what the print preview shows).
+    void printChart(QPrinter *printer);
+
+    // Handlers.
+    void FormCreate(ArchiveTable &table);
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void CheckBox5Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void RadioButton3Click();
+    void RadioButton4Click();
+    void RadioButton5Click();
+    void RadioButton6Click();
+    void RadioButton7Click();
+    void RadioButton8Click();
+    void Panel1Click();
+    void Panel2Click();
+    void Panel3Click();
+    void Panel4Click();
+    void Button1Click();
+    /// Mouse events of the chart, positions in its client pixels.
+    void Chart1MouseDown(MouseButton button, QPoint pos);
+    void Chart1MouseMove(QPoint pos, Qt::MouseButtons held);
+    void Chart1MouseUp(MouseButton button, QPoint pos);
+    void Chart1DblClick(QPoint pos);
+
+    // Controls, named as in the window's layout.
+    QSplitter *Splitter1 = nullptr;
+    QChartView *Chart1 = nullptr;
+    QWidget *Panel5 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QGroupBox *GroupBox4 = nullptr;
+    QGroupBox *GroupBox5 = nullptr;
+    ColourSwatch *Panel1 = nullptr;
+    ColourSwatch *Panel2 = nullptr;
+    ColourSwatch *Panel3 = nullptr;
+    ColourSwatch *Panel4 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QCheckBox *CheckBox3 = nullptr;
+    QCheckBox *CheckBox4 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QRadioButton *RadioButton1 = nullptr;
+    QRadioButton *RadioButton2 = nullptr;
+    QRadioButton *RadioButton3 = nullptr;
+    QRadioButton *RadioButton4 = nullptr;
+    QRadioButton *RadioButton5 = nullptr;
+    QRadioButton *RadioButton6 = nullptr;
+    QRadioButton *RadioButton7 = nullptr;
+    QRadioButton *RadioButton8 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QChart *chart = nullptr;
+    QDateTimeAxis *BottomAxis = nullptr;
+    QValueAxis *LeftAxis = nullptr;
+    QValueAxis *RightAxis = nullptr;
+    QLineSeries *Series1 = nullptr;
+    QLineSeries *Series2 = nullptr;
+    QLineSeries *Series3 = nullptr;
+    QLineSeries *Series4 = nullptr;
+    QLineSeries *Series5 = nullptr;
+    QLineSeries *Series6 = nullptr;
+    QScatterSeries *Series7 = nullptr;
+
+private:
+    struct ChannelWidgets;
+    void createControls();
+    void createChart();
+    void connectHandlers();
+    void loadSeriesPoints();
+    /// Pushes the model's and the mouse state's current values into the controls and the chart.
+    void sync();
+    void syncChannel(int channel);
+    void syncAxes();
+    void syncMarker();
+    void pickColour(int channel, bool thirdSwatch);
+    [[nodiscard]] QLineSeries *lineSeries(int index) const;
+    [[nodiscard]] PlotRect currentPlot() const;
+
+    GraphModel m_model;
+    GraphInteraction m_interaction;
+    std::optional<GraphError> m_error;
+    QGraphicsSimpleTextItem *m_markerLabel = nullptr;
+    QRubberBand *m_rubberBand = nullptr;
+    std::optional<QPoint> m_bandOrigin;
+    std::optional<QPoint> m_scrollLast;
+};
+
+} // namespace velda
