@@ -1,0 +1,163 @@
+// The main window: command row, archive table, menus and status line.
+#pragma once
+
+#include "app/ChannelLayout.h"
+#include "app/TableActions.h"
+#include "archive/ArchiveTable.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace velda {
+
+class ArchiveDownload;
+class ArchiveTableModel;
+class SpreadsheetExportCommand;
+
+/// The program's one main window. It owns the archive table StringGrid1 shows; every command of the
+/// program starts here. GUI thread only.
+class TForm1 : public QMainWindow, private ChannelLayoutTarget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    [[nodiscard]] ArchiveTable &table() { return m_table; }
+    [[nodiscard]] const ArchiveTable &table() const { return m_table; }
+
+    /// The table's rectangular selection in table coordinates (row 0 headers, column 0 numbers).
+    [[nodiscard]] Selection selection() const { return m_selection; }
+    void setSelection(const Selection &selection);
+
+    /// Opens the project file at `path` (command line): remembers it as the open dialog's name, loads
+    /// it, sets RecordCount. A failure shows its message and leaves the table as it was.
+    void Action1Execute(const QString &path);
+
+    // Commands.
+    void Button1Click();
+    void Button2Click();
+    void SpeedButton1Click();
+    void Save1Click();
+    void N1Click();
+    void N2Click();
+    void Print1Click();
+    void Exit1Click();
+    void ACopyTableExecute();
+    void ACopyBlockTableExecute();
+    void Copy3Click();
+    void Contents1Click();
+    void About1Click();
+    void Lang0Click();
+    void Lang1Click();
+    void Delete1Click();
+    void Timer1Timer();
+
+    /// Table interaction, in table coordinates; (-1, -1) is over no cell.
+    void StringGrid1LeftRelease(int column, int row);
+    /// Opens PopupMenu1 when the conditions hold; returns whether it did. `globalPos` is where it opens.
+    bool StringGrid1RightPress(int column, int row, const QPoint &globalPos);
+    /// The cell under a global screen point, with the zone the hover hint needs.
+    [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos) const;
+
+    /// Opens the project at `path` without a dialog (N2 after its dialog); false when it failed.
+    bool openProject(const QString &path);
+    /// The names the file dialogs propose next.
+    [[nodiscard]] const QString &saveDialogName() const { return m_saveName; }
+    [[nodiscard]] const QString &openDialogName() const { return m_openName; }
+
+    /// Width of table column `column` in pixels (column 0 is the number column).
+    [[nodiscard]] int tableColumnWidth(int column) const;
+
+    // Window parts, named as components.
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QLabel *Panel1 = nullptr;
+    QLabel *Panel2 = nullptr;
+    QTableView *StringGrid1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *Delete1 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    QMenu *File1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *Print1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Copy1 = nullptr;
+    QAction *Copy2 = nullptr;
+    QAction *Copy3 = nullptr;
+    QMenu *Language1 = nullptr;
+    QAction *Lang0 = nullptr;
+    QAction *Lang1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *Contents1 = nullptr;
+    QAction *About1 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void FormCreate();
+    void createMenus();
+    void createControls();
+    void applyTexts();
+    void switchLanguage(std::uint8_t language);
+    void ApplyChannelLayout();
+    void refreshTable();
+    void applyColumnWidths();
+    void layoutTable();
+    void updateCorner();
+    void syncSelectionFromView();
+    void showSelectionInView();
+    void onRowMoved(int oldVisual, int newVisual);
+    bool refuseWhileExchangeRuns();
+    void showStatusMessage(const QString &text);
+    void showClockStatus();
+    void sortByColumn(int column);
+    void copyToClipboard(const QString &text);
+
+    // ChannelLayoutTarget
+    void setWindowWidth(int width) override;
+    void setColumnCount(int count) override;
+    [[nodiscard]] int columnWidth(int column) const override;
+    void setColumnWidth(int column, int width) override;
+    void setPanel1Caption(const QString &caption) override;
+    void setPanel2Caption(const QString &caption) override;
+    void setPanel2Visible(bool visible) override;
+
+    ArchiveTable m_table;
+    ArchiveTableModel *m_model = nullptr;
+    QLabel *m_corner = nullptr;
+    Selection m_selection{1, 1, 1, 1};
+    std::array<int, ArchiveTable::kMaxColCount> m_columnWidths{};
+    bool m_applyingWidths = false;
+    bool m_selectingFromCode = false;
+    QString m_saveName;
+    QString m_openName;
+    std::shared_ptr<ArchiveDownload> m_download;
+    SpreadsheetExportCommand *m_exportCommand = nullptr;
+    bool m_clockRunning = false;
+    int m_statusMessageTicks = 0;
+};
+
+/// Shows `text` in an error box without owner window (the program's default error report).
+void ShowErrorBox(const QString &text, const QString &caption);
+
+} // namespace velda
