@@ -17,7 +17,9 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     const ArchiveTable table = bench::MakeArchive(records);
     const long tableKb = bench::PeakKb();
-    const QString file = dir.filePath(QStringLiteral("report.pdf"));
+    // A second argument keeps the PDF under that name for a look at the pages.
+    const QString file =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("report.pdf"));
 
     const auto start = std::chrono::steady_clock::now();
     const ReportPdfResult result = WriteReportPdf(table, file);
