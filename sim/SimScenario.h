@@ -13,6 +13,25 @@
 
 namespace velda::sim {
 
+// Scenario keys, all optional:
+//   firmware_date      "DD.MM.YYYY"; selects the archive format (outdated dates keep format 0's layout)
+//   version_reply_hex  the version reply's data instead of "VELDA-9 v4.07 " + firmware date
+//   records_hex        the records, served by index (an index past them reads 0xFF bytes)
+//   generate           {records, format, seed}: quarter-hourly readings of both channels
+//   param_block_check  "crc" (default), "aaaa" (check field 0xAAAA) or "bad" (a wrong CRC)
+//   screen_hex         the screen reply's data (default: a frame, the name and the latest readings)
+//   faults.absent_ms   the instrument joins the bus this long after the scenario was loaded
+//   faults.open_error  "EACCES": usb_open fails; "EBUSY": configuration, claim and transfers fail
+//   faults.fail        [{command, index, stage, times}]: stage "write" fails the command's write (for
+//                      clock: the command), "length" the reply's first read, "data" its second read
+//                      (for clock: the payload write); index limits a record rule to one index;
+//                      times defaults to 1, -1 fails for ever
+//   faults.bad_crc_records  indices of long records served with a wrong check field
+//   log                a file that receives one JSON line per command: {"seq", "command", "index"} for a
+//                      received command, {"seq", "command": "clock", "payload": [6 bytes], "payload_hex"}
+//                      for the clock payload, and {"seq", "command", "index", "fault": stage} for an
+//                      injected failure (a command whose write failed has only its fault line)
+
 enum class Command { Version, Param, Record, Clock, Screen };
 enum class Stage { Write, Length, Data };
 enum class OpenError { None, Access, Busy };
