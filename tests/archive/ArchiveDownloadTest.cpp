@@ -4,9 +4,14 @@
 #include "QtPrinters.h"
 #include "RecordBytes.h"
 #include "app/MainTexts.h"
+#include "device/LibUsbBinding.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 using namespace velda;
@@ -88,4 +93,84 @@ TEST(ArchiveDownload, CancelDuringTheFillKeepsTheRowsWritten) {
     ASSERT_TRUE(download.swapInto(shown));
     EXPECT_EQ(shown.rowCount(), 3);
     EXPECT_TRUE(TableIsEmpty(shown));
+}
+
+namespace {
+
+// Runs status displays inline on the exchange thread; message boxes are answered at once.
+class InlineUi : public ExchangeUi {
+public:
+    void runBlocking(const std::function<void()> &call) override { call(); }
+    void showMessage(const QString &, const QString &, MessageIcon) override { ++messages; }
+    std::atomic<int> messages{0};
+};
+
+std::string Hex(const std::vector<std::uint8_t> &bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        text.push_back(digits[b >> 4]);
+        text.push_back(digits[b & 0x0F]);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ArchiveDownload, ReadOfTheSimulatedInstrumentEndsInAFilledTable) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    RecordSpec first; // channel 2 alone, MK SHT: temperature, humidity and dew point in slot 0
+    first.channels = 0x21;
+    first.sensor2 = 6;
+    first.temperature2 = 20.0f;
+    first.humidity2 = 50.0f;
+    RecordSpec second; // both channels, continuous mode: thermocouple and pressure probe
+    second.modeCount = 255;
+    second.sensor1 = 1;
+    second.sensor2 = 7;
+    second.humidity2 = 55.0f;
+    second.aux2 = 752.25f;
+    const std::string scenario = dir.filePath(QStringLiteral("scenario.json")).toStdString();
+    std::ofstream(scenario) << R"({"firmware_date": "13.03.2018", "records_hex": [")"
+                            << Hex(RecordBytes(2, first)) << R"(", ")" << Hex(RecordBytes(2, second))
+                            << R"("]})";
+    ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
+    UseSimulator(true);
+    LanguageIndex = 1;
+    CancelRequested = false;
+    VersionPending = true;
+
+    const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("en_GB")));
+    ArchiveTable shown = ShownTable();
+    auto download = std::make_shared<ArchiveDownload>(shown, &formats);
+    InlineUi ui;
+    ExchangeSetup setup;
+    setup.ui = &ui;
+    setup.sleeper = [](std::chrono::milliseconds) {};
+    setup.handOver = download->handOver();
+    ASSERT_EQ(StartArchiveRead(std::move(setup), {}), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    ShutdownDeviceLink();
+    ::unsetenv("VELDA9_SIM_SCENARIO");
+    LanguageIndex = 0;
+
+    EXPECT_EQ(ExchangeStatus.load(), StatusOk);
+    EXPECT_EQ(ArchiveFormat.load(), 2);
+    ASSERT_TRUE(download->swapInto(shown));
+    ASSERT_EQ(shown.rowCount(), 3);
+    EXPECT_EQ(shown.cell(2, 1), QStringLiteral("31/12/2018"));
+    EXPECT_EQ(shown.cell(3, 1), QStringLiteral("On series"));
+    EXPECT_EQ(shown.cell(6, 1), QStringLiteral("MK SHT       "));
+    EXPECT_EQ(shown.cell(9, 1), QStringLiteral("9.27"));
+    EXPECT_EQ(shown.cell(3, 2), QStringLiteral("Uninterrupted"));
+    EXPECT_EQ(shown.cell(4, 2), QString());
+    EXPECT_EQ(shown.cell(6, 2), QStringLiteral("XA-Thermopair"));
+    EXPECT_EQ(shown.cell(7, 2), QStringLiteral("21.50"));
+    EXPECT_EQ(shown.cell(10, 2), QStringLiteral("MK BMP280 SHT"));
+    EXPECT_EQ(shown.cell(13, 2), QStringLiteral("752.25"));
+    EXPECT_EQ(shown.cell(13, 0), QStringLiteral("Pressure, mm Hg"));
+    EXPECT_TRUE(Channel1Present.load());
+    EXPECT_TRUE(Channel2Present.load());
+    EXPECT_EQ(ui.messages.load(), 0);
 }
