@@ -9,7 +9,37 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char *kUsage =
+    "Usage: velda9 [--simulate] [PROJECT-PATH ...]\n"
+    "The companion program of the VELDA-9 measuring instrument: downloads, plots, exports and prints its\n"
+    "archive. The remaining arguments, joined with single blanks, name a project file (*.vd) to open.\n"
+    "\n"
+    "Options:\n"
+    "  --simulate   talk to the simulated instrument instead of the USB device\n"
+    "  --help       show this help and exit\n"
+    "  --version    show the version and build date and exit\n"
+    "\n"
+    "Exit status: 0 when the main window was closed.\n"
+    "For scripts and servers without a display see velda9-cli --help.\n";
+
+} // namespace
+
 int main(int argc, char *argv[]) {
+    // Answered before the window toolkit starts, so they work without a display. Only as the sole argument:
+    // a project path split by the shell may contain such a word.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("velda9 %s (built %s)\n", VELDA_VERSION, VELDA_BUILD_DATE);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velda9"));
     QApplication::setApplicationVersion(QStringLiteral(VELDA_VERSION));
