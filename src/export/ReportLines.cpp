@@ -66,13 +66,14 @@ QString ReportTitle(const QDateTime &now, const SystemFormats &formats, std::uin
 
 namespace report {
 
-int LinesPerPage() {
-    const double body = kPageHeightMm - 2 * kMarginMm - kHeaderBandMm - kFooterBandMm;
-    return std::max(1, static_cast<int>(std::floor(body / kDetailBandMm)));
+int LinesPerPage(double bodyHeightMm) {
+    const double room = bodyHeightMm - kHeaderBandMm - kFooterBandMm;
+    // A small tolerance, so a height that holds exactly n bands is not cut to n - 1 by rounding.
+    return std::max(1, static_cast<int>(std::floor(room / kDetailBandMm + 1e-9)));
 }
 
-int PageCount(int lineCount) {
-    const int perPage = LinesPerPage();
+int PageCount(int lineCount, double bodyHeightMm) {
+    const int perPage = LinesPerPage(bodyHeightMm);
     return std::max(1, (std::max(lineCount, 0) + perPage - 1) / perPage);
 }
 

@@ -59,10 +59,14 @@ inline constexpr double kPageNumberTopMm = 4.23;
 inline constexpr int kDetailFontPt = 8;
 inline constexpr int kTitleFontPt = 10;
 
-/// Detail lines that fit between the page header and the page footer.
-[[nodiscard]] int LinesPerPage();
+/// Height between the margins of an A4 landscape page.
+inline constexpr double kBodyHeightMm = kPageHeightMm - 2 * kMarginMm;
+
+/// Detail lines that fit between the page header and the page footer of a page whose printable area is
+/// `bodyHeightMm` high (at least one).
+[[nodiscard]] int LinesPerPage(double bodyHeightMm = kBodyHeightMm);
 /// Pages for `lineCount` detail lines; at least one, so an empty report still has its header and footer.
-[[nodiscard]] int PageCount(int lineCount);
+[[nodiscard]] int PageCount(int lineCount, double bodyHeightMm = kBodyHeightMm);
 } // namespace report
 
 } // namespace velda

@@ -71,12 +71,14 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
     // The painter's origin is the top-left corner of the printable area, inside the margins.
     const double unitsPerMm = device.logicalDpiY() / 25.4;
     const auto mm = [unitsPerMm](double v) { return v * unitsPerMm; };
-    const double bodyHeightMm = report::kPageHeightMm - 2 * report::kMarginMm;
+    // The page as set up now: A4 landscape unless the user changed it in the preview or print dialog.
+    const double paintHeightMm = device.pageLayout().paintRect(QPageLayout::Millimeter).height();
+    const double bodyHeightMm = paintHeightMm > 0 ? paintHeightMm : report::kBodyHeightMm;
     const QFont mono = MonospaceFont();
     const QFont title = TitleFont();
-    const int perPage = report::LinesPerPage();
+    const int perPage = report::LinesPerPage(bodyHeightMm);
     const int lineCount = static_cast<int>(document.lines.size());
-    const int pages = report::PageCount(lineCount);
+    const int pages = report::PageCount(lineCount, bodyHeightMm);
     const QString header = QRExpr2Print(document.lines);
 
     painter.setPen(Qt::black);

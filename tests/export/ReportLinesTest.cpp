@@ -116,6 +116,8 @@ TEST(ReportLinesTest, PagesHoldWholeBandsBetweenHeaderAndFooter) {
     EXPECT_EQ(report::PageCount(39), 1);
     EXPECT_EQ(report::PageCount(40), 2);
     EXPECT_EQ(report::PageCount(200001), 5129);
+    EXPECT_EQ(report::LinesPerPage(277.0), 60) << "portrait page chosen in the print dialog";
+    EXPECT_EQ(report::LinesPerPage(10.0), 1);
 }
 
 } // namespace

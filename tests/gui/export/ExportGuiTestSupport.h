@@ -12,12 +12,10 @@
 
 namespace velda::testing {
 
+/// The application object of the test program: made before the first test and destroyed after the last
+/// one (by ExportGuiTestApp.cpp), while Qt's own globals still exist.
 inline QApplication &App() {
-    static int argc = 1;
-    static char name[] = "ExportWindowTest";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *static_cast<QApplication *>(QCoreApplication::instance());
 }
 
 /// Header row of texts, then `records` rows whose column 0 is the record number and the rest "r:c".
