@@ -151,7 +151,11 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     // Every cell takes at least its length field, so the counts alone can be checked against the size.
     const qint64 cells = static_cast<qint64>(cols) * rows;
     const qint64 room = fileSize - kHeaderSize;
-    if (cells > room / kLengthSize)
+    // A count whose partner is zero stores no cell, so the size alone cannot bound it; it is held to
+    // what one row or column of cells would need (or the widest table), as the window will show cells
+    // in it all the same.
+    const qint64 countBound = std::max<qint64>(room / kLengthSize, ArchiveTable::kMaxColCount);
+    if (cells > room / kLengthSize || cols > countBound || rows > countBound)
         return Fault(Kind::CountTooLarge, path, 2,
                      QStringLiteral("%1 columns of %2 rows need at least %3 bytes of cell entries, %4 remain")
                          .arg(cols)

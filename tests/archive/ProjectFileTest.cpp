@@ -184,6 +184,18 @@ TEST_F(ProjectFileTest, ZeroByteEndsACellAndTrailingBytesAreIgnored) {
     EXPECT_EQ(table.colCount(), 1);
 }
 
+TEST_F(ProjectFileTest, TableWithoutCellsOpens) {
+    WriteAll(path("empty.vd"), FileBytes().u8(0).u8(1).i32(10).i32(0).bytes);
+    ArchiveTable table;
+    table.setCell(0, 1, u"1");
+    const auto loaded = LoadProject(table, path("empty.vd"));
+    ASSERT_TRUE(loaded) << loaded.error().message.toStdString();
+    EXPECT_EQ(loaded.value().recordCount, 0u);
+    EXPECT_EQ(table.rowCount(), 0);
+    EXPECT_TRUE(TableIsEmpty(table));
+    EXPECT_TRUE(Channel2Present.load());
+}
+
 TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
     using Kind = ProjectError::Kind;
     struct Case {
@@ -203,6 +215,10 @@ TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
         {"more cells than bytes", FileBytes().u8(1).u8(1).i32(14).i32(1000000).cell("x").bytes,
          Kind::CountTooLarge, nullptr},
         {"counts whose product overflows", FileBytes().u8(1).u8(1).i32(0x7FFFFFFF).i32(0x7FFFFFFF).bytes,
+         Kind::CountTooLarge, nullptr},
+        {"no columns but countless rows", FileBytes().u8(0).u8(0).i32(0).i32(0x7FFFFFFF).bytes,
+         Kind::CountTooLarge, nullptr},
+        {"countless columns but no rows", FileBytes().u8(0).u8(0).i32(0x7FFFFFFF).i32(0).bytes,
          Kind::CountTooLarge, nullptr},
         {"overlong cell", FileBytes(header).i32(4096).bytes + std::string(12, 'x'), Kind::CellTooLong,
          "a.vd: cell 0 of column 0 claims 4096 bytes, 12 remain (offset 10)"},
