@@ -314,6 +314,21 @@ TEST_F(CliEndToEnd, LinkFailureInTheRecordLoopKeepsTheRecordsReceived) {
     EXPECT_EQ(dump.out.count('\n'), 3); // header and two records
 }
 
+TEST_F(CliEndToEnd, ADownloadLongerThanTheTimeoutIsNotCutOff) {
+    // 40 records take about two seconds at the instrument's pace; the one-second limit applies only to a
+    // lack of progress.
+    const QString scenarioFile = scenario(QStringLiteral("long.json"),
+                                          QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"generate\": "
+                                                         "{\"records\": 40, \"format\": 2, \"seed\": 3}}"));
+    const QString file = path(QStringLiteral("long.vd"));
+    const CliRun read = RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                file, QStringLiteral("--timeout"), QStringLiteral("1")},
+                               scenarioFile);
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    const CliRun dump = RunCli({QStringLiteral("dump"), file});
+    EXPECT_EQ(dump.out.count('\n'), 41);
+}
+
 TEST_F(CliEndToEnd, ExportWritesAWorkbookThatOpensElsewhere) {
     const QString vd = path(QStringLiteral("three.vd"));
     ASSERT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), vd,
