@@ -117,6 +117,8 @@ QString CliExchange::statusTextNow() const {
         switch (LibUSB.lastOpenFailure()) {
         case OpenFailure::PermissionDenied:
             return Pick(TxtPermissionDenied);
+        case OpenFailure::Busy:
+            return Pick(TxtDeviceBusy);
         default:
             break;
         }

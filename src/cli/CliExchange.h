@@ -25,6 +25,10 @@ inline constexpr TextPair TxtPermissionDenied{
     "/usr/lib/udev/rules.d/70-velda9.rules (it comes with the velda9 package), then unplug the instrument "
     "and plug it in again; or add yourself to the plugdev group (sudo adduser $USER plugdev) and log in "
     "again"};
+/// Instrument found but held by another program.
+inline constexpr TextPair TxtDeviceBusy{
+    "Прибор (USB 03eb:0203) занят другой программой: закройте её и повторите",
+    "The instrument (USB 03eb:0203) is in use by another program: close that program and try again"};
 /// %1 seconds, %2 the last status text.
 inline constexpr TextPair TxtGaveUp{"Нет ответа прибора за %1 с: %2",
                                     "No progress with the instrument in %1 s: %2"};

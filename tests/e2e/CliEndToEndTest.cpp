@@ -203,6 +203,9 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
     const QString denied = scenario(QStringLiteral("denied.json"),
                                     QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], "
                                                    "\"faults\": {\"open_error\": \"EACCES\"}}"));
+    const QString busy = scenario(QStringLiteral("busy.json"),
+                                  QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], "
+                                                 "\"faults\": {\"open_error\": \"EBUSY\"}}"));
     const QString outdated =
         scenario(QStringLiteral("old.json"),
                  QStringLiteral("{\"firmware_date\": \"01.01.2010\", \"records_hex\": []}"));
@@ -238,6 +241,12 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          denied,
          3,
          {"Permission denied", "70-velda9.rules", "plugdev", "plug it in again"}},
+        {"instrument busy",
+         {QStringLiteral("screenshot"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
+         busy,
+         3,
+         {"in use by another program"}},
         {"permission denied, Russian",
          {QStringLiteral("set-clock"), QStringLiteral("--simulate"), QStringLiteral("--timeout"),
           QStringLiteral("1")},
