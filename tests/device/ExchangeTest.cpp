@@ -1,0 +1,555 @@
+// The exchange thread against the simulated instrument, loaded through the real dlopen path.
+#include "device/Exchange.h"
+
+#include "app/Texts.h"
+#include "device/LibUsbBinding.h"
+#include "device/Protocol.h"
+
+#include <gtest/gtest.h>
+
+#include "QtPrinters.h"
+
+#include <QDate>
+#include <QTemporaryDir>
+#include <QTime>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace velda;
+using Json = nlohmann::json;
+
+namespace {
+
+std::string Hex(const std::vector<std::uint8_t> &bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        text.push_back(digits[b >> 4]);
+        text.push_back(digits[b & 0x0F]);
+    }
+    return text;
+}
+
+// Record i of a test archive: recognisable bytes, 44-byte records sealed with their CRC.
+std::vector<std::uint8_t> TestRecord(std::size_t size, std::uint32_t index) {
+    std::vector<std::uint8_t> record(size);
+    for (std::size_t b = 0; b < size; ++b)
+        record[b] = static_cast<std::uint8_t>(index * 31 + b * 5 + 1);
+    if (size == kLongRecordSize) {
+        const std::uint16_t crc = Crc16(record.data(), 40);
+        record[40] = static_cast<std::uint8_t>(crc & 0xFF);
+        record[41] = static_cast<std::uint8_t>(crc >> 8);
+        record[42] = 0;
+        record[43] = 0;
+    }
+    return record;
+}
+
+struct Message {
+    QString text;
+    QString caption;
+    MessageIcon icon;
+};
+
+// Runs hand-over calls inline on the exchange thread and answers message boxes at once.
+class TestUi : public ExchangeUi {
+public:
+    void runBlocking(const std::function<void()> &call) override {
+        ++m_displays;
+        if (onDisplay) onDisplay(m_displays);
+        call();
+    }
+    void showMessage(const QString &text, const QString &caption, MessageIcon icon) override {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back({text, caption, icon});
+    }
+    std::vector<Message> messages() {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+    std::function<void(int)> onDisplay;
+
+private:
+    std::mutex m_mutex;
+    std::vector<Message> m_messages;
+    int m_displays = 0;
+};
+
+// Status display targets that remember everything they were shown (GUI side: here the exchange thread).
+struct Controls : Gauge, Dialog, StatusLabel {
+    std::vector<int> values;
+    std::vector<QString> labels;
+    std::vector<QString> captions;
+    bool gaugeHidden = false;
+    int closed = 0;
+    void setGaugeValue(int percent) override { values.push_back(percent); }
+    void hideGauge() override { gaugeHidden = true; }
+    void setPhaseCaption(const QString &caption) override { captions.push_back(caption); }
+    void closeDialog() override { ++closed; }
+    void setStatusText(const QString &text) override { labels.push_back(text); }
+    bool sawLabel(const QString &text) const {
+        return std::find(labels.begin(), labels.end(), text) != labels.end();
+    }
+};
+
+struct HandedOver {
+    std::uint32_t recordCount;
+    std::uint8_t archiveFormat;
+    std::size_t recordSize;
+    std::vector<std::uint8_t> records;
+    ArchiveTable *grid;
+};
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { UseSimulator(true); }
+    static void TearDownTestSuite() { ShutdownDeviceLink(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        VersionPending.store(true);
+        CancelRequested.store(false);
+        ExchangeStatus.store(StatusOk);
+    }
+    void TearDown() override {
+        StopExchange();
+        ::unsetenv("VELDA9_SIM_SCENARIO");
+    }
+
+    // Writes the scenario (with a log added) under a fresh name, so the simulator loads it anew.
+    void useScenario(Json scenario) {
+        m_logPath = m_dir.filePath(QStringLiteral("log%1.jsonl").arg(m_scenarioCount)).toStdString();
+        scenario["log"] = m_logPath;
+        const std::string path =
+            m_dir.filePath(QStringLiteral("scenario%1.json").arg(m_scenarioCount++)).toStdString();
+        std::ofstream(path) << scenario.dump();
+        ::setenv("VELDA9_SIM_SCENARIO", path.c_str(), 1);
+    }
+
+    std::vector<Json> log() const {
+        std::vector<Json> lines;
+        std::ifstream file(m_logPath);
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(Json::parse(line));
+        return lines;
+    }
+    std::vector<std::string> commands() const {
+        std::vector<std::string> names;
+        for (const auto &line : log()) {
+            std::string name = line["command"];
+            if (line.contains("index")) name += " " + std::to_string(line["index"].get<int>());
+            if (line.contains("fault")) name += " !" + line["fault"].get<std::string>();
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    ExchangeSetup setup() {
+        ExchangeSetup s;
+        s.ui = &m_ui;
+        s.sleeper = [this](std::chrono::milliseconds ms) {
+            std::lock_guard lock(m_pauseMutex);
+            m_pauses.push_back(static_cast<int>(ms.count()));
+            if (onPause) onPause(static_cast<int>(ms.count()));
+        };
+        s.handOver = [this](const ReceivedArchive &archive) {
+            m_handOvers.push_back({archive.recordCount,
+                                   archive.archiveFormat,
+                                   archive.recordSize,
+                                   {archive.records.begin(), archive.records.end()},
+                                   archive.grid});
+        };
+        s.now = [] { return QDateTime(QDate(2018, 3, 13), QTime(14, 5, 9, 500)); };
+        return s;
+    }
+
+    void runArchiveRead() {
+        ASSERT_EQ(StartArchiveRead(setup(), {&m_controls, &m_controls, &m_controls, nullptr}),
+                  StartResult::Started);
+        ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    }
+
+    int pauseTotal() {
+        std::lock_guard lock(m_pauseMutex);
+        int total = 0;
+        for (int p : m_pauses)
+            total += p;
+        return total;
+    }
+
+    QTemporaryDir m_dir;
+    std::string m_logPath;
+    int m_scenarioCount = 0;
+    TestUi m_ui;
+    Controls m_controls;
+    std::mutex m_pauseMutex;
+    std::vector<int> m_pauses;
+    std::function<void(int)> onPause;
+    std::vector<HandedOver> m_handOvers;
+};
+
+std::vector<std::string> RecordCommands(std::uint32_t from, std::uint32_t to) {
+    std::vector<std::string> names;
+    for (std::uint32_t i = from; i < to; ++i)
+        names.push_back("record " + std::to_string(i));
+    return names;
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string> &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+TEST_F(ExchangeTest, FullReadOfEachFormat) {
+    struct Case {
+        const char *firmwareDate;
+        std::uint8_t format;
+        std::size_t recordSize;
+    };
+    const Case cases[] = {{"01.06.2015", 0, kShortRecordSize},
+                          {"01.01.2017", 1, kLongRecordSize},
+                          {"13.03.2018", 2, kLongRecordSize}};
+    constexpr std::uint32_t kRecords = 7;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.firmwareDate);
+        VersionPending.store(true);
+        m_handOvers.clear();
+        m_controls = Controls{};
+        m_pauses.clear();
+        std::vector<std::uint8_t> expected;
+        Json records = Json::array();
+        for (std::uint32_t i = 0; i < kRecords; ++i) {
+            const auto record = TestRecord(c.recordSize, i);
+            expected.insert(expected.end(), record.begin(), record.end());
+            records.push_back(Hex(record));
+        }
+        useScenario({{"firmware_date", c.firmwareDate}, {"records_hex", records}});
+        runArchiveRead();
+
+        EXPECT_EQ(commands(), Join({"version", "param"}, RecordCommands(0, kRecords)));
+        ASSERT_EQ(m_handOvers.size(), 1u);
+        EXPECT_EQ(m_handOvers[0].recordCount, kRecords);
+        EXPECT_EQ(m_handOvers[0].archiveFormat, c.format);
+        EXPECT_EQ(m_handOvers[0].recordSize, c.recordSize);
+        EXPECT_EQ(m_handOvers[0].records, expected);
+        EXPECT_EQ(ArchiveFormat.load(), c.format);
+        EXPECT_EQ(RecordCount.load(), kRecords);
+        EXPECT_EQ(ExchangeStatus.load(), StatusOk);
+        EXPECT_FALSE(VersionPending.load());
+        EXPECT_FALSE(ShortRecords.allocated() || LongRecords.allocated());
+        EXPECT_EQ(m_controls.closed, 1);
+        EXPECT_TRUE(m_controls.gaugeHidden);
+        EXPECT_EQ(m_controls.labels.back(), "Готово");
+        EXPECT_EQ(m_controls.captions,
+                  (std::vector<QString>{"Подключение", "Чтение версии", "Чтение параметров", "Чтение данных",
+                                        "Чтение данных", "Чтение данных", "Чтение данных", "Чтение данных",
+                                        "Чтение данных", "Чтение данных", "Чтение данных", "Чтение данных"}));
+        // 0 at start, 20 after the parameter block, then 20 + 80 (i + 1) div N per record.
+        EXPECT_EQ(m_controls.values, (std::vector<int>{0, 0, 0, 20, 20, 31, 42, 54, 65, 77, 88, 100, 100}));
+        EXPECT_EQ(pauseTotal(), 300 + 300 + 80 + 50 + 50 + 50 * static_cast<int>(kRecords));
+        EXPECT_TRUE(m_ui.messages().empty());
+    }
+}
+
+TEST_F(ExchangeTest, SecondReadSkipsTheVersionAndKeepsTheFormat) {
+    useScenario({{"firmware_date", "01.06.2015"}, {"records_hex", {Hex(TestRecord(36, 0))}}});
+    runArchiveRead();
+    ASSERT_EQ(ArchiveFormat.load(), 0);
+    // The instrument now claims an outdated firmware: a version read would refuse it, so none is made.
+    useScenario(
+        {{"firmware_date", "23.09.2012"}, {"records_hex", {Hex(TestRecord(36, 1)), Hex(TestRecord(36, 2))}}});
+    m_handOvers.clear();
+    runArchiveRead();
+    EXPECT_EQ(commands(), (std::vector<std::string>{"param", "record 0", "record 1"}));
+    EXPECT_TRUE(m_ui.messages().empty())
+        << m_ui.messages().size() << " status " << int(ExchangeStatus.load());
+    ASSERT_EQ(m_handOvers.size(), 1u);
+    EXPECT_EQ(m_handOvers[0].archiveFormat, 0);
+    EXPECT_EQ(m_handOvers[0].recordCount, 2u);
+}
+
+TEST_F(ExchangeTest, InstrumentAbsentThenAppearing) {
+    useScenario({{"firmware_date", "13.03.2018"},
+                 {"records_hex", {Hex(TestRecord(44, 0))}},
+                 {"faults", {{"absent_ms", 150}}}});
+    runArchiveRead();
+    EXPECT_TRUE(m_controls.sawLabel("Проверьте подключение"));
+    ASSERT_EQ(m_handOvers.size(), 1u);
+    EXPECT_EQ(m_handOvers[0].recordCount, 1u);
+    EXPECT_EQ(commands(), (std::vector<std::string>{"version", "param", "record 0"}));
+}
+
+TEST_F(ExchangeTest, LinkErrorsRepeatTheStateOrEndTheRecordLoop) {
+    struct Case {
+        const char *name;
+        Json fail;
+        std::vector<std::string> commands;
+        std::uint32_t handedOver;
+        std::uint8_t finalStatus;
+    };
+    const std::vector<Case> cases = {
+        {"version write",
+         {{"command", "version"}, {"stage", "write"}, {"times", 2}},
+         Join({"version !write", "version !write", "version", "param"}, RecordCommands(0, 4)),
+         4,
+         StatusOk},
+        {"version length",
+         {{"command", "version"}, {"stage", "length"}},
+         Join({"version", "version !length", "version", "param"}, RecordCommands(0, 4)),
+         4,
+         StatusOk},
+        {"param data",
+         {{"command", "param"}, {"stage", "data"}},
+         Join({"version", "param", "param !data", "param"}, RecordCommands(0, 4)),
+         4,
+         StatusOk},
+        {"record 2 data ends the loop",
+         {{"command", "record"}, {"index", 2}, {"stage", "data"}},
+         Join({"version", "param"}, Join(RecordCommands(0, 3), {"record 2 !data"})),
+         2,
+         StatusLinkError},
+        {"record 0 write ends the loop",
+         {{"command", "record"}, {"index", 0}, {"stage", "write"}},
+         {"version", "param", "record 0 !write"},
+         0,
+         StatusLinkError},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        VersionPending.store(true);
+        m_handOvers.clear();
+        m_controls = Controls{};
+        Json records = Json::array();
+        for (std::uint32_t i = 0; i < 4; ++i)
+            records.push_back(Hex(TestRecord(44, i)));
+        useScenario(
+            {{"firmware_date", "13.03.2018"}, {"records_hex", records}, {"faults", {{"fail", {c.fail}}}}});
+        runArchiveRead();
+        EXPECT_EQ(commands(), c.commands);
+        ASSERT_EQ(m_handOvers.size(), 1u);
+        EXPECT_EQ(m_handOvers[0].recordCount, c.handedOver);
+        EXPECT_EQ(m_handOvers[0].records.size(), c.handedOver * kLongRecordSize);
+        EXPECT_EQ(RecordCount.load(), c.handedOver);
+        EXPECT_EQ(ExchangeStatus.load(), c.finalStatus);
+        EXPECT_TRUE(m_controls.sawLabel("Ошибка связи"));
+        EXPECT_EQ(m_controls.closed, 1);
+    }
+}
+
+TEST_F(ExchangeTest, BadParameterBlockShowsOneBoxAndHandsNothingOver) {
+    RecordCount.store(77);
+    useScenario({{"firmware_date", "13.03.2018"},
+                 {"records_hex", {Hex(TestRecord(44, 0))}},
+                 {"param_block_check", "bad"}});
+    runArchiveRead();
+    const auto messages = m_ui.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Ошибка контрольной суммы");
+    EXPECT_EQ(messages[0].caption, "Внимание");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(m_handOvers.empty());
+    EXPECT_EQ(RecordCount.load(), 77u);
+    EXPECT_EQ(ExchangeStatus.load(), StatusLinkError);
+    EXPECT_EQ(commands(), (std::vector<std::string>{"version", "param"}));
+    EXPECT_EQ(m_controls.closed, 1);
+}
+
+TEST_F(ExchangeTest, BadRecordCrcShowsOneBoxPerRecordAndTheLoopGoesOn) {
+    LanguageIndex.store(1);
+    Json records = Json::array();
+    for (std::uint32_t i = 0; i < 5; ++i)
+        records.push_back(Hex(TestRecord(44, i)));
+    useScenario({{"firmware_date", "13.03.2018"},
+                 {"records_hex", records},
+                 {"faults", {{"bad_crc_records", {1, 3}}}}});
+    runArchiveRead();
+    LanguageIndex.store(0);
+    const auto messages = m_ui.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "CRC16 Error");
+    EXPECT_EQ(messages[1].caption, "Warning");
+    EXPECT_EQ(commands(), Join({"version", "param"}, RecordCommands(0, 5)));
+    ASSERT_EQ(m_handOvers.size(), 1u);
+    EXPECT_EQ(m_handOvers[0].recordCount, 5u);
+    // The failing records stay as received; no progress step for them.
+    EXPECT_EQ(m_controls.values, (std::vector<int>{0, 0, 0, 20, 20, 36, 68, 100, 100}));
+}
+
+TEST_F(ExchangeTest, NoDataHandsOverZeroRecords) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"records_hex", Json::array()}});
+    RecordCount.store(12);
+    runArchiveRead();
+    ASSERT_EQ(m_handOvers.size(), 1u);
+    EXPECT_EQ(m_handOvers[0].recordCount, 0u);
+    EXPECT_TRUE(m_handOvers[0].records.empty());
+    EXPECT_EQ(RecordCount.load(), 0u);
+    EXPECT_EQ(ExchangeStatus.load(), StatusNoData);
+    EXPECT_TRUE(m_controls.sawLabel("Данных нет"));
+    EXPECT_EQ(m_controls.closed, 1);
+}
+
+TEST_F(ExchangeTest, OutdatedFirmwareRepeatsTheVersionUntilCancelled) {
+    useScenario({{"firmware_date", "23.09.2012"}, {"records_hex", {Hex(TestRecord(36, 0))}}});
+    int versionPauses = 0;
+    onPause = [&](int ms) {
+        if (ms == 80 && ++versionPauses == 3) CancelRequested.store(true);
+    };
+    runArchiveRead();
+    EXPECT_EQ(commands(), (std::vector<std::string>{"version", "version", "version"}));
+    EXPECT_TRUE(m_controls.sawLabel("Версия прошивки устарела"));
+    EXPECT_TRUE(m_handOvers.empty());
+    EXPECT_TRUE(VersionPending.load());
+    EXPECT_FALSE(CancelRequested.load());
+    EXPECT_EQ(m_controls.closed, 1);
+}
+
+TEST_F(ExchangeTest, BrokenVersionRepliesAreLinkErrors) {
+    struct Case {
+        const char *name;
+        std::string replyHex;
+    };
+    const Case cases[] = {
+        {"40 bytes",
+         Hex(std::vector<std::uint8_t>(30, 'x')) + Hex({'1', '3', '.', '0', '3', '.', '2', '0', '1', '8'})},
+        {"5 bytes", Hex({'2', '0', '1', '8', 0})},
+        {"not a date", Hex({'a', 'b', '.', '0', '3', '.', '2', '0', '1', '8'})},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_controls = Controls{};
+        m_handOvers.clear();
+        useScenario({{"version_reply_hex", c.replyHex}, {"records_hex", {Hex(TestRecord(44, 0))}}});
+        int versionPauses = 0;
+        onPause = [&](int ms) {
+            if (ms == 80 && ++versionPauses == 2) CancelRequested.store(true);
+        };
+        runArchiveRead();
+        EXPECT_EQ(commands(), (std::vector<std::string>{"version", "version"}));
+        EXPECT_EQ(ExchangeStatus.load(), StatusLinkError);
+        EXPECT_TRUE(VersionPending.load());
+        EXPECT_TRUE(m_handOvers.empty());
+    }
+}
+
+TEST_F(ExchangeTest, CancelInEachState) {
+    struct Case {
+        const char *name;
+        int pauseMs;   // cancel during the n-th pause of this length...
+        int pauseHits; // ...
+        std::vector<std::string> commands;
+        bool versionPendingAfter;
+    };
+    const Case cases[] = {
+        {"state 0, after the device search", 300, 2, {}, true},
+        {"state 1, during the version reply pause", 80, 1, {"version"}, true},
+        {"state 2, during the parameter reply pause", 50, 1, {"param"}, false},
+        {"state 3, during the reply pause of record 2",
+         50,
+         5,
+         {"param", "record 0", "record 1", "record 2"},
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Rows 3 and 4 start without a pending version, so their log begins at the parameter request.
+        VersionPending.store(c.commands.empty() || c.commands[0] == "version");
+        m_controls = Controls{};
+        m_handOvers.clear();
+        Json records = Json::array();
+        for (std::uint32_t i = 0; i < 5; ++i)
+            records.push_back(Hex(TestRecord(44, i)));
+        useScenario({{"firmware_date", "13.03.2018"}, {"records_hex", records}});
+        int hits = 0;
+        onPause = [&](int ms) {
+            if (ms == c.pauseMs && ++hits == c.pauseHits) CancelRequested.store(true);
+        };
+        runArchiveRead();
+        EXPECT_EQ(commands(), c.commands);
+        EXPECT_TRUE(m_handOvers.empty());
+        EXPECT_EQ(m_controls.closed, 1);
+        EXPECT_FALSE(CancelRequested.load());
+        EXPECT_EQ(VersionPending.load(), c.versionPendingAfter);
+        EXPECT_FALSE(ShortRecords.allocated() || LongRecords.allocated());
+    }
+}
+
+TEST_F(ExchangeTest, CancelWhileTheInstrumentIsMissingEndsWithinOneCycle) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"faults", {{"absent_ms", 3600000}}}});
+    m_ui.onDisplay = [](int display) {
+        if (display == 3) CancelRequested.store(true);
+    };
+    runArchiveRead();
+    EXPECT_TRUE(m_controls.sawLabel("Проверьте подключение"));
+    EXPECT_EQ(m_controls.closed, 1);
+    EXPECT_TRUE(m_handOvers.empty());
+}
+
+TEST_F(ExchangeTest, StaleCancelDoesNotEndTheNextExchange) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"records_hex", {Hex(TestRecord(44, 0))}}});
+    CancelRequested.store(true);
+    runArchiveRead();
+    ASSERT_EQ(m_handOvers.size(), 1u);
+}
+
+TEST_F(ExchangeTest, OneExchangeAtATimeAndStopWhileRetrying) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"faults", {{"absent_ms", 3600000}}}});
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    EXPECT_TRUE(ExchangeRunning());
+    EXPECT_EQ(StartArchiveRead(setup(), {}), StartResult::Busy);
+    EXPECT_EQ(StartScreenRead(setup(), {}), StartResult::Busy);
+    StopExchange();
+    EXPECT_FALSE(ExchangeRunning());
+    EXPECT_TRUE(m_ui.messages().empty());
+    EXPECT_TRUE(VersionPending.load());
+}
+
+TEST_F(ExchangeTest, ClockSettingSendsThePayloadAndReports) {
+    useScenario({{"firmware_date", "13.03.2018"},
+                 {"faults", {{"fail", {{{"command", "clock"}, {"stage", "data"}}}}}}});
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_EQ(commands(), (std::vector<std::string>{"version", "clock", "clock !data", "clock", "clock"}));
+    const auto lines = log();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back()["payload_hex"], "09050e0d0312");
+    const auto messages = m_ui.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Время установлено успешно");
+    EXPECT_EQ(messages[0].caption, "Внимание");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Information);
+    EXPECT_FALSE(VersionPending.load());
+    EXPECT_EQ(ArchiveFormat.load(), 2);
+}
+
+TEST_F(ExchangeTest, ScreenReadFillsScreenBuffer) {
+    std::vector<std::uint8_t> image(kScreenBufferSize);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+    useScenario({{"firmware_date", "13.03.2018"},
+                 {"screen_hex", Hex(image)},
+                 {"faults", {{"fail", {{{"command", "screen"}, {"stage", "data"}}}}}}});
+    VersionPending.store(false);
+    ArchiveFormat.store(2);
+    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, &m_controls, &m_controls, nullptr}),
+              StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_EQ(commands(), (std::vector<std::string>{"screen", "screen !data", "screen"}));
+    const auto buffer = ScreenBuffer.snapshot();
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.end()), image);
+    EXPECT_TRUE(m_controls.sawLabel("Чтение данных"));
+    EXPECT_EQ(m_controls.labels.back(), "Готово");
+    EXPECT_TRUE(m_controls.gaugeHidden);
+    EXPECT_EQ(m_controls.values.back(), 100);
+    // A screen read has no dialog to close.
+    EXPECT_EQ(m_controls.closed, 0);
+    EXPECT_TRUE(m_controls.captions.empty());
+}
