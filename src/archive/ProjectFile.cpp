@@ -157,10 +157,10 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     const qint64 countBound = std::max<qint64>(room / kLengthSize, ArchiveTable::kMaxColCount);
     if (cells > room / kLengthSize || cols > countBound || rows > countBound)
         return Fault(Kind::CountTooLarge, path, 2,
-                     QStringLiteral("%1 columns of %2 rows need at least %3 bytes of cell entries, %4 remain")
+                     QStringLiteral("%1 columns of %2 rows claim more cells than the %3 bytes after the "
+                                    "header can hold (each cell takes at least 4)")
                          .arg(cols)
                          .arg(rows)
-                         .arg(cells * kLengthSize)
                          .arg(room));
 
     // First pass: check every length against the rest of the file and note where each column starts.

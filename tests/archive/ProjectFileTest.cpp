@@ -213,7 +213,10 @@ TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
          "a.vd: the column count -1 is negative (offset 2)"},
         {"negative rows", FileBytes().u8(1).u8(1).i32(14).i32(-5).bytes, Kind::NegativeCount, nullptr},
         {"more cells than bytes", FileBytes().u8(1).u8(1).i32(14).i32(1000000).cell("x").bytes,
-         Kind::CountTooLarge, nullptr},
+         Kind::CountTooLarge,
+         "a.vd: 14 columns of 1000000 rows claim more cells than the 5 bytes after the header can hold (each "
+         "cell "
+         "takes at least 4) (offset 2)"},
         {"counts whose product overflows", FileBytes().u8(1).u8(1).i32(0x7FFFFFFF).i32(0x7FFFFFFF).bytes,
          Kind::CountTooLarge, nullptr},
         {"no columns but countless rows", FileBytes().u8(0).u8(0).i32(0).i32(0x7FFFFFFF).bytes,
