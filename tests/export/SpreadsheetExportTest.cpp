@@ -202,13 +202,5 @@ TEST_F(SpreadsheetExportTest, UnwritablePlacesGiveSpecificErrors) {
     }
 }
 
-TEST(ColumnWidthTest, WiderTextsGetWiderColumns) {
-    EXPECT_LT(TextWidthPixels("1,00"), TextWidthPixels("1234,00"));
-    EXPECT_LT(TextWidthPixels("iiii"), TextWidthPixels("WWWW"));
-    EXPECT_EQ(TextWidthPixels(""), 0);
-    EXPECT_LT(ColumnWidthForPixels(20), ColumnWidthForPixels(200));
-    EXPECT_GE(ColumnWidthForPixels(70) * 7 + 5, 70);
-}
-
 } // namespace
 } // namespace velda::xlsx
