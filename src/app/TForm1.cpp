@@ -94,6 +94,28 @@ QFont panelFont() {
 
 } // namespace
 
+// The window sees F1 before its controls and leaves it to them. A key event that climbs from child to
+// parent passes an application filter once per widget, so only its first receiver, the focus widget,
+// counts.
+class TForm1::HelpKeyFilter : public QObject {
+public:
+    explicit HelpKeyFilter(TForm1 *form) : m_form(form) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->key() == Qt::Key_F1 && !key->isAutoRepeat() && widget && widget->window() == m_form &&
+            watched == QApplication::focusWidget())
+            m_form->Contents1Click();
+        return false;
+    }
+
+private:
+    TForm1 *m_form;
+};
+
 void ShowErrorBox(const QString &text, const QString &caption) {
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
     box.exec();
@@ -108,7 +130,11 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
-    qApp->removeEventFilter(this);
+    qApp->removeEventFilter(m_helpKeyFilter.get());
+    // The table view reads the table while it is torn down; it must go before the table does.
+    delete centralWidget();
+    StringGrid1 = nullptr;
+    m_corner = nullptr;
 }
 
 void TForm1::createMenus() {
@@ -213,12 +239,12 @@ void TForm1::createControls() {
         m_corner->setAttribute(Qt::WA_TransparentForMouseEvents);
         cornerButton->installEventFilter(this);
     }
-    columns->installEventFilter(this);
     columns->viewport()->installEventFilter(this);
     rows->viewport()->installEventFilter(this);
     StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
-    qApp->installEventFilter(this);
+    m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this);
+    qApp->installEventFilter(m_helpKeyFilter.get());
 
     connect(columns, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
         if (!m_applyingWidths && logical + 1 < ArchiveTable::kMaxColCount) m_columnWidths[logical + 1] = size;
@@ -516,13 +542,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        auto *widget = qobject_cast<QWidget *>(watched);
-        // The window sees F1 before its controls and leaves it to them; a key event climbing from
-        // child to parent passes here once per widget, so only its first receiver counts.
-        if (key->key() == Qt::Key_F1 && widget && widget->window() == this && !key->isAutoRepeat() &&
-            watched == QApplication::focusWidget()) {
-            Contents1Click();
-        }
         if (watched == StringGrid1) {
             if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
                 Delete1Click();
@@ -556,7 +575,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
         if (left && release) StringGrid1LeftRelease(0, 0);
         return true;
     }
-    if (watched == columns->viewport() || watched == columns) {
+    if (watched == columns->viewport()) {
         if (left && release) {
             const int logical = columns->logicalIndexAt(pos.x());
             if (logical >= 0) {
@@ -658,6 +677,7 @@ void TForm1::Button1Click() {
     m_download = std::make_shared<ArchiveDownload>(m_table);
     ExchangeSetup setup;
     setup.ui = &QtExchangeUi::instance();
+    setup.sleeper = m_sleeper;
     setup.handOver = m_download->handOver();
     if (StartArchiveRead(std::move(setup), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
@@ -693,6 +713,7 @@ void TForm1::SpeedButton1Click() {
     if (refuseWhileExchangeRuns()) return;
     ExchangeSetup setup;
     setup.ui = &QtExchangeUi::instance();
+    setup.sleeper = m_sleeper;
     if (StartClockSetting(std::move(setup)) != StartResult::Started) {
         showStatusMessage(Pick(TxtExchangeBusy));
         return;

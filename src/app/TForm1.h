@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -77,6 +79,12 @@ public:
     [[nodiscard]] const QString &saveDialogName() const { return m_saveName; }
     [[nodiscard]] const QString &openDialogName() const { return m_openName; }
 
+    /// The pause function handed to every exchange this window starts (tests pass one that does not
+    /// sleep); empty: real sleeping.
+    void setExchangeSleeper(std::function<void(std::chrono::milliseconds)> sleeper) {
+        m_sleeper = std::move(sleeper);
+    }
+
     /// Width of table column `column` in pixels (column 0 is the number column).
     [[nodiscard]] int tableColumnWidth(int column) const;
 
@@ -142,6 +150,8 @@ private:
     void setPanel2Caption(const QString &caption) override;
     void setPanel2Visible(bool visible) override;
 
+    class HelpKeyFilter;
+    std::unique_ptr<HelpKeyFilter> m_helpKeyFilter;
     ArchiveTable m_table;
     ArchiveTableModel *m_model = nullptr;
     QLabel *m_corner = nullptr;
@@ -153,6 +163,7 @@ private:
     QString m_openName;
     std::shared_ptr<ArchiveDownload> m_download;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
+    std::function<void(std::chrono::milliseconds)> m_sleeper;
     bool m_clockRunning = false;
     int m_statusMessageTicks = 0;
 };

@@ -1,0 +1,460 @@
+// The main window under the offscreen platform, with the simulated instrument behind the real binding.
+#include "app/TForm1.h"
+
+#include "app/ClipboardText.h"
+#include "app/DesktopServices.h"
+#include "app/MainTexts.h"
+#include "app/SortTable.h"
+#include "app/StartupArguments.h"
+#include "archive/ProjectFile.h"
+#include "device/Exchange.h"
+#include "device/LibUsbBinding.h"
+#include "device/QtExchangeUi.h"
+#include "sim/SimArchive.h"
+
+#include "QtPrinters.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+using namespace velda;
+
+namespace {
+
+QApplication &App() {
+    static int argc = 1;
+    static char name[] = "AppWindowTest";
+    static char *argv[] = {name, nullptr};
+    static auto *app = new QApplication(argc, argv);
+    return *app;
+}
+
+struct ShownBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers the modal windows a command opens: message boxes are recorded and closed, file dialogs get
+// the answer the test prepared. Polls the event loop the modal window runs, so no test sleeps.
+class ModalAnswerer {
+public:
+    ModalAnswerer() {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
+        m_timer.start();
+    }
+    std::vector<ShownBox> boxes;
+    std::function<void(QFileDialog *)> onFileDialog;
+
+private:
+    void answer() {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            boxes.push_back({box->windowTitle(), box->text(), box->icon()});
+            box->accept();
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            if (onFileDialog) {
+                onFileDialog(dialog);
+            } else {
+                dialog->reject();
+            }
+        }
+    }
+    QTimer m_timer;
+};
+
+class TForm1Test : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        App();
+        UseSimulator(true);
+        SetUrlOpener([](const QUrl &url) {
+            OpenedUrls().push_back(url);
+            return true;
+        });
+    }
+    static void TearDownTestSuite() { ShutdownDeviceLink(ProcessGuiEvents); }
+    static std::vector<QUrl> &OpenedUrls() {
+        static std::vector<QUrl> urls;
+        return urls;
+    }
+
+    void SetUp() override {
+        ::unsetenv("VELDA9_SIM_SCENARIO");
+        Channel1Present = false;
+        Channel2Present = false;
+        RecordCount = 0;
+        SortDirection = 0;
+        m_form = std::make_unique<TForm1>();
+        m_form->setExchangeSleeper([](std::chrono::milliseconds) {});
+        m_form->show();
+    }
+    void TearDown() override {
+        StopExchange(ProcessGuiEvents);
+        m_form.reset();
+        LanguageIndex = 0;
+        ::unsetenv("VELDA9_SIM_SCENARIO");
+    }
+
+    void useScenario(const std::string &json) {
+        const std::string path = m_dir.filePath(QStringLiteral("s%1.json").arg(m_count++)).toStdString();
+        std::ofstream(path) << json;
+        ::setenv("VELDA9_SIM_SCENARIO", path.c_str(), 1);
+    }
+
+    // A project file of `rows` data rows with channel 1 only: number, time, temperature and a series.
+    QString writeProject(const QString &name, const std::vector<std::vector<QString>> &rows,
+                         ChannelFlags flags = {true, false}) {
+        ArchiveTable t;
+        t.setRowCount(static_cast<int>(rows.size()) + 1);
+        for (int k = 0; k < 14; ++k)
+            t.setCell(k, 0, Pick(kHeaderTexts[k]));
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            for (std::size_t k = 0; k < rows[r].size(); ++k)
+                t.setCell(static_cast<int>(k), static_cast<int>(r) + 1, rows[r][k]);
+        const QString path = m_dir.filePath(name);
+        EXPECT_TRUE(SaveProject(t, path, flags).ok());
+        return path;
+    }
+
+    std::vector<QString> column(int col) const {
+        std::vector<QString> out;
+        for (int r = 1; r < m_form->table().rowCount(); ++r)
+            out.push_back(m_form->table().cell(col, r));
+        return out;
+    }
+
+    QPoint headerPoint(int column) const {
+        QHeaderView *h = m_form->StringGrid1->horizontalHeader();
+        return {h->sectionViewportPosition(column - 1) + h->sectionSize(column - 1) / 2, h->height() / 2};
+    }
+    QPoint numberPoint(int row) const {
+        QHeaderView *v = m_form->StringGrid1->verticalHeader();
+        return {v->width() / 2, v->sectionViewportPosition(row - 1) + v->sectionSize(row - 1) / 2};
+    }
+    void clickHeader(int column) {
+        QTest::mouseClick(m_form->StringGrid1->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          headerPoint(column));
+    }
+    void clickNumber(int row) {
+        QTest::mouseClick(m_form->StringGrid1->verticalHeader()->viewport(), Qt::LeftButton, {},
+                          numberPoint(row));
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/velda app XXXXXX")};
+    int m_count = 0;
+    std::unique_ptr<TForm1> m_form;
+};
+
+const std::vector<std::vector<QString>> kFourRows = {
+    {"1", "10:00:00", "01.02.2024", "Непрерывный", "1", "0", "ТП-K", "20.50", "", "1.00"},
+    {"2", "10:15:00", "01.02.2024", "Непрерывный", "2", "0", "ТП-K", "-3.00", "", "2.00"},
+    {"3", "10:30:00", "01.02.2024", "Непрерывный", "3", "0", "ТП-K", "", "", "3.00"},
+    {"4", "10:45:00", "01.02.2024", "Непрерывный", "4", "0", "ТП-K", "100.00", "", "4.00"},
+};
+
+TEST_F(TForm1Test, StartUpState) {
+    TForm1 &f = *m_form;
+    EXPECT_EQ(f.windowTitle(), "Измеритель температуры и влажности VELDA-9");
+    EXPECT_EQ(f.Button1->text(), "Загрузить архив");
+    EXPECT_EQ(f.Button2->text(), "График измерений");
+    EXPECT_EQ(f.Button1->geometry(), QRect(1, 0, 114, 25));
+    EXPECT_EQ(f.Panel1->geometry(), QRect(427, 0, 304, 24));
+    EXPECT_EQ(f.Panel1->text(), "Канал 1");
+    EXPECT_FALSE(f.Panel2->isVisible());
+    EXPECT_EQ(f.width(), 1507);
+    EXPECT_EQ(f.table().colCount(), 10);
+    EXPECT_EQ(f.table().rowCount(), 9);
+    EXPECT_EQ(f.StringGrid1->model()->columnCount(), 9);
+    EXPECT_EQ(f.StringGrid1->model()->rowCount(), 8);
+    EXPECT_EQ(f.table().cell(0, 0), "№");
+    EXPECT_EQ(f.table().cell(13, 0), "Q, Вт/m2");
+    EXPECT_EQ(f.StringGrid1->model()->headerData(6, Qt::Horizontal).toString(), "T, °C");
+    EXPECT_EQ(f.tableColumnWidth(9), 168);
+    EXPECT_TRUE(TableIsEmpty(f.table()));
+    EXPECT_TRUE(f.Lang0->isChecked());
+    EXPECT_FALSE(f.Lang1->isChecked());
+    EXPECT_EQ(f.Language1->title(), "Language(Язык)");
+    EXPECT_EQ(f.N1->text(), "Создать Проект");
+    EXPECT_TRUE(VersionPending.load());
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "");
+
+    ModalAnswerer answerer;
+    f.Button2Click();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Архив не считан!");
+    EXPECT_EQ(answerer.boxes[0].title, "Внимание");
+    EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Critical);
+
+    f.ACopyTableExecute(); // no record read yet
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(answerer.boxes[1].text, "Таблтца пуста");
+}
+
+TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    f.Button1Click(); // the demo archive holds both channels
+    EXPECT_TRUE(answerer.boxes.empty());
+    ASSERT_FALSE(TableIsEmpty(f.table()));
+    EXPECT_EQ(f.table().colCount(), 14);
+    EXPECT_EQ(f.width(), 1300);
+    EXPECT_TRUE(f.Panel2->isVisible());
+    EXPECT_EQ(f.Panel2->text(), "Канал 2");
+    EXPECT_EQ(f.tableColumnWidth(10), f.tableColumnWidth(6));
+    EXPECT_EQ(f.tableColumnWidth(13), f.tableColumnWidth(9));
+    EXPECT_EQ(RecordCount.load(), static_cast<std::uint32_t>(f.table().rowCount() - 1));
+    EXPECT_EQ(f.StringGrid1->model()->rowCount(), f.table().rowCount() - 1);
+    EXPECT_EQ(f.table().cell(0, 0), "№");
+
+    sim::Reading reading;
+    reading.channels = 0x21;
+    reading.number = 1;
+    reading.sensor2 = 1; // a thermocouple: temperature only
+    reading.temperature2 = 21.5f;
+    reading.day = 5;
+    reading.month = 3;
+    reading.year = 2024;
+    std::string records;
+    for (int k = 0; k < 3; ++k) {
+        reading.minute = k;
+        const sim::Bytes bytes = sim::EncodeRecord(2, reading);
+        records +=
+            std::string(records.empty() ? "" : ",") + "\"" +
+            QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+                .toHex()
+                .toStdString() +
+            "\"";
+    }
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    f.Button1Click();
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_EQ(f.table().rowCount(), 4);
+    EXPECT_EQ(f.table().colCount(), 10);
+    EXPECT_EQ(f.width(), 1000);
+    EXPECT_EQ(f.Panel1->text(), "Канал 2");
+    EXPECT_FALSE(f.Panel2->isVisible());
+    EXPECT_TRUE(f.table().cell(6, 1).startsWith(QString::fromUtf8("ХА-Термопара")));
+    EXPECT_EQ(f.table().cell(7, 1), "21.50");
+    EXPECT_EQ(RecordCount.load(), 3u);
+}
+
+TEST_F(TForm1Test, LanguageSwitch) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("lang.vd", kFourRows));
+    f.Lang1->trigger();
+    f.Lang1->trigger();
+    EXPECT_TRUE(f.Lang1->isChecked());
+    EXPECT_FALSE(f.Lang0->isChecked());
+    EXPECT_EQ(f.windowTitle(), "Temperature and humidity measuring instrument VELDA-9");
+    EXPECT_EQ(f.N1->text(), QString::fromUtf8("Сreate Project"));
+    EXPECT_EQ(f.Language1->title(), "Language(Язык)");
+    EXPECT_EQ(f.Lang0->text(), "русский");
+    EXPECT_EQ(f.table().cell(3, 0), "Regime");
+    EXPECT_EQ(f.table().cell(10, 0), "Sensor");
+    EXPECT_EQ(f.table().cell(3, 1), "Непрерывный"); // data cells keep the language they were written in
+    EXPECT_EQ(f.StringGrid1->model()->headerData(1, Qt::Horizontal).toString(), "Date");
+    EXPECT_EQ(f.Panel1->text(), "Chanal 1");
+    EXPECT_FALSE(f.Panel2->isVisible());
+    EXPECT_EQ(f.table().colCount(), 10);
+
+    ModalAnswerer answerer;
+    f.Delete1Click();
+    EXPECT_EQ(answerer.boxes.size(), 0u);
+    f.setSelection(Selection{1, 1, 1, 1});
+    f.ACopyTableExecute();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("№\tTime\t\tDate\t\tRegime\t\t"));
+
+    f.Lang0->trigger();
+    EXPECT_TRUE(f.Lang0->isChecked());
+    EXPECT_FALSE(f.Lang1->isChecked());
+    EXPECT_EQ(f.table().cell(3, 0), "Режим");
+}
+
+TEST_F(TForm1Test, HeaderClicksSortAndRowNumbersSelect) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("sort.vd", kFourRows));
+    ASSERT_EQ(f.table().rowCount(), 5);
+    clickHeader(7);
+    EXPECT_EQ(SortDirection.load(), -1);
+    EXPECT_EQ(column(7), (std::vector<QString>{"100.00", "20.50", "-3.00", ""}));
+    clickHeader(7);
+    EXPECT_EQ(column(7), (std::vector<QString>{"", "-3.00", "20.50", "100.00"}));
+    EXPECT_EQ(f.StringGrid1->model()->headerData(0, Qt::Vertical).toString(), "3");
+    // The corner cell "№" sorts by the number column; the direction keeps alternating.
+    f.StringGrid1LeftRelease(0, 0);
+    EXPECT_EQ(column(0), (std::vector<QString>{"4", "3", "2", "1"}));
+
+    clickNumber(2);
+    EXPECT_EQ(f.selection(), (Selection{0, 2, 9, 2}));
+    EXPECT_EQ(f.StringGrid1->selectionModel()->selectedIndexes().size(), 9);
+
+    // A cell that is no number ends the sort with its message and leaves the table as it was.
+    f.table().setCell(8, 1, u"NAN");
+    const auto before = column(0);
+    ModalAnswerer answerer;
+    clickHeader(8);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_TRUE(answerer.boxes[0].text.contains("NAN"));
+    EXPECT_EQ(column(0), before);
+}
+
+TEST_F(TForm1Test, DeleteRemovesTheTopRowOfTheSelection) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("delete.vd", kFourRows));
+    f.setSelection(Selection{1, 2, 5, 3});
+    f.StringGrid1->setFocus();
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
+    EXPECT_EQ(RecordCount.load(), 4u);
+
+    // Over no cell the selection leaves the table, and Delete deletes nothing.
+    f.StringGrid1LeftRelease(-1, -1);
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
+
+    // The context menu opens only over the number of the selected row.
+    clickNumber(1);
+    EXPECT_FALSE(f.StringGrid1RightPress(0, 2, QPoint()));
+    EXPECT_TRUE(f.StringGrid1RightPress(0, 1, QPoint()));
+    f.PopupMenu1->close();
+    f.Delete1->trigger();
+    EXPECT_EQ(column(0), (std::vector<QString>{"3", "4"}));
+}
+
+TEST_F(TForm1Test, CtrlCCopiesTableOrBlock) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("copy.vd", kFourRows));
+    f.StringGrid1->setFocus();
+    f.setSelection(Selection{2, 2, 2, 2});
+    QTest::keyClick(f.StringGrid1, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), TableText(f.table()));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(
+        "№\tВремя\t\tДата\t\tРежим\t\tНомер\tСерия\tДатчик\t\tT, °C\tH, %\tQ, Вт/m2\r\n"));
+
+    clickNumber(2);
+    QTest::keyClick(f.StringGrid1, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "2\t10:15:00\t01.02.2024\tНепрерывный\t2\t0\tТП-K\t-3.00\t\t2.00\r\n");
+}
+
+TEST_F(TForm1Test, CommandLinePathWithBlanksOpensTheProject) {
+    TForm1 &f = *m_form;
+    const QString path = writeProject("my archive.vd", kFourRows, {false, true});
+    ASSERT_TRUE(path.contains(' '));
+    const StartupArguments arguments =
+        ParseStartupArguments(QStringList{"--simulate"} + path.split(QLatin1Char(' ')));
+    EXPECT_TRUE(arguments.simulate);
+    f.Action1Execute(arguments.projectPath);
+    EXPECT_EQ(f.openDialogName(), path);
+    EXPECT_EQ(f.table().cell(7, 2), "-3.00");
+    EXPECT_EQ(RecordCount.load(), 4u);
+    EXPECT_EQ(f.Panel1->text(), "Канал 2");
+    EXPECT_EQ(f.width(), 1000);
+}
+
+TEST_F(TForm1Test, ProjectMenuItems) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    const QString target = m_dir.filePath("saved.vd");
+    answerer.onFileDialog = [&](QFileDialog *dialog) {
+        EXPECT_EQ(dialog->nameFilters().front(), "VELDA-9 (*.vd)");
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    f.N1Click(); // empty table: refused after the dialog
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Архив не считан!");
+    EXPECT_EQ(answerer.boxes[0].title, "Ошибка");
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(f.saveDialogName(), target);
+
+    f.Action1Execute(writeProject("source.vd", kFourRows));
+    f.N1Click();
+    ASSERT_TRUE(QFile::exists(target));
+
+    // A damaged file is refused with its message and changes nothing.
+    const QString damaged = m_dir.filePath("damaged.vd");
+    {
+        QFile file(damaged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0100ff000000ffffff7f"));
+    }
+    f.table().setCell(5, 1, u"kept");
+    RecordCount = 0;
+    answerer.onFileDialog = [&](QFileDialog *dialog) {
+        EXPECT_EQ(dialog->nameFilters().front(), "VELDA (*.vd)");
+        dialog->selectFile(damaged);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    f.N2Click();
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_TRUE(answerer.boxes[1].text.contains("damaged.vd"));
+    EXPECT_EQ(f.table().cell(5, 1), "kept");
+    EXPECT_EQ(RecordCount.load(), 4u);
+
+    answerer.onFileDialog = [&](QFileDialog *dialog) {
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    f.N2Click();
+    EXPECT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(f.table().cell(5, 1), "0");
+    EXPECT_EQ(f.openDialogName(), target);
+}
+
+TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
+    TForm1 &f = *m_form;
+    OpenedUrls().clear();
+    f.StringGrid1->setFocus();
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(f.StringGrid1, Qt::Key_F1);
+    ASSERT_EQ(OpenedUrls().size(), 1u);
+    EXPECT_TRUE(OpenedUrls()[0].toLocalFile().endsWith("help/index.html"));
+    f.Lang1Click();
+    f.Contents1->trigger();
+    ASSERT_EQ(OpenedUrls().size(), 2u);
+    EXPECT_TRUE(OpenedUrls()[1].toLocalFile().endsWith("help/index-en.html"));
+}
+
+TEST_F(TForm1Test, HoverHintFollowsThePointer) {
+    TForm1 &f = *m_form;
+    QHeaderView *columns = f.StringGrid1->horizontalHeader();
+    const PointerPlace header = f.placeAt(columns->viewport()->mapToGlobal(headerPoint(3)));
+    EXPECT_EQ(header.row, 0);
+    EXPECT_EQ(header.column, 3);
+    const PointerPlace number =
+        f.placeAt(f.StringGrid1->verticalHeader()->viewport()->mapToGlobal(numberPoint(2)));
+    EXPECT_EQ(number.column, 0);
+    EXPECT_EQ(number.row, 2);
+    const PointerPlace outside = f.placeAt(f.mapToGlobal(QPoint(-50, -50)));
+    EXPECT_FALSE(outside.insideWindow);
+    const PointerPlace button = f.placeAt(f.Button1->mapToGlobal(QPoint(5, 5)));
+    EXPECT_TRUE(button.insideWindow);
+    EXPECT_FALSE(button.insideTable);
+}
+
+} // namespace
