@@ -100,7 +100,11 @@ xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent,
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    progress.setMinimumDuration(300);
+    // Shown at once, not after a delay: while it is up and modal, no command of the main window can
+    // change the table the worker reads.
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    progress.show();
     connect(&progress, &QProgressDialog::canceled, &progress, [&cancel] { cancel = true; });
 
     // The worker only reads the table; the modal progress dialog keeps every command that could change
