@@ -145,6 +145,16 @@ Scenario Parse(const std::string &text) {
         if (!dateFormat) Fail("firmware_date \"" + *firmwareDate + "\" is not a date DD.MM.YYYY");
         format = std::max(*dateFormat, 0); // outdated firmware keeps the oldest layout
     }
+    std::optional<Bytes> versionReply;
+    if (root.contains("version_reply_hex")) {
+        versionReply = Hex(root["version_reply_hex"], "version_reply_hex", 4096);
+        // Without a firmware date the instrument's layout follows the date its own reply carries.
+        if (!format && versionReply->size() >= 10) {
+            std::string date(versionReply->end() - 10, versionReply->end());
+            date.resize(std::min(date.size(), date.find('\0')));
+            if (const auto replyFormat = FormatOfFirmwareDate(date)) format = std::max(*replyFormat, 0);
+        }
+    }
     if (root.contains("records_hex") && root.contains("generate"))
         Fail("records_hex and generate exclude each other");
     if (root.contains("generate")) {
@@ -172,13 +182,11 @@ Scenario Parse(const std::string &text) {
         if (!format && !s.records.empty()) format = s.records.front().size() == kShortRecordBytes ? 0 : 2;
     }
     s.format = format.value_or(2);
+    s.versionReply = versionReply ? *versionReply
+                                  : BuildVersionReply(firmwareDate.value_or(DefaultFirmwareDate(s.format)));
     if (s.records.size() > ArchiveSlots(s.format))
         Fail("records_hex holds " + std::to_string(s.records.size()) + " records, format " +
              std::to_string(s.format) + " has " + std::to_string(ArchiveSlots(s.format)) + " archive slots");
-
-    s.versionReply = root.contains("version_reply_hex")
-                         ? Hex(root["version_reply_hex"], "version_reply_hex", 4096)
-                         : BuildVersionReply(firmwareDate.value_or(DefaultFirmwareDate(s.format)));
 
     ParamCheck check = ParamCheck::Crc;
     if (root.contains("param_block_check"))
