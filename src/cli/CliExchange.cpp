@@ -108,8 +108,11 @@ void ProgressPrinter::finish() {
 
 // ---- CliExchange -------------------------------------------------------------------------------------
 
-CliExchange::CliExchange(ProgressPrinter &printer, std::chrono::milliseconds limit, Sleeper sleeper)
-    : m_printer(printer), m_sleeper(std::move(sleeper)), m_watchdog(limit, ProgressWatchdog::Clock::now()) {}
+CliExchange::CliExchange(ProgressPrinter &printer, std::chrono::milliseconds limit, Sleeper sleeper,
+                         ClockFn clock)
+    : m_printer(printer), m_sleeper(std::move(sleeper)),
+      m_clock(clock ? std::move(clock) : ClockFn([] { return ProgressWatchdog::Clock::now(); })),
+      m_watchdog(limit, m_clock()) {}
 
 QString CliExchange::statusTextNow() const {
     const std::uint8_t status = ExchangeStatus.load();
@@ -136,10 +139,13 @@ void CliExchange::runBlocking(const std::function<void()> &call) {
         if (beat.state == StateRecords) m_announced = RecordCount.load();
         repeated = m_haveBeat && beat.state == m_lastBeat.state && beat.status == m_lastBeat.status &&
                    beat.progress == m_lastBeat.progress && beat.status != StatusOk;
-        m_watchdog.observe(beat, ProgressWatchdog::Clock::now());
+        m_watchdog.observe(beat, m_clock());
         m_lastBeat = beat;
         m_haveBeat = true;
-        const QString phase = m_phase.isEmpty() ? phaseOfState(beat.state) : m_phase;
+        // Without a dialog the phase follows the state; states without a phase of their own keep the last.
+        QString phase = m_phase.isEmpty() ? phaseOfState(beat.state) : m_phase;
+        if (phase.isEmpty()) phase = m_shownPhase;
+        m_shownPhase = phase;
         m_printer.show(phase, statusTextNow(), m_gauge);
     }
     if (repeated && m_sleeper) m_sleeper(kRepeatPause);
@@ -149,8 +155,7 @@ void CliExchange::showMessage(const QString &text, const QString &caption, Messa
     std::lock_guard lock(m_mutex);
     ++m_messages;
     m_printer.line(caption + QStringLiteral(": ") + text);
-    m_watchdog.observe(Heartbeat{ExchangeState.load(), ExchangeStatus.load(), m_gauge, true},
-                       ProgressWatchdog::Clock::now());
+    m_watchdog.observe(Heartbeat{ExchangeState.load(), ExchangeStatus.load(), m_gauge, true}, m_clock());
 }
 
 // The control calls come from ShowStatus inside runBlocking, which holds the lock already.
@@ -169,7 +174,7 @@ void CliExchange::setStatusText(const QString &text) {
 ExchangeSetup CliExchange::setup() {
     ExchangeSetup result;
     result.ui = this;
-    result.sleeper = RealSleeper();
+    result.sleeper = m_sleeper ? m_sleeper : RealSleeper();
     return result;
 }
 
@@ -187,7 +192,7 @@ ExchangeOutcome CliExchange::supervise() {
     while (!timedOut) {
         if (WaitForExchange(kPollInterval)) break;
         std::lock_guard lock(m_mutex);
-        timedOut = m_watchdog.expired(ProgressWatchdog::Clock::now());
+        timedOut = m_watchdog.expired(m_clock());
     }
     if (timedOut) {
         CancelRequested.store(true);

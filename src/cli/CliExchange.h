@@ -75,7 +75,8 @@ private:
     std::FILE *m_stream;
     bool m_terminal;
     bool m_barOpen = false;
-    QString m_phase;
+    QString m_phase;      ///< the caption ShowStatus gave the dialog
+    QString m_shownPhase; ///< the phase printed last
     QString m_status;
     int m_progressStep = -1;
 };
@@ -90,7 +91,11 @@ enum class ExchangeOutcome {
 /// exchange thread run inline, under a lock; the supervising thread reads the watchdog under the same lock.
 class CliExchange : public ExchangeUi, public Gauge, public Dialog, public StatusLabel {
 public:
-    CliExchange(ProgressPrinter &printer, std::chrono::milliseconds limit, Sleeper sleeper);
+    using ClockFn = std::function<ProgressWatchdog::Clock::time_point()>;
+    /// `sleeper` paces repeated failures and is handed to the exchange; `clock` (empty: the steady clock)
+    /// times the watchdog.
+    CliExchange(ProgressPrinter &printer, std::chrono::milliseconds limit, Sleeper sleeper,
+                ClockFn clock = {});
 
     void runBlocking(const std::function<void()> &call) override;
     void showMessage(const QString &text, const QString &caption, MessageIcon icon) override;
@@ -120,9 +125,11 @@ private:
 
     ProgressPrinter &m_printer;
     Sleeper m_sleeper;
+    ClockFn m_clock;
     mutable std::mutex m_mutex;
     ProgressWatchdog m_watchdog;
-    QString m_phase;
+    QString m_phase;      ///< the caption ShowStatus gave the dialog
+    QString m_shownPhase; ///< the phase printed last
     QString m_label;
     int m_gauge = -1;
     int m_messages = 0;
