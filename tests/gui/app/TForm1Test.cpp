@@ -6,6 +6,7 @@
 #include "app/MainTexts.h"
 #include "app/SortTable.h"
 #include "app/StartupArguments.h"
+#include "app/TAboutBox.h"
 #include "archive/ProjectFile.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
@@ -455,6 +456,93 @@ TEST_F(TForm1Test, HoverHintFollowsThePointer) {
     const PointerPlace button = f.placeAt(f.Button1->mapToGlobal(QPoint(5, 5)));
     EXPECT_TRUE(button.insideWindow);
     EXPECT_FALSE(button.insideTable);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TForm1Test, DraggingANumberMovesTheWholeRow) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("move.vd", kFourRows));
+    QHeaderView *rows = f.StringGrid1->verticalHeader();
+    rows->moveSection(0, 2); // what the header does when row 1 is dropped on row 3
+    QCoreApplication::processEvents();
+    EXPECT_EQ(column(0), (std::vector<QString>{"2", "3", "1", "4"}));
+    EXPECT_EQ(column(7), (std::vector<QString>{"-3.00", "", "20.50", "100.00"}));
+    EXPECT_EQ(rows->visualIndex(0), 0); // the header itself returns to its plain order
+    EXPECT_EQ(f.StringGrid1->model()->headerData(2, Qt::Vertical).toString(), "1");
+    EXPECT_EQ(f.selection(), (Selection{0, 3, 9, 3}));
+}
+
+TEST_F(TForm1Test, StatusLineShowsTheHintUnderThePointer) {
+    TForm1 &f = *m_form;
+    QHeaderView *columns = f.StringGrid1->horizontalHeader();
+    QCursor::setPos(columns->viewport()->mapToGlobal(headerPoint(2)));
+    if (f.placeAt(QCursor::pos()).row != 0) GTEST_SKIP() << "this platform does not move the pointer";
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Левая кнопка мыши - Сортировка");
+    f.Lang1Click();
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Left mouse button - Sort");
+    QCursor::setPos(f.StringGrid1->verticalHeader()->viewport()->mapToGlobal(numberPoint(1)));
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "");
+    QCursor::setPos(f.StringGrid1->viewport()->mapToGlobal(QPoint(60, 30)));
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Left mouse button + drag - Highlight");
+}
+
+TEST_F(TForm1Test, ClockSettingRefusesOtherExchangesAndASecondClickCancels) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    f.SpeedButton1Click();
+    ASSERT_TRUE(ExchangeRunning()); // it waits for the GUI thread at least for its result box
+    EXPECT_FALSE(f.StatusBar1->currentMessage().isEmpty());
+    f.Button1Click();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+    EXPECT_TRUE(TableIsEmpty(f.table()));
+    f.SpeedButton1Click();
+    EXPECT_TRUE(CancelRequested.load());
+    EXPECT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+    // After the refusal has had its time the hover hints return.
+    for (int tick = 0; tick < 20; ++tick)
+        f.Timer1Timer();
+    EXPECT_NE(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+
+    CancelRequested = false;
+    f.SpeedButton1Click();
+    EXPECT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+    ASSERT_FALSE(answerer.boxes.empty());
+    EXPECT_EQ(answerer.boxes.back().text, "Время установлено успешно");
+}
+
+TEST_F(TForm1Test, AboutBoxTextsAndLinks) {
+    for (std::uint8_t language : {0, 1}) {
+        SCOPED_TRACE(language);
+        LanguageIndex = language;
+        TAboutBox box;
+        EXPECT_EQ(box.windowTitle(), language == 0 ? "О приборе" : "About");
+        EXPECT_EQ(box.size(), QSize(303, 226));
+        EXPECT_EQ(box.ProductName->text(), "VELDA - 9");
+        const QString version = box.Version->text();
+        EXPECT_TRUE(version.startsWith(language == 0 ? "Версия 1.0.0 от " : "Version 1.0.0 of "))
+            << version.toStdString();
+        EXPECT_TRUE(version.endsWith(" г.")) << version.toStdString();
+        EXPECT_EQ(box.Comments->text(), language == 0 ? "тел./факс. " : "tel./fax");
+        EXPECT_EQ(box.Label2->text(), language == 0 ? " многоканальный " : " multichannel ");
+        EXPECT_TRUE(box.OKButton->isDefault());
+    }
+    LanguageIndex = 0;
+    OpenedUrls().clear();
+    TAboutBox box;
+    QTest::mouseClick(box.LabelEMail, Qt::LeftButton);
+    QTest::mouseClick(box.LabelWWW, Qt::LeftButton);
+    QTest::mouseClick(box.ProgramIcon, Qt::LeftButton);
+    ASSERT_EQ(OpenedUrls().size(), 3u);
+    EXPECT_EQ(OpenedUrls()[0].toString(), "mailto:info@velda9.example?Subject=Appwindowtest");
+    EXPECT_EQ(OpenedUrls()[1].toString(), "https://velda9.example");
+    EXPECT_EQ(OpenedUrls()[2], OpenedUrls()[1]);
 }
 
 } // namespace
