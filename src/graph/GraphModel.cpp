@@ -6,11 +6,14 @@
 #include "archive/ArchiveRecord.h"
 #include "graph/GraphTexts.h"
 
-#include <QHash>
+#include "archive/Cp1251.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
 
 namespace velda {
 namespace {
@@ -58,16 +61,6 @@ bool In(SensorCode code, std::initializer_list<int> codes) {
     return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
-QStringView TrimControls(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 int PrimaryOf(int channel) {
     return channel * 3;
 }
@@ -82,23 +75,24 @@ ValueAxis Opposite(ValueAxis side) {
     return side == ValueAxis::Left ? ValueAxis::Right : ValueAxis::Left;
 }
 
-// Times are written "hh:mm:ss" with the system's separator; reading that shape directly keeps the
-// construction of a large archive fast. Anything else takes the general parser.
-std::optional<QTime> ParseTime(QStringView text, const SystemFormats &formats) {
+// Times are written "hh:mm:ss" with the system's separator; reading that shape directly from the cell's
+// bytes keeps the construction of a large archive fast. Anything else takes the general parser.
+std::optional<QTime> ParseTime(std::string_view text, const SystemFormats &formats) {
     const QString &sep = formats.timeSeparator;
-    if (sep.size() == 1 && text.size() == 8 && text[2] == sep[0] && text[5] == sep[0]) {
-        auto two = [&](qsizetype at) -> int {
-            const char16_t a = text[at].unicode();
-            const char16_t b = text[at + 1].unicode();
-            if (a < u'0' || a > u'9' || b < u'0' || b > u'9') return -1;
-            return (a - u'0') * 10 + (b - u'0');
+    if (sep.size() == 1 && sep[0].unicode() < 0x80 && text.size() == 8 && text[2] == sep[0].toLatin1() &&
+        text[5] == sep[0].toLatin1()) {
+        auto two = [&](std::size_t at) -> int {
+            const char a = text[at];
+            const char b = text[at + 1];
+            if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
+            return (a - '0') * 10 + (b - '0');
         };
         const int h = two(0);
         const int m = two(3);
         const int s = two(6);
         if (h >= 0 && h < 24 && m >= 0 && m < 60 && s >= 0 && s < 60) return QTime(h, m, s);
     }
-    return ParseTimeCell(text, formats);
+    return ParseTimeCell(FromCp1251(text), formats);
 }
 
 } // namespace
@@ -194,53 +188,74 @@ double DateTimeToDays(QDate date, QTime time) {
     return static_cast<double>(kEpoch.daysTo(date)) + time.msecsSinceStartOfDay() / kMsPerDay;
 }
 
-ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
+namespace {
+
+// Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here ("NAN",
+// "INF", thousands separators and a second separator all fail). Blanks and control characters around
+// the number are ignored.
+template <typename Char>
+ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSeparator) {
     ParsedValue out;
-    const QStringView t = TrimControls(text);
-    if (t.isEmpty()) {
+    auto code = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(text[i]));
+    };
+    std::size_t begin = 0;
+    std::size_t end = size;
+    while (begin < end && code(begin) <= u' ')
+        ++begin;
+    while (end > begin && code(end - 1) <= u' ')
+        --end;
+    if (begin == end) {
         out.empty = true;
         return out;
     }
-    // Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here
-    // ("NAN", "INF", thousands separators and a second separator all fail).
-    std::string ascii;
-    ascii.reserve(static_cast<std::size_t>(t.size()));
-    qsizetype i = 0;
-    if (t[i] == u'+' || t[i] == u'-') {
-        if (t[i] == u'-') ascii += '-';
+    char ascii[64];
+    std::size_t n = 0;
+    auto put = [&](char c) {
+        if (n < sizeof ascii) ascii[n++] = c;
+    };
+    std::size_t i = begin;
+    if (code(i) == u'+' || code(i) == u'-') {
+        if (code(i) == u'-') put('-');
         ++i;
     }
     int digits = 0;
     bool separatorSeen = false;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
+    for (; i < end; ++i) {
+        const char16_t c = code(i);
         if (c >= u'0' && c <= u'9') {
-            ascii += static_cast<char>(c.unicode());
+            put(static_cast<char>(c));
             ++digits;
         } else if (c == decimalSeparator && !separatorSeen) {
-            ascii += '.';
+            put('.');
             separatorSeen = true;
         } else {
             break;
         }
     }
     if (digits == 0) return out;
-    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
-        ascii += 'e';
+    if (i < end && (code(i) == u'e' || code(i) == u'E')) {
+        put('e');
         ++i;
-        if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) ascii += static_cast<char>(t[i++].unicode());
+        if (i < end && (code(i) == u'+' || code(i) == u'-')) put(static_cast<char>(code(i++)));
         int expDigits = 0;
-        for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i, ++expDigits)
-            ascii += static_cast<char>(t[i].unicode());
+        for (; i < end && code(i) >= u'0' && code(i) <= u'9'; ++i, ++expDigits)
+            put(static_cast<char>(code(i)));
         if (expDigits == 0) return out;
     }
-    if (i != t.size()) return out;
+    if (i != end || n == sizeof ascii) return out;
     double v = 0;
-    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-    if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size()) return out;
+    const auto res = std::from_chars(ascii, ascii + n, v);
+    if (res.ec != std::errc() || res.ptr != ascii + n) return out;
     out.ok = true;
     out.value = v;
     return out;
+}
+
+} // namespace
+
+ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
+    return ParseNumber(text.utf16(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
 }
 
 GraphModel::GraphModel(std::uint8_t language) : m_language(language) {
@@ -372,6 +387,9 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
     const GraphChannel &channel = m_channels[ch];
     const int col = channel.SensorColumn;
     const QChar sep = formats.decimalSeparator;
+    // Cells are read as their Windows-1251 bytes: decoding every cell of a long archive would dominate
+    // the construction. A separator outside ASCII is compared through the decoded text instead.
+    const bool asciiSeparator = sep.unicode() < 0x80;
     const ValueRange flux = ch == 0 ? kFluxRangeChannel1 : kFluxRangeChannel2;
     const ValueRange third =
         channel.Quantities == QuantitySet::ThermoHygroPressure ? kPressureRange : kDewPointRange;
@@ -379,19 +397,23 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
     auto &humidity = m_series[HumidityOf(ch)].points;
     auto &thirdPoints = m_series[ThirdOf(ch)].points;
 
-    QString lastSensor;
+    std::string lastSensor;
     SensorCode lastCode = -1;
-    QHash<QString, QDate> dates;
+    std::string lastDateText;
+    QDate lastDate;
+    std::unordered_map<std::string, QDate> dates;
 
-    // Reads value cell `column` of row `r`: nullopt when it does not pass, an error when it is no number.
     GraphError valueError;
     bool failed = false;
+    // Reads value cell `column` of row `r`: nullopt when it does not pass; sets `failed` when it is no
+    // number.
     auto value = [&](int column, int r, ValueRange range) -> std::optional<double> {
-        const QString text = table.cell(column, r);
-        const ParsedValue v = ParseValueCell(text, sep);
+        const std::string_view bytes = table.cellBytes(column, r);
+        const ParsedValue v = asciiSeparator ? ParseNumber(bytes.data(), bytes.size(), sep.unicode())
+                                             : ParseValueCell(FromCp1251(bytes), sep);
         if (v.empty) return std::nullopt;
         if (!v.ok) {
-            valueError = GraphError{GraphError::Kind::Value, column, r, text, {}};
+            valueError = GraphError{GraphError::Kind::Value, column, r, FromCp1251(bytes), {}};
             failed = true;
             return std::nullopt;
         }
@@ -400,29 +422,33 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
     };
 
     for (int r = 1; r < table.rowCount(); ++r) {
-        const QString sensor = table.cell(col, r);
+        // One byte per character in Windows-1251.
+        const std::string_view sensor = table.cellBytes(col, r);
         if (sensor.size() < kMinSensorTextLength) continue;
         if (lastCode < 0 || sensor != lastSensor) {
-            lastSensor = sensor;
-            lastCode = ClassifySensor(sensor, m_archiveFormat);
+            lastSensor.assign(sensor);
+            lastCode = ClassifySensor(FromCp1251(sensor), m_archiveFormat);
         }
         if (lastCode != channel.FirstCode) break;
 
-        const QString timeText = table.cell(kTimeColumn, r);
-        const std::optional<QTime> time = ParseTime(timeText, formats);
-        if (!time) return GraphError{GraphError::Kind::Time, kTimeColumn, r, timeText, {}};
-        const QString dateText = table.cell(kDateColumn, r);
-        auto known = dates.constFind(dateText);
-        QDate date;
-        if (known != dates.constEnd()) {
-            date = *known;
-        } else {
-            const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
-            if (!parsed) return GraphError{GraphError::Kind::Date, kDateColumn, r, dateText, {}};
-            date = *parsed;
-            dates.insert(dateText, date);
+        const std::string_view timeBytes = table.cellBytes(kTimeColumn, r);
+        const std::optional<QTime> time = ParseTime(timeBytes, formats);
+        if (!time) return GraphError{GraphError::Kind::Time, kTimeColumn, r, FromCp1251(timeBytes), {}};
+        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
+        if (dateBytes != lastDateText || !lastDate.isValid()) {
+            auto known = dates.find(std::string(dateBytes));
+            if (known != dates.end()) {
+                lastDate = known->second;
+            } else {
+                const QString dateText = FromCp1251(dateBytes);
+                const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
+                if (!parsed) return GraphError{GraphError::Kind::Date, kDateColumn, r, dateText, {}};
+                lastDate = *parsed;
+                dates.emplace(std::string(dateBytes), lastDate);
+            }
+            lastDateText.assign(dateBytes);
         }
-        const double x = DateTimeToDays(date, *time);
+        const double x = DateTimeToDays(lastDate, *time);
 
         switch (channel.Quantities) {
         case QuantitySet::ThermoOnly:

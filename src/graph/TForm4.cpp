@@ -3,6 +3,7 @@
 
 #include "app/MainTexts.h"
 #include "device/Exchange.h"
+#include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
 
 #include <QChart>
@@ -217,7 +218,10 @@ void TForm4::createChart() {
 
     Chart1 = new GraphChartView(chart, this);
     m_rubberBand = new QRubberBand(QRubberBand::Rectangle, Chart1);
-    connect(chart, &QChart::plotAreaChanged, this, [this] { syncMarker(); });
+    connect(chart, &QChart::plotAreaChanged, this, [this] {
+        refreshSeriesData();
+        syncMarker();
+    });
 }
 
 void TForm4::createControls() {
@@ -346,7 +350,6 @@ void TForm4::FormCreate(ArchiveTable &table) {
 
     m_error = m_model.build(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(),
                             CurrentFormats());
-    loadSeriesPoints();
     m_interaction.updateAutomatic();
     sync();
     if (m_error) Reporter()(m_error->message(m_model.language()));
@@ -357,15 +360,29 @@ QLineSeries *TForm4::lineSeries(int index) const {
     return all[index];
 }
 
-void TForm4::loadSeriesPoints() {
+void TForm4::refreshSeriesData() {
+    const PlotRect plot = currentPlot();
+    // Before the first layout the plot area is not known yet; the chart's width is close enough.
+    int width = plot.right - plot.left;
+    if (width < 2) width = std::max(1, Chart1->width());
+    const AxisRange &bottom = m_interaction.bottom();
     DayConverter days;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        const auto &points = m_model.series(i).points;
+        const SeriesState &s = m_model.series(i);
+        if (!s.active) continue;
+        // A short series is drawn whole once; a long one as its envelope over the visible range.
+        const bool whole = s.points.size() <= static_cast<std::size_t>(width) * kEnvelopeFactor;
+        const DrawnRange key =
+            whole ? DrawnRange{0, 0, 0, true} : DrawnRange{bottom.min, bottom.max, width, true};
+        if (key == m_drawn[static_cast<std::size_t>(i)]) continue;
+        const std::vector<GraphPoint> shown =
+            whole ? s.points : Envelope(s.points, bottom.min, bottom.max, width);
         QList<QPointF> list;
-        list.reserve(static_cast<qsizetype>(points.size()));
-        for (const GraphPoint &p : points)
+        list.reserve(static_cast<qsizetype>(shown.size()));
+        for (const GraphPoint &p : shown)
             list.append(QPointF(static_cast<double>(days.toMs(p.x)), p.y));
         lineSeries(i)->replace(list);
+        m_drawn[static_cast<std::size_t>(i)] = key;
     }
 }
 
@@ -459,6 +476,7 @@ void TForm4::syncAxes() {
             used = used || (m_model.series(i).axis == side && m_model.series(i).active);
         axis->setVisible(state.visible && used);
     }
+    refreshSeriesData();
     BottomAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kBottomAxis)));
     LeftAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kLeftAxis)));
     RightAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kRightAxis)));

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QPoint>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -132,11 +133,12 @@ public:
     QScatterSeries *Series7 = nullptr;
 
 private:
-    struct ChannelWidgets;
     void createControls();
     void createChart();
     void connectHandlers();
-    void loadSeriesPoints();
+    /// Hands the chart what it draws of each active line: the whole series, or its envelope over the
+    /// visible range when it is long.
+    void refreshSeriesData();
     /// Pushes the model's and the mouse state's current values into the controls and the chart.
     void sync();
     void syncChannel(int channel);
@@ -146,6 +148,14 @@ private:
     [[nodiscard]] QLineSeries *lineSeries(int index) const;
     [[nodiscard]] PlotRect currentPlot() const;
 
+    struct DrawnRange {
+        double min = 0;
+        double max = 0;
+        int width = 0;
+        bool valid = false;
+        friend bool operator==(const DrawnRange &, const DrawnRange &) = default;
+    };
+
     GraphModel m_model;
     GraphInteraction m_interaction;
     std::optional<GraphError> m_error;
@@ -153,6 +163,7 @@ private:
     QRubberBand *m_rubberBand = nullptr;
     std::optional<QPoint> m_bandOrigin;
     std::optional<QPoint> m_scrollLast;
+    std::array<DrawnRange, GraphModel::kMarkerSeries> m_drawn{};
 };
 
 } // namespace velda

@@ -1,0 +1,123 @@
+// Times the graph model's construction for a 200,000-row two-channel table and the graph window's
+// first paint for it offscreen, against the targets of 0.5 s and 2 s.
+#include "app/SortTable.h"
+#include "archive/ArchiveTable.h"
+#include "archive/SystemFormats.h"
+#include "graph/GraphModel.h"
+
+#ifdef VELDA_BENCH_WINDOW
+#include "graph/TForm4.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QPixmap>
+#endif
+
+#include <QDateTime>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+using namespace velda;
+
+namespace {
+
+constexpr int kRows = 200000;
+constexpr double kModelTargetS = 0.5;
+constexpr double kWindowTargetS = 2.0;
+
+// Quarter-hourly readings of a temperature-and-humidity probe (channel 1) and a thermocouple
+// (channel 2), written as the fill writes them.
+ArchiveTable MakeTable(const SystemFormats &f) {
+    ArchiveTable t;
+    t.setColCount(14);
+    t.setRowCount(kRows + 1);
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    QDateTime when(QDate(2012, 1, 1), QTime(0, 0));
+    for (int r = 1; r <= kRows; ++r) {
+        const double day = (when.time().msecsSinceStartOfDay() / 86400000.0) * 2 * M_PI;
+        const double t1 = 21 + 3 * std::sin(day) + noise(rng);
+        const double h1 = 45 + 10 * std::cos(day) + noise(rng);
+        const double t2 = 60 + 15 * std::sin(day + 1) + noise(rng);
+        t.setCell(0, r, QString::number(r));
+        t.setCell(1, r, FormatTimeCell(when.time(), f));
+        t.setCell(2, r, FormatDateCell(when.date(), f));
+        t.setCell(3, r, QStringLiteral("Непрерывный"));
+        t.setCell(6, r, QStringLiteral("MK SHT       "));
+        t.setCell(7, r, CellFormat(t1, f.decimalSeparator));
+        t.setCell(8, r, CellFormat(h1, f.decimalSeparator));
+        t.setCell(9, r, CellFormat(t1 - (100 - h1) / 5, f.decimalSeparator));
+        t.setCell(10, r, QStringLiteral("ХА-Термопара "));
+        t.setCell(11, r, CellFormat(t2, f.decimalSeparator));
+        when = when.addSecs(15 * 60);
+    }
+    return t;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+#ifdef VELDA_BENCH_WINDOW
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+#else
+    (void)argc;
+    (void)argv;
+#endif
+    SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
+    auto start = std::chrono::steady_clock::now();
+    const ArchiveTable source = MakeTable(CurrentFormats());
+    std::printf("table of %d rows x 2 channels made in %.3f s\n", kRows, Seconds(start));
+
+    {
+        ArchiveTable sorted = source;
+        start = std::chrono::steady_clock::now();
+        (void)SortTable(sorted, 7, 1);
+        const double byTemperature = Seconds(start);
+        start = std::chrono::steady_clock::now();
+        (void)SortTable(sorted, 10, 1);
+        std::printf("of which the table sorts: by temperature %.3f s, by sensor name %.3f s\n", byTemperature,
+                    Seconds(start));
+    }
+
+    ArchiveTable table = source;
+    start = std::chrono::steady_clock::now();
+    GraphModel model(0);
+    const auto error = model.build(table, true, true, 2, CurrentFormats());
+    const double modelS = Seconds(start);
+    if (error) {
+        std::printf("construction failed: %s\n", error->message(1).toUtf8().constData());
+        return 1;
+    }
+    std::size_t points = 0;
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
+        points += model.series(i).points.size();
+    std::printf("model: %.3f s for %zu points (target %.1f s, ratio %.2f)\n", modelS, points, kModelTargetS,
+                modelS / kModelTargetS);
+
+#ifdef VELDA_BENCH_WINDOW
+    Channel1Present = true;
+    Channel2Present = true;
+    ArchiveTable windowTable = source;
+    start = std::chrono::steady_clock::now();
+    TForm4 form(windowTable);
+    const double createdS = Seconds(start);
+    form.show();
+    const QPixmap first = form.Chart1->grab();
+    const double paintS = Seconds(start);
+    std::printf("window: built in %.3f s, first paint of %dx%d chart at %.3f s (target %.1f s, ratio %.2f)\n",
+                createdS, first.width(), first.height(), paintS, kWindowTargetS, paintS / kWindowTargetS);
+    start = std::chrono::steady_clock::now();
+    (void)form.Chart1->grab();
+    std::printf("window: repaint %.3f s\n", Seconds(start));
+#endif
+    return 0;
+}

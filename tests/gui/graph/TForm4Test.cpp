@@ -1,0 +1,337 @@
+// The graph window opened from the simulated instrument's demo archive, driven with clicks and mouse
+// events on the chart, offscreen.
+#include "graph/TForm4.h"
+
+#include "QtPrinters.h"
+#include "app/Texts.h"
+#include "archive/ArchiveDownload.h"
+#include "device/Exchange.h"
+#include "device/LibUsbBinding.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace velda;
+
+namespace {
+
+class InlineUi : public ExchangeUi {
+public:
+    void runBlocking(const std::function<void()> &call) override { call(); }
+    void showMessage(const QString &, const QString &, MessageIcon) override {}
+};
+
+QApplication *App() {
+    static int argc = 1;
+    static char name[] = "TForm4Test";
+    static char *argv[] = {name, nullptr};
+    static auto *app = new QApplication(argc, argv);
+    return app;
+}
+
+// The demo archive of the simulated instrument, read through the real binding and filled into a table
+// with Russian formats, once for all tests.
+const ArchiveTable &DemoTable() {
+    static const ArchiveTable table = [] {
+        UseSimulator(true);
+        CancelRequested = false;
+        VersionPending = true;
+        ArchiveTable shown;
+        auto download = std::make_shared<ArchiveDownload>(shown);
+        InlineUi ui;
+        ExchangeSetup setup;
+        setup.ui = &ui;
+        setup.sleeper = [](std::chrono::milliseconds) {};
+        setup.handOver = download->handOver();
+        EXPECT_EQ(StartArchiveRead(std::move(setup), {}), StartResult::Started);
+        EXPECT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+        ShutdownDeviceLink();
+        EXPECT_TRUE(download->swapInto(shown));
+        return shown;
+    }();
+    return table;
+}
+
+class TForm4Test : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        App();
+        SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
+        LanguageIndex = 0;
+        ASSERT_GT(DemoTable().rowCount(), 100);
+    }
+
+    void SetUp() override {
+        TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
+        m_table = DemoTable();
+        Channel1Present = true;
+        Channel2Present = true;
+        m_form = std::make_unique<TForm4>(m_table);
+        m_form->show();
+        QCoreApplication::processEvents();
+        m_plot = m_form->plotRect();
+    }
+
+    void TearDown() override { m_form.reset(); }
+
+    void send(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held) {
+        QWidget *target = m_form->Chart1->viewport();
+        QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    void press(QPoint pos, Qt::MouseButton b = Qt::LeftButton) { send(QEvent::MouseButtonPress, pos, b, b); }
+    void move(QPoint pos, Qt::MouseButtons held = Qt::NoButton) {
+        send(QEvent::MouseMove, pos, Qt::NoButton, held);
+    }
+    void release(QPoint pos, Qt::MouseButton b = Qt::LeftButton) {
+        send(QEvent::MouseButtonRelease, pos, b, Qt::NoButton);
+    }
+    void doubleClick(QPoint pos) {
+        press(pos);
+        release(pos);
+        send(QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
+        release(pos);
+    }
+
+    ArchiveTable m_table;
+    std::unique_ptr<TForm4> m_form;
+    PlotRect m_plot;
+    QStringList m_errors;
+};
+
+// Clicks a check box or radio button on its indicator (the middle of a wide box may lie past its text).
+void ClickBox(QWidget *box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+double MaxY(const SeriesState &s) {
+    double hi = -1e300;
+    for (const GraphPoint &p : s.points)
+        hi = std::max(hi, p.y);
+    return hi;
+}
+
+double MinY(const SeriesState &s) {
+    double lo = 1e300;
+    for (const GraphPoint &p : s.points)
+        lo = std::min(lo, p.y);
+    return lo;
+}
+
+} // namespace
+
+TEST_F(TForm4Test, OpensWithBothChannelsOnTheirAxes) {
+    TForm4 &f = *m_form;
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("График измерений"));
+    EXPECT_TRUE(f.GroupBox1->isVisible());
+    EXPECT_TRUE(f.GroupBox2->isVisible());
+    EXPECT_EQ(f.Series1->count(), static_cast<int>(f.model().series(0).points.size()));
+    EXPECT_GT(f.Series1->count(), 100);
+    EXPECT_GT(f.Series4->count(), 100);
+    EXPECT_TRUE(f.LeftAxis->isVisible());
+    EXPECT_TRUE(f.RightAxis->isVisible());
+    EXPECT_TRUE(f.LeftAxis->titleText().endsWith(QStringLiteral("Канал 1")));
+    EXPECT_TRUE(f.RightAxis->titleText().endsWith(QStringLiteral("Канал 2")));
+    EXPECT_EQ(f.CheckBox1->text(), m_table.cell(6, 1));
+    EXPECT_EQ(f.Series1->color(), QColor(255, 0, 0));
+    EXPECT_EQ(f.Series4->color(), QColor(0, 0, 255));
+    EXPECT_DOUBLE_EQ(f.LeftAxis->max(), f.interaction().left().max);
+    EXPECT_TRUE(f.RadioButton3->isChecked());
+    EXPECT_TRUE(f.RadioButton8->isChecked());
+    EXPECT_TRUE(f.StatusBar1->currentMessage().isEmpty());
+    // Opening a second window builds again from the (now sorted) table.
+    TForm4 second(m_table);
+    EXPECT_EQ(second.model().series(0).points, f.model().series(0).points);
+}
+
+TEST_F(TForm4Test, RadioButtonsAndCheckBoxesDriveSeriesAndTitles) {
+    TForm4 &f = *m_form;
+    // Pick the channel with the humidity choice.
+    const bool ch1Hygro = f.RadioButton2->isVisible();
+    const bool ch2Hygro = f.RadioButton6->isVisible();
+    ASSERT_TRUE(ch1Hygro || ch2Hygro);
+    QRadioButton *humidity = ch1Hygro ? f.RadioButton2 : f.RadioButton6;
+    QLineSeries *primary = ch1Hygro ? f.Series1 : f.Series4;
+    QLineSeries *hum = ch1Hygro ? f.Series2 : f.Series5;
+    QValueAxis *axis = ch1Hygro ? f.LeftAxis : f.RightAxis;
+    ClickBox(humidity);
+    EXPECT_TRUE(humidity->isChecked());
+    EXPECT_FALSE(primary->isVisible());
+    EXPECT_TRUE(hum->isVisible());
+    EXPECT_TRUE(axis->titleText().startsWith(QStringLiteral("Влажность, %")));
+    EXPECT_FALSE((ch1Hygro ? f.CheckBox2 : f.CheckBox4)->isEnabled());
+
+    // Channel 1 to the right axis: both share it, the left axis goes.
+    ClickBox(f.RadioButton4);
+    EXPECT_FALSE(f.LeftAxis->isVisible());
+    EXPECT_TRUE(f.RightAxis->titleText().contains(QStringLiteral("<br>")));
+    EXPECT_EQ(f.Series1->attachedAxes().contains(f.RightAxis), true);
+
+    // Hiding channel 2 hides its lines and leaves the axes as they are.
+    ClickBox(f.CheckBox3);
+    EXPECT_FALSE(f.CheckBox3->isChecked());
+    EXPECT_FALSE(f.Series4->isVisible());
+    EXPECT_FALSE(f.Series5->isVisible());
+    EXPECT_FALSE(f.RadioButton7->isEnabled());
+}
+
+TEST_F(TForm4Test, SwatchTakesTheChosenColour) {
+    TForm4 &f = *m_form;
+    TForm4::setColourPicker(
+        [](const QColor &, QWidget *) { return std::optional<QColor>(QColor(10, 20, 30)); });
+    QTest::mouseClick(f.Panel1, Qt::LeftButton);
+    EXPECT_EQ(f.Series1->color(), QColor(10, 20, 30));
+    EXPECT_EQ(f.Panel1->colour(), std::optional<QColor>(QColor(10, 20, 30)));
+    TForm4::setColourPicker([](const QColor &, QWidget *) { return std::optional<QColor>(); });
+    QTest::mouseClick(f.Panel1, Qt::LeftButton);
+    EXPECT_EQ(f.Series1->color(), QColor(10, 20, 30));
+    TForm4::setColourPicker(nullptr);
+}
+
+TEST_F(TForm4Test, DraggingAndSnappingAxisEnds) {
+    TForm4 &f = *m_form;
+    const double min = f.LeftAxis->min();
+    const double max = f.LeftAxis->max();
+    const int h = f.Chart1->height();
+    // Left margin, upper half of the axis: drag 50 pixels down outside the plot.
+    const QPoint start(m_plot.left - 10, m_plot.top + 10);
+    press(start);
+    EXPECT_EQ(f.interaction().AxisDragMode, 3);
+    EXPECT_EQ(f.LeftAxis->labelsColor(), QColor(255, 0, 0));
+    move(start + QPoint(0, 50), Qt::LeftButton);
+    EXPECT_NEAR(f.LeftAxis->max(), max + (max - min) * 50 / h, 1e-9);
+    release(start + QPoint(0, 50));
+    EXPECT_EQ(f.LeftAxis->labelsColor(), QColor(0, 0, 0));
+    EXPECT_EQ(f.interaction().AxisDragMode, 0);
+
+    // Double click near the top of the right axis snaps its maximum to the data plus 2 %.
+    double lo = 1e300, hi = -1e300;
+    for (int i = 3; i < 6; ++i) {
+        const SeriesState &s = f.model().series(i);
+        if (!s.active || s.points.empty()) continue;
+        lo = std::min(lo, MinY(s));
+        hi = std::max(hi, MaxY(s));
+    }
+    doubleClick(QPoint(m_plot.right + 10, m_plot.top + 5));
+    EXPECT_NEAR(f.RightAxis->max(), hi + (hi - lo) * 0.02, 1e-9);
+
+    // Below the plot, left half: the bottom minimum.
+    const QDateTime bottomMin = f.BottomAxis->min();
+    press(QPoint(m_plot.left + 20, m_plot.bottom + 10));
+    EXPECT_EQ(f.interaction().AxisDragMode, 1);
+    move(QPoint(m_plot.left + 120, m_plot.bottom + 10), Qt::LeftButton);
+    release(QPoint(m_plot.left + 120, m_plot.bottom + 10));
+    EXPECT_LT(f.BottomAxis->min(), bottomMin);
+}
+
+TEST_F(TForm4Test, HoverShowsReadoutAndMarker) {
+    TForm4 &f = *m_form;
+    const SeriesState &s1 = f.model().series(0);
+    ASSERT_FALSE(s1.points.empty());
+    const GraphPoint p = s1.points[s1.points.size() / 2];
+    const QPointF at = f.chart->mapToPosition(
+        QPointF(static_cast<double>(f.Series1->at(static_cast<int>(s1.points.size() / 2)).x()), p.y),
+        f.Series1);
+    const QPoint pos = f.Chart1->mapFromScene(f.chart->mapToScene(at));
+    move(pos);
+    const QString status = f.StatusBar1->currentMessage();
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Время  "))) << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("    Значение канал 1   ")));
+    EXPECT_TRUE(status.contains(QStringLiteral("    Значение канал 2   ")));
+    ASSERT_EQ(f.Series7->count(), 1);
+    EXPECT_FALSE(f.markerLabelText().isEmpty());
+    EXPECT_FALSE(f.markerLabelText().contains(QLatin1Char('.'))) << "the label follows the decimal comma";
+
+    // Away into empty plot: the marker stays; into the margin: the status line empties.
+    move(QPoint(m_plot.left + 1, m_plot.top + 1));
+    EXPECT_EQ(f.Series7->count(), 1);
+    move(QPoint(m_plot.left - 5, (m_plot.top + m_plot.bottom) / 2));
+    EXPECT_TRUE(f.StatusBar1->currentMessage().isEmpty());
+
+    // Marks off: cleared and not drawn again.
+    ClickBox(f.CheckBox5);
+    EXPECT_EQ(f.Series7->count(), 0);
+    move(pos);
+    EXPECT_EQ(f.Series7->count(), 0);
+    EXPECT_TRUE(f.markerLabelText().isEmpty());
+}
+
+TEST_F(TForm4Test, RectangleZoomAndRestore) {
+    TForm4 &f = *m_form;
+    const double leftMin = f.LeftAxis->min();
+    const double leftMax = f.LeftAxis->max();
+    const QDateTime bottomMin = f.BottomAxis->min();
+    const QPoint a(m_plot.left + 100, m_plot.top + 100);
+    const QPoint b(m_plot.left + 300, m_plot.top + 300);
+    press(a);
+    move(b, Qt::LeftButton);
+    release(b);
+    EXPECT_GT(f.LeftAxis->min(), leftMin);
+    EXPECT_LT(f.LeftAxis->max(), leftMax);
+    EXPECT_GT(f.BottomAxis->min(), bottomMin);
+    EXPECT_FALSE(f.interaction().left().automatic);
+
+    press(b);
+    move(a, Qt::LeftButton);
+    release(a);
+    EXPECT_DOUBLE_EQ(f.LeftAxis->min(), leftMin);
+    EXPECT_DOUBLE_EQ(f.LeftAxis->max(), leftMax);
+    EXPECT_EQ(f.BottomAxis->min(), bottomMin);
+
+    // Right-button drag scrolls.
+    press(a, Qt::RightButton);
+    move(a + QPoint(0, 40), Qt::RightButton);
+    release(a + QPoint(0, 40), Qt::RightButton);
+    EXPECT_GT(f.LeftAxis->min(), leftMin);
+}
+
+TEST_F(TForm4Test, PrintsTheChartToAFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("graph.pdf")));
+    m_form->printChart(&printer);
+    EXPECT_GT(QFileInfo(dir.filePath(QStringLiteral("graph.pdf"))).size(), 1000);
+}
+
+TEST_F(TForm4Test, ConversionErrorShowsWhatWasBuilt) {
+    ArchiveTable table = DemoTable();
+    // Dates of another format in rows given the highest channel-1 temperature: they come last after the
+    // temperature sort, so channel 1 has points before the error.
+    const int rows = table.rowCount();
+    for (int r = rows / 2; r < rows; ++r) {
+        table.setCell(2, r, QStringLiteral("2018-03-05"));
+        table.setCell(7, r, QStringLiteral("99,00"));
+    }
+    m_errors.clear();
+    TForm4 f(table);
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.front().contains(QStringLiteral("2018-03-05")));
+    ASSERT_TRUE(f.constructionError());
+    EXPECT_EQ(f.constructionError()->row, rows / 2);
+    EXPECT_TRUE(f.GroupBox1->isVisibleTo(&f));
+    EXPECT_EQ(f.model().series(0).points.size(), static_cast<std::size_t>(rows / 2 - 1));
+    EXPECT_EQ(f.Series1->count(), static_cast<int>(f.model().series(0).points.size()));
+    EXPECT_FALSE(f.GroupBox2->isVisibleTo(&f)) << "channel 2 is not built after an error in channel 1";
+}
