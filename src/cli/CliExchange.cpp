@@ -67,6 +67,8 @@ bool ProgressWatchdog::expired(Clock::time_point now) const {
 void ProgressPrinter::show(const QString &phase, const QString &status, int progress) {
     const int percent = progress < 0 ? -1 : std::min(progress, 100);
     if (m_terminal) {
+        // Repeated failures redraw the same bar; a long status text would scroll the terminal each time.
+        if (m_barOpen && phase == m_phase && status == m_status && percent == m_percent) return;
         QString text = QStringLiteral("\r\033[K") + phase;
         if (percent >= 0) {
             const int filled = percent * kBarWidth / 100;
@@ -80,6 +82,7 @@ void ProgressPrinter::show(const QString &phase, const QString &status, int prog
         m_barOpen = true;
         m_phase = phase;
         m_status = status;
+        m_percent = percent;
         return;
     }
     const int step = percent < 0 ? -1 : percent / 10;

@@ -79,6 +79,7 @@ private:
     QString m_shownPhase; ///< the phase printed last
     QString m_status;
     int m_progressStep = -1;
+    int m_percent = -1;
 };
 
 /// What came of a supervised exchange.

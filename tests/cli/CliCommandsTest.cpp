@@ -130,12 +130,14 @@ TEST(ProgressPrinter, TerminalBarIsRedrawnAndEndedBeforeALine) {
     {
         ProgressPrinter printer(file, true);
         printer.show(QStringLiteral("Data Read"), QStringLiteral("Data Archive"), 50);
+        printer.show(QStringLiteral("Data Read"), QStringLiteral("Data Archive"), 50);
         printer.line(QStringLiteral("done"));
     }
     const QString text = ReadBack(file);
     EXPECT_TRUE(text.startsWith(QStringLiteral("\r\033[KData Read [###############...............]  50%")))
         << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("Data Archive\ndone\n"))) << text.toStdString();
+    EXPECT_EQ(text.count(QLatin1Char('\r')), 1) << "an unchanged bar is not drawn again";
     std::fclose(file);
 }
 
