@@ -130,6 +130,21 @@ QFileDevice::Permissions NewFilePermissions() {
     return p;
 }
 
+// Whether the XML of any one sheet could pass the 4 GB a plain ZIP entry holds: a cell's UTF-8 text is at
+// most three bytes per Windows-1251 byte (seven for an escaped control character), plus its markup.
+bool NeedsZip64(const ArchiveTable &table, int rowCount, int colCount) {
+    constexpr std::uint64_t kCellMarkupBytes = 64;
+    constexpr std::uint64_t kLimit = 3ull << 30;
+    std::uint64_t sheetBytes = 0;
+    for (int r = 0; r < rowCount; ++r) {
+        if (r % kRowsPerSheet == 0) sheetBytes = 0;
+        for (int c = 0; c < colCount; ++c)
+            sheetBytes += 7 * table.cellBytes(c, r).size() + kCellMarkupBytes;
+        if (sheetBytes > kLimit) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int TextWidthPixels(std::string_view cp1251) {
@@ -175,9 +190,13 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     const QByteArray temporaryPath = QFile::encodeName(temporary.fileName());
     temporary.close();
 
+    const int rowTotal = std::max(table.rowCount(), 0);
+    const int colCount = std::clamp(table.colCount(), 0, ArchiveTable::kMaxColCount);
+
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    options.use_zip64 = LXW_TRUE;
+    // ZIP64 only when a sheet could come near 4 GB: some readers do not open ZIP64 containers.
+    options.use_zip64 = NeedsZip64(table, rowTotal, colCount) ? LXW_TRUE : LXW_FALSE;
     std::unique_ptr<lxw_workbook, WorkbookDeleter> workbook(
         workbook_new_opt(temporaryPath.constData(), &options));
     if (!workbook) {
@@ -186,8 +205,6 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     lxw_format *centred = workbook_add_format(workbook.get());
     format_set_align(centred, LXW_ALIGN_CENTER);
 
-    const int rowTotal = std::max(table.rowCount(), 0);
-    const int colCount = std::clamp(table.colCount(), 0, ArchiveTable::kMaxColCount);
     const std::vector<SheetSlice> plan = PlanSheets(rowTotal);
     constexpr int kProgressStep = 512;
     int rowsWritten = 0;
