@@ -179,8 +179,12 @@ void TForm4::createChart() {
     chart->setAnimationOptions(QChart::NoAnimation);
 
     BottomAxis = new QDateTimeAxis(chart);
-    // Time over date on every label.
-    BottomAxis->setFormat(QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
+    // Time over date on every label. Where the abbreviated month names end in a point ("янв."), the
+    // point after the month is already there.
+    const bool monthHasPoint =
+        CurrentFormats().locale.monthName(1, QLocale::ShortFormat).endsWith(QLatin1Char('.'));
+    BottomAxis->setFormat(monthHasPoint ? QStringLiteral("hh:mm:ss'<br>'dd.MMMyyyy")
+                                        : QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
     BottomAxis->setTickCount(7);
     LeftAxis = new QValueAxis(chart);
     RightAxis = new QValueAxis(chart);
