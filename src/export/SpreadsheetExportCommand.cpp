@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -48,6 +49,8 @@ QFileDialog *SpreadsheetExportCommand::createSaveDialog1(QWidget *parent) {
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.front());
     dialog->setDefaultSuffix(DefaultSuffix(0));
+    // The folder of the last chosen file stays offered after a success has cleared the name.
+    if (!m_folder.isEmpty()) dialog->setDirectory(m_folder);
     if (!m_fileName.isEmpty()) dialog->selectFile(m_fileName);
     connect(dialog, &QFileDialog::filterSelected, this,
             [this, dialog](const QString &filter) { SaveDialog1TypeChange(dialog, filter); });
@@ -73,6 +76,7 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
         chosen = dialog->selectedFiles().front();
     }
     m_fileName = chosen;
+    m_folder = QFileInfo(chosen).absolutePath();
     if (TableIsEmpty(table)) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;

@@ -42,6 +42,7 @@ private:
                                                         const QString &fileName);
 
     QString m_fileName;
+    QString m_folder;
     std::optional<xlsx::ExportResult> m_lastResult;
 };
 

@@ -73,11 +73,12 @@ TEST_F(SpreadsheetExportTest, HundredRowsInOneCentredFittedSheet) {
     table.setCell(6, 1, QStringLiteral("Термопара ХА, очень длинное имя датчика"));
     table.setCell(3, 2, QStringLiteral("  007 "));
     table.setCell(10, 1, QStringLiteral("hidden slot"));
-    const ExportResult result = ExportToSpreadsheet(table, kRussianPrefix, path(QStringLiteral("a.xlsx")));
+    const ExportResult result =
+        ExportToSpreadsheet(table, kRussianPrefix, path(QStringLiteral("Архив 1.xlsx")));
     ASSERT_TRUE(result.ok()) << result.error().message.toStdString();
     EXPECT_EQ(result.summary().sheetCount, 1);
 
-    const QJsonArray sheets = Sheets(ReadWorkbook(path(QStringLiteral("a.xlsx"))));
+    const QJsonArray sheets = Sheets(ReadWorkbook(path(QStringLiteral("Архив 1.xlsx"))));
     ASSERT_EQ(sheets.size(), 1);
     const QJsonObject sheet = sheets[0].toObject();
     EXPECT_EQ(sheet.value(QStringLiteral("name")).toString(), QStringLiteral("Архив измерений 1"));

@@ -7,6 +7,7 @@
 #include "QtPrinters.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -131,12 +132,15 @@ TEST_F(SpreadsheetExportCommandTest, SuccessWritesTheWorkbookAndClearsTheName) {
     EXPECT_TRUE(command.fileName().isEmpty());
 
     QString offered = QStringLiteral("not asked");
+    QString folder;
     OnNextModal<QFileDialog>([&](QFileDialog *dialog) {
         offered = NameEdit(dialog)->text();
+        folder = dialog->directory().absolutePath();
         dialog->reject();
     });
     command.run(&m_main, testing::NumberedTable(1, 10));
     EXPECT_EQ(offered, QString());
+    EXPECT_EQ(folder, QDir(m_dir.path()).absolutePath());
     EXPECT_FALSE(command.lastResult().has_value());
 }
 
