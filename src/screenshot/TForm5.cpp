@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <chrono>
+
 namespace velda {
 
 namespace {
@@ -40,6 +42,7 @@ constexpr int kPollIntervalMs = 500;
 constexpr int kDesignWidth = 219;
 constexpr int kDesignHeight = 402;
 constexpr int kGaugeHeight = 8;
+constexpr std::chrono::milliseconds kFinishingWait{1000};
 
 struct NamedColor {
     TextPair name;
@@ -197,6 +200,8 @@ void TForm5::Button1Click() {
     setup.sleeper = exchangeSleeper;
     // The gauge may still show 100 from the previous read; that must not end this one.
     CGauge1->setValue(0);
+    // The previous read may still be closing the link after its picture was drawn.
+    if (ExchangeRunning()) static_cast<void>(WaitForExchange(kFinishingWait, ProcessGuiEvents));
     if (StartScreenRead(std::move(setup), ExchangeControls{this, nullptr, this, nullptr}) !=
         StartResult::Started) {
         Label3->setText(Pick(TxtExchangeBusy));

@@ -180,6 +180,27 @@ TEST_F(ScreenshotWindowTest, CancelledFileDialogKeepsTheBoxTickedAndSavesNothing
     EXPECT_TRUE(QDir(m_dir.path()).entryList({QStringLiteral("*.bmp")}, QDir::Files).isEmpty());
 }
 
+TEST_F(ScreenshotWindowTest, FailedSaveIsReportedOnceAndTheWindowGoesOn) {
+    useScenario({{"firmware_date", "13.03.2018"}});
+    TForm5 form;
+    prepare(form);
+    const QString path = m_dir.filePath(QStringLiteral("missing/screen.bmp"));
+    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
+    QStringList errors;
+    form.showSaveError = [&](const QString &message) { errors << message; };
+    form.show();
+    form.CheckBox1->click();
+    form.CheckBox2->setChecked(true);
+    QGuiApplication::clipboard()->clear();
+    readScreen(form);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().startsWith(path)) << errors.front().toStdString();
+    EXPECT_FALSE(form.reading());
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(kPixelMatrixWidth, kPixelMatrixHeight))
+        << "the clipboard still receives the picture";
+}
+
 TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {
     useScenario({{"faults", {{"absent_ms", 3600000}}}});
     TForm5 form;
