@@ -2,6 +2,7 @@
 #include "export/SpreadsheetExportCommand.h"
 
 #include "app/MainTexts.h"
+#include "export/BackgroundExport.h"
 #include "export/SaveTypeRule.h"
 
 #include <QEventLoop>
@@ -12,8 +13,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-#include <atomic>
-#include <thread>
+#include <algorithm>
 
 namespace velda {
 namespace {
@@ -91,13 +91,7 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
 
 xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent, const ArchiveTable &table,
                                                                 const QString &fileName) {
-    const QString prefix = Pick(TxtArchiveTitle);
     const int total = std::max(table.rowCount(), 1);
-    std::atomic<int> written{0};
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
-    std::optional<xlsx::ExportResult> result;
-
     QProgressDialog progress(Pick(TxtExportProgress), Pick(TxtCancel), 0, total, parent);
     progress.setObjectName(QStringLiteral("ExportProgress"));
     progress.setWindowTitle(Pick(TxtSaveToExcel));
@@ -109,35 +103,24 @@ xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent,
     progress.setMinimumDuration(0);
     progress.setValue(0);
     progress.show();
-    connect(&progress, &QProgressDialog::canceled, &progress, [&cancel] { cancel = true; });
 
-    // The worker only reads the table; the modal progress dialog keeps every command that could change
-    // it from running until the worker is joined.
-    std::thread worker([&] {
-        result = xlsx::ExportToSpreadsheet(table, prefix, fileName, [&](int rows, int) {
-            written.store(rows, std::memory_order_relaxed);
-            return !cancel.load();
-        });
-        done.store(true);
-    });
-
+    xlsx::BackgroundExport worker(table, Pick(TxtArchiveTitle), fileName);
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(kProgressPollMs);
     connect(&poll, &QTimer::timeout, &loop, [&] {
         if (progress.wasCanceled()) {
-            cancel = true;
+            worker.cancel();
         } else {
-            progress.setValue(std::min(written.load(std::memory_order_relaxed), total));
+            progress.setValue(std::min(worker.rowsWritten(), total));
         }
-        if (done.load()) loop.quit();
+        if (worker.finished()) loop.quit();
     });
     poll.start();
-    if (!done.load()) loop.exec();
+    if (!worker.finished()) loop.exec();
     poll.stop();
-    worker.join();
     progress.close();
-    return std::move(*result);
+    return worker.wait();
 }
 
 } // namespace velda
