@@ -14,14 +14,17 @@
 #include <QDateTimeAxis>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
@@ -334,4 +337,53 @@ TEST_F(TForm4Test, ConversionErrorShowsWhatWasBuilt) {
     EXPECT_EQ(f.model().series(0).points.size(), static_cast<std::size_t>(rows / 2 - 1));
     EXPECT_EQ(f.Series1->count(), static_cast<int>(f.model().series(0).points.size()));
     EXPECT_FALSE(f.GroupBox2->isVisibleTo(&f)) << "channel 2 is not built after an error in channel 1";
+}
+
+TEST_F(TForm4Test, SelectedRadioButtonKeepsTheMarkerAndSwatchesLookPressed) {
+    TForm4 &f = *m_form;
+    const SeriesState &s1 = f.model().series(0);
+    const int index = static_cast<int>(s1.points.size() / 3);
+    const QPointF at = f.chart->mapToPosition(f.Series1->at(index), f.Series1);
+    move(f.Chart1->mapFromScene(f.chart->mapToScene(at)));
+    ASSERT_EQ(f.Series7->count(), 1);
+    ClickBox(f.RadioButton3); // already selected: nothing happens
+    EXPECT_EQ(f.Series7->count(), 1);
+    ClickBox(f.RadioButton4);
+    EXPECT_EQ(f.Series7->count(), 0);
+
+    QTest::mousePress(f.Panel3, Qt::RightButton);
+    EXPECT_TRUE(f.Panel3->isLowered());
+    QTest::mouseRelease(f.Panel3, Qt::RightButton);
+    EXPECT_FALSE(f.Panel3->isLowered());
+}
+
+TEST_F(TForm4Test, PrintButtonOpensAModalPreview) {
+    bool shown = false;
+    QTimer::singleShot(0, [&shown] {
+        if (QWidget *preview = QApplication::activeModalWidget()) {
+            shown = true;
+            preview->close();
+        }
+    });
+    m_form->Button1Click();
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(TForm4Test, EnglishTexts) {
+    LanguageIndex = 1;
+    ArchiveTable table = DemoTable();
+    TForm4 f(table);
+    LanguageIndex = 0;
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("The graph of measurements"));
+    EXPECT_EQ(f.GroupBox1->title(), QStringLiteral("Chanal 1"));
+    EXPECT_EQ(f.Button1->text(), QStringLiteral("Print"));
+    EXPECT_EQ(f.CheckBox5->text(), QStringLiteral("Marks"));
+    EXPECT_EQ(f.Label2->text(), QStringLiteral("R"));
+    EXPECT_TRUE(f.LeftAxis->titleText().endsWith(QStringLiteral("Chanal 1")));
+    f.show();
+    QCoreApplication::processEvents();
+    const PlotRect plot = f.plotRect();
+    f.Chart1MouseMove(QPoint((plot.left + plot.right) / 2, (plot.top + plot.bottom) / 2), Qt::NoButton);
+    EXPECT_TRUE(f.StatusBar1->currentMessage().startsWith(QStringLiteral("Time  ")));
+    EXPECT_TRUE(f.StatusBar1->currentMessage().contains(QStringLiteral("    Value of chanal 2   ")));
 }
