@@ -14,9 +14,14 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace velda {
 
 namespace {
+
+constexpr int kPanelWidth = 289;
+constexpr int kAboutFontPixels = 11;
 
 QPixmap instrumentPicture() {
     QPixmap picture(81, 65);
@@ -52,6 +57,9 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(303, 226);
+    QFont boxFont = font();
+    boxFont.setPixelSize(kAboutFontPixels);
+    setFont(boxFont);
 
     Panel1 = new QFrame(this);
     Panel1->setGeometry(8, 8, 289, 169);
@@ -68,7 +76,9 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
     ProductName = new QLabel(Panel1);
     ProductName->move(96, 16);
     Version = new QLabel(QStringLiteral("Version"), Panel1);
-    Version->move(96, 40);
+    // The date line in words may need a second line beside the picture.
+    Version->setGeometry(96, 34, kPanelWidth - 96 - 4, 30);
+    Version->setWordWrap(true);
     txtCopyright = new QLabel(QStringLiteral("Copyright"), Panel1);
     txtCopyright->move(8, 64);
     Comments = new QLabel(QStringLiteral("тел./факс."), Panel1);
@@ -95,8 +105,10 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
     FormCreate();
-    for (QLabel *label : {ProductName, Version, txtCopyright, Comments, Label2, LabelEMail, LabelWWW})
+    for (QLabel *label : {ProductName, txtCopyright, Comments, Label2, LabelEMail, LabelWWW})
         label->adjustSize();
+    // Keep the mail link inside the panel whatever the font makes of its width.
+    LabelEMail->move(std::min(LabelEMail->x(), kPanelWidth - LabelEMail->width() - 4), LabelEMail->y());
 }
 
 void TAboutBox::FormCreate() {

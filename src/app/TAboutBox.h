@@ -12,7 +12,7 @@ namespace velda {
 /// Placeholder contact data of the maker.
 inline constexpr const char *kMakerEmail = "info@velda9.example";
 inline constexpr const char *kMakerWeb = "https://velda9.example";
-inline constexpr const char *kMakerPhones = "+7 (000) 000-00-00\n+7 (000) 000-00-01";
+inline constexpr const char *kMakerPhones = "000-00-00\n000-00-01";
 inline constexpr const char *kLegalNotice = "Copyright (C) 2018-2026 VELDA-9 developers";
 
 /// Modal, fixed-size; created per opening and destroyed after it closes. Texts are set once, at

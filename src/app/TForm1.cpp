@@ -32,6 +32,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -67,6 +68,12 @@ constexpr int kTableTop = 24;
 constexpr int kStatusBarHeight = 19;
 constexpr int kDefaultRowHeight = 20;
 constexpr int kHintIntervalMs = 200;
+// Rows measured at each end of the table when columns are fitted to their content, and the room a
+// cell needs around its text.
+constexpr int kFitSampleRows = 200;
+constexpr int kCellPadding = 12;
+// The command row's texts are set in the size the window was designed for.
+constexpr int kCommandFontPixels = 11;
 // A refusal stays in the status line this many hint ticks before the hover texts take over again.
 constexpr int kStatusMessageTicks = 15;
 constexpr std::array<int, ArchiveTable::kMaxColCount> kDesignColumnWidths = {40, 71, 100, 102, 133, 76, 201,
@@ -181,10 +188,15 @@ void TForm1::createControls() {
     auto *client = new QWidget(this);
     setCentralWidget(client);
 
+    QFont commandFont = client->font();
+    commandFont.setPixelSize(kCommandFontPixels);
+
     Button1 = new QPushButton(client);
+    Button1->setFont(commandFont);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(1, 0, 114, 25);
     Button2 = new QPushButton(client);
+    Button2->setFont(commandFont);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(134, 0, 161, 25);
     SpeedButton1 = new QToolButton(client);
@@ -361,6 +373,29 @@ void TForm1::applyColumnWidths() {
         columns->resizeSection(c - 1, width);
     }
     m_applyingWidths = false;
+}
+
+void TForm1::fitColumnsToContent() {
+    // The design widths suit a narrower font than the ones found here; a value must never show cut
+    // off, so a column is widened (never narrowed) to its header and to a sample of its cells.
+    const QFontMetrics cells(StringGrid1->font());
+    const QFontMetrics headers(StringGrid1->horizontalHeader()->font());
+    const int rows = m_table.rowCount();
+    auto sampledRows = [rows](auto &&visit) {
+        for (int r = 1; r < rows && r <= kFitSampleRows; ++r)
+            visit(r);
+        for (int r = std::max(kFitSampleRows + 1, rows - kFitSampleRows); r < rows; ++r)
+            visit(r);
+    };
+    for (int c = 1; c < ArchiveTable::kMaxColCount; ++c) {
+        int needed = headers.horizontalAdvance(m_table.cell(c, 0)) + kCellPadding;
+        sampledRows([&](int r) {
+            needed = std::max(needed, cells.horizontalAdvance(m_table.cell(c, r)) + kCellPadding);
+        });
+        m_columnWidths[static_cast<std::size_t>(c)] =
+            std::max(m_columnWidths[static_cast<std::size_t>(c)], needed);
+    }
+    applyColumnWidths();
 }
 
 void TForm1::updateCorner() {
@@ -690,6 +725,7 @@ void TForm1::Button1Click() {
     m_model->change([&](ArchiveTable &t) { filled = m_download->swapInto(t); });
     showSelectionInView();
     ApplyChannelLayout();
+    fitColumnsToContent();
 }
 
 void TForm1::Button2Click() {
@@ -792,6 +828,7 @@ bool TForm1::openProject(const QString &path) {
         return false;
     }
     ApplyChannelLayout();
+    fitColumnsToContent();
     showSelectionInView();
     return true;
 }

@@ -130,6 +130,7 @@ private:
     void ApplyChannelLayout();
     void refreshTable();
     void applyColumnWidths();
+    void fitColumnsToContent();
     void layoutTable();
     void updateCorner();
     void syncSelectionFromView();
