@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -54,15 +55,37 @@ inline std::vector<std::uint8_t> GenerateRecords(std::size_t count, unsigned see
     return out;
 }
 
+/// Wall time and the process's CPU time (user + system); the CPU figure stays meaningful on a machine
+/// that other jobs keep busy.
 class Stopwatch {
 public:
-    Stopwatch() : m_start(std::chrono::steady_clock::now()) {}
+    Stopwatch() : m_start(std::chrono::steady_clock::now()), m_cpuStart(CpuMs()) {}
     [[nodiscard]] double ms() const {
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_start).count();
+    }
+    [[nodiscard]] double cpuMs() const { return CpuMs() - m_cpuStart; }
+
+    static double CpuMs() {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
     }
 
 private:
     std::chrono::steady_clock::time_point m_start;
+    double m_cpuStart;
+};
+
+/// Best wall and CPU time over several runs.
+struct Best {
+    double wallMs = 1e300;
+    double cpuMs = 1e300;
+    void add(const Stopwatch &watch) {
+        const double wall = watch.ms();
+        const double cpu = watch.cpuMs();
+        wallMs = wall < wallMs ? wall : wallMs;
+        cpuMs = cpu < cpuMs ? cpu : cpuMs;
+    }
 };
 
 /// A field of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 when unavailable.

@@ -19,18 +19,16 @@ int main() {
     ArchiveTable warm;
     FillArchiveTable(warm, records, kRecords, 2, context);
 
-    double best = 1e300;
-    double total = 0;
+    bench::Best best;
     for (int round = 0; round < kRounds; ++round) {
         ArchiveTable table;
         const bench::Stopwatch clock;
         FillArchiveTable(table, records, kRecords, 2, context);
-        const double ms = clock.ms();
-        best = std::min(best, ms);
-        total += ms;
+        best.add(clock);
     }
-    std::printf("fill of %zu records (format 2, both channels, 14 columns)\n", kRecords);
-    std::printf("  best %.2f ms, mean %.2f ms over %d rounds; %.2f us per record\n", best, total / kRounds,
-                kRounds, best * 1000.0 / kRecords);
+    std::printf("fill of %zu records (format 2, both channels, 14 columns), best of %d rounds\n", kRecords,
+                kRounds);
+    std::printf("  wall %.2f ms, CPU %.2f ms; %.2f us of CPU per record\n", best.wallMs, best.cpuMs,
+                best.cpuMs * 1000.0 / kRecords);
     return 0;
 }

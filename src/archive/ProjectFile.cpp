@@ -73,6 +73,12 @@ public:
         return true;
     }
 
+    // The next `n` bytes in place when the buffer already holds them (nothing is consumed otherwise).
+    [[nodiscard]] const char *peek(std::size_t n) const {
+        return m_end - m_pos >= n ? m_buffer.data() + m_pos : nullptr;
+    }
+    void advance(std::size_t n) { m_pos += n; }
+
     bool skip(qint64 n) {
         const auto buffered = static_cast<qint64>(m_end - m_pos);
         if (n <= buffered) return read(nullptr, static_cast<std::size_t>(n));
@@ -106,19 +112,36 @@ constexpr std::size_t kColumnBuffer = 64 * 1024;
 // Beyond this many columns the cells are read in file order with one cursor instead of one per column.
 constexpr int kMaxColumnCursors = 64;
 
+// A zero byte ends a cell's text, as it always has for these files.
+std::string_view UpToZero(const char *data, std::size_t size) {
+    std::size_t n = 0;
+    while (n < size && data[n] != '\0')
+        ++n;
+    return {data, n};
+}
+
 // Reads one cell entry at `in` into `loaded`: the length was checked by the scan, so a short read here
 // means the file changed in between.
 bool ReadCell(Cursor &in, qint64 fileSize, ArchiveTable &loaded, int col, int row, std::string &text) {
     char lengthBytes[kLengthSize];
-    if (!in.read(lengthBytes, sizeof lengthBytes)) return false;
+    if (const char *p = in.peek(kLengthSize)) {
+        std::memcpy(lengthBytes, p, kLengthSize);
+        in.advance(kLengthSize);
+    } else if (!in.read(lengthBytes, sizeof lengthBytes)) {
+        return false;
+    }
     const std::int32_t length = Int32At(lengthBytes);
     if (length < 0 || length > fileSize - in.offset()) return false;
     if (length == 0) return true;
-    text.resize(static_cast<std::size_t>(length));
-    if (!in.read(text.data(), text.size())) return false;
-    // A zero byte ends the text, as it always has for these files.
-    const std::string_view bytes(text.data(), std::min(text.size(), std::string_view(text).find('\0')));
-    loaded.setCellBytes(col, row, bytes);
+    const auto size = static_cast<std::size_t>(length);
+    if (const char *p = in.peek(size)) {
+        loaded.setCellBytes(col, row, UpToZero(p, size));
+        in.advance(size);
+        return true;
+    }
+    text.resize(size);
+    if (!in.read(text.data(), size)) return false;
+    loaded.setCellBytes(col, row, UpToZero(text.data(), size));
     return true;
 }
 

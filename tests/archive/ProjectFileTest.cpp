@@ -83,7 +83,7 @@ bool SameTable(const ArchiveTable &a, const ArchiveTable &b) {
     if (a.colCount() != b.colCount() || a.rowCount() != b.rowCount()) return false;
     const int rows = std::max(a.storedRowCount(), b.storedRowCount());
     for (int row = 0; row < rows; ++row)
-        for (int col = 0; col < 32; ++col)
+        for (int col = 0; col < std::max(a.colCount(), 32); ++col)
             if (a.cellBytes(col, row) != b.cellBytes(col, row)) return false;
     return true;
 }
@@ -168,6 +168,33 @@ TEST_F(ProjectFileTest, SavedTableOpensToTheSameCells) {
     EXPECT_TRUE(SameTable(table, back));
     ASSERT_TRUE(SaveProject(back, path("b.vd"), loaded.value().flags));
     EXPECT_EQ(ReadAll(path("b.vd")), bytes);
+}
+
+TEST_F(ProjectFileTest, WideTablesAndLargeCellsRoundTrip) {
+    struct Case {
+        const char *name;
+        int cols, rows;
+        std::size_t bigCell;
+    } cases[] = {{"14 columns, cells across buffer ends", 14, 3000, 0},
+                 {"more columns than cursors", 70, 5, 0},
+                 {"one cell larger than every buffer", 14, 4, 300000}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable table;
+        table.setColCount(c.cols);
+        table.setRowCount(c.rows);
+        for (int col = 0; col < c.cols; ++col)
+            for (int row = 0; row < c.rows; row += 1 + col % 3)
+                table.setCell(col, row,
+                              QStringLiteral("%1:%2 %3").arg(col).arg(row).arg(QString(row % 17, u'ж')));
+        if (c.bigCell) table.setCellBytes(2, 1, std::string(c.bigCell, 'x'));
+        ASSERT_TRUE(SaveProject(table, path("wide.vd"), ChannelFlags{false, true}));
+        ArchiveTable back;
+        const auto loaded = ReadProject(back, path("wide.vd"));
+        ASSERT_TRUE(loaded) << loaded.error().message.toStdString();
+        EXPECT_TRUE(SameTable(table, back));
+        EXPECT_EQ(back.cellBytes(2, 1).size(), c.bigCell ? c.bigCell : table.cellBytes(2, 1).size());
+    }
 }
 
 TEST_F(ProjectFileTest, ZeroByteEndsACellAndTrailingBytesAreIgnored) {
