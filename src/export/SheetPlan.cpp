@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <string>
 
 namespace velda::xlsx {
 
@@ -21,14 +22,16 @@ std::vector<SheetSlice> PlanSheets(int tableRowCount) {
 QString SheetName(const QString &prefix, int number) {
     static const QString forbidden = QStringLiteral("[]:*?/\\");
     const QString suffix = QString::number(number);
-    QList<uint> chars = prefix.toUcs4();
-    const auto room = static_cast<qsizetype>(std::max(0, kMaxSheetNameLength - int(suffix.size())));
+    std::u32string chars;
+    for (const uint c : prefix.toUcs4())
+        chars.push_back(static_cast<char32_t>(c));
+    const auto room = static_cast<std::size_t>(std::max(0, kMaxSheetNameLength - int(suffix.size())));
     if (chars.size() > room) chars.resize(room);
-    for (uint &c : chars) {
-        if (c < 0x10000 && forbidden.contains(QChar(static_cast<char16_t>(c)))) c = '_';
+    for (char32_t &c : chars) {
+        if (c < 0x10000 && forbidden.contains(QChar(static_cast<char16_t>(c)))) c = U'_';
     }
-    if (!chars.isEmpty() && chars.front() == '\'') chars.front() = '_';
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData()), chars.size()) + suffix;
+    if (!chars.empty() && chars.front() == U'\'') chars.front() = U'_';
+    return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size())) + suffix;
 }
 
 } // namespace velda::xlsx
