@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <thread>
 
 using namespace velda;
 
@@ -42,6 +44,20 @@ int main(int argc, char **argv) {
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
     UseSimulator(true);
 
+    // The machine's own wake-up latency: plain 50 ms sleeps on a thread of normal priority, measured
+    // under the same load, so the exchange's overhead can be told apart from the scheduler's.
+    constexpr int kReferenceSleeps = 200;
+    double referenceOvershootMs = 0;
+    std::thread reference([&] {
+        const auto begin = std::chrono::steady_clock::now();
+        for (int i = 0; i < kReferenceSleeps; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+        referenceOvershootMs = (ms - 50.0 * kReferenceSleeps) / kReferenceSleeps;
+    });
+    reference.join();
+
     InlineUi ui;
     std::uint32_t received = 0;
     ExchangeSetup setup;
@@ -49,6 +65,7 @@ int main(int argc, char **argv) {
     setup.handOver = [&](const ReceivedArchive &archive) { received = archive.recordCount; };
 
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
     if (StartArchiveRead(std::move(setup), {}) != StartResult::Started) {
         std::fprintf(stderr, "the exchange did not start\n");
         return 1;
@@ -58,6 +75,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     ShutdownDeviceLink();
 
     // 300 + 300 (connect), 80 (version), 50 (parameters), 50 before the loop, 50 per record.
@@ -71,5 +89,10 @@ int main(int argc, char **argv) {
     std::printf("ratio to floor        %.4f\n", totalMs / floorMs);
     std::printf("overhead              %.2f %% (target below 2 %%)\n", (totalMs / floorMs - 1.0) * 100.0);
     std::printf("per record overhead   %.3f ms\n", (totalMs - floorMs) / records);
+    std::printf("cpu time of process   %.1f ms (%.3f ms per record)\n", cpuMs, cpuMs / records);
+    // One timed pause per record plus five fixed ones; each wakes up late by the scheduler's latency.
+    const double expectedLatencyMs = referenceOvershootMs * (records + 5);
+    std::printf("plain sleep overshoot %.3f ms per 50 ms sleep on this machine now\n", referenceOvershootMs);
+    std::printf("beyond that latency   %.2f %%\n", ((totalMs - expectedLatencyMs) / floorMs - 1.0) * 100.0);
     return received == static_cast<std::uint32_t>(records) ? 0 : 1;
 }
