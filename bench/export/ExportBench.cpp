@@ -10,6 +10,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -53,21 +54,29 @@ int main(int argc, char **argv) {
     const ArchiveTable table = bench::MakeArchive(records);
     const long tableKb = bench::PeakKb();
 
-    auto start = std::chrono::steady_clock::now();
-    const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, QStringLiteral("Архив измерений "),
-                                                                dir.filePath(QStringLiteral("a.xlsx")));
-    const double ours = bench::SecondsSince(start);
-    const long oursKb = bench::PeakKb();
-    if (!result.ok()) {
-        std::fprintf(stderr, "export failed: %s\n", qPrintable(result.error().message));
-        return 1;
+    // Best of alternating runs, so a busy machine tilts neither side.
+    constexpr int kRounds = 2;
+    double ours = 1e300;
+    double base = 1e300;
+    long oursKb = 0;
+    int sheets = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, QStringLiteral("Архив измерений "),
+                                                                    dir.filePath(QStringLiteral("a.xlsx")));
+        ours = std::min(ours, bench::SecondsSince(start));
+        if (!result.ok()) {
+            std::fprintf(stderr, "export failed: %s\n", qPrintable(result.error().message));
+            return 1;
+        }
+        sheets = result.summary().sheetCount;
+        if (round == 0) oursKb = bench::PeakKb();
+        base = std::min(base, Baseline(table, dir.filePath(QStringLiteral("b.xlsx"))));
     }
-    const double base = Baseline(table, dir.filePath(QStringLiteral("b.xlsx")));
 
-    std::printf("rows                 %d x 14 columns, %d sheets\n", records + 1,
-                result.summary().sheetCount);
-    std::printf("export               %.2f s (%.0f rows/s)\n", ours, (records + 1) / ours);
-    std::printf("libxlsxwriter alone  %.2f s\n", base);
+    std::printf("rows                 %d x 14 columns, %d sheets\n", records + 1, sheets);
+    std::printf("export (best of 2)   %.2f s (%.0f rows/s)\n", ours, (records + 1) / ours);
+    std::printf("libxlsxwriter alone  %.2f s (best of 2)\n", base);
     std::printf("ratio                %.2fx (target <= 1.5x)\n", ours / base);
     std::printf("peak memory          %ld kB with the table, %ld kB after the export (+%ld kB)\n", tableKb,
                 oursKb, oursKb - tableKb);
