@@ -389,7 +389,25 @@ std::optional<Reading> DecodeLongRecord(const Bytes &record) {
     return r;
 }
 
-Bytes BuildScreenImage(const std::optional<Reading> &latest) {
+std::optional<ClockTime> ClockAfter(const Bytes &payload, std::int64_t elapsedSeconds) {
+    using namespace std::chrono;
+    if (payload.size() != 6 || payload[0] > 59 || payload[1] > 59 || payload[2] > 23) return std::nullopt;
+    const year_month_day set{year{2000 + payload[5]}, month{payload[4]}, day{payload[3]}};
+    if (!set.ok()) return std::nullopt;
+    const auto moment = sys_days{set} + hours{payload[2]} + minutes{payload[1]} + seconds{payload[0]} +
+                        seconds{std::max<std::int64_t>(elapsedSeconds, 0)};
+    const auto dayStart = floor<days>(moment);
+    const year_month_day ymd{dayStart};
+    const hh_mm_ss<seconds> time{moment - dayStart};
+    return ClockTime{static_cast<int>(ymd.year()),
+                     static_cast<int>(static_cast<unsigned>(ymd.month())),
+                     static_cast<int>(static_cast<unsigned>(ymd.day())),
+                     static_cast<int>(time.hours().count()),
+                     static_cast<int>(time.minutes().count()),
+                     static_cast<int>(time.seconds().count())};
+}
+
+Bytes BuildScreenImage(const std::optional<Reading> &latest, const std::optional<ClockTime> &clock) {
     Screen screen;
     screen.horizontal(0, 0, kScreenWidth - 1);
     screen.horizontal(kScreenHeight - 1, 0, kScreenWidth - 1);
@@ -397,20 +415,26 @@ Bytes BuildScreenImage(const std::optional<Reading> &latest) {
     screen.vertical(kScreenWidth - 1, 0, kScreenHeight - 1);
     screen.text(4, 3, "VELDA-9");
     screen.horizontal(12, 1, kScreenWidth - 2);
+    std::optional<ClockTime> shown = clock;
+    if (!shown && latest)
+        shown =
+            ClockTime{latest->year, latest->month, latest->day, latest->hour, latest->minute, latest->second};
+    if (shown) {
+        char time[16];
+        std::snprintf(time, sizeof time, "%02d:%02d", shown->hour % 100, shown->minute % 100);
+        screen.text(kScreenWidth - 4 - 5 * 6, 3, time);
+        char date[16];
+        std::snprintf(date, sizeof date, "%02d.%02d.%04d", shown->day % 100, shown->month % 100,
+                      shown->year % 10000);
+        screen.text(6, 52, date);
+    }
     if (!latest) {
-        screen.text(34, 30, "NO DATA");
+        screen.text(34, 28, "NO DATA");
         return screen.take();
     }
-    char clock[16];
-    std::snprintf(clock, sizeof clock, "%02d:%02d", latest->hour % 100, latest->minute % 100);
-    screen.text(kScreenWidth - 4 - 5 * 6, 3, clock);
     screen.text(6, 17, "T1 " + Fixed(latest->temperature1, 2) + " *C");
     screen.text(6, 28, "H1 " + Fixed(latest->humidity1, 1) + " %");
     screen.text(6, 39, "T2 " + Fixed(latest->temperature2, 2) + " *C");
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d.%02d.%04d", latest->day % 100, latest->month % 100,
-                  latest->year % 10000);
-    screen.text(6, 52, date);
     return screen.take();
 }
 

@@ -74,9 +74,20 @@ enum class ParamCheck { Crc, NoChecksum, Bad };
 /// Version reply data: the instrument's name and build, then the firmware date as its last 10 bytes.
 [[nodiscard]] Bytes BuildVersionReply(const std::string &firmwareDate);
 
-/// The 1024-byte screen: a frame, the name line and the latest readings of `latest` (if any) in a
-/// 5 x 7 font, laid out in 8 bands of 128 column bytes, bit 0 the top row of a band.
-[[nodiscard]] Bytes BuildScreenImage(const std::optional<Reading> &latest);
+/// A moment on the instrument's clock.
+struct ClockTime {
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+/// The clock a 6-byte clock payload (second, minute, hour, day, month, year - 2000) sets, moved on by
+/// `elapsedSeconds`; nullopt when the payload holds no valid date and time.
+[[nodiscard]] std::optional<ClockTime> ClockAfter(const Bytes &payload, std::int64_t elapsedSeconds);
+
+/// The 1024-byte screen: a frame, the name line with the time, the latest readings of `latest` (if any)
+/// and the date, in a 5 x 7 font laid out in 8 bands of 128 column bytes, bit 0 the top row of a band.
+/// Time and date come from `clock` once the instrument's clock was set, else from the latest reading.
+[[nodiscard]] Bytes BuildScreenImage(const std::optional<Reading> &latest,
+                                     const std::optional<ClockTime> &clock = std::nullopt);
 
 /// Decodes the fields the screen shows from a 44-byte record (nullopt for other sizes).
 [[nodiscard]] std::optional<Reading> DecodeLongRecord(const Bytes &record);

@@ -198,9 +198,9 @@ Scenario Parse(const std::string &text) {
     if (root.contains("screen_hex")) {
         s.screen = Hex(root["screen_hex"], "screen_hex", 4096);
     } else {
-        std::optional<Reading> latest;
-        if (!s.records.empty()) latest = DecodeLongRecord(s.records.back());
-        s.screen = BuildScreenImage(latest);
+        if (!s.records.empty()) s.latest = DecodeLongRecord(s.records.back());
+        s.liveScreen = true;
+        s.screen = BuildScreenImage(s.latest);
     }
     if (root.contains("faults")) ParseFaults(root["faults"], s);
     for (std::uint32_t index : s.badCrcRecords)
@@ -248,7 +248,9 @@ Scenario DemoScenario(CalendarDay today) {
     s.records = DemoArchive(today);
     s.versionReply = BuildVersionReply("07.11.2023");
     s.paramBlock = BuildParamBlock(s.format, s.records.size(), ParamCheck::Crc);
-    s.screen = BuildScreenImage(DecodeLongRecord(s.records.back()));
+    s.latest = DecodeLongRecord(s.records.back());
+    s.liveScreen = true;
+    s.screen = BuildScreenImage(s.latest);
     return s;
 }
 

@@ -54,6 +54,9 @@ struct Scenario {
     std::vector<Bytes> records;
     Bytes paramBlock;
     Bytes screen;
+    /// The screen is the instrument's own display (not screen_hex): it shows `latest` and the clock.
+    bool liveScreen = false;
+    std::optional<Reading> latest;
     std::int64_t absentMs = 0;
     OpenError openError = OpenError::None;
     std::vector<FailRule> fails;

@@ -165,6 +165,7 @@ public:
                 return failWith(ETIMEDOUT);
             }
             m_clockPayload = message;
+            m_clockSetAt = Clock::now();
             log({{"command", "clock"}, {"payload", message}, {"payload_hex", HexText(message)}});
             return size;
         }
@@ -196,7 +197,7 @@ public:
             queueReply(record(*index));
             break;
         case Command::Screen:
-            queueReply(m_scenario.screen);
+            queueReply(screen());
             break;
         case Command::Clock:
             m_awaitingClockPayload = true;
@@ -285,6 +286,13 @@ private:
         return Bytes(RecordBytes(m_scenario.format), 0xFF);
     }
 
+    // The display shows the clock as last set, running on from then.
+    Bytes screen() const {
+        if (!m_scenario.liveScreen || m_clockPayload.empty()) return m_scenario.screen;
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - m_clockSetAt);
+        return BuildScreenImage(m_scenario.latest, ClockAfter(m_clockPayload, elapsed.count()));
+    }
+
     void queueReply(const Bytes &data) {
         const auto length = static_cast<std::uint32_t>(data.size());
         m_reply.push_back(Bytes{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
@@ -318,6 +326,7 @@ private:
         m_epoch = Clock::now();
         m_reply.clear();
         m_awaitingClockPayload = false;
+        m_clockPayload.clear();
         m_logFailed = false;
         m_logSeq = 0;
         m_bus.devices = nullptr;
@@ -379,6 +388,7 @@ private:
     std::optional<std::uint32_t> m_replyIndex;
     bool m_awaitingClockPayload = false;
     Bytes m_clockPayload;
+    Clock::time_point m_clockSetAt{};
     std::uint64_t m_logSeq = 0;
     bool m_logFailed = false;
 };

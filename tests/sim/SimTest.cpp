@@ -465,6 +465,27 @@ TEST_F(SimTest, LogRecordsCommandsIndicesAndTheClockPayload) {
         EXPECT_EQ(lines[i]["seq"], i);
 }
 
+TEST_F(SimTest, DisplayShowsTheClockOnceItIsSet) {
+    useScenario({{"generate", {{"records", 3}, {"format", 2}}}});
+    openDevice();
+    const auto before = reply(kScreen, 1024);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(reply(kScreen, 1024), before) << "the same display twice";
+    ASSERT_EQ(write(kClock), 2);
+    ASSERT_EQ(write({0x09, 0x05, 0x0E, 0x0D, 0x03, 0x13}), 6);
+    const auto after = reply(kScreen, 1024);
+    ASSERT_TRUE(after);
+    ASSERT_EQ(after->size(), 1024u);
+    // Bands 0 and 1 hold the time, bands 6 and 7 the date; the readings between stay as they were.
+    auto band = [](const Bytes &screen, int b) {
+        return Bytes(screen.begin() + 128 * b, screen.begin() + 128 * (b + 1));
+    };
+    EXPECT_NE(band(*after, 0), band(*before, 0));
+    EXPECT_NE(band(*after, 6), band(*before, 6));
+    for (int b = 2; b < 6; ++b)
+        EXPECT_EQ(band(*after, b), band(*before, b)) << "band " << b;
+}
+
 TEST_F(SimTest, ScenarioChangeIsNoticedWithoutReinitialising) {
     useScenario({{"screen_hex", std::string(2048, '0')}});
     openDevice();
