@@ -181,7 +181,8 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
                            QStringLiteral("Folder %1 does not exist").arg(folder)};
     }
 
-    QTemporaryFile temporary(QDir(folder).filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
+    // A short fixed name, so that a target name near the length limit still leaves room for it.
+    QTemporaryFile temporary(QDir(folder).filePath(QStringLiteral(".velda9-export-XXXXXX.part")));
     if (!temporary.open()) {
         return ExportError{
             ExportError::Kind::CannotCreate,

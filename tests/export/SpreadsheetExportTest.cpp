@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -180,6 +181,21 @@ TEST_F(SpreadsheetExportTest, ExistingFileReplacedOnlyByACompleteWorkbook) {
     EXPECT_EQ(lastWritten, 2001);
     EXPECT_TRUE(readTarget().startsWith("PK"));
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("keep.xlsx")});
+}
+
+TEST_F(SpreadsheetExportTest, NamesAtTheLengthLimitAndSymlinksAreWrittenThrough) {
+    const ArchiveTable table = RecordTable(1, 10);
+    const QString longName = path(QString(250, QLatin1Char('n')) + QStringLiteral(".xlsx"));
+    const ExportResult result = ExportToSpreadsheet(table, kEnglishPrefix, longName);
+    ASSERT_TRUE(result.ok()) << result.error().message.toStdString();
+    EXPECT_TRUE(QFile::exists(longName));
+
+    const QString real = path(QStringLiteral("real.xlsx"));
+    const QString link = path(QStringLiteral("link.xlsx"));
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_TRUE(ExportToSpreadsheet(table, kEnglishPrefix, link).ok());
+    EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays a link";
+    EXPECT_TRUE(QFileInfo(real).isFile());
 }
 
 TEST_F(SpreadsheetExportTest, UnwritablePlacesGiveSpecificErrors) {
