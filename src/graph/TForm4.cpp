@@ -262,20 +262,23 @@ void TForm4::createControls() {
         auto *box = new QGroupBox(Panel5);
         box->setFixedSize(kBoxWidth, height);
         primary = new ColourSwatch(box);
-        primary->setGeometry(8, 22, 17, 17);
+        // Four rows of controls spread over the box's height: sensor, temperature, humidity, third quantity.
+        const int rowStep = (height - 26) / 4;
+        auto rowY = [rowStep](int row) { return 18 + row * rowStep; };
+        primary->setGeometry(8, rowY(0) + 2, 17, 17);
         sensor = new QCheckBox(box);
-        sensor->setGeometry(30, 20, 150, 20);
+        sensor->setGeometry(30, rowY(0), 150, 20);
         sensor->setChecked(true);
         // The quantity pair and the axis pair are separate groups.
         temp = new QRadioButton(box);
-        temp->setGeometry(30, 42, 150, 20);
+        temp->setGeometry(30, rowY(1), 150, 20);
         temp->setChecked(true);
         hum = new QRadioButton(box);
-        hum->setGeometry(30, 62, 150, 20);
+        hum->setGeometry(30, rowY(2), 150, 20);
         third = new ColourSwatch(box);
-        third->setGeometry(8, height - 22, 17, 17);
+        third->setGeometry(8, rowY(3) + 2, 17, 17);
         thirdCheck = new QCheckBox(box);
-        thirdCheck->setGeometry(30, height - 24, 150, 20);
+        thirdCheck->setGeometry(30, rowY(3), 150, 20);
         thirdCheck->setChecked(true);
         axisBox = new QGroupBox(box);
         axisBox->setGeometry(182, 14, 56, 62);
