@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 namespace velda {
 namespace {

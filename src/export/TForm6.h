@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QPrinter;
 class QPrintPreviewDialog;
 
