@@ -314,6 +314,18 @@ TEST_F(TableFillTest, ChannelsByteKinds) {
     }
 }
 
+TEST_F(TableFillTest, FlagsDescribeTheLastRecord) {
+    RecordSpec both;
+    RecordSpec second = both;
+    second.channels = 0x21;
+    fill(1, {both, second});
+    EXPECT_FALSE(Channel1Present.load());
+    EXPECT_TRUE(Channel2Present.load());
+    fill(1, {second, both});
+    EXPECT_TRUE(Channel1Present.load());
+    EXPECT_TRUE(Channel2Present.load());
+}
+
 TEST_F(TableFillTest, HeadersOfBothSlotsFollowTheLastRecordThatSetThem) {
     RecordSpec dew; // both channels: D in slot 0, P in slot 1
     dew.sensor1 = 6;
