@@ -219,7 +219,11 @@ void TForm5::CheckBox1Click() {
 }
 
 void TForm5::Timer1Timer() {
-    if (CGauge1->value() != 100) return;
+    if (CGauge1->value() != 100) {
+        // An exchange that ended without an image (stopped from outside) leaves nothing to wait for.
+        if (!ExchangeRunning()) backToIdle();
+        return;
+    }
     const auto screen = ScreenBuffer.snapshot();
     const PixelMatrix matrix(screen);
     // The colours are those selected now; changing them later does not repaint this picture.

@@ -218,5 +218,19 @@ TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {
     EXPECT_TRUE(form.Button1->isEnabled());
 }
 
+TEST_F(ScreenshotWindowTest, ReadStoppedElsewhereReturnsTheWindowToIdle) {
+    useScenario({{"faults", {{"absent_ms", 3600000}}}});
+    TForm5 form;
+    prepare(form);
+    form.show();
+    form.Button1->click();
+    ASSERT_TRUE(form.reading());
+    StopExchange(ProcessGuiEvents);
+    form.Timer1Timer();
+    EXPECT_FALSE(form.reading());
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.Image1->image().isNull()) << "no picture without an image";
+}
+
 } // namespace
 } // namespace velda
