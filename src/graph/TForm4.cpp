@@ -484,6 +484,11 @@ void TForm4::syncAxes() {
         axis->setVisible(state.visible && used);
     }
     refreshSeriesData();
+    Chart1GetAxisLabel();
+}
+
+void TForm4::Chart1GetAxisLabel() {
+    // The chart draws all labels of an axis in one colour: the axis whose end is being dragged is red.
     BottomAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kBottomAxis)));
     LeftAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kLeftAxis)));
     RightAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kRightAxis)));

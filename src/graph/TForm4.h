@@ -87,6 +87,8 @@ public:
     void Chart1MouseMove(QPoint pos, Qt::MouseButtons held);
     void Chart1MouseUp(MouseButton button, QPoint pos);
     void Chart1DblClick(QPoint pos);
+    /// Gives each axis's labels the colour of the current drag mode.
+    void Chart1GetAxisLabel();
 
     // Controls, named as in the window's layout.
     QSplitter *Splitter1 = nullptr;
