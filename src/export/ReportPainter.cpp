@@ -47,10 +47,16 @@ QString Printable(QString text) {
     return text;
 }
 
-void DrawTextAt(QPainter &painter, const QFont &font, double x, double y, const QString &text) {
-    painter.setFont(font);
-    const QFontMetricsF metrics(font, painter.device());
-    painter.drawText(QPointF(x, y + metrics.ascent()), Printable(text));
+// A font with its ascent on the device, so a text can be placed by the top of its line.
+struct PlacedFont {
+    QFont font;
+    double ascent = 0;
+    PlacedFont(const QFont &f, QPaintDevice *device) : font(f), ascent(QFontMetricsF(f, device).ascent()) {}
+};
+
+void DrawTextAt(QPainter &painter, const PlacedFont &placed, double x, double y, const QString &text) {
+    if (painter.font() != placed.font) painter.setFont(placed.font);
+    painter.drawText(QPointF(x, y + placed.ascent), Printable(text));
 }
 
 } // namespace
@@ -74,8 +80,8 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
     // The page as set up now: A4 landscape unless the user changed it in the preview or print dialog.
     const double paintHeightMm = device.pageLayout().paintRect(QPageLayout::Millimeter).height();
     const double bodyHeightMm = paintHeightMm > 0 ? paintHeightMm : report::kBodyHeightMm;
-    const QFont mono = MonospaceFont();
-    const QFont title = TitleFont();
+    const PlacedFont mono(MonospaceFont(), &device);
+    const PlacedFont title(TitleFont(), &device);
     const int perPage = report::LinesPerPage(bodyHeightMm);
     const int lineCount = static_cast<int>(document.lines.size());
     const int pages = report::PageCount(lineCount, bodyHeightMm);
