@@ -209,6 +209,47 @@ std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std:
 
 } // namespace
 
+TEST_F(ExchangeTest, MissingLibraryAndDeniedAccessKeepRetryingUntilCancelled) {
+    struct Case {
+        const char *name;
+        const char *simLibrary;
+        Json faults;
+        QString label;
+        OpenFailure failure;
+    };
+    const Case cases[] = {
+        {"library missing", "/nonexistent/libvelda9-sim.so", Json::object(), "Драйвер не установлен",
+         OpenFailure::None},
+        {"access denied",
+         nullptr,
+         {{"open_error", "EACCES"}},
+         "Проверьте подключение",
+         OpenFailure::PermissionDenied},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LibUSB.UnloadDriver();
+        if (c.simLibrary) ::setenv("VELDA9_SIM_LIBRARY", c.simLibrary, 1);
+        m_controls = Controls{};
+        useScenario({{"firmware_date", "13.03.2018"}, {"faults", c.faults}});
+        int displays = 0;
+        m_ui.onDisplay = [&displays](int) {
+            if (++displays == 4) CancelRequested.store(true);
+        };
+        runArchiveRead();
+        m_ui.onDisplay = nullptr;
+        ::unsetenv("VELDA9_SIM_LIBRARY");
+        EXPECT_TRUE(m_controls.sawLabel(c.label));
+        EXPECT_EQ(m_controls.captions.front(), "Подключение");
+        EXPECT_TRUE(m_handOvers.empty());
+        EXPECT_EQ(m_controls.closed, 1);
+        EXPECT_TRUE(VersionPending.load());
+        if (c.failure != OpenFailure::None) {
+            EXPECT_EQ(LibUSB.lastOpenFailure(), c.failure);
+        }
+    }
+}
+
 TEST_F(ExchangeTest, FullReadOfEachFormat) {
     struct Case {
         const char *firmwareDate;
