@@ -393,9 +393,10 @@ private:
     bool m_logFailed = false;
 };
 
+// Never destroyed: a program may exit while one of its threads is still inside a transfer.
 Instrument &TheInstrument() {
-    static Instrument instrument;
-    return instrument;
+    static Instrument *instrument = new Instrument;
+    return *instrument;
 }
 
 } // namespace
