@@ -15,11 +15,13 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 using namespace velda;
 
@@ -88,20 +90,28 @@ int main(int argc, char **argv) {
                     Seconds(start));
     }
 
-    ArchiveTable table = source;
-    start = std::chrono::steady_clock::now();
-    GraphModel model(0);
-    const auto error = model.build(table, true, true, 2, CurrentFormats());
-    const double modelS = Seconds(start);
-    if (error) {
-        std::printf("construction failed: %s\n", error->message(1).toUtf8().constData());
-        return 1;
-    }
+    // The machine may be shared: the best of a few runs is the figure, the median shows the spread.
+    constexpr int kRuns = 5;
+    std::vector<double> runs;
     std::size_t points = 0;
-    for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
-        points += model.series(i).points.size();
-    std::printf("model: %.3f s for %zu points (target %.1f s, ratio %.2f)\n", modelS, points, kModelTargetS,
-                modelS / kModelTargetS);
+    for (int run = 0; run < kRuns; ++run) {
+        ArchiveTable table = source;
+        start = std::chrono::steady_clock::now();
+        GraphModel model(0);
+        const auto error = model.build(table, true, true, 2, CurrentFormats());
+        runs.push_back(Seconds(start));
+        if (error) {
+            std::printf("construction failed: %s\n", error->message(1).toUtf8().constData());
+            return 1;
+        }
+        points = 0;
+        for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
+            points += model.series(i).points.size();
+    }
+    std::sort(runs.begin(), runs.end());
+    const double modelS = runs.front();
+    std::printf("model: best %.3f s, median %.3f s of %d runs for %zu points (target %.1f s, ratio %.2f)\n",
+                modelS, runs[kRuns / 2], kRuns, points, kModelTargetS, modelS / kModelTargetS);
 
 #ifdef VELDA_BENCH_WINDOW
     Channel1Present = true;

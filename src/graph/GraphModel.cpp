@@ -376,8 +376,11 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
     auto error = readRows(ch, table, formats);
     for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)}) {
         auto &points = m_series[s].points;
-        std::stable_sort(points.begin(), points.end(),
-                         [](const GraphPoint &a, const GraphPoint &b) { return a.x < b.x; });
+        const auto byX = [](const GraphPoint &a, const GraphPoint &b) { return a.x < b.x; };
+        // Stable, so points of equal time keep the order of their rows.
+        if (!std::is_sorted(points.begin(), points.end(), byX))
+            std::stable_sort(points.begin(), points.end(), byX);
+        points.shrink_to_fit();
     }
     return error;
 }
@@ -396,6 +399,15 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
     auto &primary = m_series[PrimaryOf(ch)].points;
     auto &humidity = m_series[HumidityOf(ch)].points;
     auto &thirdPoints = m_series[ThirdOf(ch)].points;
+    if (channel.Quantities != QuantitySet::NoPlot) {
+        const auto rows = static_cast<std::size_t>(std::max(0, table.rowCount() - 1));
+        primary.reserve(rows);
+        if (channel.Quantities == QuantitySet::ThermoHygroDew ||
+            channel.Quantities == QuantitySet::ThermoHygroPressure) {
+            humidity.reserve(rows);
+            thirdPoints.reserve(rows);
+        }
+    }
 
     std::string lastSensor;
     SensorCode lastCode = -1;
