@@ -8,9 +8,11 @@
 #include "app/StartupArguments.h"
 #include "app/TAboutBox.h"
 #include "archive/ProjectFile.h"
+#include "archive/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "device/TForm2.h"
 #include "sim/SimArchive.h"
 
 #include "QtPrinters.h"
@@ -66,6 +68,7 @@ public:
         m_timer.start();
     }
     std::vector<ShownBox> boxes;
+    std::vector<QString> windows; ///< class names of the other modal windows, closed at once
     std::function<void(QFileDialog *)> onFileDialog;
 
 private:
@@ -80,6 +83,10 @@ private:
             } else {
                 dialog->reject();
             }
+        } else if (auto *other = qobject_cast<QDialog *>(modal);
+                   other && !qobject_cast<TForm2 *>(other)) { // the progress dialog closes itself
+            windows.push_back(QString::fromLatin1(other->metaObject()->className()));
+            other->reject();
         }
     }
     QTimer m_timer;
@@ -543,6 +550,32 @@ TEST_F(TForm1Test, AboutBoxTextsAndLinks) {
     EXPECT_EQ(OpenedUrls()[0].toString(), "mailto:info@velda9.example?Subject=Appwindowtest");
     EXPECT_EQ(OpenedUrls()[1].toString(), "https://velda9.example");
     EXPECT_EQ(OpenedUrls()[2], OpenedUrls()[1]);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TForm1Test, SecondaryWindowsOpenModallyFromTheMainWindow) {
+    TForm1 &f = *m_form;
+    const SystemFormats saved = CurrentFormats();
+    // Day-first dates with dots and a decimal point, as the rows below are written.
+    SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::German, QLocale::Switzerland)));
+    ModalAnswerer answerer;
+    f.Action1Execute(writeProject("windows.vd", kFourRows));
+    f.Button2Click();
+    f.Copy3->trigger();
+    f.Print1->trigger();
+    f.About1->trigger();
+    for (const ShownBox &box : answerer.boxes)
+        ADD_FAILURE() << box.title.toStdString() << ": " << box.text.toStdString();
+    ASSERT_EQ(answerer.windows.size(), 4u);
+    EXPECT_TRUE(answerer.windows[0].endsWith("TForm4"));
+    EXPECT_TRUE(answerer.windows[1].endsWith("TForm5"));
+    EXPECT_TRUE(answerer.windows[2].contains("PrintPreview"));
+    EXPECT_TRUE(answerer.windows[3].endsWith("TAboutBox"));
+    EXPECT_EQ(f.table().rowCount(), 5); // the graph may reorder rows, never drop them
+    SetCurrentFormats(saved);
 }
 
 } // namespace
