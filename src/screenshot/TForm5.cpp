@@ -72,6 +72,9 @@ QIcon Swatch(QColor colour) {
 
 QComboBox *NewColorBox(QWidget *parent) {
     auto *box = new QComboBox(parent);
+    // Narrow enough for the designed window width; the open list still shows the full names.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(6);
     for (const NamedColor &c : kStandardColors) {
         const QColor colour = QColor::fromRgb(c.rgb);
         box->addItem(Swatch(colour), Pick(c.name), colour);
