@@ -385,6 +385,35 @@ TEST_F(SimTest, InjectedFaultsFailTheNamedStageTheNamedNumberOfTimes) {
     EXPECT_EQ(lines.front(), (nlohmann::json{{"command", "version"}, {"fault", "write"}, {"seq", 0}}));
 }
 
+TEST_F(SimTest, ClockPayloadFaultKeepsTheOldClockAndAnyIndexRuleHitsEveryRecord) {
+    useScenario({{"generate", {{"records", 4}, {"format", 2}}},
+                 {"faults",
+                  {{"fail",
+                    {{{"command", "clock"}, {"stage", "data"}},
+                     {{"command", "record"}, {"stage", "length"}, {"times", -1}}}}}},
+                 {"log", logPath()}});
+    openDevice();
+    const auto before = reply(kScreen, 1024);
+    ASSERT_EQ(write(kClock), 2);
+    EXPECT_EQ(write({0x09, 0x05, 0x0E, 0x0D, 0x03, 0x13}), -ETIMEDOUT);
+    EXPECT_EQ(reply(kScreen, 1024), before) << "a payload that failed does not set the clock";
+    ASSERT_EQ(write(kClock), 2) << "the command is taken again after a failed payload";
+    EXPECT_EQ(write({0x09, 0x05, 0x0E, 0x0D, 0x03, 0x13}), 6);
+    EXPECT_NE(reply(kScreen, 1024), before);
+    for (std::uint16_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(reply(recordCommand(i), 44)) << "record " << i;
+    EXPECT_TRUE(reply(kParams, 11096)) << "other commands are not hit";
+
+    std::vector<std::string> summary;
+    for (const auto &line : logLines())
+        summary.push_back(line["command"].get<std::string>() + (line.contains("fault") ? " !" : "") +
+                          (line.contains("payload") ? " payload" : ""));
+    const std::vector<std::string> expected{
+        "screen",   "clock",  "clock !",  "screen", "clock",    "clock payload", "screen",   "record",
+        "record !", "record", "record !", "record", "record !", "record",        "record !", "param"};
+    EXPECT_EQ(summary, expected);
+}
+
 TEST_F(SimTest, OpenErrorsRefuseTheDeviceLikeTheSystemLibraryDoes) {
     useScenario({{"faults", {{"open_error", "EACCES"}}}});
     struct usb_device *dev = findInstrument();
