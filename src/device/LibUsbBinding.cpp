@@ -78,6 +78,16 @@ std::string UsbLibraryPath() {
     return kSystemUsbLibrary;
 }
 
+std::string LibUsbBinding::lastLoadError() const {
+    std::lock_guard lock(m_loadErrorMutex);
+    return m_loadError;
+}
+
+void LibUsbBinding::setLoadError(std::string message) {
+    std::lock_guard lock(m_loadErrorMutex);
+    m_loadError = std::move(message);
+}
+
 void LibUsbBinding::clearEntryPoints() {
     m_usbInit = nullptr;
     m_usbFindBusses = nullptr;
@@ -97,7 +107,7 @@ int LibUsbBinding::LoadDriver() {
     void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char *message = dlerror();
-        m_loadError = message ? message : path;
+        setLoadError(message ? message : path);
         return 1;
     }
     // Only the functions that are called are bound: the others of the 0.1 API exist only in some ports.
@@ -110,13 +120,13 @@ int LibUsbBinding::LoadDriver() {
         Bind(library, "usb_open", m_usbOpen) && Bind(library, "usb_set_configuration", m_usbSetConfiguration);
     if (!complete) {
         const char *message = dlerror();
-        m_loadError = message ? message : path;
+        setLoadError(message ? message : path);
         clearEntryPoints();
         dlclose(library);
         return 2;
     }
     m_library = library;
-    m_loadError.clear();
+    setLoadError({});
     m_usbInit();
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 struct usb_dev_handle;
@@ -54,14 +55,16 @@ public:
     [[nodiscard]] int BulkRead(std::uint8_t *buffer, int length);
     void UnloadDriver();
 
+    /// Exchange thread only (or while no exchange runs).
     [[nodiscard]] bool loaded() const { return m_library != nullptr; }
     [[nodiscard]] bool deviceOpen() const { return m_device != nullptr; }
     /// What the last OpenDevice ran into, and the errno of a failed open or claim (0 when none). Any
     /// thread may read them.
     [[nodiscard]] OpenFailure lastOpenFailure() const { return m_openFailure.load(); }
     [[nodiscard]] int lastOpenErrno() const { return m_openErrno.load(); }
-    /// The dynamic loader's message of the last failed LoadDriver (exchange thread).
-    [[nodiscard]] const std::string &lastLoadError() const { return m_loadError; }
+    /// The dynamic loader's message of the last failed LoadDriver (empty after a successful one). Any
+    /// thread may read it.
+    [[nodiscard]] std::string lastLoadError() const;
 
 private:
     using InitFn = void (*)();
@@ -74,6 +77,7 @@ private:
     using BulkReadFn = int (*)(usb_dev_handle *, int, char *, int, int);
 
     void clearEntryPoints();
+    void setLoadError(std::string message);
 
     void *m_library = nullptr;
     usb_dev_handle *m_device = nullptr;
@@ -89,6 +93,7 @@ private:
     CloseFn m_usbClose = nullptr;
     std::atomic<OpenFailure> m_openFailure{OpenFailure::None};
     std::atomic<int> m_openErrno{0};
+    mutable std::mutex m_loadErrorMutex;
     std::string m_loadError;
 };
 
