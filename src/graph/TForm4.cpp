@@ -634,6 +634,16 @@ void TForm4::printChart(QPrinter *printer) {
     Chart1->render(&painter, target, Chart1->rect());
 }
 
+void TForm4::done(int result) {
+    QDialog::done(result);
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
+        lineSeries(i)->clear();
+    Series7->clear();
+    m_markerLabel->hide();
+    m_model = GraphModel(m_model.language());
+    m_drawn.fill(DrawnRange{});
+}
+
 void TForm4::Button1Click() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);

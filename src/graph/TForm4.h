@@ -61,6 +61,9 @@ public:
     [[nodiscard]] QString markerLabelText() const;
     /// Draws the chart onto `printer`'s page (what the print preview shows).
     void printChart(QPrinter *printer);
+    /// Closes the window. A closed graph window is never shown again, so its points are released here
+    /// (the main window keeps its graph windows until the program ends).
+    void done(int result) override;
 
     // Handlers.
     void FormCreate(ArchiveTable &table);

@@ -387,3 +387,12 @@ TEST_F(TForm4Test, EnglishTexts) {
     EXPECT_TRUE(f.StatusBar1->currentMessage().startsWith(QStringLiteral("Time  ")));
     EXPECT_TRUE(f.StatusBar1->currentMessage().contains(QStringLiteral("    Value of chanal 2   ")));
 }
+
+TEST_F(TForm4Test, ClosingReleasesThePoints) {
+    TForm4 &f = *m_form;
+    ASSERT_GT(f.Series1->count(), 0);
+    f.reject();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.Series1->count(), 0);
+    EXPECT_TRUE(f.model().series(0).points.empty());
+}
