@@ -594,3 +594,32 @@ TEST_F(ExchangeTest, ScreenReadFillsScreenBuffer) {
     EXPECT_EQ(m_controls.closed, 0);
     EXPECT_TRUE(m_controls.captions.empty());
 }
+
+TEST_F(ExchangeTest, CancelDuringClockAndScreenStates) {
+    useScenario({{"firmware_date", "13.03.2018"}});
+    VersionPending.store(false);
+    ArchiveFormat.store(2);
+    // Cancelled during the pause before the payload: the payload still goes out, but no success box.
+    int clockPauses = 0;
+    onPause = [&](int ms) {
+        if (ms == 300 && ++clockPauses == 3) CancelRequested.store(true);
+    };
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_EQ(commands(), (std::vector<std::string>{"clock", "clock"}));
+    EXPECT_TRUE(m_ui.messages().empty());
+    EXPECT_FALSE(CancelRequested.load());
+
+    // The screen state does not look at the cancel flag: the image is still read.
+    useScenario(
+        {{"firmware_date", "13.03.2018"}, {"screen_hex", Hex(std::vector<std::uint8_t>(1024, 0x5A))}});
+    int openPauses = 0;
+    onPause = [&](int ms) {
+        if (ms == 300 && ++openPauses == 2) CancelRequested.store(true);
+    };
+    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, nullptr, &m_controls, nullptr}), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_EQ(commands(), (std::vector<std::string>{"screen"}));
+    EXPECT_EQ(ScreenBuffer.snapshot()[1023], 0x5A);
+    EXPECT_FALSE(CancelRequested.load());
+}
