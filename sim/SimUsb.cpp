@@ -329,7 +329,8 @@ private:
         m_clockPayload.clear();
         m_logFailed = false;
         m_logSeq = 0;
-        m_bus.devices = nullptr;
+        // The bus list itself changes only in usb_find_devices, as with the system library, so a thread
+        // walking it is never surprised; a new scenario counts as a newly attached instrument there.
         m_deviceListed = false;
         const char *path = ScenarioEnv();
         if (!path) {
