@@ -566,7 +566,8 @@ PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
             place.column = index.column() + 1;
             place.row = index.row() + 1;
         }
-    } else if (inRows.x() >= 0 && inRows.x() < rows->width() && inColumns.y() < 0) {
+    } else if (inRows.x() >= 0 && inRows.x() < rows->width() && inColumns.y() >= 0 &&
+               inColumns.y() < columns->height()) {
         place.column = 0; // the corner cell "№"
         place.row = 0;
     }

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -90,6 +91,22 @@ private:
         }
     }
     QTimer m_timer;
+};
+
+// Counts the presses of one key that reach a widget.
+class KeySpy : public QObject {
+public:
+    KeySpy(int key, int *count) : m_key(key), m_count(count) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == m_key) ++*m_count;
+        return false;
+    }
+
+private:
+    int m_key;
+    int *m_count;
 };
 
 class TForm1Test : public ::testing::Test {
@@ -439,7 +456,12 @@ TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
     OpenedUrls().clear();
     f.StringGrid1->setFocus();
     QApplication::setActiveWindow(&f);
+    int f1SeenByTable = 0;
+    KeySpy spy(Qt::Key_F1, &f1SeenByTable);
+    f.StringGrid1->installEventFilter(&spy);
     QTest::keyClick(f.StringGrid1, Qt::Key_F1);
+    f.StringGrid1->removeEventFilter(&spy);
+    EXPECT_EQ(f1SeenByTable, 1);
     ASSERT_EQ(OpenedUrls().size(), 1u);
     EXPECT_TRUE(OpenedUrls()[0].toLocalFile().endsWith("help/index.html"));
     f.Lang1Click();
@@ -458,6 +480,15 @@ TEST_F(TForm1Test, HoverHintFollowsThePointer) {
         f.placeAt(f.StringGrid1->verticalHeader()->viewport()->mapToGlobal(numberPoint(2)));
     EXPECT_EQ(number.column, 0);
     EXPECT_EQ(number.row, 2);
+    QHeaderView *rows = f.StringGrid1->verticalHeader();
+    const PointerPlace corner =
+        f.placeAt(rows->mapToGlobal(QPoint(rows->width() / 2, -columns->height() / 2)));
+    EXPECT_EQ(corner.column, 0);
+    EXPECT_EQ(corner.row, 0);
+    const PointerPlace belowRows =
+        f.placeAt(rows->mapToGlobal(QPoint(rows->width() / 2, rows->height() - 2)));
+    EXPECT_TRUE(belowRows.insideTable);
+    EXPECT_EQ(belowRows.row, -1);
     const PointerPlace outside = f.placeAt(f.mapToGlobal(QPoint(-50, -50)));
     EXPECT_FALSE(outside.insideWindow);
     const PointerPlace button = f.placeAt(f.Button1->mapToGlobal(QPoint(5, 5)));
