@@ -128,6 +128,26 @@ int main(int argc, char **argv) {
     start = std::chrono::steady_clock::now();
     (void)form.Chart1->grab();
     std::printf("window: repaint %.3f s\n", Seconds(start));
+    // Pointer work over the full archive: read-out and marker search inside the plot, and dragging the
+    // bottom axis's minimum (each step thins the long series anew for the new range).
+    const PlotRect plot = form.plotRect();
+    constexpr int kMoves = 200;
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kMoves; ++i)
+        form.Chart1MouseMove(
+            QPoint(plot.left + 1 + i * (plot.right - plot.left - 2) / kMoves, (plot.top + plot.bottom) / 2),
+            Qt::NoButton);
+    std::printf("hover: %.2f ms per move\n", Seconds(start) * 1000 / kMoves);
+    form.Chart1MouseDown(MouseButton::Left, QPoint(plot.left + 10, plot.bottom + 10));
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kMoves; ++i)
+        form.Chart1MouseMove(QPoint(plot.left + 10 + i, plot.bottom + 10), Qt::LeftButton);
+    const double dragMs = Seconds(start) * 1000 / kMoves;
+    form.Chart1MouseUp(MouseButton::Left, QPoint(plot.left + 10 + kMoves, plot.bottom + 10));
+    start = std::chrono::steady_clock::now();
+    (void)form.Chart1->grab();
+    std::printf("axis drag: %.2f ms per move, repaint after it %.3f s\n", dragMs, Seconds(start));
+
     // `GraphBench FILE.png` also keeps a picture of the window for a look at the drawing.
     if (argc > 1) form.grab().save(QString::fromLocal8Bit(argv[1]));
 #endif

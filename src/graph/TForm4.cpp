@@ -34,6 +34,8 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <limits>
+#include <unordered_map>
 
 namespace velda {
 namespace {
@@ -72,8 +74,8 @@ Rgb FromQColor(const QColor &c) {
     return static_cast<Rgb>(c.rgb() & 0xFFFFFFu);
 }
 
-// Days since 30 December 1899 as shown on the date-time axis, which writes local time. The offset from
-// UTC is looked up once per day, which keeps loading a long archive fast.
+// Days since 30 December 1899 as shown on the date-time axis, which writes local time. The start of
+// each day is looked up once and remembered (GUI thread only), which keeps redrawing a long archive fast.
 class DayConverter {
 public:
     qint64 toMs(double days) {
@@ -81,12 +83,23 @@ public:
         const auto day = static_cast<qint64>(whole);
         if (day != m_day) {
             m_day = day;
-            m_dayStartMs = QDateTime(QDate(1899, 12, 30).addDays(day), QTime(0, 0)).toMSecsSinceEpoch();
+            auto &starts = DayStarts();
+            auto known = starts.find(day);
+            if (known == starts.end()) {
+                const qint64 ms =
+                    QDateTime(QDate(1899, 12, 30).addDays(day), QTime(0, 0)).toMSecsSinceEpoch();
+                known = starts.emplace(day, ms).first;
+            }
+            m_dayStartMs = known->second;
         }
         return m_dayStartMs + std::llround((days - whole) * static_cast<double>(kMsPerDay));
     }
 
 private:
+    static std::unordered_map<qint64, qint64> &DayStarts() {
+        static std::unordered_map<qint64, qint64> starts;
+        return starts;
+    }
     qint64 m_day = std::numeric_limits<qint64>::min();
     qint64 m_dayStartMs = 0;
 };
