@@ -36,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -609,4 +610,21 @@ TEST_F(TForm1Test, SecondaryWindowsOpenModallyFromTheMainWindow) {
     SetCurrentFormats(saved);
 }
 
+} // namespace
+namespace {
+TEST_F(TForm1Test, MouseDragOfANumberMovesTheRow) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("drag.vd", kFourRows));
+    QWidget *vp = f.StringGrid1->verticalHeader()->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, numberPoint(1));
+    for (int y = numberPoint(1).y(); y <= numberPoint(3).y(); y += 4)
+        QTest::mouseMove(vp, QPoint(numberPoint(1).x(), y));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, numberPoint(3));
+    QCoreApplication::processEvents();
+    const auto numbers = column(0);
+    EXPECT_EQ(numbers.front(), "2");
+    const auto moved = std::find(numbers.begin(), numbers.end(), QString("1"));
+    ASSERT_NE(moved, numbers.end());
+    EXPECT_EQ(column(7)[static_cast<std::size_t>(moved - numbers.begin())], "20.50");
+}
 } // namespace
