@@ -243,6 +243,7 @@ std::uint8_t BMTreadUSB::nextStateByMode() const {
 }
 
 void BMTreadUSB::Execute() {
+    m_recordCountBefore = RecordCount.load();
     bool ended = false;
     while (!ended && !stopping()) {
         showStatusBlocking();
@@ -278,6 +279,7 @@ void BMTreadUSB::Execute() {
     if (!ended) {
         // Told to terminate: leave the link closed and release what this exchange holds; no hand-over.
         LibUSB.CloseDevice();
+        if (m_paramBlockAccepted) RecordCount.store(m_recordCountBefore);
         if (m_ownsRecords) {
             ShortRecords.release();
             LongRecords.release();
@@ -508,6 +510,10 @@ void BMTreadUSB::stepFinish() {
         controls = m_controls;
     }
     const bool cancelled = CancelRequested.exchange(false);
+    if (cancelled && m_paramBlockAccepted) {
+        // Nothing reaches the table, so RecordCount goes back to describing what the table shows.
+        RecordCount.store(m_recordCountBefore);
+    }
     if (!cancelled) {
         VersionPending.store(false);
         if (ExchangeMode.load() == ModeArchiveRead && m_paramBlockAccepted && m_setup.handOver) {

@@ -233,9 +233,10 @@ private:
     std::atomic<bool> m_finished{false};
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition; ///< signalled on Terminate() and when Execute returns
-    bool m_ownsRecords = false;        ///< this exchange allocated a record array (exchange thread only)
-    std::uint32_t m_receivedCount = 0; ///< records stored in this exchange (exchange thread only)
-    bool m_paramBlockAccepted = false; ///< this exchange has a parameter block of its own
+    bool m_ownsRecords = false;            ///< this exchange allocated a record array (exchange thread only)
+    std::uint32_t m_receivedCount = 0;     ///< records stored in this exchange (exchange thread only)
+    bool m_paramBlockAccepted = false;     ///< this exchange has a parameter block of its own
+    std::uint32_t m_recordCountBefore = 0; ///< RecordCount when the exchange started (exchange thread only)
     std::array<std::uint8_t, 32> m_versionBuffer{};
     std::mutex m_joinMutex;
     std::thread m_thread;

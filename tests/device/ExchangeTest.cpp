@@ -513,7 +513,9 @@ TEST_F(ExchangeTest, CancelInEachState) {
         onPause = [&](int ms) {
             if (ms == c.pauseMs && ++hits == c.pauseHits) CancelRequested.store(true);
         };
+        RecordCount.store(99);
         runArchiveRead();
+        EXPECT_EQ(RecordCount.load(), 99u);
         EXPECT_EQ(commands(), c.commands);
         EXPECT_TRUE(m_handOvers.empty());
         EXPECT_EQ(m_controls.closed, 1);
