@@ -197,6 +197,17 @@ QString ReadoutText(double t, double y1, double y2, bool show1, bool show2, std:
     return text;
 }
 
+QString MarkerLabel(double y, const SystemFormats &formats) {
+    QString s = formats.locale.toString(y, 'f', 3);
+    const QString point = formats.locale.decimalPoint();
+    if (s.contains(point)) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(point)) s.chop(point.size());
+    }
+    return s;
+}
+
 void GraphInteraction::setRanges(const AxisRange &bottom, const AxisRange &left, const AxisRange &right) {
     m_bottom = bottom;
     m_left = left;

@@ -77,6 +77,10 @@ struct Extremes {
 [[nodiscard]] QString ReadoutText(double t, double y1, double y2, bool show1, bool show2,
                                   std::uint8_t language, const SystemFormats &formats);
 
+/// The marker's value label: grouped thousands and up to three decimals in the formats' locale
+/// (21.5 -> "21,5" in Russian, 1234.567 -> "1,234.567" in US English).
+[[nodiscard]] QString MarkerLabel(double y, const SystemFormats &formats);
+
 enum class MouseButton : std::uint8_t { Left, Right, Middle };
 
 /// The mouse state of one graph window and the three axes' ranges. GUI thread.

@@ -599,6 +599,14 @@ void GraphModel::CheckChanal(int ch, ValueAxis side) {
     if (auto title = channelTitleText(other, true)) m_axes[Index(side)].title += QLatin1Char('\r') + *title;
 }
 
+bool GraphModel::axisDrawn(ValueAxis side) const {
+    if (!m_axes[Index(side)].visible) return false;
+    for (int i = 0; i < kMarkerSeries; ++i) {
+        if (m_series[i].active && m_series[i].axis == side) return true;
+    }
+    return false;
+}
+
 void GraphModel::setMarker(int source, std::size_t index) {
     SeriesState &marker = m_series[kMarkerSeries];
     const SeriesState &from = m_series[source];

@@ -109,18 +109,6 @@ QString HtmlTitle(const QString &title) {
     return title.toHtmlEscaped().replace(QLatin1Char('\r'), QStringLiteral("<br>"));
 }
 
-QString MarkerValueText(double y) {
-    // Grouped thousands and up to three decimals in the system's number format.
-    QString s = CurrentFormats().locale.toString(y, 'f', 3);
-    const QString point = CurrentFormats().locale.decimalPoint();
-    if (s.contains(point)) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(point)) s.chop(point.size());
-    }
-    return s;
-}
-
 MouseButton ButtonOf(Qt::MouseButton b) {
     if (b == Qt::LeftButton) return MouseButton::Left;
     if (b == Qt::RightButton) return MouseButton::Right;
@@ -490,11 +478,7 @@ void TForm4::syncAxes() {
         const AxisRange &range = m_interaction.vertical(side);
         axis->setRange(range.min, range.max);
         axis->setTitleText(HtmlTitle(state.title));
-        // An axis that no drawn series uses stays out of the way, as an empty axis would only confuse.
-        bool used = false;
-        for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
-            used = used || (m_model.series(i).axis == side && m_model.series(i).active);
-        axis->setVisible(state.visible && used);
+        axis->setVisible(m_model.axisDrawn(side));
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
@@ -527,7 +511,7 @@ void TForm4::syncMarker() {
     Series7->setBorderColor(ToQColor(marker.colour));
     // The value label is drawn here so that it follows the system's number format.
     const QPointF at = chart->mapToPosition(point, Series7);
-    m_markerLabel->setText(MarkerValueText(p.y));
+    m_markerLabel->setText(MarkerLabel(p.y, CurrentFormats()));
     m_markerLabel->setBrush(ToQColor(marker.colour));
     const QRectF text = m_markerLabel->boundingRect();
     m_markerLabel->setPos(at.x() - text.width() / 2, at.y() - kMarkerLabelArrowPx - text.height());

@@ -342,3 +342,12 @@ TEST(Zoom, RectangleDirectionDecides) {
     EXPECT_DOUBLE_EQ(g.left().min, 50 - 4);
     EXPECT_NEAR(g.bottom().min, autoBottom.min - (autoBottom.max - autoBottom.min) / 10, 1e-9);
 }
+
+TEST(Readout, MarkerLabelFollowsTheLocale) {
+    const SystemFormats ru = SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    const SystemFormats en = SystemFormats::FromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(MarkerLabel(21.5, ru), QStringLiteral("21,5"));
+    EXPECT_EQ(MarkerLabel(21.0, ru), QStringLiteral("21"));
+    EXPECT_EQ(MarkerLabel(-0.125, en), QStringLiteral("-0.125"));
+    EXPECT_EQ(MarkerLabel(1234.567, en), QStringLiteral("1,234.567"));
+}

@@ -462,10 +462,13 @@ TEST(GraphTitles, HiddenChannelKeepsItsAxisUntilTheNextChoice) {
     EXPECT_EQ(m.axis(ValueAxis::Right).title, kT2);
     EXPECT_FALSE(m.controls(1).primarySwatch);
     EXPECT_FALSE(m.controls(1).tempEnabled);
+    EXPECT_FALSE(m.axisDrawn(ValueAxis::Right)) << "no drawn line uses it";
     m.axisChosen(0, ValueAxis::Left);
     EXPECT_FALSE(m.axis(ValueAxis::Right).visible);
 
     m.sensorCheckClicked(1, true);
+    EXPECT_FALSE(m.axisDrawn(ValueAxis::Right)) << "hidden by the axis choice";
+    EXPECT_TRUE(m.axisDrawn(ValueAxis::Left));
     EXPECT_TRUE(m.series(3).active);
     EXPECT_TRUE(m.series(5).active);
     EXPECT_FALSE(m.series(4).active);
