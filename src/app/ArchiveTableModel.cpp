@@ -17,8 +17,7 @@ int ArchiveTableModel::columnCount(const QModelIndex &parent) const {
 }
 
 QVariant ArchiveTableModel::data(const QModelIndex &index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-    if (role == Qt::ToolTipRole) return {};
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
     return m_table.cell(index.column() + 1, index.row() + 1);
 }
 

@@ -722,8 +722,8 @@ void TForm1::Button1Click() {
     }
     form2->RunModal();
     WaitForExchange(kExchangeEndWait, ProcessGuiEvents);
-    bool filled = false;
-    m_model->change([&](ArchiveTable &t) { filled = m_download->swapInto(t); });
+    // A cancelled or failed read hands nothing over and the table stays; the layout step runs anyway.
+    m_model->change([&](ArchiveTable &t) { static_cast<void>(m_download->swapInto(t)); });
     showSelectionInView();
     ApplyChannelLayout();
     fitColumnsToContent();
@@ -738,6 +738,8 @@ void TForm1::Button2Click() {
     auto *form4 = new TForm4(m_table, this); // kept until the program ends
     form4->exec();
     m_model->cellsChanged(); // the graph sorts the table by time before it plots
+#else
+    // TODO(#5): the graph window opens here once its library is part of the build.
 #endif
 }
 
@@ -764,6 +766,7 @@ void TForm1::Save1Click() {
 #ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand->run(this, m_table);
 #else
+    // TODO(#6): the spreadsheet export runs here once its library is part of the build.
     if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
 #endif
 }
@@ -772,6 +775,8 @@ void TForm1::Print1Click() {
 #ifdef VELDA_HAVE_EXPORT_GUI
     auto *form6 = new TForm6(m_table, this); // kept until the program ends
     form6->showPreview();
+#else
+    // TODO(#6): the report preview opens here once its library is part of the build.
 #endif
 }
 
@@ -863,6 +868,8 @@ void TForm1::Copy3Click() {
     auto *form5 = new TForm5(this); // kept until the program ends
     form5->hide();
     form5->exec();
+#else
+    // TODO(#6): the screenshot window opens here once its library is part of the build.
 #endif
 }
 
