@@ -404,11 +404,6 @@ void TForm1::updateCorner() {
     m_corner->setGeometry(m_corner->parentWidget()->rect());
 }
 
-void TForm1::refreshTable() {
-    m_model->reset();
-    showSelectionInView();
-}
-
 void TForm1::setWindowWidth(int width) {
     resize(width, height());
 }

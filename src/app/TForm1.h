@@ -128,7 +128,6 @@ private:
     void applyTexts();
     void switchLanguage(std::uint8_t language);
     void ApplyChannelLayout();
-    void refreshTable();
     void applyColumnWidths();
     void fitColumnsToContent();
     void layoutTable();
