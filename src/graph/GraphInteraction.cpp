@@ -197,6 +197,16 @@ QString ReadoutText(double t, double y1, double y2, bool show1, bool show2, std:
     return text;
 }
 
+double NiceTickInterval(double span, int targetTicks) {
+    if (!(span > 0) || !std::isfinite(span) || targetTicks < 1) return 0;
+    const double raw = span / targetTicks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double step : {1.0, 2.0, 5.0}) {
+        if (step * power >= raw) return step * power;
+    }
+    return 10 * power;
+}
+
 QString MarkerLabel(double y, const SystemFormats &formats) {
     QString s = formats.locale.toString(y, 'f', 3);
     const QString point = formats.locale.decimalPoint();

@@ -77,6 +77,10 @@ struct Extremes {
 [[nodiscard]] QString ReadoutText(double t, double y1, double y2, bool show1, bool show2,
                                   std::uint8_t language, const SystemFormats &formats);
 
+/// A readable distance between value-axis ticks for `span`: the smallest of 1, 2 or 5 times a power of ten
+/// at most `targetTicks` intervals. 0 for an empty or invalid span.
+[[nodiscard]] double NiceTickInterval(double span, int targetTicks);
+
 /// The marker's value label: grouped thousands and up to three decimals in the formats' locale
 /// (21.5 -> "21,5" in Russian, 1234.567 -> "1,234.567" in US English).
 [[nodiscard]] QString MarkerLabel(double y, const SystemFormats &formats);

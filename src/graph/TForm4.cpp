@@ -12,6 +12,8 @@
 #include <QColorDialog>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -48,6 +50,8 @@ constexpr int kPanelMinWidth = 213;
 constexpr int kStatusHeight = 19;
 constexpr int kBoxWidth = 245;
 constexpr int kMarkerLabelArrowPx = 10;
+constexpr int kValueTickTarget = 8;
+constexpr int kMarkerSizePx = 11;
 constexpr qint64 kMsPerDay = 86400000;
 
 TForm4::ErrorReporter &Reporter() {
@@ -209,7 +213,7 @@ void TForm4::createChart() {
     }
     Series7 = new QScatterSeries(chart);
     Series7->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    Series7->setMarkerSize(11);
+    Series7->setMarkerSize(kMarkerSizePx);
     Series7->setColor(QColor(255, 255, 0));
     Series7->setBorderColor(ToQColor(GraphModel::kStartColours[GraphModel::kMarkerSeries]));
     Series7->setPointLabelsVisible(false);
@@ -217,9 +221,15 @@ void TForm4::createChart() {
     Series7->attachAxis(BottomAxis);
     Series7->attachAxis(LeftAxis);
 
-    m_markerLabel = new QGraphicsSimpleTextItem(chart);
-    m_markerLabel->setZValue(20);
-    m_markerLabel->hide();
+    // The marker's value label: its text in a small white box above the lines, with a short arrow.
+    m_markerBox = new QGraphicsRectItem(chart);
+    m_markerBox->setBrush(Qt::white);
+    m_markerBox->setZValue(1000);
+    m_markerBox->hide();
+    m_markerArrow = new QGraphicsLineItem(chart);
+    m_markerArrow->setZValue(1000);
+    m_markerArrow->hide();
+    m_markerLabel = new QGraphicsSimpleTextItem(m_markerBox);
 
     Chart1 = new GraphChartView(chart, this);
     m_rubberBand = new QRubberBand(QRubberBand::Rectangle, Chart1);
@@ -477,6 +487,13 @@ void TForm4::syncAxes() {
         const ValueAxisState &state = m_model.axis(side);
         const AxisRange &range = m_interaction.vertical(side);
         axis->setRange(range.min, range.max);
+        // Ticks at round values while the axis ends stay where the data or the user put them.
+        const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
+        if (interval > 0) {
+            axis->setTickType(QValueAxis::TicksDynamic);
+            axis->setTickAnchor(0);
+            axis->setTickInterval(interval);
+        }
         axis->setTitleText(HtmlTitle(state.title));
         axis->setVisible(m_model.axisDrawn(side));
     }
@@ -495,7 +512,8 @@ void TForm4::syncMarker() {
     const SeriesState &marker = m_model.series(GraphModel::kMarkerSeries);
     if (marker.points.empty()) {
         if (Series7->count() > 0) Series7->clear();
-        m_markerLabel->hide();
+        m_markerBox->hide();
+        m_markerArrow->hide();
         return;
     }
     QValueAxis *want = marker.axis == ValueAxis::Left ? LeftAxis : RightAxis;
@@ -512,10 +530,23 @@ void TForm4::syncMarker() {
     // The value label is drawn here so that it follows the system's number format.
     const QPointF at = chart->mapToPosition(point, Series7);
     m_markerLabel->setText(MarkerLabel(p.y, CurrentFormats()));
-    m_markerLabel->setBrush(ToQColor(marker.colour));
+    const QColor colour = ToQColor(marker.colour);
+    m_markerLabel->setBrush(colour);
     const QRectF text = m_markerLabel->boundingRect();
-    m_markerLabel->setPos(at.x() - text.width() / 2, at.y() - kMarkerLabelArrowPx - text.height());
-    m_markerLabel->setVisible(chart->plotArea().contains(at));
+    constexpr double kPad = 2;
+    const QRectF box(0, 0, text.width() + 2 * kPad, text.height() + 2 * kPad);
+    m_markerBox->setRect(box);
+    m_markerBox->setPen(QPen(colour));
+    m_markerLabel->setPos(kPad, kPad);
+    // The arrow starts at the circle's rim.
+    const double rim = at.y() - kMarkerSizePx / 2.0;
+    m_markerBox->setPos(at.x() - box.width() / 2, rim - kMarkerLabelArrowPx - box.height());
+    m_markerArrow->setLine(at.x(), rim, at.x(), rim - kMarkerLabelArrowPx);
+    m_markerArrow->setPen(QPen(colour));
+    // Clipped to the chart: a marker scrolled out of the plot shows no label.
+    const bool inside = chart->plotArea().contains(at);
+    m_markerBox->setVisible(inside);
+    m_markerArrow->setVisible(inside);
 }
 
 QString TForm4::markerLabelText() const {
@@ -636,7 +667,8 @@ void TForm4::done(int result) {
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
         lineSeries(i)->clear();
     Series7->clear();
-    m_markerLabel->hide();
+    m_markerBox->hide();
+    m_markerArrow->hide();
     m_model = GraphModel(m_model.language());
     m_drawn.fill(DrawnRange{});
 }

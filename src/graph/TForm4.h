@@ -18,6 +18,8 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
+class QGraphicsLineItem;
+class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
 class QGroupBox;
 class QLabel;
@@ -164,6 +166,8 @@ private:
     GraphModel m_model;
     GraphInteraction m_interaction;
     std::optional<GraphError> m_error;
+    QGraphicsRectItem *m_markerBox = nullptr;
+    QGraphicsLineItem *m_markerArrow = nullptr;
     QGraphicsSimpleTextItem *m_markerLabel = nullptr;
     QRubberBand *m_rubberBand = nullptr;
     std::optional<QPoint> m_bandOrigin;

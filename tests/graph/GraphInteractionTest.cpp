@@ -351,3 +351,15 @@ TEST(Readout, MarkerLabelFollowsTheLocale) {
     EXPECT_EQ(MarkerLabel(-0.125, en), QStringLiteral("-0.125"));
     EXPECT_EQ(MarkerLabel(1234.567, en), QStringLiteral("1,234.567"));
 }
+
+TEST(Zoom, NiceTickIntervals) {
+    struct Case {
+        double span;
+        double interval;
+    } cases[] = {{40, 5},         {19.9, 5}, {16, 2}, {1, 0.2}, {0.07, 0.01},
+                 {101325, 20000}, {8, 1},    {0, 0},  {-3, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.span);
+        EXPECT_DOUBLE_EQ(NiceTickInterval(c.span, 8), c.interval);
+    }
+}
