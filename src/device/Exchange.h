@@ -160,8 +160,8 @@ using ArchiveHandOver = std::function<void(const ReceivedArchive &)>;
 
 /// Everything an exchange needs besides the process-wide variables.
 struct ExchangeSetup {
-    ExchangeUi *ui = nullptr;       ///< required; must outlive the exchange thread
-    Sleeper sleeper;                ///< empty: RealSleeper()
+    ExchangeUi *ui = nullptr;       ///< must outlive the exchange thread; null: inline, no message boxes
+    Sleeper sleeper;                ///< empty: real pauses, cut short by Terminate()
     ArchiveHandOver handOver;       ///< archive read only; may be empty
     std::function<QDateTime()> now; ///< local date and time for the clock; empty: current time
     /// Called when the record array cannot be allocated, after the message box; empty: _Exit(1).
