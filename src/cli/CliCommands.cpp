@@ -16,6 +16,8 @@
 #include "device/ShowStatus.h"
 #include "export/SpreadsheetExport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <memory>
@@ -143,6 +145,20 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
     return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
 }
 
+QString OutputPathProblem(const QString &path) {
+    const QFileInfo file(path);
+    if (file.isDir()) return QStringLiteral("%1: is a folder, not a file name").arg(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("%1: the folder %2 does not exist")
+            .arg(path, QDir::toNativeSeparators(folder.filePath()));
+    if (!folder.isWritable())
+        return QStringLiteral("%1: the folder %2 is not writable")
+            .arg(path, QDir::toNativeSeparators(folder.filePath()));
+    if (file.exists() && !file.isWritable()) return QStringLiteral("%1: the file is read-only").arg(path);
+    return {};
+}
+
 bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
     const auto loaded = ReadProject(table, path);
     if (!loaded.ok()) {
@@ -153,6 +169,10 @@ bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
 }
 
 int RunRead(const Options &options, const Streams &streams) {
+    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+        PrintError(streams.err, problem);
+        return ExitFile;
+    }
     ArchiveTable table;
     WriteHeaderRow(table, LanguageIndex.load());
     auto download = std::make_unique<ArchiveDownload>(table);
@@ -238,6 +258,10 @@ int RunSetClock(const Options &options, const Streams &streams) {
 }
 
 int RunScreenshot(const Options &options, const Streams &streams) {
+    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+        PrintError(streams.err, problem);
+        return ExitFile;
+    }
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     UseSimulator(options.simulate);

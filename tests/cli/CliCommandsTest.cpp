@@ -8,7 +8,13 @@
 
 #include "QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -200,4 +206,38 @@ TEST(ReadSummary, NamesRecordsChannelsAndTheFirstAndLastDate) {
     LanguageIndex.store(0);
     EXPECT_TRUE(
         ReadSummary(table, {true, true}, QStringLiteral("b.vd")).startsWith(QStringLiteral("Записей: 2")));
+}
+
+TEST(OutputPathProblem, RefusesWhatCannotTakeTheFileBeforeAnyDownload) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    struct Case {
+        const char *name;
+        QString path;
+        const char *mentions; ///< nullptr: no problem
+        bool needsNonRoot;
+    };
+    const std::vector<Case> cases = {
+        {"new file", dir.filePath(QStringLiteral("a.vd")), nullptr, false},
+        {"file in a subfolder", dir.filePath(QStringLiteral("sub/a.vd")), nullptr, false},
+        {"a folder", dir.filePath(QStringLiteral("sub")), "is a folder", false},
+        {"missing folder", dir.filePath(QStringLiteral("none/a.vd")), "does not exist", false},
+        {"folder without write access", dir.filePath(QStringLiteral("locked/a.vd")), "not writable", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsNonRoot && geteuid() == 0) continue; // root may write anywhere
+        const QString problem = OutputPathProblem(c.path);
+        if (c.mentions == nullptr) {
+            EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+        } else {
+            EXPECT_TRUE(problem.contains(QLatin1String(c.mentions))) << problem.toStdString();
+            EXPECT_TRUE(problem.startsWith(c.path)) << problem.toStdString();
+        }
+    }
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
