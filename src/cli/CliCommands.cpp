@@ -108,17 +108,20 @@ void ApplyLanguageAndLocale(const Options &options) {
         SystemFormats::FromLocale(options.localeName ? QLocale(*options.localeName) : QLocale::system()));
 }
 
+QByteArray DumpLine(const ArchiveTable &table, int row) {
+    QByteArray line;
+    for (int col = 0; col < table.colCount(); ++col) {
+        if (col > 0) line += '\t';
+        appendEscaped(line, table.cell(col, row));
+    }
+    line += '\n';
+    return line;
+}
+
 QByteArray DumpText(const ArchiveTable &table) {
     QByteArray text;
-    for (int row = 0; row < table.rowCount(); ++row) {
-        QByteArray line;
-        for (int col = 0; col < table.colCount(); ++col) {
-            if (col > 0) line += '\t';
-            appendEscaped(line, table.cell(col, row));
-        }
-        text += line;
-        text += '\n';
-    }
+    for (int row = 0; row < table.rowCount(); ++row)
+        text += DumpLine(table, row);
     return text;
 }
 
@@ -222,10 +225,14 @@ int RunRead(const Options &options, const Streams &streams) {
 int RunDump(const Options &options, const Streams &streams) {
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
-    const QByteArray text = DumpText(table);
-    if (std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), streams.out) !=
-            static_cast<std::size_t>(text.size()) ||
-        std::fflush(streams.out) != 0) {
+    // Row by row, so a large project does not need a second copy of itself as text.
+    bool written = true;
+    for (int row = 0; row < table.rowCount() && written; ++row) {
+        const QByteArray line = DumpLine(table, row);
+        written = std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), streams.out) ==
+                  static_cast<std::size_t>(line.size());
+    }
+    if (!written || std::fflush(streams.out) != 0) {
         PrintError(streams.err, QStringLiteral("cannot write the cells to standard output"));
         return ExitFile;
     }

@@ -53,6 +53,8 @@ void ApplyLanguageAndLocale(const Options &options);
 /// The table's cells as UTF-8 lines: every stored column of every row, TAB-separated, LF-terminated. A
 /// backslash, TAB, CR or LF inside a cell is written as \\, \t, \r or \n so that each row stays one line.
 [[nodiscard]] QByteArray DumpText(const ArchiveTable &table);
+/// One row of DumpText, with its line break.
+[[nodiscard]] QByteArray DumpLine(const ArchiveTable &table, int row);
 
 /// Shows 14 columns when both channels are present, otherwise 10; but 14 whenever a data row holds a
 /// cell in the second channel slot, so that saving the table keeps every value.
