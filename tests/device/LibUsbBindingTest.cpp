@@ -131,3 +131,17 @@ TEST(LibUsbBinding, OpenFailuresKeepTheirReason) {
         EXPECT_EQ(binding.lastOpenErrno(), c.error);
     }
 }
+
+TEST(LibUsbBinding, SystemLibraryWithoutInstrument) {
+    ::unsetenv("VELDA9_USB_LIBRARY");
+    UseSimulator(false);
+    LibUsbBinding binding;
+    const int loaded = binding.LoadDriver();
+    if (loaded == 1) GTEST_SKIP() << "libusb-0.1.so.4 is not installed: " << binding.lastLoadError();
+    ASSERT_EQ(loaded, 0) << binding.lastLoadError();
+    // Test machines have no instrument attached (often not even a USB bus).
+    if (binding.OpenDevice() == 0) GTEST_SKIP() << "an instrument is attached to this machine";
+    EXPECT_FALSE(binding.deviceOpen());
+    EXPECT_EQ(binding.lastOpenFailure(), OpenFailure::NotFound);
+    binding.UnloadDriver();
+}
