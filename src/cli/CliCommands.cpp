@@ -218,7 +218,10 @@ int RunRead(const Options &options, const Streams &streams) {
         PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
         return ExitInstrument;
     }
-    printLine(streams.err, ReadSummary(table, flags, options.output));
+    // The flags name the channels of the last record only; a shown second slot means both took part.
+    const bool bothSlots = table.colCount() >= kTwoChannelColCount;
+    const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
+    printLine(streams.err, ReadSummary(table, seen, options.output));
     return ExitOk;
 }
 

@@ -163,10 +163,11 @@ TEST_F(CliEndToEnd, ReadKeepsTheSecondSlotWhenTheLastRecordHasOneChannel) {
     std::vector<Rec> records = ThreeRecords();
     std::swap(records[1], records[2]); // the channel-2-alone record comes last
     const QString file = path(QStringLiteral("last-alone.vd"));
-    const CliRun read =
-        RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), file},
-               recordsScenario(QStringLiteral("last-alone.json"), records));
+    const CliRun read = RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                file, QStringLiteral("--lang"), QStringLiteral("en")},
+                               recordsScenario(QStringLiteral("last-alone.json"), records));
     ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("3 records, channels 1, 2,")) << read.err.toStdString();
     const CliRun dump = RunCli({QStringLiteral("dump"), file});
     ASSERT_EQ(dump.exitCode, 0);
     const QList<QByteArray> lines = dump.out.split('\n');
