@@ -304,6 +304,7 @@ QString HelpText() {
         "  2  usage error (unknown command or option, missing argument)\n"
         "  3  instrument not reached or link failure (also: permission denied on the USB device)\n"
         "  4  a file cannot be read, written or parsed\n"
+        "  130  interrupted (Ctrl-C): the exchange was cancelled, nothing was written\n"
         "\n"
         "Environment:\n"
         "  VELDA9_USB_LIBRARY   use this libusb-0.1 library instead of libusb-0.1.so.4\n"

@@ -13,9 +13,10 @@ namespace velda::cli {
 /// Exit status of velda9-cli; scripts rely on these values.
 enum ExitCode : int {
     ExitOk = 0,
-    ExitUsage = 2,      ///< the command line is wrong
-    ExitInstrument = 3, ///< the instrument was not reached or the link failed
-    ExitFile = 4,       ///< a file cannot be read, written or parsed
+    ExitUsage = 2,         ///< the command line is wrong
+    ExitInstrument = 3,    ///< the instrument was not reached or the link failed
+    ExitFile = 4,          ///< a file cannot be read, written or parsed
+    ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 
 enum class Command { Help, Version, Read, Dump, Export, Report, SetClock, Screenshot };

@@ -81,6 +81,21 @@ QString gaveUpText(const Options &options, const CliExchange &exchange) {
     return Pick(TxtGaveUp).arg(options.timeoutSeconds).arg(status);
 }
 
+/// Waits for the exchange; on a timeout or an interrupt prints why and returns the exit status, else ExitOk.
+int finishExchange(const Options &options, CliExchange &exchange, const Streams &streams) {
+    switch (exchange.supervise()) {
+    case ExchangeOutcome::Finished:
+        return ExitOk;
+    case ExchangeOutcome::TimedOut:
+        PrintError(streams.err, gaveUpText(options, exchange));
+        return ExitInstrument;
+    case ExchangeOutcome::Interrupted:
+        break;
+    }
+    PrintError(streams.err, Pick(TxtInterrupted));
+    return ExitInterrupted + InterruptSignal();
+}
+
 bool secondSlotUsed(const ArchiveTable &table) {
     for (int row = 1; row < table.rowCount(); ++row) {
         for (int col = kChannel2FirstColumn; col < kChannel2FirstColumn + kChannelSlotColumns; ++col) {
@@ -194,10 +209,7 @@ int RunRead(const Options &options, const Streams &streams) {
         PrintError(streams.err, Pick(TxtReadFailed).arg(StatusText(StatusLinkError)));
         return ExitInstrument;
     }
-    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
-        PrintError(streams.err, gaveUpText(options, exchange));
-        return ExitInstrument;
-    }
+    if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
     if (!download->swapInto(table)) {
         // The exchange ended without records of its own: the parameter block failed its check.
         QString reason = exchange.lastStatusText();
@@ -260,10 +272,7 @@ int RunSetClock(const Options &options, const Streams &streams) {
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     UseSimulator(options.simulate);
     if (StartClockSetting(exchange.setup()) != StartResult::Started) return ExitInstrument;
-    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
-        PrintError(streams.err, gaveUpText(options, exchange));
-        return ExitInstrument;
-    }
+    if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
     return ExitOk;
 }
 
@@ -277,10 +286,7 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     UseSimulator(options.simulate);
     if (StartScreenRead(exchange.setup(), exchange.controls(false)) != StartResult::Started)
         return ExitInstrument;
-    if (exchange.supervise() == ExchangeOutcome::TimedOut) {
-        PrintError(streams.err, gaveUpText(options, exchange));
-        return ExitInstrument;
-    }
+    if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
 #ifdef VELDA_CLI_WITH_SCREENSHOT
     const auto screen = ScreenBuffer.snapshot();
     const BmpFileResult written = WriteScreenBmp(options.output, screen, options.pen, options.background);

@@ -28,6 +28,8 @@ inline constexpr TextPair TxtPartialRead{
     "to %3"};
 inline constexpr TextPair TxtReadFailed{"Архив не считан: %1", "Archive not read: %1"};
 inline constexpr TextPair TxtScreenSaved{"Скриншот сохранён в %1", "Screenshot saved to %1"};
+inline constexpr TextPair TxtInterrupted{"Прервано: обмен с прибором отменён, ничего не записано",
+                                         "Interrupted: the exchange was cancelled, nothing was written"};
 inline constexpr TextPair TxtExportDone{"Книга сохранена в %1 (листов: %2)",
                                         "Workbook saved to %1 (%2 sheets)"};
 

@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <atomic>
 
 namespace velda::cli {
 
@@ -42,7 +43,20 @@ QString phaseOfState(std::uint8_t state) {
     }
 }
 
+std::atomic<int> g_interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch lock-free atomics");
+
 } // namespace
+
+void RequestInterrupt(int signalNumber) noexcept {
+    g_interruptSignal.store(signalNumber);
+}
+int InterruptSignal() noexcept {
+    return g_interruptSignal.load();
+}
+void ClearInterrupt() noexcept {
+    g_interruptSignal.store(0);
+}
 
 // ---- ProgressWatchdog --------------------------------------------------------------------------------
 
@@ -191,13 +205,19 @@ ExchangeControls CliExchange::controls(bool withDialog, ArchiveTable *grid) {
 }
 
 ExchangeOutcome CliExchange::supervise() {
-    bool timedOut = false;
-    while (!timedOut) {
+    ExchangeOutcome outcome = ExchangeOutcome::Finished;
+    while (outcome == ExchangeOutcome::Finished) {
         if (WaitForExchange(kPollInterval)) break;
+        if (InterruptSignal() != 0) {
+            outcome = ExchangeOutcome::Interrupted;
+            break;
+        }
         std::lock_guard lock(m_mutex);
-        timedOut = m_watchdog.expired(m_clock());
+        if (m_watchdog.expired(m_clock())) outcome = ExchangeOutcome::TimedOut;
     }
-    if (timedOut) {
+    if (outcome != ExchangeOutcome::Finished) {
+        // Cancelled rather than abandoned, so the exchange closes the link after its current transfer and the
+        // instrument is not left with a reply nobody reads.
         CancelRequested.store(true);
         if (!WaitForExchange(kCancelGrace)) StopExchange();
         // A cancel the exchange never looked at must not end the next one.
@@ -205,7 +225,7 @@ ExchangeOutcome CliExchange::supervise() {
     }
     std::lock_guard lock(m_mutex);
     m_printer.finish();
-    return timedOut ? ExchangeOutcome::TimedOut : ExchangeOutcome::Finished;
+    return outcome;
 }
 
 QString CliExchange::lastStatusText() const {

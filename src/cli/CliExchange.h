@@ -84,9 +84,17 @@ private:
 
 /// What came of a supervised exchange.
 enum class ExchangeOutcome {
-    Finished, ///< the exchange reached its end by itself
-    TimedOut, ///< no progress within the limit: it was cancelled
+    Finished,    ///< the exchange reached its end by itself
+    TimedOut,    ///< no progress within the limit: it was cancelled
+    Interrupted, ///< a signal asked to stop: it was cancelled
 };
+
+/// Asks the supervised exchange to be cancelled (from a SIGINT/SIGTERM handler: only an atomic store).
+void RequestInterrupt(int signalNumber) noexcept;
+/// The signal passed to RequestInterrupt, 0 when none came. Any thread.
+[[nodiscard]] int InterruptSignal() noexcept;
+/// Forgets an earlier interrupt (tests).
+void ClearInterrupt() noexcept;
 
 /// The terminal side of an exchange: ExchangeUi and the controls in one object. Display calls from the
 /// exchange thread run inline, under a lock; the supervising thread reads the watchdog under the same lock.

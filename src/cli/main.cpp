@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "cli/CliExchange.h"
+
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -26,6 +29,18 @@ int main(int argc, char **argv) {
         return ExitUsage;
     }
     const Options &options = std::get<Options>(parsed);
+    // During an exchange the first Ctrl-C cancels it, so the link is closed cleanly after the transfer under
+    // way; a second one ends the program at once. Other commands keep the default.
+    if (options.command == Command::Read || options.command == Command::SetClock ||
+        options.command == Command::Screenshot) {
+        struct sigaction action {};
+        action.sa_handler = [](int signalNumber) { RequestInterrupt(signalNumber); };
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
+
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 

@@ -45,6 +45,7 @@ protected:
     }
     void TearDown() override {
         StopExchange();
+        ClearInterrupt();
         unsetenv("VELDA9_SIM_SCENARIO");
         LanguageIndex.store(0);
         if (m_stream != nullptr) std::fclose(m_stream);
@@ -120,4 +121,26 @@ TEST_F(CliExchangeTest, PermissionDeniedReplacesCheckConnection) {
     // Printed once, not once per retry.
     const QString printed = ReadBack(m_stream);
     EXPECT_EQ(printed.count(QStringLiteral("Permission denied")), 1) << printed.toStdString();
+}
+
+TEST_F(CliExchangeTest, AnInterruptCancelsTheExchangeAndNothingIsHandedOver) {
+    useScenario(kTwoRecords);
+    ProgressPrinter printer(m_stream, false);
+    CliExchange exchange(printer, 60s, [](std::chrono::milliseconds) {});
+    ExchangeSetup setup = exchange.setup();
+    std::atomic<bool> handedOver{false};
+    setup.handOver = [&handedOver](const ReceivedArchive &) { handedOver = true; };
+    RequestInterrupt(2);
+    ArchiveTable table;
+    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true, &table)), StartResult::Started);
+    const ExchangeOutcome outcome = exchange.supervise();
+    // The two records may be read before the first look at the interrupt; if not, nothing is handed over.
+    if (outcome == ExchangeOutcome::Interrupted) {
+        EXPECT_FALSE(handedOver.load());
+    } else {
+        EXPECT_EQ(outcome, ExchangeOutcome::Finished);
+    }
+    EXPECT_FALSE(ExchangeRunning());
+    EXPECT_FALSE(CancelRequested.load());
+    EXPECT_EQ(InterruptSignal(), 2);
 }

@@ -457,6 +457,31 @@ TEST_F(CliEndToEnd, SetClockSendsTheClockToTheInstrument) {
     EXPECT_TRUE(file.readAll().contains("\"clock\""));
 }
 
+TEST_F(CliEndToEnd, TerminatingAReadCancelsItAndWritesNothing) {
+    const QString scenarioFile =
+        scenario(QStringLiteral("absent-long.json"),
+                 QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [], "
+                                "\"faults\": {\"absent_ms\": 600000}}"));
+    const QString file = path(QStringLiteral("never.vd"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenarioFile);
+    process.setProcessEnvironment(env);
+    process.start(BinDir() + QStringLiteral("/velda9-cli"),
+                  {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), file,
+                   QStringLiteral("--lang"), QStringLiteral("en")});
+    ASSERT_TRUE(process.waitForStarted(30000));
+    // The first status line shows that the exchange runs and the handler is in place.
+    process.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(process.waitForReadyRead(30000));
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + 15);
+    EXPECT_TRUE(process.readAllStandardError().contains("Interrupted"));
+    EXPECT_FALSE(QFileInfo::exists(file));
+}
+
 TEST_F(CliEndToEnd, HelpAndVersion) {
     const CliRun help = RunCli({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
