@@ -213,6 +213,14 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
     const QString badBlock = recordsScenario(QStringLiteral("badblock.json"), ThreeRecords(),
                                              QStringLiteral(", \"param_block_check\": \"bad\""));
     const QString out = path(QStringLiteral("out.vd"));
+    QFile good(path(QStringLiteral("good.vd")));
+    ASSERT_TRUE(good.open(QIODevice::WriteOnly));
+    good.write(QByteArray::fromHex("0000"
+                                   "01000000"
+                                   "01000000"
+                                   "01000000"
+                                   "78"));
+    good.close();
 
     struct Case {
         const char *name;
@@ -221,7 +229,7 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
         int exitCode;
         QStringList mentions;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"no command", {}, {}, 2, {"no command"}},
         {"unknown command", {QStringLiteral("fetch")}, {}, 2, {"fetch"}},
         {"read without -o", {QStringLiteral("read"), QStringLiteral("--simulate")}, {}, 2, {"-o"}},
@@ -283,6 +291,12 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          {},
          4,
          {"broken.vd"}},
+        {"export into a missing folder",
+         {QStringLiteral("export"), good.fileName(), QStringLiteral("-o"),
+          path(QStringLiteral("none/x.xlsx"))},
+         {},
+         4,
+         {"none"}},
         {"read into a folder",
          {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), m_dir.path()},
          {},
@@ -295,6 +309,14 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          4,
          {"a.vd"}},
     };
+#ifdef VELDA_E2E_WITH_REPORT
+    cases.push_back({"report into a missing folder",
+                     {QStringLiteral("report"), good.fileName(), QStringLiteral("-o"),
+                      path(QStringLiteral("none/x.pdf"))},
+                     {},
+                     4,
+                     {"x.pdf"}});
+#endif
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(out);
