@@ -259,7 +259,7 @@ int RunExport(const Options &options, const Streams &streams) {
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
     if (!result.ok()) {
-        PrintError(streams.err, Pick(TxtExportError) + QStringLiteral(" ") + result.error().message);
+        PrintError(streams.err, result.error().message);
         return ExitFile;
     }
     printLine(streams.err,
