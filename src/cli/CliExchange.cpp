@@ -133,16 +133,6 @@ CliExchange::CliExchange(ProgressPrinter &printer, std::chrono::milliseconds lim
 
 QString CliExchange::statusTextNow() const {
     const std::uint8_t status = ExchangeStatus.load();
-    if (status == StatusNoDevice) {
-        switch (LibUSB.lastOpenFailure()) {
-        case OpenFailure::PermissionDenied:
-            return Pick(TxtPermissionDenied);
-        case OpenFailure::Busy:
-            return Pick(TxtDeviceBusy);
-        default:
-            break;
-        }
-    }
     if (status != StatusOk) return StatusText(status);
     return m_label;
 }

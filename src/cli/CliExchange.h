@@ -15,20 +15,6 @@
 
 namespace velda::cli {
 
-/// Instrument found but not opened for lack of permission: what to do about it. The rule path is where
-/// the package installs the udev rule.
-inline constexpr TextPair TxtPermissionDenied{
-    "Нет доступа к прибору (USB 03eb:0203): установите правило udev /usr/lib/udev/rules.d/70-velda9.rules "
-    "(входит в пакет velda9), затем отключите и снова подключите прибор; или добавьте себя в группу plugdev "
-    "(sudo adduser $USER plugdev) и войдите в систему заново",
-    "Permission denied opening the instrument (USB 03eb:0203): install the udev rule "
-    "/usr/lib/udev/rules.d/70-velda9.rules (it comes with the velda9 package), then unplug the instrument "
-    "and plug it in again; or add yourself to the plugdev group (sudo adduser $USER plugdev) and log in "
-    "again"};
-/// Instrument found but held by another program.
-inline constexpr TextPair TxtDeviceBusy{
-    "Прибор (USB 03eb:0203) занят другой программой: закройте её и повторите",
-    "The instrument (USB 03eb:0203) is in use by another program: close that program and try again"};
 /// %1 seconds, %2 the last status text.
 inline constexpr TextPair TxtGaveUp{"Нет ответа прибора за %1 с: %2",
                                     "No progress with the instrument in %1 s: %2"};

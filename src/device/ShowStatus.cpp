@@ -1,6 +1,8 @@
 // The status display of the device link.
 #include "device/ShowStatus.h"
 
+#include "device/LibUsbBinding.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -17,7 +19,14 @@ QString StatusText(std::uint8_t status) {
     case StatusOldFirmware:
         return Pick(TxtFirmwareOutdated);
     case StatusNoDevice:
-        return Pick(TxtCheckConnection);
+        switch (LibUSB.lastOpenFailure()) {
+        case OpenFailure::PermissionDenied:
+            return Pick(TxtPermissionDenied);
+        case OpenFailure::Busy:
+            return Pick(TxtDeviceBusy);
+        default:
+            return Pick(TxtCheckConnection);
+        }
     case StatusLinkError:
         return Pick(TxtLinkError);
     case StatusNoData:

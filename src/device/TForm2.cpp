@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace velda {
 
 namespace {
@@ -70,6 +72,14 @@ void TForm2::closeDialog() {
 
 void TForm2::setStatusText(const QString &text) {
     Label1->setText(text);
+    // The status texts fit one line; an explanation (no permission to open the instrument, and how to
+    // get it) wraps, and the dialog grows to show all of it.
+    const int labelWidth = kClientWidth - kButtonWidth - 8;
+    const bool wraps = Label1->fontMetrics().horizontalAdvance(text) > labelWidth;
+    Label1->setWordWrap(wraps);
+    const int labelHeight = wraps ? Label1->heightForWidth(labelWidth) + 4 : kClientHeight - kGaugeHeight - 1;
+    Label1->setGeometry(4, kGaugeHeight + 1, labelWidth, labelHeight);
+    setFixedSize(kClientWidth, std::max(kClientHeight, kGaugeHeight + 1 + labelHeight));
 }
 
 void TForm2::Button1Click() {

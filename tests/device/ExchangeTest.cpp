@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
+#include "device/ShowStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -223,7 +224,7 @@ TEST_F(ExchangeTest, MissingLibraryAndDeniedAccessKeepRetryingUntilCancelled) {
         {"access denied",
          nullptr,
          {{"open_error", "EACCES"}},
-         "Проверьте подключение",
+         PickIn(TxtPermissionDenied, 0),
          OpenFailure::PermissionDenied},
     };
     for (const auto &c : cases) {

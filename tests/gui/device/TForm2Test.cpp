@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "device/ShowStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +143,11 @@ TEST_F(TForm2Test, CancelWhileTheInstrumentIsMissingClosesTheDialog) {
     setup.handOver = [&](const ReceivedArchive &) { handedOver = true; };
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (form.Label1->text() == "Check Connection") QTest::mouseClick(form.Button1, Qt::LeftButton);
+        // One click: a later one would land after the exchange has ended and leave a cancel pending.
+        if (form.Label1->text() == "Check Connection") {
+            poll.stop();
+            QTest::mouseClick(form.Button1, Qt::LeftButton);
+        }
     });
     poll.start(1);
     ASSERT_EQ(StartArchiveRead(std::move(setup), form.controls()), StartResult::Started);
@@ -195,4 +200,15 @@ TEST_F(TForm2Test, RunBlockingOnTheGuiThreadRunsInlineAndAfterShutdownDrops) {
     std::thread worker([&] { ui.runBlocking([&] { ++calls; }); });
     worker.join();
     EXPECT_EQ(calls, 1);
+}
+
+TEST_F(TForm2Test, ALongExplanationWrapsAndTheDialogGrowsToShowIt) {
+    TForm2 form;
+    const QSize normal = form.size();
+    form.setStatusText(PickIn(TxtPermissionDenied, 1));
+    EXPECT_TRUE(form.Label1->wordWrap());
+    EXPECT_GT(form.height(), normal.height());
+    EXPECT_GE(form.Label1->height(), form.Label1->heightForWidth(form.Label1->width()));
+    form.setStatusText(PickIn(TxtCheckConnection, 1));
+    EXPECT_EQ(form.size(), normal);
 }
