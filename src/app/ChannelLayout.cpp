@@ -2,6 +2,7 @@
 #include "app/ChannelLayout.h"
 
 #include "app/MainTexts.h"
+#include "archive/ArchiveTable.h"
 
 namespace velda {
 
@@ -24,6 +25,15 @@ void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool 
     } else if (channel2Present) {
         target.setPanel1Caption(Pick(TxtChannel2));
     }
+}
+
+bool SecondSlotHoldsData(const ArchiveTable &table) {
+    for (int row = 1; row < table.rowCount(); ++row) {
+        for (int col = kChannel2FirstColumn; col < kChannel2FirstColumn + kChannelSlotColumns; ++col) {
+            if (!table.cellIsEmpty(col, row)) return true;
+        }
+    }
+    return false;
 }
 
 } // namespace velda

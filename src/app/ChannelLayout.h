@@ -4,6 +4,10 @@
 #include <QString>
 
 namespace velda {
+class ArchiveTable;
+}
+
+namespace velda {
 
 inline constexpr int kTwoChannelWindowWidth = 1300;
 inline constexpr int kOneChannelWindowWidth = 1000;
@@ -33,5 +37,11 @@ public:
 /// when only it is present); with neither channel panel 1 keeps its caption. Captions in the current
 /// language. GUI thread.
 void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool channel2Present);
+
+/// True when a data row (row 1 and below) holds a text in the second slot (columns 10-13). The channel
+/// flags describe only the last record, so an archive whose last record has one channel may still hold
+/// both channels in earlier rows: the layout then keeps the second slot shown, or its values would be
+/// hidden and left out of a saved project file.
+[[nodiscard]] bool SecondSlotHoldsData(const ArchiveTable &table);
 
 } // namespace velda

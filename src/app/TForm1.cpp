@@ -439,7 +439,9 @@ void TForm1::setPanel2Visible(bool visible) {
 }
 
 void TForm1::ApplyChannelLayout() {
-    velda::ApplyChannelLayout(*this, Channel1Present.load(), Channel2Present.load());
+    const bool bothSlots = SecondSlotHoldsData(m_table);
+    velda::ApplyChannelLayout(*this, Channel1Present.load() || bothSlots,
+                              Channel2Present.load() || bothSlots);
 }
 
 // ---- Selection ------------------------------------------------------------------------------------

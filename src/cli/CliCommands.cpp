@@ -96,15 +96,6 @@ int finishExchange(const Options &options, CliExchange &exchange, const Streams 
     return ExitInterrupted + InterruptSignal();
 }
 
-bool secondSlotUsed(const ArchiveTable &table) {
-    for (int row = 1; row < table.rowCount(); ++row) {
-        for (int col = kChannel2FirstColumn; col < kChannel2FirstColumn + kChannelSlotColumns; ++col) {
-            if (!table.cellIsEmpty(col, row)) return true;
-        }
-    }
-    return false;
-}
-
 void printLine(std::FILE *stream, const QString &text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -143,10 +134,8 @@ QByteArray DumpText(const ArchiveTable &table) {
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
     TableLayout layout(table);
     ApplyChannelLayout(layout, flags.channel1, flags.channel2);
-    // The flags describe only the last record; a project file keeps only the shown columns, so the second
-    // slot stays shown while any earlier record holds values there (the flags still pick the layout when
-    // the file is opened).
-    if (table.colCount() < kTwoChannelColCount && secondSlotUsed(table))
+    // A project file keeps only the shown columns: the second slot stays while any row holds values there.
+    if (table.colCount() < kTwoChannelColCount && SecondSlotHoldsData(table))
         table.setColCount(kTwoChannelColCount);
 }
 

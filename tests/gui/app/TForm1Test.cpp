@@ -286,6 +286,32 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     EXPECT_TRUE(f.table().cell(6, 1).startsWith(QString::fromUtf8("ХА-Термопара")));
     EXPECT_EQ(f.table().cell(7, 1), "21.50");
     EXPECT_EQ(RecordCount.load(), 3u);
+
+    // Both channels in earlier records, channel 1 alone in the last: the flags describe the last record,
+    // but the second slot stays shown so its values are neither hidden nor left out of a saved project.
+    records.clear();
+    reading.sensor1 = 1;
+    reading.temperature1 = 30.25f;
+    for (int k = 0; k < 3; ++k) {
+        reading.minute = k;
+        reading.channels = k < 2 ? 2 : 0x01;
+        const sim::Bytes bytes = sim::EncodeRecord(2, reading);
+        records +=
+            std::string(records.empty() ? "" : ",") + "\"" +
+            QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+                .toHex()
+                .toStdString() +
+            "\"";
+    }
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    f.Button1Click();
+    EXPECT_TRUE(Channel1Present.load());
+    EXPECT_FALSE(Channel2Present.load());
+    EXPECT_EQ(f.table().colCount(), 14);
+    EXPECT_EQ(f.width(), 1300);
+    EXPECT_TRUE(f.Panel2->isVisible());
+    EXPECT_EQ(f.table().cell(11, 1), "21.50");
 }
 
 TEST_F(TForm1Test, LanguageSwitch) {
