@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test: the full build with warnings as errors, the
-# formatting check, the core tests under AddressSanitizer + UndefinedBehaviorSanitizer and the exchange
-# tests under ThreadSanitizer. VELDA_QUICK=1 skips the sanitizer builds.
+# Installs what is missing, builds and runs every test: the formatting check, the full build with warnings
+# as errors and all its tests, the .deb package test (installs and removes the package when run as root),
+# the core tests under AddressSanitizer + UndefinedBehaviorSanitizer and the exchange tests under
+# ThreadSanitizer. VELDA_QUICK=1 skips the sanitizer builds.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -15,6 +16,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 echo "== dev build and all tests" >&2
 scripts/build.sh dev
 ctest --preset dev
+
+echo "== package: build, inspect, install, run the installed program, remove" >&2
+tests/packaging/run-packaging-test.sh build/dev
 
 if [ "${VELDA_QUICK:-0}" != "1" ]; then
     echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer" >&2
