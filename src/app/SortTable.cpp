@@ -2,9 +2,14 @@
 #include "app/SortTable.h"
 
 #include "app/Texts.h"
+#include "archive/Cp1251.h"
 #include "archive/SystemFormats.h"
 
 #include <QCollator>
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include <limits>
 #include <string>
@@ -230,28 +235,56 @@ QString SortError::message() const {
     return Pick(*pair).arg(cellText).arg(row).arg(column);
 }
 
+namespace {
+
+// Text columns: each distinct cell text is collated once and replaced by its rank among the distinct
+// texts (equal collation, equal rank), so the quicksort compares integers and meets exactly the order the
+// collator gives. An archive has few distinct sensor names and dates among many rows.
+void RankTexts(const ArchiveTable &table, int column, std::vector<SortItem> &items) {
+    QCollator collator(CurrentFormats().locale);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    std::unordered_map<std::string_view, int> idOf;
+    std::vector<QCollatorSortKey> keys;
+    std::vector<int> rowIds(items.size());
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const std::string_view bytes = table.cellBytes(column, static_cast<int>(k) + 1);
+        const auto [it, inserted] = idOf.try_emplace(bytes, static_cast<int>(keys.size()));
+        if (inserted) keys.push_back(collator.sortKey(FromCp1251(bytes)));
+        rowIds[k] = it->second;
+    }
+    std::vector<int> byKey(keys.size());
+    for (std::size_t k = 0; k < byKey.size(); ++k)
+        byKey[k] = static_cast<int>(k);
+    const auto keyOf = [&keys](int id) -> const QCollatorSortKey & {
+        return keys[static_cast<std::size_t>(id)];
+    };
+    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keyOf(a).compare(keyOf(b)) < 0; });
+    std::vector<std::int64_t> rank(keys.size());
+    for (std::size_t k = 0; k < byKey.size(); ++k) {
+        const bool sameAsPrevious = k > 0 && keyOf(byKey[k - 1]).compare(keyOf(byKey[k])) == 0;
+        rank[static_cast<std::size_t>(byKey[k])] =
+            sameAsPrevious ? rank[static_cast<std::size_t>(byKey[k - 1])] : static_cast<std::int64_t>(k);
+    }
+    for (std::size_t k = 0; k < items.size(); ++k)
+        items[k].intKey = rank[static_cast<std::size_t>(rowIds[k])];
+}
+
+} // namespace
+
 SortResult SortTable(ArchiveTable &table, int column, int direction) {
     const int rowCount = table.rowCount();
     if (direction == 0 || rowCount < 2) return {};
 
     const ColumnSortRule rule = SortRuleOf(column);
     const QChar separator = CurrentFormats().decimalSeparator;
-    QCollator collator(CurrentFormats().locale);
-    collator.setCaseSensitivity(Qt::CaseSensitive);
     const bool textKeys = rule.kind == SortKeyKind::Text;
-    // Collation keys are built once per row: comparing them is far cheaper than collating two texts on
-    // every comparison of the quicksort.
-    std::vector<QCollatorSortKey> collationKeys;
-    if (textKeys) collationKeys.reserve(static_cast<std::size_t>(rowCount - 1));
     std::vector<SortItem> items(static_cast<std::size_t>(rowCount - 1));
+    if (textKeys) RankTexts(table, column, items);
     for (int r = 1; r < rowCount; ++r) {
         SortItem &item = items[static_cast<std::size_t>(r - 1)];
         item.row = r;
+        if (textKeys) continue;
         const QString text = table.cell(column, r);
-        if (textKeys) {
-            collationKeys.push_back(collator.sortKey(text));
-            continue;
-        }
         if (rule.emptyKey && isBlankCell(text)) {
             item.intKey = *rule.emptyKey;
             continue;
@@ -277,14 +310,7 @@ SortResult SortTable(ArchiveTable &table, int column, int direction) {
 
     const int sign = direction == 1 ? 1 : -1;
     auto compare = [&](const SortItem &a, const SortItem &b) -> int {
-        int c = 0;
-        if (textKeys) {
-            c = collationKeys[static_cast<std::size_t>(a.row - 1)].compare(
-                collationKeys[static_cast<std::size_t>(b.row - 1)]);
-            c = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        } else {
-            c = a.intKey < b.intKey ? -1 : (a.intKey > b.intKey ? 1 : 0);
-        }
+        const int c = a.intKey < b.intKey ? -1 : (a.intKey > b.intKey ? 1 : 0);
         return sign * c;
     };
 
