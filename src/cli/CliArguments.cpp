@@ -62,17 +62,17 @@ constexpr std::array<OptionSpec, 7> kOptions{{
 constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
 
 const OptionSpec *findOption(QStringView name) {
-    for (const OptionSpec &spec : kOptions) {
-        if (name == QLatin1String(spec.longName) ||
-            (spec.shortName != nullptr && name == QLatin1String(spec.shortName)))
-            return &spec;
+    for (const OptionSpec &entry : kOptions) {
+        if (name == QLatin1String(entry.longName) ||
+            (entry.shortName != nullptr && name == QLatin1String(entry.shortName)))
+            return &entry;
     }
     return nullptr;
 }
 
 const CommandSpec *findCommand(QStringView name) {
-    for (const CommandSpec &spec : kCommands) {
-        if (name == QLatin1String(spec.name)) return &spec;
+    for (const CommandSpec &entry : kCommands) {
+        if (name == QLatin1String(entry.name)) return &entry;
     }
     return nullptr;
 }
@@ -88,7 +88,7 @@ Options onlyCommand(Command command) {
 }
 
 struct PendingOption {
-    const OptionSpec *spec;
+    const OptionSpec *entry;
     QString spelled; ///< as the user wrote it, for messages
     QString value;
 };
@@ -169,10 +169,10 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             name = argument.left(2); // "-oFILE"
             inlineValue = argument.mid(2);
         }
-        const OptionSpec *spec = findOption(name);
-        if (spec == nullptr) return usage(QStringLiteral("unknown option \"%1\"").arg(name));
-        PendingOption option{spec, name, {}};
-        if (spec->takesValue) {
+        const OptionSpec *entry = findOption(name);
+        if (entry == nullptr) return usage(QStringLiteral("unknown option \"%1\"").arg(name));
+        PendingOption option{entry, name, {}};
+        if (entry->takesValue) {
             if (inlineValue) {
                 option.value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -192,13 +192,13 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     options.command = command->command;
     unsigned seen = 0;
     for (const PendingOption &option : pending) {
-        if ((command->allowed & option.spec->bit) == 0)
+        if ((command->allowed & option.entry->bit) == 0)
             return usage(QStringLiteral("option %1 does not apply to %2")
                              .arg(option.spelled, QLatin1String(command->name)));
-        if ((seen & option.spec->bit) != 0)
+        if ((seen & option.entry->bit) != 0)
             return usage(QStringLiteral("option %1 given twice").arg(option.spelled));
-        seen |= option.spec->bit;
-        switch (option.spec->bit) {
+        seen |= option.entry->bit;
+        switch (option.entry->bit) {
         case OptOutput:
             if (option.value.isEmpty())
                 return usage(QStringLiteral("option %1 needs a file name").arg(option.spelled));
@@ -240,7 +240,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
                 return usage(QStringLiteral("%1 takes #RRGGBB or a colour name such as black, navy or "
                                             "white, not \"%2\"")
                                  .arg(option.spelled, option.value));
-            (option.spec->bit == OptPen ? options.pen : options.background) = *rgb;
+            (option.entry->bit == OptPen ? options.pen : options.background) = *rgb;
             break;
         }
         }
