@@ -201,6 +201,16 @@ const std::vector<std::vector<QString>> kFourRows = {
     {"4", "10:45:00", "01.02.2024", "Непрерывный", "4", "0", "ТП-K", "100.00", "", "4.00"},
 };
 
+namespace {
+
+// Appends one record to a JSON list body of hex strings for a scenario's "records_hex".
+void AppendRecordHex(std::string &list, const sim::Bytes &bytes) {
+    const QByteArray raw(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    list += std::string(list.empty() ? "" : ",") + "\"" + raw.toHex().toStdString() + "\"";
+}
+
+} // namespace
+
 TEST_F(TForm1Test, StartUpState) {
     TForm1 &f = *m_form;
     EXPECT_EQ(f.windowTitle(), "Измеритель температуры и влажности VELDA-9");
@@ -266,13 +276,7 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     std::string records;
     for (int k = 0; k < 3; ++k) {
         reading.minute = k;
-        const sim::Bytes bytes = sim::EncodeRecord(2, reading);
-        records +=
-            std::string(records.empty() ? "" : ",") + "\"" +
-            QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()))
-                .toHex()
-                .toStdString() +
-            "\"";
+        AppendRecordHex(records, sim::EncodeRecord(2, reading));
     }
     useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
                 "]}");
@@ -295,13 +299,7 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     for (int k = 0; k < 3; ++k) {
         reading.minute = k;
         reading.channels = k < 2 ? 2 : 0x01;
-        const sim::Bytes bytes = sim::EncodeRecord(2, reading);
-        records +=
-            std::string(records.empty() ? "" : ",") + "\"" +
-            QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()))
-                .toHex()
-                .toStdString() +
-            "\"";
+        AppendRecordHex(records, sim::EncodeRecord(2, reading));
     }
     useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
                 "]}");
