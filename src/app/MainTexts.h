@@ -57,8 +57,8 @@ inline constexpr TextPair TxtDewPointHeader{"Точка росы, °C", "Dew Poi
 inline constexpr TextPair TxtPressureHeader{"Давление, мм рт. ст.", "Pressure, mm Hg"};
 
 /// Header texts of columns 0 to 13 of the archive table.
-inline constexpr TextPair kHeaderTexts[14] = {TxtNumberSign, TxtTime, TxtDate, TxtMode, TxtNumber,
-                                              TxtSeries,     TxtSensor, TxtT,  TxtH,    TxtQ,
-                                              TxtSensor,     TxtT,      TxtH,  TxtQ};
+inline constexpr TextPair kHeaderTexts[14] = {TxtNumberSign, TxtTime,   TxtDate, TxtMode, TxtNumber,
+                                              TxtSeries,     TxtSensor, TxtT,    TxtH,    TxtQ,
+                                              TxtSensor,     TxtT,      TxtH,    TxtQ};
 
 } // namespace velda

@@ -12,13 +12,21 @@ namespace velda {
 std::atomic<bool> Channel1Present{false};
 std::atomic<bool> Channel2Present{false};
 
-void ArchiveTable::setColCount(int count) { m_colCount = std::max(count, 0); }
+void ArchiveTable::setColCount(int count) {
+    m_colCount = std::max(count, 0);
+}
 
-void ArchiveTable::setRowCount(int count) { m_rowCount = std::max(count, 0); }
+void ArchiveTable::setRowCount(int count) {
+    m_rowCount = std::max(count, 0);
+}
 
-QString ArchiveTable::cell(int col, int row) const { return FromCp1251(cellBytes(col, row)); }
+QString ArchiveTable::cell(int col, int row) const {
+    return FromCp1251(cellBytes(col, row));
+}
 
-void ArchiveTable::setCell(int col, int row, QStringView text) { setCellBytes(col, row, ToCp1251(text)); }
+void ArchiveTable::setCell(int col, int row, QStringView text) {
+    setCellBytes(col, row, ToCp1251(text));
+}
 
 std::string_view ArchiveTable::cellBytes(int col, int row) const {
     if (row < 0 || col < 0 || row >= static_cast<int>(m_rows.size())) return {};
@@ -76,6 +84,8 @@ void ArchiveTable::swap(ArchiveTable &other) noexcept {
     m_rows.swap(other.m_rows);
 }
 
-bool TableIsEmpty(const ArchiveTable &table) { return table.cellIsEmpty(0, 1); }
+bool TableIsEmpty(const ArchiveTable &table) {
+    return table.cellIsEmpty(0, 1);
+}
 
 } // namespace velda

@@ -1,9 +1,9 @@
 // Locale-derived cell formats and the two-decimal value format.
 #include "archive/SystemFormats.h"
 
+#include <QRegularExpression>
 #include <charconv>
 #include <cmath>
-#include <QRegularExpression>
 
 #include <string>
 
@@ -29,7 +29,8 @@ QString WidenYear(const QString &dateFormat) {
         }
         if (dateFormat[i] == QLatin1Char('y')) {
             qsizetype run = 0;
-            while (i + run < dateFormat.size() && dateFormat[i + run] == QLatin1Char('y')) ++run;
+            while (i + run < dateFormat.size() && dateFormat[i + run] == QLatin1Char('y'))
+                ++run;
             out += QStringLiteral("yyyy");
             i += run;
             continue;
@@ -51,7 +52,8 @@ SystemFormats SystemFormats::FromLocale(const QLocale &locale) {
     const qsizetype hour = time.indexOf(QRegularExpression(QStringLiteral("[hH]")));
     if (hour >= 0) {
         qsizetype i = hour;
-        while (i < time.size() && (time[i] == QLatin1Char('h') || time[i] == QLatin1Char('H'))) ++i;
+        while (i < time.size() && (time[i] == QLatin1Char('h') || time[i] == QLatin1Char('H')))
+            ++i;
         if (i < time.size() && !time[i].isLetter() && time[i] != QLatin1Char('\'')) f.timeSeparator = time[i];
     }
     f.timeFormat = QStringLiteral("hh") + f.timeSeparator + QStringLiteral("mm") + f.timeSeparator +
@@ -60,15 +62,20 @@ SystemFormats SystemFormats::FromLocale(const QLocale &locale) {
     return f;
 }
 
-const SystemFormats &CurrentFormats() { return Current(); }
+const SystemFormats &CurrentFormats() {
+    return Current();
+}
 
-void SetCurrentFormats(const SystemFormats &formats) { Current() = formats; }
+void SetCurrentFormats(const SystemFormats &formats) {
+    Current() = formats;
+}
 
 QString CellFormat(double value, QChar decimalSeparator) {
     if (!std::isfinite(value)) return QStringLiteral("NAN");
     // 18 significant digits: d.ddddddddddddddddde±x
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 17);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 17);
     const std::string text(buf, res.ptr);
     const std::size_t ePos = text.find('e');
     std::string digits = text.substr(0, 1) + text.substr(2, ePos - 2);
@@ -80,8 +87,8 @@ QString CellFormat(double value, QChar decimalSeparator) {
     if (keep < 0) {
         hundredths = "0";
     } else {
-        const bool roundUp = static_cast<std::size_t>(keep) < digits.size() &&
-                             digits[static_cast<std::size_t>(keep)] >= '5';
+        const bool roundUp =
+            static_cast<std::size_t>(keep) < digits.size() && digits[static_cast<std::size_t>(keep)] >= '5';
         if (static_cast<std::size_t>(keep) <= digits.size()) {
             hundredths = digits.substr(0, static_cast<std::size_t>(keep));
         } else {
@@ -90,15 +97,21 @@ QString CellFormat(double value, QChar decimalSeparator) {
         if (hundredths.empty()) hundredths = "0";
         if (roundUp) {
             int i = static_cast<int>(hundredths.size()) - 1;
-            while (i >= 0 && hundredths[static_cast<std::size_t>(i)] == '9') hundredths[static_cast<std::size_t>(i--)] = '0';
-            if (i < 0) hundredths.insert(hundredths.begin(), '1');
-            else ++hundredths[static_cast<std::size_t>(i)];
+            while (i >= 0 && hundredths[static_cast<std::size_t>(i)] == '9')
+                hundredths[static_cast<std::size_t>(i--)] = '0';
+            if (i < 0)
+                hundredths.insert(hundredths.begin(), '1');
+            else
+                ++hundredths[static_cast<std::size_t>(i)];
         }
     }
     const std::size_t firstNonZero = hundredths.find_first_not_of('0');
-    if (firstNonZero == std::string::npos) hundredths = "0";
-    else hundredths.erase(0, firstNonZero);
-    while (hundredths.size() < 3) hundredths.insert(hundredths.begin(), '0');
+    if (firstNonZero == std::string::npos)
+        hundredths = "0";
+    else
+        hundredths.erase(0, firstNonZero);
+    while (hundredths.size() < 3)
+        hundredths.insert(hundredths.begin(), '0');
 
     QString out;
     if (value < 0 && hundredths.find_first_not_of('0') != std::string::npos) out += QLatin1Char('-');
@@ -108,7 +121,9 @@ QString CellFormat(double value, QChar decimalSeparator) {
     return out;
 }
 
-QString FormatTimeCell(QTime time, const SystemFormats &formats) { return time.toString(formats.timeFormat); }
+QString FormatTimeCell(QTime time, const SystemFormats &formats) {
+    return time.toString(formats.timeFormat);
+}
 
 QString FormatDateCell(QDate date, const SystemFormats &formats) {
     return date.toString(formats.shortDateFormat);

@@ -12,16 +12,16 @@ using velda::test::RecordBytes;
 using velda::test::RecordSpec;
 
 TEST(DecodeRecord, BothLayoutsGiveTheSameFields) {
-    RecordSpec spec;
-    spec.channels = 0x21;
-    spec.number = 200;
-    spec.series = 17;
-    spec.modeCount = 42;
-    spec.sensor1 = 5;
-    spec.sensor2 = 0xF3;
+    RecordSpec fields;
+    fields.channels = 0x21;
+    fields.number = 200;
+    fields.series = 17;
+    fields.modeCount = 42;
+    fields.sensor1 = 5;
+    fields.sensor2 = 0xF3;
     for (int format : {0, 1, 2}) {
         SCOPED_TRACE(format);
-        const auto bytes = RecordBytes(format, spec);
+        const auto bytes = RecordBytes(format, fields);
         ASSERT_EQ(bytes.size(), RecordSize(format));
         const ArchiveRecord r = DecodeRecord(format, bytes);
         EXPECT_EQ(r.Channels, 0x21);
@@ -47,10 +47,10 @@ TEST(DecodeRecord, BothLayoutsGiveTheSameFields) {
 }
 
 TEST(DecodeRecord, LongCountersAreLittleEndianSixteenBits) {
-    RecordSpec spec;
-    spec.number = 0x1234;
-    spec.series = 0xBEEF;
-    auto bytes = RecordBytes(2, spec);
+    RecordSpec fields;
+    fields.number = 0x1234;
+    fields.series = 0xBEEF;
+    auto bytes = RecordBytes(2, fields);
     bytes[2] = 0xFF; // ModeCount FF 00: continuous mode
     bytes[3] = 0x00;
     EXPECT_EQ(DecodeRecord(2, bytes).ModeCount, records::kContinuousMode);

@@ -38,7 +38,8 @@ TEST(ArchiveTable, MoveRowCarriesEveryStoredColumn) {
     EXPECT_EQ(t.cell(0, 3), QStringLiteral("1"));
     EXPECT_EQ(t.cell(13, 3), QStringLiteral("x1"));
     t.moveRow(3, 1); // back
-    for (int r = 0; r < 5; ++r) EXPECT_EQ(t.cell(0, r), QString::number(r));
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(t.cell(0, r), QString::number(r));
     t.clearRowsFrom(1);
     EXPECT_EQ(t.cell(0, 0), QStringLiteral("0"));
     EXPECT_TRUE(TableIsEmpty(t));
