@@ -1,10 +1,12 @@
 // velda9-readme-shot: opens the main window, reads the simulated instrument's archive through the real
-// progress dialog and saves a picture of the window (used for the README under Xvfb).
+// progress dialog and saves a picture of the window and, when a second file is named, of the graph window
+// built from that table (used for the README under Xvfb).
 #include "app/TForm1.h"
 #include "archive/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "graph/TForm4.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -14,8 +16,8 @@
 #include <cstdio>
 
 int main(int argc, char *argv[]) {
-    if (argc != 2) {
-        std::fputs("Usage: velda9-readme-shot OUT.png\n", stderr);
+    if (argc != 2 && argc != 3) {
+        std::fputs("Usage: velda9-readme-shot MAIN.png [GRAPH.png]\n", stderr);
         return 2;
     }
     QApplication app(argc, argv);
@@ -32,6 +34,15 @@ int main(int argc, char *argv[]) {
                 if (!form.grab().save(out)) {
                     std::fprintf(stderr, "cannot write %s\n", argv[1]);
                     status = 4;
+                }
+                if (argc == 3) {
+                    velda::TForm4 graph(form.table(), &form);
+                    graph.show();
+                    QApplication::processEvents();
+                    if (!graph.grab().save(QString::fromLocal8Bit(argv[2]))) {
+                        std::fprintf(stderr, "cannot write %s\n", argv[2]);
+                        status = 4;
+                    }
                 }
                 QApplication::quit();
             });
