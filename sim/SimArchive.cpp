@@ -34,6 +34,19 @@ void PutFloat(Bytes &bytes, std::size_t offset, float value) {
         bytes[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
+// The eight bytes that end both record layouts: second, minute, hour, day, month, year byte, sensor codes.
+void PutTimeAndSensors(Bytes &bytes, std::size_t offset, const Reading &r, std::uint8_t yearByte) {
+    const std::uint8_t tail[] = {static_cast<std::uint8_t>(r.second),
+                                 static_cast<std::uint8_t>(r.minute),
+                                 static_cast<std::uint8_t>(r.hour),
+                                 static_cast<std::uint8_t>(r.day),
+                                 static_cast<std::uint8_t>(r.month),
+                                 yearByte,
+                                 r.sensor1,
+                                 r.sensor2};
+    std::copy(std::begin(tail), std::end(tail), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
 float GetFloat(const Bytes &bytes, std::size_t offset) {
     std::uint32_t bits = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -249,15 +262,7 @@ Bytes EncodeRecord(int format, const Reading &r) {
         PutFloat(b, 16, r.aux2);
         PutFloat(b, 20, r.temperature1);
         PutFloat(b, 24, r.temperature2);
-        const std::uint8_t tail[] = {static_cast<std::uint8_t>(r.second),
-                                     static_cast<std::uint8_t>(r.minute),
-                                     static_cast<std::uint8_t>(r.hour),
-                                     static_cast<std::uint8_t>(r.day),
-                                     static_cast<std::uint8_t>(r.month),
-                                     yearByte,
-                                     r.sensor1,
-                                     r.sensor2};
-        std::copy(std::begin(tail), std::end(tail), b.begin() + 28);
+        PutTimeAndSensors(b, 28, r, yearByte);
         return b;
     }
     Bytes b(kLongRecordBytes, 0);
@@ -271,15 +276,7 @@ Bytes EncodeRecord(int format, const Reading &r) {
     PutFloat(b, 20, r.aux2);
     PutFloat(b, 24, r.temperature1);
     PutFloat(b, 28, r.temperature2);
-    const std::uint8_t tail[] = {static_cast<std::uint8_t>(r.second),
-                                 static_cast<std::uint8_t>(r.minute),
-                                 static_cast<std::uint8_t>(r.hour),
-                                 static_cast<std::uint8_t>(r.day),
-                                 static_cast<std::uint8_t>(r.month),
-                                 yearByte,
-                                 r.sensor1,
-                                 r.sensor2};
-    std::copy(std::begin(tail), std::end(tail), b.begin() + 32);
+    PutTimeAndSensors(b, 32, r, yearByte);
     PutU16(b, kLongCheckOffset, Crc16Arc(b.data(), kLongCheckOffset));
     return b;
 }

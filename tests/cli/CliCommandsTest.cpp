@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/ReadBack.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +23,7 @@
 
 using namespace velda;
 using namespace velda::cli;
+using velda::cli::test::ReadBack;
 using namespace std::chrono_literals;
 
 namespace {
@@ -29,17 +32,6 @@ struct Step {
     std::chrono::milliseconds at; ///< since the start
     Heartbeat beat;
 };
-
-QString ReadBack(std::FILE *file) {
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromUtf8(bytes);
-}
 
 } // namespace
 

@@ -13,26 +13,18 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/ReadBack.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 using namespace velda;
 using namespace velda::cli;
+using velda::cli::test::ReadBack;
 using namespace std::chrono_literals;
 
 namespace {
-
-QString ReadBack(std::FILE *file) {
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromUtf8(bytes);
-}
 
 class CliExchangeTest : public ::testing::Test {
 protected:
