@@ -7,11 +7,12 @@
 #include "app/MainTexts.h"
 #include "app/TAboutBox.h"
 #include "app/WindowTexts.h"
-#include "archive/ArchiveDownload.h"
-#include "archive/ProjectFile.h"
+#include "archive/ArchiveReadCommand.h"
+#include "archive/ProjectFileCommand.h"
 #include "base/DeleteRow.h"
 #include "base/SortTable.h"
 #include "base/TableHeader.h"
+#include "device/ClockCommand.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
@@ -58,11 +59,6 @@ namespace velda {
 
 namespace {
 
-inline constexpr TextPair TxtExchangeBusy{"Идёт обмен с прибором, подождите",
-                                          "Device exchange in progress, please wait"};
-inline constexpr TextPair TxtClockCancelling{"Синхронизация времени отменяется",
-                                             "Time synchronization is being cancelled"};
-
 constexpr int kClientWidth = 1507;
 constexpr int kClientHeight = 429;
 constexpr int kMinimumWidth = 400;
@@ -85,7 +81,6 @@ constexpr std::chrono::minutes kExchangeEndWait{1};
 
 const char *const kProjectSaveFilters = "VELDA-9 (*.vd);;All Files (*)";
 const char *const kProjectOpenFilters = "VELDA (*.vd);;All Files (*)";
-const char *const kProposedProjectName = "Arhive";
 
 QFont tableFont() {
     QFont font;
@@ -133,6 +128,9 @@ void ShowErrorBox(const QString &text, const QString &caption) {
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     m_columnWidths = kDesignColumnWidths;
+    m_project = std::make_unique<ProjectFileCommand>();
+    m_read = std::make_unique<ArchiveReadCommand>();
+    m_clock = std::make_unique<ClockCommand>();
     createMenus();
     createControls();
     FormCreate();
@@ -144,6 +142,13 @@ TForm1::~TForm1() {
     delete centralWidget();
     StringGrid1 = nullptr;
     m_corner = nullptr;
+}
+
+const QString &TForm1::saveDialogName() const {
+    return m_project->saveName();
+}
+const QString &TForm1::openDialogName() const {
+    return m_project->openName();
 }
 
 void TForm1::createMenus() {
@@ -660,12 +665,9 @@ void TForm1::Timer1Timer() {
         --m_statusMessageTicks;
         return;
     }
-    if (m_clockRunning) {
-        if (ExchangeRunning()) {
-            showClockStatus();
-            return;
-        }
-        m_clockRunning = false;
+    if (m_clock->running()) {
+        showClockStatus();
+        return;
     }
     const QString hint = HoverHint(placeAt(QCursor::pos()));
     if (StatusBar1->currentMessage() != hint) StatusBar1->showMessage(hint);
@@ -677,23 +679,7 @@ void TForm1::showStatusMessage(const QString &text) {
 }
 
 void TForm1::showClockStatus() {
-    QString text;
-    const std::uint8_t status = ExchangeStatus.load();
-    switch (ExchangeState.load()) {
-    case StateConnect:
-        text = status == StatusOk ? Pick(TxtConnection) : StatusText(status);
-        break;
-    case StateVersion:
-        text = Pick(TxtVersionRead);
-        break;
-    case StateFinish:
-        text = status == StatusOk ? Pick(TxtReady) : StatusText(status);
-        break;
-    default:
-        text = Pick(TxtClockSync);
-        break;
-    }
-    if (CancelRequested.load()) text = Pick(TxtClockCancelling);
+    const QString text = ClockCommand::statusText();
     if (StatusBar1->currentMessage() != text) StatusBar1->showMessage(text);
 }
 
@@ -705,24 +691,27 @@ bool TForm1::refuseWhileExchangeRuns() {
 
 // ---- Commands -------------------------------------------------------------------------------------
 
+ExchangeSetup TForm1::exchangeSetup() const {
+    ExchangeSetup setup;
+    setup.ui = &QtExchangeUi::instance();
+    setup.sleeper = m_sleeper;
+    return setup;
+}
+
 void TForm1::Button1Click() {
     if (refuseWhileExchangeRuns()) return;
     auto *form2 = new TForm2(this); // kept, hidden, until the program ends
     form2->hide();
-    m_download = std::make_shared<ArchiveDownload>(m_table);
-    ExchangeSetup setup;
-    setup.ui = &QtExchangeUi::instance();
-    setup.sleeper = m_sleeper;
-    setup.handOver = m_download->handOver();
-    if (StartArchiveRead(std::move(setup), form2->controls(nullptr)) != StartResult::Started) {
+    if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
         showStatusMessage(Pick(TxtExchangeBusy));
         return;
     }
     form2->RunModal();
-    WaitForExchange(kExchangeEndWait, ProcessGuiEvents);
-    // A cancelled or failed read hands nothing over and the table stays; the layout step runs anyway.
-    m_model->change([&](ArchiveTable &t) { static_cast<void>(m_download->swapInto(t)); });
+    // A read whose thread has not ended has not handed its table over yet; swapInto() then keeps the
+    // shown table. So does a cancelled or failed read. The layout step runs anyway.
+    if (m_read->waitForEnd(kExchangeEndWait, ProcessGuiEvents))
+        m_model->change([&](ArchiveTable &t) { static_cast<void>(m_read->swapInto(t)); });
     showSelectionInView();
     ApplyChannelLayout();
     fitColumnsToContent();
@@ -743,21 +732,16 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::SpeedButton1Click() {
-    if (m_clockRunning && ExchangeRunning()) {
-        CancelRequested = true;
-        showClockStatus();
-        return;
-    }
-    if (refuseWhileExchangeRuns()) return;
-    ExchangeSetup setup;
-    setup.ui = &QtExchangeUi::instance();
-    setup.sleeper = m_sleeper;
-    if (StartClockSetting(std::move(setup)) != StartResult::Started) {
+    switch (m_clock->press(exchangeSetup())) {
+    case ClockCommand::Press::Busy:
         showStatusMessage(Pick(TxtExchangeBusy));
         return;
+    case ClockCommand::Press::Started:
+        m_statusMessageTicks = 0;
+        break;
+    case ClockCommand::Press::Cancelling:
+        break;
     }
-    m_clockRunning = true;
-    m_statusMessageTicks = 0;
     showClockStatus();
 }
 
@@ -787,15 +771,10 @@ void TForm1::N1Click() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QString::fromLatin1(kProjectSaveFilters).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(QStringLiteral("vd"));
-    dialog.selectFile(m_saveName.isEmpty() ? QString::fromLatin1(kProposedProjectName) : m_saveName);
+    dialog.selectFile(m_project->proposedSaveName());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    m_saveName = dialog.selectedFiles().front();
-    if (TableIsEmpty(m_table)) {
-        ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
-        return;
-    }
-    const auto result = SaveProject(m_table, m_saveName);
-    if (!result.ok()) ShowErrorBox(result.error().message, Pick(TxtError));
+    const auto saved = m_project->save(m_table, dialog.selectedFiles().front());
+    if (!saved.ok()) ShowErrorBox(saved.error().message, Pick(TxtError));
 }
 
 void TForm1::N2Click() {
@@ -805,25 +784,23 @@ void TForm1::N2Click() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(QString::fromLatin1(kProjectOpenFilters).split(QStringLiteral(";;")));
-    if (!m_openName.isEmpty()) dialog.selectFile(m_openName);
+    if (!m_project->openName().isEmpty()) dialog.selectFile(m_project->openName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        m_openName = dialog.selectedFiles().front();
-        openProject(m_openName);
+        static_cast<void>(openProject(dialog.selectedFiles().front()));
+    } else {
+        ProjectFileCommand::countRecords(m_table);
     }
-    RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
 }
 
 void TForm1::Action1Execute(const QString &path) {
-    m_openName = path;
-    openProject(path);
-    RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
+    static_cast<void>(openProject(path));
 }
 
 bool TForm1::openProject(const QString &path) {
     bool ok = false;
     QString error;
     m_model->change([&](ArchiveTable &t) {
-        const auto result = LoadProject(t, path);
+        const auto result = m_project->open(t, path);
         ok = result.ok();
         if (!ok) error = result.error().message;
     });

@@ -24,8 +24,11 @@ class QToolButton;
 
 namespace velda {
 
-class ArchiveDownload;
+class ArchiveReadCommand;
 class ArchiveTableModel;
+class ClockCommand;
+class ProjectFileCommand;
+struct ExchangeSetup;
 class SpreadsheetExportCommand;
 
 /// The program's one main window. It owns the archive table StringGrid1 shows; every command of the
@@ -73,11 +76,12 @@ public:
     /// The cell under a global screen point, with the zone the hover hint needs.
     [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos) const;
 
-    /// Opens the project at `path` without a dialog (N2 after its dialog); false when it failed.
+    /// Opens the project at `path` without a dialog (N2 after its dialog, Action1Execute): remembers it as
+    /// the open dialog's name and sets RecordCount; false, with the error shown, when it failed.
     bool openProject(const QString &path);
     /// The names the file dialogs propose next.
-    [[nodiscard]] const QString &saveDialogName() const { return m_saveName; }
-    [[nodiscard]] const QString &openDialogName() const { return m_openName; }
+    [[nodiscard]] const QString &saveDialogName() const;
+    [[nodiscard]] const QString &openDialogName() const;
 
     /// The pause function handed to every exchange this window starts (tests pass one that does not
     /// sleep); empty: real sleeping.
@@ -138,6 +142,7 @@ private:
     bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();
+    [[nodiscard]] ExchangeSetup exchangeSetup() const;
     void sortByColumn(int column);
     void copyToClipboard(const QString &text);
 
@@ -159,12 +164,11 @@ private:
     std::array<int, ArchiveTable::kMaxColCount> m_columnWidths{};
     bool m_applyingWidths = false;
     bool m_selectingFromCode = false;
-    QString m_saveName;
-    QString m_openName;
-    std::shared_ptr<ArchiveDownload> m_download;
+    std::unique_ptr<ProjectFileCommand> m_project;
+    std::unique_ptr<ArchiveReadCommand> m_read;
+    std::unique_ptr<ClockCommand> m_clock;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
-    bool m_clockRunning = false;
     int m_statusMessageTicks = 0;
 };
 
