@@ -1,6 +1,7 @@
 // The main window: command row, archive table, menus and status line.
 #pragma once
 
+#include "app/ArchiveGrid.h"
 #include "app/TableActions.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
@@ -8,7 +9,6 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -18,7 +18,6 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QStatusBar;
-class QTableView;
 class QTimer;
 class QToolButton;
 
@@ -43,7 +42,7 @@ public:
     [[nodiscard]] const ArchiveTable &table() const { return m_table; }
 
     /// The table's rectangular selection in table coordinates (row 0 headers, column 0 numbers).
-    [[nodiscard]] Selection selection() const { return m_selection; }
+    [[nodiscard]] Selection selection() const;
     void setSelection(const Selection &selection);
 
     /// Opens the project file at `path` (command line): remembers it as the open dialog's name, loads
@@ -98,7 +97,7 @@ public:
     QToolButton *SpeedButton1 = nullptr;
     QLabel *Panel1 = nullptr;
     QLabel *Panel2 = nullptr;
-    QTableView *StringGrid1 = nullptr;
+    ArchiveGrid *StringGrid1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *Delete1 = nullptr;
@@ -132,12 +131,7 @@ private:
     void applyTexts();
     void switchLanguage(std::uint8_t language);
     void ApplyChannelLayout();
-    void applyColumnWidths();
-    void fitColumnsToContent();
     void layoutTable();
-    void updateCorner();
-    void syncSelectionFromView();
-    void showSelectionInView();
     void onRowMoved(int oldVisual, int newVisual);
     bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
@@ -159,11 +153,6 @@ private:
     std::unique_ptr<HelpKeyFilter> m_helpKeyFilter;
     ArchiveTable m_table;
     ArchiveTableModel *m_model = nullptr;
-    QLabel *m_corner = nullptr;
-    Selection m_selection{1, 1, 1, 1};
-    std::array<int, ArchiveTable::kMaxColCount> m_columnWidths{};
-    bool m_applyingWidths = false;
-    bool m_selectingFromCode = false;
     std::unique_ptr<ProjectFileCommand> m_project;
     std::unique_ptr<ArchiveReadCommand> m_read;
     std::unique_ptr<ClockCommand> m_clock;
