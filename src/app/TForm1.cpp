@@ -6,6 +6,7 @@
 #include "app/ClipboardText.h"
 #include "app/DesktopServices.h"
 #include "app/MainTexts.h"
+#include "app/ProjectDialogs.h"
 #include "app/TAboutBox.h"
 #include "app/WindowTexts.h"
 #include "archive/ArchiveReadCommand.h"
@@ -34,7 +35,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -69,9 +69,6 @@ constexpr int kStatusMessageTicks = 15;
 // The read's dialog closes in the exchange's last state; the thread ends right after it.
 constexpr std::chrono::minutes kExchangeEndWait{1};
 
-const char *const kProjectSaveFilters = "VELDA-9 (*.vd);;All Files (*)";
-const char *const kProjectOpenFilters = "VELDA (*.vd);;All Files (*)";
-
 QFont panelFont() {
     QFont font;
     font.setPixelSize(16);
@@ -80,28 +77,6 @@ QFont panelFont() {
 }
 
 } // namespace
-
-// The window sees F1 before its controls and leaves it to them. A key event that climbs from child to
-// parent passes an application filter once per widget, so only its first receiver, the focus widget,
-// counts.
-class TForm1::HelpKeyFilter : public QObject {
-public:
-    explicit HelpKeyFilter(TForm1 *form) : m_form(form) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        auto *key = static_cast<QKeyEvent *>(event);
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (key->key() == Qt::Key_F1 && !key->isAutoRepeat() && widget && widget->window() == m_form &&
-            watched == QApplication::focusWidget())
-            m_form->Contents1Click();
-        return false;
-    }
-
-private:
-    TForm1 *m_form;
-};
 
 void ShowErrorBox(const QString &text, const QString &caption) {
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -208,7 +183,7 @@ void TForm1::createControls() {
     m_model = new ArchiveTableModel(m_table, this);
     StringGrid1 = new ArchiveGrid(m_table, m_model, client);
     StringGrid1->installEventFilter(this);
-    m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this);
+    m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this, [this] { Contents1Click(); });
     qApp->installEventFilter(m_helpKeyFilter.get());
     connect(StringGrid1, &ArchiveGrid::leftReleased, this, &TForm1::StringGrid1LeftRelease);
     connect(StringGrid1, &ArchiveGrid::numberRightPressed, this,
@@ -531,29 +506,15 @@ void TForm1::Print1Click() {
 }
 
 void TForm1::N1Click() {
-    QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("SaveDialog2"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(QString::fromLatin1(kProjectSaveFilters).split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(QStringLiteral("vd"));
-    dialog.selectFile(m_project->proposedSaveName());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const auto saved = m_project->save(m_table, dialog.selectedFiles().front());
+    const std::optional<QString> path = AskProjectSavePath(this, m_project->proposedSaveName());
+    if (!path) return;
+    const auto saved = m_project->save(m_table, *path);
     if (!saved.ok()) ShowErrorBox(saved.error().message, Pick(TxtError));
 }
 
 void TForm1::N2Click() {
-    QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("OpenDialog1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(QString::fromLatin1(kProjectOpenFilters).split(QStringLiteral(";;")));
-    if (!m_project->openName().isEmpty()) dialog.selectFile(m_project->openName());
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        static_cast<void>(openProject(dialog.selectedFiles().front()));
+    if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName())) {
+        static_cast<void>(openProject(*path));
     } else {
         ProjectFileCommand::countRecords(m_table);
     }

@@ -24,6 +24,7 @@ class QToolButton;
 namespace velda {
 
 class ArchiveReadCommand;
+class HelpKeyFilter;
 class ArchiveTableModel;
 class ClockCommand;
 class ProjectFileCommand;
@@ -149,7 +150,6 @@ private:
     void setPanel2Caption(const QString &caption) override;
     void setPanel2Visible(bool visible) override;
 
-    class HelpKeyFilter;
     std::unique_ptr<HelpKeyFilter> m_helpKeyFilter;
     ArchiveTable m_table;
     ArchiveTableModel *m_model = nullptr;
