@@ -3,7 +3,8 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
-#include "graph/Envelope.h"
+#include "graph/ChartSync.h"
+#include "graph/GraphChartView.h"
 #include "graph/GraphTexts.h"
 
 #include <QChart>
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -51,7 +51,6 @@ constexpr int kPanelMinWidth = 213;
 constexpr int kStatusHeight = 19;
 constexpr int kBoxWidth = 245;
 constexpr int kMarkerLabelArrowPx = 10;
-constexpr int kValueTickTarget = 8;
 constexpr int kMarkerSizePx = 11;
 constexpr qint64 kMsPerDay = 86400000;
 
@@ -107,53 +106,6 @@ private:
     }
     qint64 m_day = std::numeric_limits<qint64>::min();
     qint64 m_dayStartMs = 0;
-};
-
-QString HtmlTitle(const QString &title) {
-    // The chart breaks title lines only at <br>.
-    return title.toHtmlEscaped().replace(QLatin1Char('\r'), QStringLiteral("<br>"));
-}
-
-MouseButton ButtonOf(Qt::MouseButton b) {
-    if (b == Qt::LeftButton) return MouseButton::Left;
-    if (b == Qt::RightButton) return MouseButton::Right;
-    return MouseButton::Middle;
-}
-
-// Forwards the chart's mouse events to the window; the window does its own zooming and scrolling.
-class GraphChartView : public QChartView {
-public:
-    GraphChartView(QChart *c, TForm4 *form) : QChartView(c), m_form(form) {
-        setMouseTracking(true);
-        setRubberBand(QChartView::NoRubberBand);
-        setFrameShape(QFrame::NoFrame);
-        setRenderHint(QPainter::Antialiasing, false);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-    void mouseMoveEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseMove(e->position().toPoint(), e->buttons());
-        e->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseUp(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-    void mouseDoubleClickEvent(QMouseEvent *e) override {
-        // The second press of a double click arrives here; it still chooses the zone and drag mode.
-        if (e->button() == Qt::LeftButton)
-            m_form->Chart1DblClick(e->position().toPoint());
-        else
-            m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-
-private:
-    TForm4 *m_form;
 };
 
 } // namespace
@@ -246,12 +198,12 @@ void TForm4::createChart() {
     m_zoomTransition->setEasingCurve(chart->animationEasingCurve());
     connect(m_zoomTransition, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         if (m_zoomTransition->state() != QAbstractAnimation::Running) return;
-        m_transitionProgress = value.toDouble();
+        m_transition.setProgress(value.toDouble());
         syncAxes();
         syncMarker();
     });
     connect(m_zoomTransition, &QVariantAnimation::finished, this, [this] {
-        m_transitionProgress = 1;
+        m_transition.finish();
         syncAxes();
         syncMarker();
     });
@@ -404,21 +356,13 @@ void TForm4::refreshSeriesData() {
     const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
     DayConverter days;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        const SeriesState &s = m_model.series(i);
-        if (!s.active) continue;
-        // A short series is drawn whole once; a long one as its envelope over the visible range.
-        const bool whole = s.points.size() <= static_cast<std::size_t>(width) * kEnvelopeFactor;
-        const DrawnRange key =
-            whole ? DrawnRange{0, 0, 0, true} : DrawnRange{bottom.min, bottom.max, width, true};
-        if (key == m_drawn[static_cast<std::size_t>(i)]) continue;
-        const std::vector<GraphPoint> shown =
-            whole ? s.points : Envelope(s.points, bottom.min, bottom.max, width);
+        const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width);
+        if (!shown) continue;
         QList<QPointF> list;
-        list.reserve(static_cast<qsizetype>(shown.size()));
-        for (const GraphPoint &p : shown)
+        list.reserve(static_cast<qsizetype>(shown->size()));
+        for (const GraphPoint &p : *shown)
             list.append(QPointF(static_cast<double>(days.toMs(p.x)), p.y));
         lineSeries(i)->replace(list);
-        m_drawn[static_cast<std::size_t>(i)] = key;
     }
 }
 
@@ -435,26 +379,21 @@ PlotRect TForm4::plotRect() const {
 }
 
 AxisRange TForm4::drawnRange(int axis) const {
-    const AxisRange &to = axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
-                          : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
-                                                                : m_interaction.right();
-    if (m_transitionProgress >= 1) return to;
-    const AxisRange &from = m_transitionFrom[static_cast<std::size_t>(axis)];
-    const double t = m_transitionProgress;
-    return AxisRange{from.min + (to.min - from.min) * t, from.max + (to.max - from.max) * t, to.automatic};
+    return m_transition.drawn(axis, axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
+                                    : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
+                                                                          : m_interaction.right());
 }
 
 void TForm4::startZoomTransition(const std::array<AxisRange, 3> &from) {
     finishZoomTransition();
-    m_transitionFrom = from;
-    m_transitionProgress = 0;
+    m_transition.start(from);
     m_zoomTransition->start();
 }
 
 void TForm4::finishZoomTransition() {
-    if (m_transitionProgress >= 1) return;
+    if (!m_transition.running()) return;
     m_zoomTransition->stop();
-    m_transitionProgress = 1;
+    m_transition.finish();
     syncAxes();
 }
 
@@ -527,19 +466,17 @@ void TForm4::syncAxes() {
                          QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.max)));
     for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
         QValueAxis *axis = side == ValueAxis::Left ? LeftAxis : RightAxis;
-        const ValueAxisState &state = m_model.axis(side);
-        const AxisRange range =
-            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis);
-        axis->setRange(range.min, range.max);
-        // Ticks at round values while the axis ends stay where the data or the user put them.
-        const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
-        if (interval > 0) {
+        const ValueAxisLook look = ValueAxisLookOf(
+            m_model, side,
+            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis));
+        axis->setRange(look.min, look.max);
+        if (look.tickInterval > 0) {
             axis->setTickType(QValueAxis::TicksDynamic);
             axis->setTickAnchor(0);
-            axis->setTickInterval(interval);
+            axis->setTickInterval(look.tickInterval);
         }
-        axis->setTitleText(HtmlTitle(state.title));
-        axis->setVisible(m_model.axisDrawn(side));
+        axis->setTitleText(look.titleHtml);
+        axis->setVisible(look.visible);
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
@@ -716,7 +653,7 @@ void TForm4::done(int result) {
     m_markerBox->hide();
     m_markerArrow->hide();
     m_model = GraphModel(m_model.language());
-    m_drawn.fill(DrawnRange{});
+    m_seriesData.clear();
 }
 
 void TForm4::Button1Click() {

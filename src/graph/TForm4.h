@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "graph/ChartSync.h"
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
@@ -61,7 +62,7 @@ public:
     /// The plotting area in the chart's client pixels.
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
-    [[nodiscard]] bool zoomTransitionRunning() const { return m_transitionProgress < 1; }
+    [[nodiscard]] bool zoomTransitionRunning() const { return m_transition.running(); }
     /// The marker's value label as drawn, empty while there is no marker.
     [[nodiscard]] QString markerLabelText() const;
     /// Draws the chart onto `printer`'s page (what the print preview shows).
@@ -165,14 +166,6 @@ private:
     /// Ends a running zoom transition at its target, before anything else changes what is drawn.
     void finishZoomTransition();
 
-    struct DrawnRange {
-        double min = 0;
-        double max = 0;
-        int width = 0;
-        bool valid = false;
-        friend bool operator==(const DrawnRange &, const DrawnRange &) = default;
-    };
-
     GraphModel m_model;
     GraphInteraction m_interaction;
     std::optional<GraphError> m_error;
@@ -182,13 +175,12 @@ private:
     QRubberBand *m_rubberBand = nullptr;
     std::optional<QPoint> m_bandOrigin;
     std::optional<QPoint> m_scrollLast;
-    std::array<DrawnRange, GraphModel::kMarkerSeries> m_drawn{};
+    SeriesDataCache m_seriesData;
     // The rectangle zoom's animated transition. The chart's own axis animations stay off: they keep
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
     // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
     QVariantAnimation *m_zoomTransition = nullptr;
-    std::array<AxisRange, 3> m_transitionFrom{};
-    double m_transitionProgress = 1;
+    ZoomTransition m_transition;
 };
 
 } // namespace velda
