@@ -3,6 +3,7 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
+#include "graph/ChannelBox.h"
 #include "graph/ChartSync.h"
 #include "graph/GraphChartView.h"
 #include "graph/GraphTexts.h"
@@ -29,7 +30,6 @@
 #include <QRubberBand>
 #include <QScatterSeries>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -236,50 +236,27 @@ void TForm4::createControls() {
     layout->addWidget(Splitter1, 1);
     layout->addWidget(StatusBar1);
 
-    auto makeChannelBox = [this](int height, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
-                                 QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck,
-                                 QGroupBox *&axisBox, QRadioButton *&left, QLabel *&leftLabel,
-                                 QRadioButton *&right, QLabel *&rightLabel) {
-        auto *box = new QGroupBox(Panel5);
-        box->setFixedSize(kBoxWidth, height);
-        primary = new ColourSwatch(box);
-        // Four rows of controls spread over the box's height: sensor, temperature, humidity, third quantity.
-        const int rowStep = (height - 26) / 4;
-        auto rowY = [rowStep](int row) { return 18 + row * rowStep; };
-        primary->setGeometry(8, rowY(0) + 2, 17, 17);
-        sensor = new QCheckBox(box);
-        sensor->setGeometry(30, rowY(0), 150, 20);
-        sensor->setChecked(true);
-        // The quantity pair and the axis pair are separate groups.
-        temp = new QRadioButton(box);
-        temp->setGeometry(30, rowY(1), 150, 20);
-        temp->setChecked(true);
-        hum = new QRadioButton(box);
-        hum->setGeometry(30, rowY(2), 150, 20);
-        third = new ColourSwatch(box);
-        third->setGeometry(8, rowY(3) + 2, 17, 17);
-        thirdCheck = new QCheckBox(box);
-        thirdCheck->setGeometry(30, rowY(3), 150, 20);
-        thirdCheck->setChecked(true);
-        axisBox = new QGroupBox(box);
-        axisBox->setGeometry(182, 14, 56, 62);
-        left = new QRadioButton(axisBox);
-        left->setGeometry(6, 18, 20, 20);
-        leftLabel = new QLabel(axisBox);
-        leftLabel->setGeometry(28, 18, 20, 20);
-        right = new QRadioButton(axisBox);
-        right->setGeometry(6, 38, 20, 20);
-        rightLabel = new QLabel(axisBox);
-        rightLabel->setGeometry(28, 38, 20, 20);
-        for (QWidget *w : std::initializer_list<QWidget *>{primary, sensor, temp, hum, third, thirdCheck})
-            w->hide();
-        box->hide();
-        return box;
+    auto parts = [](ChannelBox *box, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
+                    QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck, QGroupBox *&axisBox,
+                    QRadioButton *&left, QLabel *&leftLabel, QRadioButton *&right, QLabel *&rightLabel) {
+        primary = box->primary;
+        sensor = box->sensor;
+        temp = box->temp;
+        hum = box->hum;
+        third = box->third;
+        thirdCheck = box->thirdCheck;
+        axisBox = box->axisBox;
+        left = box->left;
+        leftLabel = box->leftLabel;
+        right = box->right;
+        rightLabel = box->rightLabel;
     };
-    GroupBox1 = makeChannelBox(106, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2,
-                               GroupBox3, RadioButton3, Label1, RadioButton4, Label2);
-    GroupBox2 = makeChannelBox(96, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4,
-                               GroupBox4, RadioButton7, Label3, RadioButton8, Label4);
+    GroupBox1 = new ChannelBox(106, Panel5);
+    parts(GroupBox1, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2, GroupBox3,
+          RadioButton3, Label1, RadioButton4, Label2);
+    GroupBox2 = new ChannelBox(96, Panel5);
+    parts(GroupBox2, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4, GroupBox4,
+          RadioButton7, Label3, RadioButton8, Label4);
     RadioButton3->setChecked(true);
     RadioButton8->setChecked(true);
 
@@ -421,42 +398,7 @@ void TForm4::sync() {
 }
 
 void TForm4::syncChannel(int ch) {
-    const ChannelControls &c = m_model.controls(ch);
-    QGroupBox *box = ch == 0 ? GroupBox1 : GroupBox2;
-    ColourSwatch *primary = ch == 0 ? Panel1 : Panel3;
-    ColourSwatch *third = ch == 0 ? Panel2 : Panel4;
-    QCheckBox *sensor = ch == 0 ? CheckBox1 : CheckBox3;
-    QCheckBox *thirdCheck = ch == 0 ? CheckBox2 : CheckBox4;
-    QRadioButton *temp = ch == 0 ? RadioButton1 : RadioButton5;
-    QRadioButton *hum = ch == 0 ? RadioButton2 : RadioButton6;
-    QRadioButton *left = ch == 0 ? RadioButton3 : RadioButton7;
-    QRadioButton *right = ch == 0 ? RadioButton4 : RadioButton8;
-    const QSignalBlocker b1(sensor), b2(thirdCheck), b3(temp), b4(hum), b5(left), b6(right);
-
-    box->setVisible(c.boxVisible);
-    primary->setVisible(c.primarySwatchVisible);
-    primary->setColour(c.primarySwatch ? std::optional<QColor>(ToQColor(*c.primarySwatch)) : std::nullopt);
-    primary->setEnabled(c.primarySwatchEnabled);
-    sensor->setVisible(c.sensorCheckVisible);
-    sensor->setChecked(c.sensorChecked);
-    sensor->setText(c.sensorCaption);
-    temp->setVisible(c.tempRadioVisible);
-    temp->setText(c.tempCaption);
-    temp->setEnabled(c.tempEnabled);
-    hum->setVisible(c.humRadioVisible);
-    hum->setText(c.humCaption);
-    hum->setEnabled(c.humEnabled);
-    (c.humChecked ? hum : temp)->setChecked(true);
-    third->setVisible(c.thirdSwatchVisible);
-    third->setColour(c.thirdSwatch ? std::optional<QColor>(ToQColor(*c.thirdSwatch)) : std::nullopt);
-    third->setEnabled(c.thirdSwatchEnabled);
-    thirdCheck->setVisible(c.thirdCheckVisible);
-    thirdCheck->setChecked(c.thirdChecked);
-    thirdCheck->setText(c.thirdCaption);
-    thirdCheck->setEnabled(c.thirdCheckEnabled);
-    (c.rightChecked ? right : left)->setChecked(true);
-    left->setEnabled(c.axisRadiosEnabled);
-    right->setEnabled(c.axisRadiosEnabled);
+    (ch == 0 ? GroupBox1 : GroupBox2)->showControls(m_model.controls(ch));
 }
 
 void TForm4::syncAxes() {
@@ -534,28 +476,29 @@ QString TForm4::markerLabelText() const {
     return m_model.series(GraphModel::kMarkerSeries).points.empty() ? QString() : m_markerLabel->text();
 }
 
-void TForm4::CheckBox1Click() {
-    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
+void TForm4::controlsChanged() {
     m_interaction.updateAutomatic();
     sync();
+}
+
+void TForm4::CheckBox1Click() {
+    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
+    controlsChanged();
 }
 
 void TForm4::CheckBox3Click() {
     m_model.sensorCheckClicked(1, CheckBox3->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox2Click() {
     m_model.thirdCheckClicked(0, CheckBox2->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox4Click() {
     m_model.thirdCheckClicked(1, CheckBox4->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox5Click() {
@@ -566,50 +509,42 @@ void TForm4::CheckBox5Click() {
 
 void TForm4::RadioButton1Click() {
     m_model.quantityChosen(0, false);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton2Click() {
     m_model.quantityChosen(0, true);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton5Click() {
     m_model.quantityChosen(1, false);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton6Click() {
     m_model.quantityChosen(1, true);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton3Click() {
     m_model.axisChosen(0, ValueAxis::Left);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton4Click() {
     m_model.axisChosen(0, ValueAxis::Right);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton7Click() {
     m_model.axisChosen(1, ValueAxis::Left);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton8Click() {
     m_model.axisChosen(1, ValueAxis::Right);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::pickColour(int ch, bool thirdSwatch) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "graph/ChannelBox.h"
 #include "graph/ChartSync.h"
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
@@ -104,8 +105,8 @@ public:
     QChartView *Chart1 = nullptr;
     QWidget *Panel5 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QGroupBox *GroupBox2 = nullptr;
+    ChannelBox *GroupBox1 = nullptr;
+    ChannelBox *GroupBox2 = nullptr;
     QGroupBox *GroupBox3 = nullptr;
     QGroupBox *GroupBox4 = nullptr;
     QGroupBox *GroupBox5 = nullptr;
@@ -152,6 +153,8 @@ private:
     void refreshSeriesData();
     /// Pushes the model's and the mouse state's current values into the controls and the chart.
     void sync();
+    /// After a channel control changed the model: automatic axis ranges follow, then sync().
+    void controlsChanged();
     void syncChannel(int channel);
     void syncAxes();
     void syncMarker();
