@@ -350,7 +350,7 @@ void TForm1::sortByColumn(int column) {
     if (TableIsEmpty(m_table)) return;
     const SortResult result = SortTable(m_table, column, direction);
     m_model->cellsChanged();
-    if (!result.ok()) ShowErrorBox(result.error->message(), Pick(TxtError));
+    if (!result.ok()) ShowErrorBox(result.error().message(), Pick(TxtError));
 }
 
 bool TForm1::StringGrid1RightPress(int column, int row, const QPoint &globalPos) {
@@ -360,7 +360,8 @@ bool TForm1::StringGrid1RightPress(int column, int row, const QPoint &globalPos)
 }
 
 void TForm1::Delete1Click() {
-    m_model->change([this](ArchiveTable &t) { DeleteRow(t, selection().top); });
+    // A selection above the data rows deletes nothing; the table is shown as it is either way.
+    m_model->change([this](ArchiveTable &t) { static_cast<void>(DeleteRow(t, selection().top)); });
     StringGrid1->showSelection();
 }
 

@@ -1,6 +1,7 @@
 // The value-or-error result of every fallible operation: project files, exports, bitmaps, sorting, PDF.
 #pragma once
 
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -16,6 +17,8 @@ struct Done {
 template <typename T, typename E>
 class [[nodiscard]] Result {
 public:
+    /// Success of a result without a value.
+    Result() requires std::is_same_v<T, Done> : m_data(std::in_place_index<0>) {}
     Result(T value) : m_data(std::in_place_index<0>, std::move(value)) {}
     Result(E error) : m_data(std::in_place_index<1>, std::move(error)) {}
 
