@@ -78,7 +78,7 @@ public:
 
     /// Opens the project at `path` without a dialog (N2 after its dialog, Action1Execute): remembers it as
     /// the open dialog's name and sets RecordCount; false, with the error shown, when it failed.
-    bool openProject(const QString &path);
+    [[nodiscard]] bool openProject(const QString &path);
     /// The names the file dialogs propose next.
     [[nodiscard]] const QString &saveDialogName() const;
     [[nodiscard]] const QString &openDialogName() const;
@@ -134,7 +134,7 @@ private:
     void ApplyChannelLayout();
     void layoutTable();
     void onRowMoved(int oldVisual, int newVisual);
-    bool refuseWhileExchangeRuns();
+    [[nodiscard]] bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();
     [[nodiscard]] ExchangeSetup exchangeSetup() const;
