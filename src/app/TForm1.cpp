@@ -21,6 +21,7 @@
 #endif
 #ifdef VELDA_HAVE_GRAPH_GUI
 #include "graph/TForm4.h"
+#include "graph/TStatsForm.h"
 #endif
 #ifdef VELDA_HAVE_SCREENSHOT_GUI
 #include "screenshot/TForm5.h"
@@ -169,6 +170,18 @@ void TForm1::createMenus() {
     Help1 = menuBar()->addMenu(QString());
     Contents1 = Help1->addAction(s->standardIcon(QStyle::SP_DialogHelpButton), QString());
     About1 = Help1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation), QString());
+
+#ifdef VELDA_HAVE_GRAPH_GUI
+    AddStatisticsItem(File1, Print1, [this] {
+        if (TableIsEmpty(m_table)) {
+            ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtWarning));
+            return;
+        }
+        TStatsForm form(m_table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(), this);
+        connect(&form, &TStatsForm::limitsChanged, m_model, &ArchiveTableModel::cellsChanged);
+        form.exec();
+    });
+#endif
 
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);

@@ -5,6 +5,7 @@
 #include "archive/ArchiveTable.h"
 #include "archive/SystemFormats.h"
 
+#include <QSettings>
 #include <QString>
 
 #include <array>
@@ -12,8 +13,6 @@
 #include <memory>
 #include <optional>
 #include <variant>
-
-class QSettings;
 
 namespace velda {
 
