@@ -172,15 +172,8 @@ void TForm1::createMenus() {
     About1 = Help1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation), QString());
 
 #ifdef VELDA_HAVE_GRAPH_GUI
-    AddStatisticsItem(File1, Print1, [this] {
-        if (TableIsEmpty(m_table)) {
-            ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtWarning));
-            return;
-        }
-        TStatsForm form(m_table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(), this);
-        connect(&form, &TStatsForm::limitsChanged, m_model, &ArchiveTableModel::cellsChanged);
-        form.exec();
-    });
+    AddStatisticsItem(File1, Print1,
+                      [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
 #endif
 
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);

@@ -2,6 +2,7 @@
 #include "graph/TStatsForm.h"
 
 #include "app/MainTexts.h"
+#include "device/Exchange.h"
 #include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -208,6 +210,17 @@ void TStatsForm::PrintClick() {
         PaintSummary(painter, *p, input);
     });
     preview.exec();
+}
+
+void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::function<void()> &limitsChanged) {
+    if (TableIsEmpty(table)) {
+        QMessageBox box(QMessageBox::Critical, Pick(TxtWarning), Pick(TxtArchiveNotRead), QMessageBox::Ok);
+        box.exec();
+        return;
+    }
+    TStatsForm form(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(), parent);
+    QObject::connect(&form, &TStatsForm::limitsChanged, &form, [limitsChanged] { limitsChanged(); });
+    form.exec();
 }
 
 QAction *AddStatisticsItem(QMenu *menu, QAction *after, const std::function<void()> &open) {

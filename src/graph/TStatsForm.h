@@ -70,6 +70,11 @@ private:
     ArchiveStatistics m_stats;
 };
 
+/// The statistics command of the main window: refuses an empty table with the "archive not read" box,
+/// otherwise shows the statistics window modally for the table and the channel flags as they are now.
+/// `limitsChanged` runs whenever the window changes the limits.
+void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::function<void()> &limitsChanged);
+
 /// Adds the "Statistics..." item to `menu` after `after` (at the end when null); its caption follows the
 /// language each time the menu opens. Triggering it calls `open`.
 QAction *AddStatisticsItem(QMenu *menu, QAction *after, const std::function<void()> &open);
