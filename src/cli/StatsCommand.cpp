@@ -86,6 +86,8 @@ int RunStats(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     const ArchiveStatistics stats = StatisticsFor(table, loaded.value().flags, options);
+    if (stats.unreadableRows > 0)
+        PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
     QByteArray bytes;
     if (options.json) {
         bytes = StatisticsJson(stats);

@@ -3,6 +3,7 @@
 
 #include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"
 
 namespace velda::cli {
@@ -32,6 +33,11 @@ int RunSummary(const Options &options, const Streams &streams) {
     input.settings.limits = options.limits;
     input.language = LanguageIndex.load();
     input.formats = CurrentFormats();
+    const ArchiveStatistics stats =
+        ComputeStatistics(table, ChannelSlotsOf(table, input.channel1Present, input.channel2Present),
+                          input.formats, input.settings.limits);
+    if (stats.unreadableRows > 0)
+        PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
     const SummaryPdfResult result = WriteSummaryPdf(input, options.output);
     if (const auto *error = std::get_if<SummaryPdfError>(&result)) {
         PrintError(streams.err, error->message);

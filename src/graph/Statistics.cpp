@@ -126,8 +126,8 @@ QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool
 }
 
 // Reads one slot's rows into groups, in the order of each sensor's first row.
-std::vector<Group> ReadSlot(const ArchiveTable &table, const ChannelSlot &slot,
-                            const SystemFormats &formats) {
+std::vector<Group> ReadSlot(const ArchiveTable &table, const ChannelSlot &slot, const SystemFormats &formats,
+                            std::int64_t &unreadableRows) {
     std::vector<Group> groups;
     std::unordered_map<std::string, std::size_t> groupOf;
     std::unordered_map<std::string, QDate> dates;
@@ -144,14 +144,20 @@ std::vector<Group> ReadSlot(const ArchiveTable &table, const ChannelSlot &slot,
         if (sensor.empty() || sensor == "NAN") continue;
 
         const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(kTimeColumn, r), formats);
-        if (!time) continue;
+        if (!time) {
+            ++unreadableRows;
+            continue;
+        }
         const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
         auto knownDate = dates.find(std::string(dateBytes));
         if (knownDate == dates.end()) {
             const std::optional<QDate> parsed = ParseDateCell(FromCp1251(dateBytes), formats);
             knownDate = dates.emplace(std::string(dateBytes), parsed.value_or(QDate())).first;
         }
-        if (!knownDate->second.isValid()) continue;
+        if (!knownDate->second.isValid()) {
+            ++unreadableRows;
+            continue;
+        }
         const Stamp at = StampOf(knownDate->second, *time);
 
         if (!haveLast || sensor != lastSensor) {
@@ -286,7 +292,11 @@ ArchiveStatistics ComputeStatistics(const ArchiveTable &table, const std::vector
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const ChannelSlot &a, const ChannelSlot &b) { return a.channel < b.channel; });
     for (const ChannelSlot &slot : ordered) {
-        for (Group &group : ReadSlot(table, slot, formats)) {
+        // The time and date cells are shared by both slots: a row counts once.
+        std::int64_t unreadable = 0;
+        std::vector<Group> groups = ReadSlot(table, slot, formats, unreadable);
+        out.unreadableRows = std::max(out.unreadableRows, unreadable);
+        for (Group &group : groups) {
             for (Quantity q : kAllQuantities) {
                 auto &readings = group.readings[static_cast<std::size_t>(q)];
                 if (readings.empty()) continue;

@@ -55,6 +55,9 @@ struct QuantityStats {
 struct ArchiveStatistics {
     /// Ordered by channel, then by the sensor's first row, then by quantity.
     std::vector<QuantityStats> groups;
+    /// Rows with a sensor name whose time or date cell did not read back with the formats: a sign that
+    /// the table was written with other formats.
+    std::int64_t unreadableRows = 0;
 };
 
 /// Which channels the table holds and where: a 14-column table holds channel 1 in columns 6 to 9 and

@@ -12,6 +12,9 @@ inline constexpr TextPair TxtStatsCopy{"Копировать в буфер", "Co
 inline constexpr TextPair TxtStatsClose{"Закрыть", "Close"};
 inline constexpr TextPair TxtStatsLimits{"Пределы", "Limits"};
 inline constexpr TextPair TxtStatsNoValues{"Нет значений", "No values"};
+inline constexpr TextPair TxtStatsUnreadableRows{
+    "Строк пропущено: %1 (дата или время не читаются в форматах даты и времени этой системы)",
+    "%1 rows skipped: their date or time does not read in this system's date and time formats"};
 inline constexpr TextPair TxtStatsMktConstant{"ΔH/R для средней кинетической температуры, K",
                                               "ΔH/R of the mean kinetic temperature, K"};
 inline constexpr TextPair TxtStatsLowerColumn{"Нижний", "Lower"};

@@ -105,6 +105,8 @@ void TStatsForm::recompute() {
     const StatsSettings &settings = CurrentStatsSettings();
     m_stats = ComputeStatistics(m_table, ChannelSlotsOf(m_table, m_channel1Present, m_channel2Present),
                                 CurrentFormats(), settings.limits, settings.mktActivationK);
+    if (m_stats.unreadableRows > 0)
+        StatusLabel->setText(Pick(TxtStatsUnreadableRows).arg(m_stats.unreadableRows));
     fillSheets();
 }
 
@@ -145,7 +147,11 @@ void TStatsForm::fillSheets() {
 
 void TStatsForm::apply(const StatsSettings &settings) {
     StatusLabel->clear();
-    if (settings == CurrentStatsSettings()) return;
+    if (settings == CurrentStatsSettings()) {
+        if (m_stats.unreadableRows > 0)
+            StatusLabel->setText(Pick(TxtStatsUnreadableRows).arg(m_stats.unreadableRows));
+        return;
+    }
     SetCurrentStatsSettings(settings);
     Writer()(settings);
     recompute();

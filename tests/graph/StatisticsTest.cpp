@@ -226,6 +226,7 @@ TEST(StatisticsTest, RowsWithoutSensorOrTimeAreSkipped) {
     ASSERT_EQ(stats.groups.size(), 1U);
     EXPECT_EQ(stats.groups.front().count, 1);
     EXPECT_EQ(stats.groups.front().firstRow, 5);
+    EXPECT_EQ(stats.unreadableRows, 2); // the NAN time and the NAN date
 }
 
 TEST(StatisticsTest, MeanKineticTemperature) {
