@@ -125,41 +125,17 @@ QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool
     return s;
 }
 
-// Reads one slot's rows into groups, in the order of each sensor's first row.
-std::vector<Group> ReadSlot(const ArchiveTable &table, const ChannelSlot &slot, const SystemFormats &formats,
-                            std::int64_t &unreadableRows) {
+// One slot's groups while the rows are read, in the order of each sensor's first row.
+struct SlotReader {
+    ChannelSlot slot;
+    QString thirdHeader;
     std::vector<Group> groups;
     std::unordered_map<std::string, std::size_t> groupOf;
-    std::unordered_map<std::string, QDate> dates;
-    const QString thirdHeader = table.cell(slot.sensorColumn + 3, 0);
-    const QChar sep = formats.decimalSeparator;
-
     std::string lastSensor;
     std::size_t lastGroup = 0;
     bool haveLast = false;
-    for (int r = 1; r < table.rowCount(); ++r) {
-        const std::string_view sensorCell = table.cellBytes(slot.sensorColumn, r);
-        if (sensorCell.size() < kMinSensorTextLength) continue;
-        const std::string_view sensor = Trimmed(sensorCell);
-        if (sensor.empty() || sensor == "NAN") continue;
 
-        const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(kTimeColumn, r), formats);
-        if (!time) {
-            ++unreadableRows;
-            continue;
-        }
-        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
-        auto knownDate = dates.find(std::string(dateBytes));
-        if (knownDate == dates.end()) {
-            const std::optional<QDate> parsed = ParseDateCell(FromCp1251(dateBytes), formats);
-            knownDate = dates.emplace(std::string(dateBytes), parsed.value_or(QDate())).first;
-        }
-        if (!knownDate->second.isValid()) {
-            ++unreadableRows;
-            continue;
-        }
-        const Stamp at = StampOf(knownDate->second, *time);
-
+    Group &groupFor(std::string_view sensor, std::string_view sensorCell, int row) {
         if (!haveLast || sensor != lastSensor) {
             lastSensor.assign(sensor);
             haveLast = true;
@@ -167,25 +143,75 @@ std::vector<Group> ReadSlot(const ArchiveTable &table, const ChannelSlot &slot, 
             if (known == groupOf.end()) {
                 Group g;
                 g.sensor = FromCp1251(sensor);
-                g.firstRow = r;
+                g.firstRow = row;
                 g.third = ThirdQuantityOf(FromCp1251(sensorCell), thirdHeader);
                 groups.push_back(std::move(g));
                 known = groupOf.emplace(lastSensor, groups.size() - 1).first;
             }
             lastGroup = known->second;
         }
-        Group &group = groups[lastGroup];
-
-        const auto take = [&](int column, Quantity q) {
-            const ParsedValue v = ParseValueCellBytes(table.cellBytes(column, r), sep);
-            if (!v.ok || !AcceptedRange(q, slot.channel).contains(v.value)) return;
-            group.readings[static_cast<std::size_t>(q)].push_back({at, v.value});
-        };
-        take(slot.sensorColumn + 1, Quantity::Temperature);
-        take(slot.sensorColumn + 2, Quantity::Humidity);
-        if (group.third) take(slot.sensorColumn + 3, *group.third);
+        return groups[lastGroup];
     }
-    return groups;
+};
+
+// Reads every slot in one pass over the rows: each row's time and date are read once for all slots.
+std::vector<SlotReader> ReadSlots(const ArchiveTable &table, const std::vector<ChannelSlot> &slots,
+                                  const SystemFormats &formats, std::int64_t &unreadableRows) {
+    std::vector<SlotReader> readers;
+    for (const ChannelSlot &slot : slots)
+        readers.push_back(SlotReader{slot, table.cell(slot.sensorColumn + 3, 0), {}, {}, {}, 0, false});
+    std::unordered_map<std::string, QDate> dates;
+    std::string lastDateText;
+    QDate lastDate;
+    bool haveDate = false;
+    const QChar sep = formats.decimalSeparator;
+    std::vector<std::string_view> sensors(readers.size());
+
+    for (int r = 1; r < table.rowCount(); ++r) {
+        bool anySensor = false;
+        for (std::size_t i = 0; i < readers.size(); ++i) {
+            const std::string_view cell = table.cellBytes(readers[i].slot.sensorColumn, r);
+            const std::string_view sensor =
+                cell.size() < kMinSensorTextLength ? std::string_view() : Trimmed(cell);
+            sensors[i] = sensor == "NAN" ? std::string_view() : sensor;
+            anySensor = anySensor || !sensors[i].empty();
+        }
+        if (!anySensor) continue;
+
+        const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(kTimeColumn, r), formats);
+        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
+        if (!haveDate || dateBytes != lastDateText) {
+            auto known = dates.find(std::string(dateBytes));
+            if (known == dates.end()) {
+                const std::optional<QDate> parsed = ParseDateCell(FromCp1251(dateBytes), formats);
+                known = dates.emplace(std::string(dateBytes), parsed.value_or(QDate())).first;
+            }
+            lastDate = known->second;
+            lastDateText.assign(dateBytes);
+            haveDate = true;
+        }
+        if (!time || !lastDate.isValid()) {
+            ++unreadableRows;
+            continue;
+        }
+        const Stamp at = StampOf(lastDate, *time);
+
+        for (std::size_t i = 0; i < readers.size(); ++i) {
+            if (sensors[i].empty()) continue;
+            SlotReader &reader = readers[i];
+            const int col = reader.slot.sensorColumn;
+            Group &group = reader.groupFor(sensors[i], table.cellBytes(col, r), r);
+            const auto take = [&](int column, Quantity q) {
+                const ParsedValue v = ParseValueCellBytes(table.cellBytes(column, r), sep);
+                if (!v.ok || !AcceptedRange(q, reader.slot.channel).contains(v.value)) return;
+                group.readings[static_cast<std::size_t>(q)].push_back({at, v.value});
+            };
+            take(col + 1, Quantity::Temperature);
+            take(col + 2, Quantity::Humidity);
+            if (group.third) take(col + 3, *group.third);
+        }
+    }
+    return readers;
 }
 
 QString Number(double v, const SystemFormats &formats) {
@@ -291,18 +317,14 @@ ArchiveStatistics ComputeStatistics(const ArchiveTable &table, const std::vector
     std::vector<ChannelSlot> ordered = slots;
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const ChannelSlot &a, const ChannelSlot &b) { return a.channel < b.channel; });
-    for (const ChannelSlot &slot : ordered) {
-        // The time and date cells are shared by both slots: a row counts once.
-        std::int64_t unreadable = 0;
-        std::vector<Group> groups = ReadSlot(table, slot, formats, unreadable);
-        out.unreadableRows = std::max(out.unreadableRows, unreadable);
-        for (Group &group : groups) {
+    for (SlotReader &reader : ReadSlots(table, ordered, formats, out.unreadableRows)) {
+        for (Group &group : reader.groups) {
             for (Quantity q : kAllQuantities) {
                 auto &readings = group.readings[static_cast<std::size_t>(q)];
                 if (readings.empty()) continue;
                 QuantityStats s =
                     Summarise(readings, limits.of(q), q == Quantity::Temperature, mktActivationK);
-                s.channel = slot.channel;
+                s.channel = reader.slot.channel;
                 s.sensor = group.sensor;
                 s.firstRow = group.firstRow;
                 s.quantity = q;
