@@ -1,7 +1,7 @@
 // Times the statistics (with limits on every quantity) of a 200,000-row two-channel table against the
 // target of 0.1 s, with comma-decimal Russian formats and with point-decimal US ones.
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "graph/Statistics.h"
 
 #include <QDateTime>

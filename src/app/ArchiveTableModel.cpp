@@ -1,7 +1,7 @@
 // Item model over the archive table.
 #include "app/ArchiveTableModel.h"
 
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 #include "graph/Limits.h"
 
 #include <QColor>

@@ -1,8 +1,8 @@
 // The stats command of velda9-cli and its JSON shape.
 #include "cli/StatsCommand.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
 #include "graph/StatsTexts.h"
 
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 // The summary command of velda9-cli: statistics, chart and limits of each channel on one PDF page.
 #include "cli/SummaryCommand.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
 #include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"
 

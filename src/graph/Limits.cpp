@@ -2,7 +2,7 @@
 // out-of-limit cells.
 #include "graph/Limits.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 #include "graph/GraphModel.h"
 #include "graph/Statistics.h"
 

@@ -2,8 +2,8 @@
 // table cell.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 
 #include <QSettings>
 #include <QString>

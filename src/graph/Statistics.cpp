@@ -2,9 +2,9 @@
 // readings outside its limits.
 #include "graph/Statistics.h"
 
-#include "app/MainTexts.h"
 #include "archive/ArchiveRecord.h"
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
+#include "base/SharedTexts.h"
 #include "graph/GraphTexts.h"
 #include "graph/StatsTexts.h"
 

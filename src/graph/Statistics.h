@@ -3,8 +3,8 @@
 // graph reads them.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "graph/GraphModel.h"
 #include "graph/Limits.h"
 

@@ -1,7 +1,7 @@
 // Texts of the statistics: figure names, the statistics window and the summary report.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace velda {
 

@@ -2,7 +2,7 @@
 // with dashed limit lines, and the statistics table.
 #include "graph/SummaryPainter.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
 #include "graph/LimitLines.h"

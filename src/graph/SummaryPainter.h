@@ -2,8 +2,8 @@
 // statistics table, painted with QPainter for the print preview, a printer or a PDF file.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "graph/Limits.h"
 #include "graph/Statistics.h"
 

@@ -1,7 +1,7 @@
 // The statistics window and its menu item.
 #include "graph/TStatsForm.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/Exchange.h"
 #include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"

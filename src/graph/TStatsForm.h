@@ -2,7 +2,7 @@
 // the clipboard and the summary's print preview.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "graph/Limits.h"
 #include "graph/Statistics.h"
 

@@ -1,9 +1,9 @@
 // The stats command: --limit and --json on the command line, the JSON shape, and a run over a project file.
 #include "cli/StatsCommand.h"
 
-#include "app/Texts.h"
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
+#include "base/Texts.h"
 
 #include "graph/GraphTestTables.h"
 
