@@ -1,6 +1,7 @@
 // Statistics of hand-made tables against figures worked out by hand, the mean kinetic temperature, limits
 // and their per-user storage, and the out-of-limit test of table cells.
 #include "graph/Statistics.h"
+#include "graph/LimitLines.h"
 #include "graph/Limits.h"
 
 #include "graph/GraphTestTables.h"
@@ -407,6 +408,46 @@ TEST(LimitsTest, UnrecognisedSensorFollowsTheThirdHeader) {
     EXPECT_EQ(ThirdQuantityOf(u"MK BMP280 SHT", u"Q, W/m2"), Quantity::Pressure);
     EXPECT_EQ(ThirdQuantityOf(u"Therm. stream", u""), Quantity::HeatFlux);
     EXPECT_EQ(ThirdQuantityOf(u"Thermistor Pt", u"Dew Point, °C"), std::nullopt);
+}
+
+} // namespace
+} // namespace velda
+
+namespace velda {
+namespace {
+
+TEST(LimitLinesTest, ShownLinesOfPresentChannelsOnly) {
+    const RussianFormats ru;
+    // Channel 1 a humidity probe (temperature and dew point shown, humidity hidden), channel 2 a thermometer.
+    ArchiveTable table = MakeTable(
+        {{"10:00:00", "01.02.2024", "SHT          ", "20,00", "40,00", "6,00", "DS18B20      ", "5,00"},
+         {"10:10:00", "01.02.2024", "SHT          ", "26,00", "50,00", "10,00", "DS18B20      ", "7,00"}},
+        14);
+    GraphModel model(0);
+    ASSERT_FALSE(model.build(table, true, true, 0, CurrentFormats()));
+    EXPECT_EQ(SeriesQuantity(model, 0), Quantity::Temperature);
+    EXPECT_EQ(SeriesQuantity(model, 1), Quantity::Humidity);
+    EXPECT_EQ(SeriesQuantity(model, 2), Quantity::DewPoint);
+    EXPECT_EQ(SeriesQuantity(model, 3), Quantity::Temperature);
+
+    EXPECT_TRUE(LimitLinesFor(model, Limits{}).empty());
+    Limits limits;
+    limits.set(Quantity::Temperature, Limit{2.0, 8.0});
+    limits.set(Quantity::DewPoint, Limit{std::nullopt, 8.0}); // same value as the temperature's, same axis
+    limits.set(Quantity::Humidity, Limit{std::nullopt, 45.0});
+    const std::vector<LimitLine> expected{
+        {0, ValueAxis::Left, 2.0, 0xFF0000},
+        {0, ValueAxis::Left, 8.0, 0xFF0000},
+        {3, ValueAxis::Right, 2.0, 0x0000FF},
+        {3, ValueAxis::Right, 8.0, 0x0000FF},
+    };
+    EXPECT_EQ(LimitLinesFor(model, limits), expected);
+
+    // Hiding channel 2 removes its lines; showing the humidity brings its own limit.
+    model.sensorCheckClicked(1, false);
+    model.quantityChosen(0, true);
+    const std::vector<LimitLine> humidity{{1, ValueAxis::Left, 45.0, 0x008000}};
+    EXPECT_EQ(LimitLinesFor(model, limits), humidity);
 }
 
 } // namespace
