@@ -112,9 +112,12 @@ void TStatsForm::recompute() {
 
 void TStatsForm::fillSheets() {
     const int shown = Tabs->currentIndex();
+    std::vector<QWidget *> old;
+    for (int i = 0; i < Tabs->count(); ++i)
+        old.push_back(Tabs->widget(i));
     Tabs->clear();
-    for (QTableWidget *sheet : Sheets)
-        sheet->deleteLater();
+    for (QWidget *page : old)
+        page->deleteLater();
     Sheets.clear();
     for (const StatsSheet &sheet : MakeStatsSheets(m_stats, LanguageIndex.load(), CurrentFormats())) {
         const int rows = static_cast<int>(sheet.rows.size());
