@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 using namespace velda;
@@ -53,17 +54,22 @@ bool Run(const char *name, const SystemFormats &formats) {
     for (Quantity q : kAllQuantities)
         limits.set(q, Limit{10.0, 30.0});
     double best = 1e9;
+    double bestCpu = 1e9;
     std::size_t groups = 0;
     for (int i = 0; i < kRuns; ++i) {
+        const std::clock_t cpuStart = std::clock();
         const auto start = std::chrono::steady_clock::now();
         const ArchiveStatistics stats =
             ComputeStatistics(table, ChannelSlotsOf(table, true, true), formats, limits);
         best =
             std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        bestCpu = std::min(bestCpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         groups = stats.groups.size();
     }
-    std::printf("statistics of %d rows, %s: %zu groups, best of %d runs %.3f s (target %.1f s)\n", kRows,
-                name, groups, kRuns, best, kTargetS);
+    // The processor time shows the figure a busy machine hides behind waiting.
+    std::printf(
+        "statistics of %d rows, %s: %zu groups, best of %d runs %.3f s, processor %.3f s (target %.1f s)\n",
+        kRows, name, groups, kRuns, best, bestCpu, kTargetS);
     return best <= kTargetS;
 }
 
