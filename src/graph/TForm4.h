@@ -7,6 +7,7 @@
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
+#include "graph/LimitLineItems.h"
 
 #include <QColor>
 #include <QDialog>
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QChart;
@@ -64,6 +66,8 @@ public:
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
     [[nodiscard]] bool zoomTransitionRunning() const { return m_transition.running(); }
+    /// The dashed lines of the current limits, as drawn.
+    [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
     [[nodiscard]] QString markerLabelText() const;
     /// Draws the chart onto `printer`'s page (what the print preview shows).
@@ -158,6 +162,7 @@ private:
     void syncChannel(int channel);
     void syncAxes();
     void syncMarker();
+    void syncLimitLines();
     void pickColour(int channel, bool thirdSwatch);
     [[nodiscard]] QLineSeries *lineSeries(int index) const;
     [[nodiscard]] PlotRect currentPlot() const;
@@ -183,6 +188,7 @@ private:
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
     // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
     QVariantAnimation *m_zoomTransition = nullptr;
+    std::unique_ptr<LimitLineItems> m_limitLines;
     ZoomTransition m_transition;
 };
 
