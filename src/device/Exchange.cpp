@@ -8,10 +8,16 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 namespace velda {
 
@@ -215,7 +221,10 @@ void BMTreadUSB::pause(std::chrono::milliseconds duration) {
 }
 
 void BMTreadUSB::setIdlePriority(bool idle) {
-    // Best effort: leaving SCHED_IDLE may be refused to unprivileged processes; the exchange runs anyway.
+    // An ordinary user may enter SCHED_IDLE but is refused the way back, which would leave the whole
+    // download starving under load: the search for the instrument is only made idle where the return
+    // to normal priority is permitted.
+    if (idle && !m_mayIdle) return;
     sched_param param{};
     param.sched_priority = 0;
     static_cast<void>(pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param));
@@ -244,6 +253,7 @@ std::uint8_t BMTreadUSB::nextStateByMode() const {
 
 void BMTreadUSB::Execute() {
     m_recordCountBefore = RecordCount.load();
+    m_mayIdle = IdlePriorityReversible();
     bool ended = false;
     while (!ended && !stopping()) {
         showStatusBlocking();
@@ -309,12 +319,14 @@ void BMTreadUSB::stepConnect() {
         return;
     }
     ExchangeStatus.store(StatusOk);
+    // The instrument answers: every later state talks to it at normal priority, also when the version
+    // read is skipped, so that a download is not starved by other work.
+    setIdlePriority(false);
     pause(kPauseAfterOpenMs);
     ExchangeState.store(VersionPending.load() ? StateVersion : nextStateByMode());
 }
 
 void BMTreadUSB::stepVersion() {
-    setIdlePriority(false);
     if (CancelRequested.load()) {
         ExchangeState.store(StateFinish);
         return;
@@ -543,6 +555,44 @@ void BMTreadUSB::stepFinish() {
     if (controls.dialog && !stopping())
         m_setup.ui->runBlocking([dialog = controls.dialog] { dialog->closeDialog(); });
     setIdlePriority(true);
+}
+
+// ---- Thread priority -------------------------------------------------------------------------------
+
+bool IdlePriorityReversible(int niceValue, unsigned long long niceLimit, bool capSysNice) {
+    if (capSysNice) return true;
+    const auto needed = static_cast<unsigned long long>(20 - std::clamp(niceValue, -20, 19));
+    return needed <= niceLimit;
+}
+
+namespace {
+
+bool HasCapSysNice() {
+    constexpr int kCapSysNice = 23;
+    std::ifstream status("/proc/thread-self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("CapEff:", 0) != 0) continue;
+        try {
+            const unsigned long long caps = std::stoull(line.substr(7), nullptr, 16);
+            return (caps >> kCapSysNice) & 1U;
+        } catch (const std::exception &) {
+            return false;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool IdlePriorityReversible() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return false;
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    if (nice == -1 && errno != 0) return false;
+    const unsigned long long soft =
+        limit.rlim_cur == RLIM_INFINITY ? ~0ULL : static_cast<unsigned long long>(limit.rlim_cur);
+    return IdlePriorityReversible(nice, soft, HasCapSysNice());
 }
 
 // ---- Starters ------------------------------------------------------------------------------------------

@@ -233,6 +233,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition; ///< signalled on Terminate() and when Execute returns
+    bool m_mayIdle = false;                  ///< idle priority can be left again (exchange thread only)
     bool m_ownsRecords = false;            ///< this exchange allocated a record array (exchange thread only)
     std::uint32_t m_receivedCount = 0;     ///< records stored in this exchange (exchange thread only)
     bool m_paramBlockAccepted = false;     ///< this exchange has a parameter block of its own
@@ -241,6 +242,15 @@ private:
     std::mutex m_joinMutex;
     std::thread m_thread;
 };
+
+// ---- Thread priority -------------------------------------------------------------------------------
+
+/// Whether a thread with nice value `niceValue` may leave SCHED_IDLE again (or take back a raised nice
+/// value): Linux allows it while 20 - niceValue is within the RLIMIT_NICE soft limit `niceLimit`, or with
+/// CAP_SYS_NICE. Pure; any thread.
+[[nodiscard]] bool IdlePriorityReversible(int niceValue, unsigned long long niceLimit, bool capSysNice);
+/// The same for the calling thread, from its nice value, RLIMIT_NICE and effective capabilities.
+[[nodiscard]] bool IdlePriorityReversible();
 
 // ---- Starters -------------------------------------------------------------------------------------
 
