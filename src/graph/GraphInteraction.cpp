@@ -62,10 +62,30 @@ Extremes DataExtremes(const GraphModel &model, std::optional<ValueAxis> axis, Pi
     return ExtremesOver(model, axis, activeOnly, pick).value_or(Extremes{});
 }
 
+// The bottom axis in pixels: linear in real time, as the chart draws it.
+class TimeScale {
+public:
+    TimeScale(const AxisRange &axis, const PlotRect &plot)
+        : m_from(DaysToEpochMs(axis.min)), m_span(DaysToEpochMs(axis.max) - m_from), m_left(plot.left),
+          m_width(Width(plot)) {}
+    [[nodiscard]] double pixel(TimeMapping &mapping, double x) const {
+        if (m_span == 0) return m_left;
+        return m_left + (mapping.toEpochMs(x) - m_from) * m_width / m_span;
+    }
+
+private:
+    double m_from;
+    double m_span;
+    double m_left;
+    double m_width;
+};
+
 } // namespace
 
 double PixelToX(const AxisRange &axis, const PlotRect &plot, double px) {
-    return axis.min + (px - plot.left) * Span(axis) / Width(plot);
+    const double from = DaysToEpochMs(axis.min);
+    const double to = DaysToEpochMs(axis.max);
+    return EpochMsToDays(from + (px - plot.left) * (to - from) / Width(plot));
 }
 
 double PixelToY(const AxisRange &axis, const PlotRect &plot, double py) {
@@ -73,9 +93,8 @@ double PixelToY(const AxisRange &axis, const PlotRect &plot, double py) {
 }
 
 double XToPixel(const AxisRange &axis, const PlotRect &plot, double x) {
-    const double span = Span(axis);
-    if (span == 0) return plot.left;
-    return plot.left + (x - axis.min) * Width(plot) / span;
+    TimeMapping mapping;
+    return TimeScale(axis, plot).pixel(mapping, x);
 }
 
 double YToPixel(const AxisRange &axis, const PlotRect &plot, double y) {
@@ -152,10 +171,12 @@ std::optional<std::size_t> PointUnderPointer(const SeriesState &series, const Ax
     const auto &pts = series.points;
     auto it = std::lower_bound(pts.begin(), pts.end(), std::min(x0, x1),
                                [](const GraphPoint &p, double x) { return p.x < x; });
+    const TimeScale scale(bottom, plot);
+    TimeMapping mapping;
     std::optional<std::size_t> best;
     double bestDistance = tolerancePx * tolerancePx;
     for (; it != pts.end() && it->x <= std::max(x0, x1); ++it) {
-        const double dx = XToPixel(bottom, plot, it->x) - px;
+        const double dx = scale.pixel(mapping, it->x) - px;
         const double dy = YToPixel(vertical, plot, it->y) - py;
         const double d = dx * dx + dy * dy;
         if (d <= bestDistance) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -186,6 +187,84 @@ QString GraphError::message(std::uint8_t language) const {
 double DateTimeToDays(QDate date, QTime time) {
     static const QDate kEpoch(1899, 12, 30);
     return static_cast<double>(kEpoch.daysTo(date)) + time.msecsSinceStartOfDay() / kMsPerDay;
+}
+
+namespace {
+
+constexpr double kUnixEpochDays = 25569.0; // 1 January 1970 in days since 30 December 1899
+
+QDate DayDate(qint64 day) {
+    static const QDate kEpoch(1899, 12, 30);
+    return kEpoch.addDays(day);
+}
+
+qint64 LocalMidnightMs(QDate date) {
+    return QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+}
+
+double WallDaysAt(qint64 ms) {
+    return EpochMsToDays(static_cast<double>(ms));
+}
+
+// On a day the clocks change: the first instant whose wall-clock time is not before `days`.
+qint64 IrregularDayMs(qint64 day, double days) {
+    const QDate date = DayDate(day);
+    const auto wallMs = std::llround((days - static_cast<double>(day)) * kMsPerDay);
+    if (wallMs < static_cast<qint64>(kMsPerDay)) {
+        const QDateTime wall(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(wallMs)));
+        const qint64 candidate = wall.toMSecsSinceEpoch();
+        const auto sameWall = [&wall](qint64 ms) {
+            const QDateTime back = QDateTime::fromMSecsSinceEpoch(ms);
+            return back.date() == wall.date() && back.time() == wall.time();
+        };
+        if (sameWall(candidate)) {
+            // A repeated hour: its first pass, so that wall-clock order stays time order.
+            const qint64 longer =
+                LocalMidnightMs(date.addDays(1)) - LocalMidnightMs(date) - static_cast<qint64>(kMsPerDay);
+            if (longer > 0 && sameWall(candidate - longer)) return candidate - longer;
+            return candidate;
+        }
+    }
+    // A time the clocks skipped: search the day for the moment its wall clock reaches that time.
+    qint64 lo = LocalMidnightMs(date);
+    qint64 hi = LocalMidnightMs(date.addDays(1));
+    const double target = static_cast<double>(day) + static_cast<double>(wallMs) / kMsPerDay;
+    while (lo < hi) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        if (WallDaysAt(mid) < target)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+double TimeMapping::toEpochMs(double days) {
+    const double whole = std::floor(days);
+    const auto day = static_cast<qint64>(whole);
+    if (!m_known || day != m_day) {
+        const QDate date = DayDate(day);
+        const qint64 start = LocalMidnightMs(date);
+        m_regular = LocalMidnightMs(date.addDays(1)) - start == static_cast<qint64>(kMsPerDay);
+        m_startMs = static_cast<double>(start);
+        m_day = day;
+        m_known = true;
+    }
+    if (m_regular) return m_startMs + (days - whole) * kMsPerDay;
+    return static_cast<double>(IrregularDayMs(day, days));
+}
+
+double DaysToEpochMs(double days) {
+    TimeMapping mapping;
+    return mapping.toEpochMs(days);
+}
+
+double EpochMsToDays(double ms) {
+    const auto instant = static_cast<qint64>(std::floor(ms));
+    const double offsetMs = QDateTime::fromMSecsSinceEpoch(instant).offsetFromUtc() * 1000.0;
+    return (ms + offsetMs) / kMsPerDay + kUnixEpochDays;
 }
 
 namespace {

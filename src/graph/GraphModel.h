@@ -5,6 +5,7 @@
 #include "archive/ArchiveTable.h"
 #include "archive/SystemFormats.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -131,6 +132,28 @@ inline constexpr ValueRange kFluxRangeChannel2{-800, 800};
 
 /// Days since 30 December 1899 plus the day fraction of `time`.
 [[nodiscard]] double DateTimeToDays(QDate date, QTime time);
+
+/// The one time mapping of the graph. Point x values are local wall-clock days (DateTimeToDays of the
+/// cells); the chart's time axis runs linearly in real time (milliseconds since 1970 UTC) and writes its
+/// labels in local time. Drawing, axis range, read-out, zoom and the marker's hit test all convert through
+/// this, so a point sits over the label of its own time also on the days the clocks change. A wall-clock
+/// time the clocks skipped maps to the moment of the change; one they repeat to its first occurrence.
+/// Remembers the last day it converted; use one object per run over the points. Any thread.
+class TimeMapping {
+public:
+    [[nodiscard]] double toEpochMs(double days);
+
+private:
+    qint64 m_day = 0;
+    bool m_known = false;
+    bool m_regular = true; ///< the day has 24 hours: its instants follow its start linearly
+    double m_startMs = 0;
+};
+
+/// Instant (milliseconds since 1970 UTC) of local wall-clock `days`.
+[[nodiscard]] double DaysToEpochMs(double days);
+/// Local wall-clock days of the instant `ms`.
+[[nodiscard]] double EpochMsToDays(double ms);
 
 /// A value cell read back with `decimalSeparator`: blanks and control characters around it are ignored;
 /// nullopt when the rest is empty; an error when it is no number.

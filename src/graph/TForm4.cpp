@@ -36,8 +36,6 @@
 #include <QValueAxis>
 
 #include <cmath>
-#include <limits>
-#include <unordered_map>
 
 namespace velda {
 namespace {
@@ -52,7 +50,6 @@ constexpr int kBoxWidth = 245;
 constexpr int kMarkerLabelArrowPx = 10;
 constexpr int kValueTickTarget = 8;
 constexpr int kMarkerSizePx = 11;
-constexpr qint64 kMsPerDay = 86400000;
 
 TForm4::ErrorReporter &Reporter() {
     static TForm4::ErrorReporter reporter = [](const QString &text) {
@@ -78,34 +75,13 @@ Rgb FromQColor(const QColor &c) {
     return static_cast<Rgb>(c.rgb() & 0xFFFFFFu);
 }
 
-// Days since 30 December 1899 as shown on the date-time axis, which writes local time. The start of
-// each day is looked up once and remembered (GUI thread only), which keeps redrawing a long archive fast.
+// Days since 30 December 1899 on the date-time axis, through the graph's one time mapping.
 class DayConverter {
 public:
-    qint64 toMs(double days) {
-        const double whole = std::floor(days);
-        const auto day = static_cast<qint64>(whole);
-        if (day != m_day) {
-            m_day = day;
-            auto &starts = DayStarts();
-            auto known = starts.find(day);
-            if (known == starts.end()) {
-                const qint64 ms =
-                    QDateTime(QDate(1899, 12, 30).addDays(day), QTime(0, 0)).toMSecsSinceEpoch();
-                known = starts.emplace(day, ms).first;
-            }
-            m_dayStartMs = known->second;
-        }
-        return m_dayStartMs + std::llround((days - whole) * static_cast<double>(kMsPerDay));
-    }
+    qint64 toMs(double days) { return std::llround(m_mapping.toEpochMs(days)); }
 
 private:
-    static std::unordered_map<qint64, qint64> &DayStarts() {
-        static std::unordered_map<qint64, qint64> starts;
-        return starts;
-    }
-    qint64 m_day = std::numeric_limits<qint64>::min();
-    qint64 m_dayStartMs = 0;
+    TimeMapping m_mapping;
 };
 
 QString HtmlTitle(const QString &title) {

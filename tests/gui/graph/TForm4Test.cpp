@@ -5,6 +5,7 @@
 #include "QtPrinters.h"
 #include "app/Texts.h"
 #include "archive/ArchiveDownload.h"
+#include "archive/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 
@@ -29,8 +30,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace velda;
 
@@ -395,4 +401,119 @@ TEST_F(TForm4Test, ClosingReleasesThePoints) {
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(f.Series1->count(), 0);
     EXPECT_TRUE(f.model().series(0).points.empty());
+}
+
+namespace {
+
+// Sets the process's time zone for the life of the object.
+class TimeZone {
+public:
+    explicit TimeZone(const char *zone) {
+        if (const char *old = std::getenv("TZ")) m_saved = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TimeZone() {
+        if (m_saved)
+            ::setenv("TZ", m_saved->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    TimeZone(const TimeZone &) = delete;
+    TimeZone &operator=(const TimeZone &) = delete;
+
+private:
+    std::optional<std::string> m_saved;
+};
+
+} // namespace
+
+// Berlin puts its clocks forward on the last Sunday of March and back on the last Sunday of October.
+// Over archives written every half hour across those days, each point is drawn above the axis label of
+// its own time, the read-out under it names that time, and the marker takes that point.
+TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether) {
+    const TimeZone berlin("Europe/Berlin");
+    const std::uint8_t savedFormat = ArchiveFormat.load();
+    ArchiveFormat = 2;
+    struct Case {
+        const char *name;
+        QDate first;
+        std::vector<QDateTime> probes; // wall-clock times of records to point at
+    };
+    const Case cases[] = {
+        {"spring forward",
+         QDate(2018, 3, 24),
+         {QDateTime(QDate(2018, 3, 25), QTime(1, 30)), QDateTime(QDate(2018, 3, 25), QTime(3, 30)),
+          QDateTime(QDate(2018, 3, 25), QTime(14, 0)), QDateTime(QDate(2018, 3, 26), QTime(12, 0))}},
+        {"fall back",
+         QDate(2018, 10, 27),
+         {QDateTime(QDate(2018, 10, 28), QTime(1, 30)), QDateTime(QDate(2018, 10, 28), QTime(3, 30)),
+          QDateTime(QDate(2018, 10, 28), QTime(14, 0)), QDateTime(QDate(2018, 10, 29), QTime(12, 0))}},
+    };
+    const SystemFormats &formats = CurrentFormats();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Three days, a record every 30 minutes, each value telling its record apart.
+        constexpr int kRecords = 3 * 48;
+        ArchiveTable table;
+        table.setColCount(10);
+        table.setRowCount(kRecords + 1);
+        std::vector<QDateTime> times;
+        for (int i = 0; i < kRecords; ++i) {
+            const QDateTime wall(c.first.addDays(i / 48), QTime(0, 0).addSecs((i % 48) * 1800));
+            times.push_back(wall);
+            const int row = i + 1;
+            table.setCell(0, row, QString::number(row));
+            table.setCell(1, row, FormatTimeCell(wall.time(), formats));
+            table.setCell(2, row, FormatDateCell(wall.date(), formats));
+            table.setCell(3, row, QStringLiteral("Непрерывный"));
+            table.setCell(6, row, QStringLiteral("DS18B20      "));
+            table.setCell(7, row, CellFormat(10.0 + i * 0.1, formats.decimalSeparator));
+        }
+        Channel1Present = true;
+        Channel2Present = false;
+        TForm4 f(table);
+        f.show();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(f.Series1->count(), kRecords);
+        const PlotRect plot = f.plotRect();
+        const double msPerPixel = static_cast<double>(f.BottomAxis->max().toMSecsSinceEpoch() -
+                                                      f.BottomAxis->min().toMSecsSinceEpoch()) /
+                                  (plot.right - plot.left);
+
+        for (const QDateTime &probe : c.probes) {
+            SCOPED_TRACE(probe.toString(Qt::ISODate).toStdString());
+            const auto i = static_cast<int>(std::find(times.begin(), times.end(), probe) - times.begin());
+            ASSERT_LT(i, kRecords);
+            // Drawing and labels: the axis writes the local time of the instant the point is drawn at.
+            const QPointF drawn = f.Series1->at(i);
+            const QDateTime labelled = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(drawn.x()));
+            EXPECT_EQ(labelled.date(), probe.date());
+            EXPECT_EQ(labelled.time(), probe.time());
+
+            // Read-out and hit test at the pixel the point is drawn on.
+            const QPointF at = f.chart->mapToPosition(drawn, f.Series1);
+            const QPoint pos = f.Chart1->mapFromScene(f.chart->mapToScene(at));
+            QWidget *target = f.Chart1->viewport();
+            QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(target->mapToGlobal(pos)),
+                              Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+            const QString status = f.StatusBar1->currentMessage();
+            const QString prefix = QStringLiteral("Время  ");
+            ASSERT_TRUE(status.startsWith(prefix)) << status.toStdString();
+            const QStringList when = status.mid(prefix.size()).split(QLatin1Char(' '));
+            ASSERT_GE(when.size(), 2) << status.toStdString();
+            const QDateTime readout(QDate::fromString(when[0], QStringLiteral("dd.MM.yyyy")),
+                                    QTime::fromString(when[1], QStringLiteral("hh:mm:ss")));
+            ASSERT_TRUE(readout.isValid()) << status.toStdString();
+            // The same wall clock, within the pixel the pointer stands on.
+            const qint64 apartMs = std::llabs(readout.toMSecsSinceEpoch() - probe.toMSecsSinceEpoch());
+            EXPECT_LE(static_cast<double>(apartMs), 1.5 * msPerPixel) << status.toStdString();
+
+            ASSERT_EQ(f.Series7->count(), 1) << "the marker finds the point under the pointer";
+            EXPECT_DOUBLE_EQ(f.Series7->at(0).y(), drawn.y());
+        }
+    }
+    ArchiveFormat = savedFormat;
 }
