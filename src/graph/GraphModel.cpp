@@ -1,6 +1,7 @@
 // Graph construction from the archive table and the effects of the graph window's channel controls.
 #include "graph/GraphModel.h"
 
+#include "app/ChannelLayout.h"
 #include "app/MainTexts.h"
 #include "app/SortTable.h"
 #include "archive/ArchiveRecord.h"
@@ -375,6 +376,14 @@ std::optional<QString> GraphModel::channelTitleText(int channel, bool byOtherCha
 std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Present, bool channel2Present,
                                             int archiveFormat, const SystemFormats &formats) {
     m_archiveFormat = archiveFormat;
+    // The flags describe the last record only; the main window shows the second slot while any row holds
+    // values there, and the graph offers every channel the table shows.
+    m_shownByTable = {false, false};
+    if (table.colCount() >= kTwoChannelColCount && SecondSlotHoldsData(table)) {
+        m_shownByTable = {!channel1Present, !channel2Present};
+        channel1Present = true;
+        channel2Present = true;
+    }
     m_channels[0].Present = channel1Present;
     m_channels[1].Present = channel2Present;
     m_channels[0].SensorColumn = 6;
@@ -404,7 +413,15 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
         return e;
     }
 
-    const QString firstSensor = table.cell(channel.SensorColumn, 1);
+    // A channel the flags do not name has records without it: their empty sensor cells sort first, and
+    // the first row that names a sensor decides what the channel plots.
+    int firstRow = 1;
+    if (m_shownByTable[static_cast<std::size_t>(ch)]) {
+        while (firstRow + 1 < table.rowCount() &&
+               table.cell(channel.SensorColumn, firstRow).size() < kMinSensorTextLength)
+            ++firstRow;
+    }
+    const QString firstSensor = table.cell(channel.SensorColumn, firstRow);
     channel.FirstCode = ClassifySensor(firstSensor, m_archiveFormat);
     channel.Quantities = QuantitiesFor(ch, m_archiveFormat, channel.FirstCode);
 

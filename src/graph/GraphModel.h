@@ -177,7 +177,9 @@ public:
     explicit GraphModel(std::uint8_t language = 0);
 
     /// Builds the graph from `table`: sorts it by the channel-1 temperature when channel 1 is present and
-    /// by the channel-2 sensor name when channel 2 is, then reads the rows of each channel. A cell that
+    /// by the channel-2 sensor name when channel 2 is, then reads the rows of each channel. A table that
+    /// shows its second channel slot (14 columns) with values in it counts as holding both channels,
+    /// whatever the flags of its last record say; the flags themselves are not changed. A cell that
     /// cannot be converted ends the construction there and is returned; what was built before it stays.
     [[nodiscard]] std::optional<GraphError> build(ArchiveTable &table, bool channel1Present,
                                                   bool channel2Present, int archiveFormat,
@@ -230,6 +232,7 @@ private:
     std::uint8_t m_language = 0;
     int m_archiveFormat = 0;
     bool m_marksChecked = true;
+    std::array<bool, 2> m_shownByTable{}; ///< present because the table shows the slot, not by the flags
     std::array<GraphChannel, 2> m_channels{};
     std::array<ChannelControls, 2> m_controls{};
     std::array<SeriesState, kSeriesCount> m_series{};

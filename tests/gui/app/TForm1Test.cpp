@@ -13,6 +13,9 @@
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
 #include "device/TForm2.h"
+#ifdef VELDA_HAVE_GRAPH_GUI
+#include "graph/TForm4.h"
+#endif
 #include "sim/SimArchive.h"
 
 #include "QtPrinters.h"
@@ -22,6 +25,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -311,6 +315,63 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     EXPECT_TRUE(f.Panel2->isVisible());
     EXPECT_EQ(f.table().cell(11, 1), "21.50");
 }
+
+#ifdef VELDA_HAVE_GRAPH_GUI
+// Both channels in earlier records, channel 1 alone in the last: the table shows the second slot with its
+// values, so the graph offers channel 2 as well; the flags a saved project stores stay those of the fill.
+TEST_F(TForm1Test, GraphOffersTheSecondChannelTheTableShows) {
+    TForm1 &f = *m_form;
+    sim::Reading reading;
+    reading.number = 1;
+    reading.sensor1 = 1; // thermocouples: temperature only
+    reading.sensor2 = 1;
+    reading.temperature1 = 30.25f;
+    reading.temperature2 = 21.5f;
+    reading.day = 5;
+    reading.month = 3;
+    reading.year = 2024;
+    std::string records;
+    for (int k = 0; k < 3; ++k) {
+        reading.minute = k;
+        reading.channels = k < 2 ? 2 : 0x01;
+        AppendRecordHex(records, sim::EncodeRecord(2, reading));
+    }
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    f.Button1Click();
+    ASSERT_EQ(f.table().colCount(), 14);
+    ASSERT_FALSE(Channel2Present.load());
+
+    bool sawGraph = false;
+    bool channel2Box = false;
+    int channel2Points = 0;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *graph = qobject_cast<TForm4 *>(QApplication::activeModalWidget());
+        if (!graph) return;
+        sawGraph = true;
+        channel2Box = graph->GroupBox2->isVisible();
+        channel2Points = static_cast<int>(graph->model().series(3).points.size());
+        graph->reject();
+    });
+    poll.start();
+    f.Button2Click();
+    poll.stop();
+    ASSERT_TRUE(sawGraph);
+    EXPECT_TRUE(channel2Box) << "the channel-2 box is offered";
+    EXPECT_EQ(channel2Points, 2) << "the two records with a second channel are plotted";
+
+    EXPECT_TRUE(Channel1Present.load());
+    EXPECT_FALSE(Channel2Present.load()) << "opening the graph leaves the flags of the fill";
+    const QString path = m_dir.filePath(QStringLiteral("after-graph.vd"));
+    ASSERT_TRUE(SaveProject(f.table(), path).ok());
+    ArchiveTable loaded;
+    const auto project = ReadProject(loaded, path);
+    ASSERT_TRUE(project.ok());
+    EXPECT_EQ(project.value().flags, (ChannelFlags{true, false}));
+}
+#endif
 
 TEST_F(TForm1Test, LanguageSwitch) {
     TForm1 &f = *m_form;
