@@ -228,6 +228,43 @@ double NiceTickInterval(double span, int targetTicks) {
     return 10 * power;
 }
 
+QString AxisValueLabel(double y, const SystemFormats &formats) {
+    double rounded = std::round(y * 100.0) / 100.0;
+    if (rounded == 0) rounded = 0; // no "-0"
+    QLocale locale = formats.locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    QString s = locale.toString(rounded, 'f', 2);
+    const QString point = locale.decimalPoint();
+    const qsizetype at = s.lastIndexOf(point);
+    if (at >= 0) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.size() == at + point.size())
+            s.truncate(at);
+        else
+            s.replace(at, point.size(), formats.decimalSeparator);
+    }
+    return s;
+}
+
+std::vector<AxisTick> ValueAxisTicks(double min, double max, double interval, const SystemFormats &formats) {
+    std::vector<AxisTick> ticks;
+    if (!(interval > 0) || !(max >= min)) return ticks;
+    // A little slack so that ends lying on a multiple are not lost to rounding.
+    constexpr double kSlack = 1e-9;
+    constexpr double kMaxTicks = 1000;
+    const double first = std::ceil(min / interval - kSlack);
+    const double last = std::floor(max / interval + kSlack);
+    if (last - first > kMaxTicks) return ticks;
+    for (double k = first; k <= last; ++k) {
+        const double value = k * interval;
+        QString label = AxisValueLabel(value, formats);
+        if (!ticks.empty() && ticks.back().label == label) continue;
+        ticks.push_back({value, std::move(label)});
+    }
+    return ticks;
+}
+
 QString MarkerLabel(double y, const SystemFormats &formats) {
     QString s = formats.locale.toString(y, 'f', 3);
     const QString point = formats.locale.decimalPoint();

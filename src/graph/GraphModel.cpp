@@ -700,6 +700,11 @@ bool GraphModel::axisDrawn(ValueAxis side) const {
     for (int i = 0; i < kMarkerSeries; ++i) {
         if (m_series[i].active && m_series[i].axis == side) return true;
     }
+    // A channel hidden with its sensor check box keeps its axis and title.
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (m_channels[ch].Present && !m_controls[ch].sensorChecked && m_series[PrimaryOf(ch)].axis == side)
+            return true;
+    }
     return false;
 }
 

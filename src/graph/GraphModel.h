@@ -209,8 +209,9 @@ public:
     [[nodiscard]] const ChannelControls &controls(int channel) const { return m_controls[channel]; }
     [[nodiscard]] const SeriesState &series(int index) const { return m_series[index]; }
     [[nodiscard]] const ValueAxisState &axis(ValueAxis side) const { return m_axes[Index(side)]; }
-    /// Whether the chart draws the axis: it is visible and an active line series uses it. An axis that no
-    /// drawn line uses would only show an empty scale.
+    /// Whether the chart draws the axis: it is visible and an active line series uses it, or a present
+    /// channel hidden with its sensor check box is on it (hiding a channel keeps its axis and title). Any
+    /// other axis that no drawn line uses would only show an empty scale.
     [[nodiscard]] bool axisDrawn(ValueAxis side) const;
     [[nodiscard]] int archiveFormat() const { return m_archiveFormat; }
     [[nodiscard]] std::uint8_t language() const { return m_language; }

@@ -6,6 +6,7 @@
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -83,6 +84,25 @@ public:
 private:
     TimeMapping m_mapping;
 };
+
+// Replaces the labelled ticks of a category axis, unless they are already the ones asked for.
+void SetAxisTicks(QCategoryAxis *axis, const std::vector<AxisTick> &ticks) {
+    QStringList labels;
+    for (const AxisTick &tick : ticks)
+        labels.append(tick.label);
+    const QStringList current = axis->categoriesLabels();
+    if (current == labels) {
+        bool same = true;
+        for (const AxisTick &tick : ticks)
+            same = same && axis->endValue(tick.label) == tick.value;
+        if (same) return;
+    }
+    for (const QString &label : current)
+        axis->remove(label);
+    if (!ticks.empty()) axis->setStartValue(ticks.front().value);
+    for (const AxisTick &tick : ticks)
+        axis->append(tick.label, tick.value);
+}
 
 QString HtmlTitle(const QString &title) {
     // The chart breaks title lines only at <br>.
@@ -168,8 +188,11 @@ void TForm4::createChart() {
                                         : QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
     BottomAxis->setTickCount(7);
     LeftAxis = new QValueAxis(chart);
-    RightAxis = new QValueAxis(chart);
-    RightAxis->setLabelFormat(QStringLiteral("%.2f"));
+    // The right axis writes its labels in the number format "#,##0.##", which the chart's printf-style
+    // label formats cannot express: its ticks are categories labelled here.
+    auto *rightTicks = new QCategoryAxis(chart);
+    rightTicks->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    RightAxis = rightTicks;
     chart->addAxis(BottomAxis, Qt::AlignBottom);
     chart->addAxis(LeftAxis, Qt::AlignLeft);
     chart->addAxis(RightAxis, Qt::AlignRight);
@@ -465,7 +488,9 @@ void TForm4::syncAxes() {
         axis->setRange(range.min, range.max);
         // Ticks at round values while the axis ends stay where the data or the user put them.
         const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
-        if (interval > 0) {
+        if (auto *ticks = qobject_cast<QCategoryAxis *>(axis)) {
+            SetAxisTicks(ticks, ValueAxisTicks(range.min, range.max, interval, CurrentFormats()));
+        } else if (interval > 0) {
             axis->setTickType(QValueAxis::TicksDynamic);
             axis->setTickAnchor(0);
             axis->setTickInterval(interval);

@@ -417,3 +417,37 @@ TEST(TimeMapping, FollowsTheChangesOfClocks) {
         ::unsetenv("TZ");
     ::tzset();
 }
+
+TEST(AxisLabels, GroupedWithAtMostTwoDecimals) {
+    const SystemFormats ru = SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    const SystemFormats us = SystemFormats::FromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString nbsp(QChar(0x00A0));
+    struct Case {
+        double value;
+        const SystemFormats *formats;
+        QString text;
+    };
+    const Case cases[] = {
+        {1234.5, &ru, QStringLiteral("1") + nbsp + QStringLiteral("234,5")},
+        {1234.5, &us, QStringLiteral("1,234.5")},
+        {12000, &us, QStringLiteral("12,000")},
+        {0.25, &us, QStringLiteral("0.25")},
+        {20.1, &ru, QStringLiteral("20,1")},
+        {-3.999, &ru, QStringLiteral("-4")},
+        {0.004, &us, QStringLiteral("0")},
+        {-0.001, &us, QStringLiteral("0")},
+        {1e6 + 0.3 - 0.3, &us, QStringLiteral("1,000,000")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(AxisValueLabel(c.value, *c.formats), c.text);
+    }
+    // Ticks at multiples of the interval; labels never repeat.
+    const auto ticks = ValueAxisTicks(-0.35, 0.3, 0.1, us);
+    QStringList labels;
+    for (const AxisTick &t : ticks)
+        labels.append(t.label);
+    EXPECT_EQ(labels, (QStringList{"-0.3", "-0.2", "-0.1", "0", "0.1", "0.2", "0.3"}));
+    EXPECT_EQ(ValueAxisTicks(0, 0.01, 0.001, us).size(), 2u) << "0 and 0.01 only";
+    EXPECT_TRUE(ValueAxisTicks(0, 1, 0, us).empty());
+}

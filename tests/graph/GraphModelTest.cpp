@@ -462,7 +462,7 @@ TEST(GraphTitles, HiddenChannelKeepsItsAxisUntilTheNextChoice) {
     EXPECT_EQ(m.axis(ValueAxis::Right).title, kT2);
     EXPECT_FALSE(m.controls(1).primarySwatch);
     EXPECT_FALSE(m.controls(1).tempEnabled);
-    EXPECT_FALSE(m.axisDrawn(ValueAxis::Right)) << "no drawn line uses it";
+    EXPECT_TRUE(m.axisDrawn(ValueAxis::Right)) << "a hidden channel keeps its axis";
     m.axisChosen(0, ValueAxis::Left);
     EXPECT_FALSE(m.axis(ValueAxis::Right).visible);
 

@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
@@ -21,6 +23,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -514,6 +517,105 @@ TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether
             ASSERT_EQ(f.Series7->count(), 1) << "the marker finds the point under the pointer";
             EXPECT_DOUBLE_EQ(f.Series7->at(0).y(), drawn.y());
         }
+    }
+    ArchiveFormat = savedFormat;
+}
+
+// Clearing a channel's sensor check box hides its lines but keeps its axis and title.
+TEST_F(TForm4Test, AHiddenChannelKeepsItsAxisAndTitle) {
+    TForm4 &f = *m_form;
+    const QString leftTitle = f.LeftAxis->titleText();
+    const QString rightTitle = f.RightAxis->titleText();
+    ASSERT_TRUE(f.LeftAxis->isVisible());
+    ASSERT_TRUE(f.RightAxis->isVisible());
+    struct Step {
+        const char *name;
+        QCheckBox *box;
+    };
+    const Step steps[] = {{"channel 2 hidden", f.CheckBox3},
+                          {"channel 1 hidden too", f.CheckBox1},
+                          {"channel 2 shown again", f.CheckBox3},
+                          {"channel 1 shown again", f.CheckBox1}};
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        ClickBox(step.box);
+        EXPECT_TRUE(f.LeftAxis->isVisible());
+        EXPECT_TRUE(f.RightAxis->isVisible());
+        EXPECT_EQ(f.LeftAxis->titleText(), leftTitle);
+        EXPECT_EQ(f.RightAxis->titleText(), rightTitle);
+        EXPECT_EQ(f.Series4->isVisible(), f.CheckBox3->isChecked());
+        EXPECT_EQ(f.Series1->isVisible(), f.CheckBox1->isChecked());
+    }
+}
+
+// The right axis writes its labels as "#,##0.##": thousands grouped with the system's separator, at
+// most two decimals, no trailing zeros.
+TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
+    const std::uint8_t savedFormat = ArchiveFormat.load();
+    ArchiveFormat = 2;
+    const SystemFormats &formats = CurrentFormats();
+    QString group = formats.locale.groupSeparator();
+    ASSERT_FALSE(group.isEmpty());
+    // The drawn text reads a no-break space back as a plain one.
+    if (group == QString(QChar(0x00A0)) || group == QString(QChar(0x202F))) group = QStringLiteral(" ");
+    struct Case {
+        const char *name;
+        double first; // channel 2 values rise from here by `step` per row
+        double step;
+        bool expectGrouping;
+        bool expectDecimals;
+    };
+    const Case cases[] = {
+        {"thousands", 1000.0, 1.5, true, false},
+        {"fractions", 20.0, 0.01, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable table;
+        table.setColCount(14);
+        constexpr int kRows = 40;
+        table.setRowCount(kRows + 1);
+        for (int i = 0; i < kRows; ++i) {
+            const int row = i + 1;
+            table.setCell(0, row, QString::number(row));
+            table.setCell(1, row, FormatTimeCell(QTime(10, 0).addSecs(i * 60), formats));
+            table.setCell(2, row, FormatDateCell(QDate(2018, 3, 5), formats));
+            table.setCell(6, row, QStringLiteral("DS18B20      "));
+            table.setCell(7, row, CellFormat(20.0, formats.decimalSeparator));
+            table.setCell(10, row, QStringLiteral("DS18B20      "));
+            table.setCell(11, row, CellFormat(c.first + i * c.step, formats.decimalSeparator));
+        }
+        Channel1Present = true;
+        Channel2Present = true;
+        TForm4 f(table);
+        f.resize(1516, 909);
+        f.show();
+        QCoreApplication::processEvents();
+
+        // The labels as drawn: text items to the right of the plot, not the title.
+        const QRectF plot = f.chart->mapRectToScene(f.chart->plotArea());
+        QStringList labels;
+        for (QGraphicsItem *item : f.chart->scene()->items()) {
+            auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+            if (!text || !text->isVisible() || text->sceneBoundingRect().left() < plot.right()) continue;
+            const QString t = text->toPlainText();
+            if (t.isEmpty() || t.contains(QRegularExpression(QStringLiteral("\\p{L}")))) continue;
+            labels.append(t);
+        }
+        ASSERT_GE(labels.size(), 3) << labels.join(QLatin1Char('|')).toStdString();
+        const QRegularExpression pattern(QStringLiteral("^-?\\d{1,3}(%1\\d{3})*(%2\\d{0,1}[1-9])?$")
+                                             .arg(QRegularExpression::escape(group),
+                                                  QRegularExpression::escape(formats.decimalSeparator)));
+        bool grouped = false;
+        bool decimals = false;
+        for (const QString &label : labels) {
+            SCOPED_TRACE(label.toStdString());
+            EXPECT_TRUE(pattern.match(label).hasMatch());
+            grouped = grouped || label.contains(group);
+            decimals = decimals || label.contains(formats.decimalSeparator);
+        }
+        EXPECT_EQ(grouped, c.expectGrouping) << labels.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(decimals, c.expectDecimals) << labels.join(QLatin1Char('|')).toStdString();
     }
     ArchiveFormat = savedFormat;
 }
