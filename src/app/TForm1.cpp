@@ -12,6 +12,7 @@
 #include "base/DeleteRow.h"
 #include "base/SortTable.h"
 #include "base/TableHeader.h"
+#include "device/ClockSetting.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
@@ -57,11 +58,6 @@
 namespace velda {
 
 namespace {
-
-inline constexpr TextPair TxtExchangeBusy{"Идёт обмен с прибором, подождите",
-                                          "Device exchange in progress, please wait"};
-inline constexpr TextPair TxtClockCancelling{"Синхронизация времени отменяется",
-                                             "Time synchronization is being cancelled"};
 
 constexpr int kClientWidth = 1507;
 constexpr int kClientHeight = 429;
@@ -257,6 +253,7 @@ void TForm1::createControls() {
     rows->viewport()->installEventFilter(this);
     StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
+    SpeedButton1->installEventFilter(this);
     m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this);
     qApp->installEventFilter(m_helpKeyFilter.get());
 
@@ -327,7 +324,7 @@ void TForm1::applyTexts() {
     Button1->setText(c.readArchive);
     Button2->setText(c.graph);
     Delete1->setText(c.deleteRow);
-    SpeedButton1->setToolTip(c.clockHint);
+    SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clockRunning && ExchangeRunning()));
     WriteHeaderRow(m_table, LanguageIndex);
     m_model->headersChanged();
     updateCorner();
@@ -575,6 +572,9 @@ PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
+    // A double click on the clock button is one click: its second half must not cancel the setting the
+    // first half started.
+    if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
     if (type == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == StringGrid1) {
@@ -665,7 +665,13 @@ void TForm1::Timer1Timer() {
             showClockStatus();
             return;
         }
+        // The setting has ended: say what it did, then the hover texts take over again.
         m_clockRunning = false;
+        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), false));
+        showStatusMessage(ClockStatusText(
+            {false, ExchangeState.load(), ExchangeStatus.load(), false, LastClockOutcome.load()},
+            Pick(TxtClockSync)));
+        return;
     }
     const QString hint = HoverHint(placeAt(QCursor::pos()));
     if (StatusBar1->currentMessage() != hint) StatusBar1->showMessage(hint);
@@ -677,29 +683,15 @@ void TForm1::showStatusMessage(const QString &text) {
 }
 
 void TForm1::showClockStatus() {
-    QString text;
-    const std::uint8_t status = ExchangeStatus.load();
-    switch (ExchangeState.load()) {
-    case StateConnect:
-        text = status == StatusOk ? Pick(TxtConnection) : StatusText(status);
-        break;
-    case StateVersion:
-        text = Pick(TxtVersionRead);
-        break;
-    case StateFinish:
-        text = status == StatusOk ? Pick(TxtReady) : StatusText(status);
-        break;
-    default:
-        text = Pick(TxtClockSync);
-        break;
-    }
-    if (CancelRequested.load()) text = Pick(TxtClockCancelling);
+    const QString text = ClockStatusText({ExchangeRunning(), ExchangeState.load(), ExchangeStatus.load(),
+                                          CancelRequested.load(), LastClockOutcome.load()},
+                                         Pick(TxtClockSync));
     if (StatusBar1->currentMessage() != text) StatusBar1->showMessage(text);
 }
 
 bool TForm1::refuseWhileExchangeRuns() {
     if (!ExchangeRunning()) return false;
-    showStatusMessage(Pick(TxtExchangeBusy));
+    showStatusMessage(ExchangeBusyText(m_clockRunning));
     return true;
 }
 
@@ -716,7 +708,7 @@ void TForm1::Button1Click() {
     setup.handOver = m_download->handOver();
     if (StartArchiveRead(std::move(setup), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(m_clockRunning));
         return;
     }
     form2->RunModal();
@@ -745,6 +737,7 @@ void TForm1::Button2Click() {
 void TForm1::SpeedButton1Click() {
     if (m_clockRunning && ExchangeRunning()) {
         CancelRequested = true;
+        m_statusMessageTicks = 0;
         showClockStatus();
         return;
     }
@@ -753,10 +746,11 @@ void TForm1::SpeedButton1Click() {
     setup.ui = &QtExchangeUi::instance();
     setup.sleeper = m_sleeper;
     if (StartClockSetting(std::move(setup)) != StartResult::Started) {
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(false));
         return;
     }
     m_clockRunning = true;
+    SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), true));
     m_statusMessageTicks = 0;
     showClockStatus();
 }

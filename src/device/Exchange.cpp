@@ -28,6 +28,7 @@ std::atomic<bool> CancelRequested{false};
 std::atomic<bool> VersionPending{true};
 std::atomic<std::uint8_t> ArchiveFormat{0};
 std::atomic<std::uint32_t> RecordCount{0};
+std::atomic<ClockOutcome> LastClockOutcome{ClockOutcome::Pending};
 RecordArray ShortRecords;
 RecordArray LongRecords;
 ScreenImage ScreenBuffer;
@@ -230,6 +231,12 @@ void BMTreadUSB::setIdlePriority(bool idle) {
     static_cast<void>(pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param));
 }
 
+void BMTreadUSB::settleClockOutcome() {
+    if (ExchangeMode.load() != ModeClockSet) return;
+    ClockOutcome pending = ClockOutcome::Pending;
+    LastClockOutcome.compare_exchange_strong(pending, ClockOutcome::NotSent);
+}
+
 void BMTreadUSB::showStatusBlocking() {
     if (stopping()) return;
     m_setup.ui->runBlocking([this] { ShowStatus(); });
@@ -294,6 +301,7 @@ void BMTreadUSB::Execute() {
             ShortRecords.release();
             LongRecords.release();
         }
+        settleClockOutcome();
     }
     {
         std::lock_guard lock(m_waitMutex);
@@ -459,6 +467,11 @@ void BMTreadUSB::stepRecords() {
 }
 
 void BMTreadUSB::stepClock() {
+    // A Cancel pressed while the instrument was searched for stops the setting before anything is sent.
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
     const QDateTime now = m_setup.now ? m_setup.now() : QDateTime::currentDateTime();
     const auto payload = ClockPayload(now);
     if (!WriteCommand(ClockSet)) {
@@ -471,6 +484,7 @@ void BMTreadUSB::stepClock() {
         ExchangeStatus.store(StatusLinkError);
         return;
     }
+    LastClockOutcome.store(ClockOutcome::Set);
     ExchangeStatus.store(StatusOk);
     showStatusBlocking();
     if (CancelRequested.load()) {
@@ -552,6 +566,7 @@ void BMTreadUSB::stepFinish() {
         LongRecords.release();
         m_ownsRecords = false;
     }
+    settleClockOutcome();
     if (controls.dialog && !stopping())
         m_setup.ui->runBlocking([dialog = controls.dialog] { dialog->closeDialog(); });
     setIdlePriority(true);
@@ -607,6 +622,7 @@ StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls
     CancelRequested.store(false);
     ExchangeState.store(StateConnect);
     ExchangeMode.store(mode);
+    if (mode == ModeClockSet) LastClockOutcome.store(ClockOutcome::Pending);
     if (!setup.ui) setup.ui = &g_silentUi;
     g_exchange = std::make_shared<BMTreadUSB>(std::move(setup), controls);
     return StartResult::Started;

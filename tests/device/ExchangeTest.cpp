@@ -620,6 +620,18 @@ TEST_F(ExchangeTest, CancelDuringClockAndScreenStates) {
     EXPECT_EQ(commands(), (std::vector<std::string>{"clock", "clock"}));
     EXPECT_TRUE(m_ui.messages().empty());
     EXPECT_FALSE(CancelRequested.load());
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::Set);
+
+    // Cancelled while the instrument is being opened: nothing is sent and the outcome says so.
+    useScenario({{"firmware_date", "13.03.2018"}});
+    int openPausesBeforeClock = 0;
+    onPause = [&](int ms) {
+        if (ms == 300 && ++openPausesBeforeClock == 2) CancelRequested.store(true);
+    };
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::NotSent);
 
     // The screen state does not look at the cancel flag: the image is still read.
     useScenario(

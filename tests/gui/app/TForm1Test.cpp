@@ -9,6 +9,7 @@
 #include "archive/ProjectFile.h"
 #include "base/SortTable.h"
 #include "base/SystemFormats.h"
+#include "device/ClockSetting.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
@@ -37,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -624,7 +626,7 @@ TEST_F(TForm1Test, ClockSettingRefusesOtherExchangesAndASecondClickCancels) {
     ASSERT_TRUE(ExchangeRunning()); // it waits for the GUI thread at least for its result box
     EXPECT_FALSE(f.StatusBar1->currentMessage().isEmpty());
     f.Button1Click();
-    EXPECT_EQ(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+    EXPECT_EQ(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
     EXPECT_TRUE(TableIsEmpty(f.table()));
     f.SpeedButton1Click();
     EXPECT_TRUE(CancelRequested.load());
@@ -632,13 +634,81 @@ TEST_F(TForm1Test, ClockSettingRefusesOtherExchangesAndASecondClickCancels) {
     // After the refusal has had its time the hover hints return.
     for (int tick = 0; tick < 20; ++tick)
         f.Timer1Timer();
-    EXPECT_NE(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+    EXPECT_NE(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
 
     CancelRequested = false;
     f.SpeedButton1Click();
     EXPECT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
     ASSERT_FALSE(answerer.boxes.empty());
     EXPECT_EQ(answerer.boxes.back().text, "Время установлено успешно");
+}
+
+// A double click on the clock button sets the clock once and the status line says so.
+TEST_F(TForm1Test, DoubleClickOnTheClockButtonSetsTheClock) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    // What the platform sends for a double click: press, release, double click, release.
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    QTest::mouseDClick(f.SpeedButton1, Qt::LeftButton);
+    QTest::mouseRelease(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_TRUE(ExchangeRunning());
+    EXPECT_FALSE(CancelRequested.load()) << "the second half of the double click cancels nothing";
+    EXPECT_NE(f.StatusBar1->currentMessage(), Pick(TxtClockCancelling));
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Время установлено успешно");
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Время установлено успешно");
+}
+
+// With no instrument the clock setting waits; the status line, the refusal of a read and the button's
+// hint say how to stop it, and after the second click the status line says nothing was sent.
+TEST_F(TForm1Test, AWaitingClockSettingSaysHowToStopIt) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    useScenario(R"({"firmware_date": "13.03.2018", "faults": {"absent_ms": 3600000}})");
+    struct Case {
+        std::uint8_t language;
+        const char *noInstrument;
+        const char *howToCancel;
+        const char *notSent;
+    };
+    const Case cases[] = {
+        {0, "Проверьте подключение", "Повторное нажатие кнопки часов отменяет установку времени",
+         "Установка времени отменена, время прибора не изменено"},
+        {1, "Check Connection", "Click the clock button again to cancel the clock setting",
+         "Clock setting cancelled, the instrument clock was not changed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.language));
+        c.language == 0 ? f.Lang0Click() : f.Lang1Click();
+        const QString plainHint = f.SpeedButton1->toolTip();
+        EXPECT_FALSE(plainHint.contains(QString::fromUtf8(c.howToCancel)));
+
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        ASSERT_TRUE(ExchangeRunning());
+        ASSERT_TRUE(QTest::qWaitFor([] { return ExchangeStatus.load() == StatusNoDevice; }, 10000));
+        f.Timer1Timer();
+        const QString waiting = f.StatusBar1->currentMessage();
+        EXPECT_TRUE(waiting.contains(QString::fromUtf8(c.noInstrument))) << waiting.toStdString();
+        EXPECT_TRUE(waiting.contains(QString::fromUtf8(c.howToCancel))) << waiting.toStdString();
+        EXPECT_TRUE(f.SpeedButton1->toolTip().startsWith(plainHint));
+        EXPECT_TRUE(f.SpeedButton1->toolTip().contains(QString::fromUtf8(c.howToCancel)));
+
+        QTest::mouseClick(f.Button1, Qt::LeftButton);
+        EXPECT_EQ(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
+        EXPECT_TRUE(
+            f.StatusBar1->currentMessage().contains(c.language == 0 ? "кнопки часов" : "clock button"));
+
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        ASSERT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+        f.Timer1Timer();
+        EXPECT_EQ(f.StatusBar1->currentMessage(), QString::fromUtf8(c.notSent));
+        EXPECT_EQ(f.SpeedButton1->toolTip(), plainHint);
+        EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::NotSent);
+    }
+    f.Lang0Click();
+    EXPECT_TRUE(answerer.boxes.empty());
 }
 
 TEST_F(TForm1Test, AboutBoxTextsAndLinks) {
