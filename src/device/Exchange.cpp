@@ -13,11 +13,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <new>
-#include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace velda {
 
@@ -587,12 +588,12 @@ bool HasCapSysNice() {
     std::ifstream status("/proc/thread-self/status");
     for (std::string line; std::getline(status, line);) {
         if (line.rfind("CapEff:", 0) != 0) continue;
-        try {
-            const unsigned long long caps = std::stoull(line.substr(7), nullptr, 16);
-            return (caps >> kCapSysNice) & 1U;
-        } catch (const std::exception &) {
-            return false;
-        }
+        const std::size_t first = line.find_first_not_of(" \t", 7);
+        if (first == std::string::npos) return false;
+        unsigned long long caps = 0;
+        const char *end = line.data() + line.size();
+        if (std::from_chars(line.data() + first, end, caps, 16).ec != std::errc{}) return false;
+        return (caps >> kCapSysNice) & 1U;
     }
     return false;
 }
