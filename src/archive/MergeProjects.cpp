@@ -192,4 +192,24 @@ MergeResult MergeProjectFiles(const QStringList &inputs, const QString &output,
     return result;
 }
 
+MergeResult AppendProject(ArchiveTable *table, ChannelFlags flags, const QString &path,
+                          const SystemFormats &formats) {
+    ArchiveTable file;
+    const QString name = QFileInfo(path).fileName();
+    const auto loaded = ReadProject(file, path);
+    if (!loaded.ok())
+        return MergeError{MergeError::Kind::LoadFailed, path,
+                          Pick(TxtMergeLoadFailed).arg(name, loaded.error().message)};
+    std::vector<MergeInput> inputs;
+    if (!TableIsEmpty(*table)) inputs.push_back(MergeInput{Pick(TxtMergeTableName), table, flags});
+    inputs.push_back(MergeInput{name, &file, loaded.value().flags});
+    ArchiveTable merged;
+    MergeResult result = MergeTables(inputs, formats, &merged);
+    if (!result.ok()) return result;
+    table->swap(merged);
+    Channel1Present = result.summary().flags.channel1;
+    Channel2Present = result.summary().flags.channel2;
+    return result;
+}
+
 } // namespace velda

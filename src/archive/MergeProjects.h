@@ -24,6 +24,8 @@ inline constexpr TextPair TxtMergeHeaderMismatch{
 inline constexpr TextPair TxtMergeLoadFailed{"%1: проект не открыт (%2); ничего не изменено",
                                              "%1: the project cannot be opened (%2); nothing was changed"};
 inline constexpr TextPair TxtMergeNoInput{"Нет проектов для объединения", "No projects to merge"};
+/// How messages name the main window's table when a file is appended to it.
+inline constexpr TextPair TxtMergeTableName{"таблицы", "the table"};
 
 /// One table taking part in a merge.
 struct MergeInput {
@@ -82,5 +84,12 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
 /// (which may be one of the inputs) through a temporary file. Nothing is written when an input cannot
 /// be loaded or is refused.
 MergeResult MergeProjectFiles(const QStringList &inputs, const QString &output, const SystemFormats &formats);
+
+/// Appends the rows of the project file `path` to `*table`, whose channels are `flags`, as MergeTables
+/// does with the table first; a table that holds no record (TableIsEmpty) takes the file's rows alone.
+/// On success `*table` holds the result and Channel1Present / Channel2Present its flags; on a refusal
+/// both are unchanged. GUI thread (the main window's table).
+MergeResult AppendProject(ArchiveTable *table, ChannelFlags flags, const QString &path,
+                          const SystemFormats &formats);
 
 } // namespace velda

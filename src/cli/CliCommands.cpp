@@ -8,6 +8,7 @@
 #include "archive/ArchiveTable.h"
 #include "archive/SystemFormats.h"
 #include "cli/CliExchange.h"
+#include "cli/CsvMergeCommands.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
 #endif
@@ -304,16 +305,20 @@ int RunCommand(const Options &options, const Streams &streams) {
     case Command::Dump:
         return RunDump(options, streams);
     case Command::Export:
-        return RunExport(options, streams);
+        return IsCsvName(options.output) ? RunCsvExport(options, streams) : RunExport(options, streams);
+    case Command::Merge:
+        return RunMerge(options, streams);
     case Command::SetClock:
         return RunSetClock(options, streams);
     case Command::Screenshot:
         return RunScreenshot(options, streams);
     case Command::Report:
+    case Command::Plot:
         break;
     }
-    PrintError(streams.err, QStringLiteral("report is not available in this build (built without the window "
-                                           "libraries)"));
+    PrintError(streams.err,
+               QStringLiteral("report and plot are not available in this build (built without the "
+                              "window libraries)"));
     return ExitUsage;
 }
 

@@ -1,5 +1,5 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts the
-// window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report and plot
+// start the window toolkit, on the offscreen platform.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 
@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #ifdef VELDA_CLI_WITH_REPORT
+#include "cli/PlotCommand.h"
 #include "cli/ReportCommand.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #endif
 
@@ -51,6 +53,13 @@ int main(int argc, char **argv) {
         QGuiApplication application(argc, argv);
         ApplyLanguageAndLocale(options);
         return RunReport(options, streams);
+    }
+    if (options.command == Command::Plot) {
+        // The chart is the graph window's, built off screen: a widget application without a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        ApplyLanguageAndLocale(options);
+        return RunPlot(options, streams);
     }
 #endif
     QCoreApplication application(argc, argv);
