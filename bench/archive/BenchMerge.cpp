@@ -2,10 +2,10 @@
 // both, drop the repeated rows, order by date and time, save.
 #include "BenchCommon.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/MergeProjects.h"
 #include "archive/ProjectFile.h"
 #include "archive/TableFill.h"
+#include "base/ArchiveTable.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 #include "app/ArchiveTableModel.h"
 #include "app/MainTexts.h"
 #include "archive/MergeProjects.h"
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // The main window's "Append project..." command: a project file's rows added to the table.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // time, renumbering; and the same for project files on disk.
 #include "archive/MergeProjects.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <QFileInfo>
 

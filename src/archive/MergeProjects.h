@@ -2,10 +2,10 @@
 // each row once.
 #pragma once
 
-#include "app/Texts.h"
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
+#include "base/Texts.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // The csv export and merge commands of velda9-cli: a project file loaded, the core run, one line told.
 #include "cli/CsvMergeCommands.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/MergeProjects.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "export/CsvExport.h"
 
 namespace velda::cli {

@@ -1,9 +1,9 @@
 // The plot command of velda9-cli: the graph window built off screen and its chart saved as a picture.
 #include "cli/PlotCommand.h"
 
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 #include "graph/ChartPicture.h"
 #include "graph/TForm4.h"
 

@@ -2,7 +2,7 @@
 // blocks through a save file that is renamed over the target when complete.
 #include "export/CsvExport.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -1,8 +1,8 @@
 // Writes the archive table as CSV text that spreadsheet programs of any locale open in columns.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QChar>

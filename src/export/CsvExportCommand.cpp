@@ -1,8 +1,8 @@
 // File dialog, refusal and progress of the CSV export.
 #include "export/CsvExportCommand.h"
 
-#include "app/MainTexts.h"
-#include "archive/SystemFormats.h"
+#include "base/SharedTexts.h"
+#include "base/SystemFormats.h"
 #include "export/SpreadsheetExportCommand.h"
 
 #include <QCheckBox>

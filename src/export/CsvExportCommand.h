@@ -2,8 +2,8 @@
 // refusal, export with progress.
 #pragma once
 
-#include "app/Texts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/Texts.h"
 #include "export/CsvExport.h"
 
 #include <QObject>

@@ -2,7 +2,7 @@
 // through a save file.
 #include "graph/ChartPicture.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 
 #include <QChart>
 #include <QChartView>

@@ -1,7 +1,7 @@
 // Pictures of the graph window's chart: PNG, SVG with texts as text, and a one-page PDF.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <QRectF>
 #include <QSize>

@@ -2,7 +2,7 @@
 #include "archive/MergeProjects.h"
 
 #include "QtPrinters.h"
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 
 #include <QFile>
 #include <QTemporaryDir>

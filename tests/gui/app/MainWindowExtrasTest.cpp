@@ -2,12 +2,12 @@
 #include "app/TForm1.h"
 
 #include "QtPrinters.h"
-#include "app/Texts.h"
-#include "app/WindowTexts.h"
 #include "archive/ArchiveRecord.h"
 #include "archive/ProjectFile.h"
-#include "archive/SystemFormats.h"
 #include "archive/TableFill.h"
+#include "base/SystemFormats.h"
+#include "base/TableHeader.h"
+#include "base/Texts.h"
 #include "device/Exchange.h"
 #include "sim/SimArchive.h"
 

@@ -3,9 +3,9 @@
 #include "graph/ChartPicture.h"
 
 #include "QtPrinters.h"
-#include "app/Texts.h"
 #include "archive/ArchiveRecord.h"
 #include "archive/TableFill.h"
+#include "base/Texts.h"
 #include "graph/TForm4.h"
 #include "sim/SimArchive.h"
 
