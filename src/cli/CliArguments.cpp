@@ -21,10 +21,12 @@ enum OptionBit : unsigned {
     OptTimeout = 1U << 4,
     OptPen = 1U << 5,
     OptBackground = 1U << 6,
-    OptDelimiter = 1U << 7,
-    OptIsoDate = 1U << 8,
-    OptWidth = 1U << 9,
-    OptHeight = 1U << 10,
+    OptLimit = 1U << 7,
+    OptJson = 1U << 8,
+    OptDelimiter = 1U << 9,
+    OptIsoDate = 1U << 10,
+    OptWidth = 1U << 11,
+    OptHeight = 1U << 12,
 };
 
 struct CommandSpec {
@@ -41,7 +43,7 @@ constexpr unsigned kAnywhere = OptLang | OptLocale;
 
 constexpr int kManyFiles = 1 << 20;
 
-constexpr std::array<CommandSpec, 8> kCommands{{
+constexpr std::array<CommandSpec, 10> kCommands{{
     {"read", Command::Read, 0, 0, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
     {"dump", Command::Dump, 1, 1, false, kAnywhere},
     {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
@@ -49,6 +51,8 @@ constexpr std::array<CommandSpec, 8> kCommands{{
     {"set-clock", Command::SetClock, 0, 0, false, kAnywhere | OptSimulate | OptTimeout},
     {"screenshot", Command::Screenshot, 0, 0, true,
      kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
+    {"stats", Command::Stats, 1, 1, false, kAnywhere | OptLimit | OptJson},
+    {"summary", Command::Summary, 1, 1, true, kAnywhere | OptOutput | OptLimit},
     {"merge", Command::Merge, 2, kManyFiles, true, kAnywhere | OptOutput},
     {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
 }};
@@ -60,7 +64,7 @@ struct OptionSpec {
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 11> kOptions{{
+constexpr std::array<OptionSpec, 13> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -68,11 +72,16 @@ constexpr std::array<OptionSpec, 11> kOptions{{
     {"--timeout", nullptr, OptTimeout, true},
     {"--pen", nullptr, OptPen, true},
     {"--background", nullptr, OptBackground, true},
+    {"--limit", nullptr, OptLimit, true},
+    {"--json", nullptr, OptJson, false},
     {"--delimiter", nullptr, OptDelimiter, true},
     {"--iso-date", nullptr, OptIsoDate, false},
     {"--width", nullptr, OptWidth, true},
     {"--height", nullptr, OptHeight, true},
 }};
+
+// Options that may be given more than once.
+constexpr unsigned kRepeatable = OptLimit;
 
 // Largest accepted --timeout: a day; anything longer is a typo rather than a wish.
 constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
@@ -225,7 +234,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         if ((command->allowed & option.entry->bit) == 0)
             return usage(QStringLiteral("option %1 does not apply to %2")
                              .arg(option.spelled, QLatin1String(command->name)));
-        if ((seen & option.entry->bit) != 0)
+        if ((seen & option.entry->bit & ~kRepeatable) != 0)
             return usage(QStringLiteral("option %1 given twice").arg(option.spelled));
         seen |= option.entry->bit;
         switch (option.entry->bit) {
@@ -273,6 +282,19 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             (option.entry->bit == OptPen ? options.pen : options.background) = *rgb;
             break;
         }
+        case OptLimit: {
+            const auto parsed = ParseLimitArgument(option.value);
+            if (const auto *problem = std::get_if<QString>(&parsed)) return usage(*problem);
+            const ParsedLimit &limit = std::get<ParsedLimit>(parsed);
+            if (options.limits.of(limit.quantity).isSet())
+                return usage(QStringLiteral("--limit \"%1\": a limit for %2 was already given")
+                                 .arg(option.value, QuantityKey(limit.quantity)));
+            options.limits.set(limit.quantity, limit.limit);
+            break;
+        }
+        case OptJson:
+            options.json = true;
+            break;
         case OptDelimiter: {
             const std::optional<char> delimiter = csv::ParseDelimiter(option.value);
             if (!delimiter)
@@ -347,6 +369,11 @@ QString HelpText() {
         "                     set the instrument's clock from this computer's local time\n"
         "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]\n"
         "                     save the instrument's screen as a 132 x 68 bitmap\n"
+        "  stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]\n"
+        "                     count, period, minimum, maximum, mean, standard deviation and\n"
+        "                     mean kinetic temperature per channel, sensor and quantity\n"
+        "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
+        "                     one A4 page per channel: chart, statistics and limits\n"
         "  merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]\n"
         "                     join the rows of several project files in date and time order,\n"
         "                     each row once (files in another language are refused)\n"
@@ -366,6 +393,11 @@ QString HelpText() {
         "  --pen COLOR        colour of lit pixels (default black)\n"
         "  --background COLOR colour of dark pixels (default white)\n"
         "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
+        "  --limit QUANTITY=LOW:HIGH\n"
+        "                     count the values below LOW and above HIGH (both included as inside;\n"
+        "                     either side may be empty); QUANTITY is temperature, humidity,\n"
+        "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
+        "  --json             print the statistics as JSON instead of a text table\n"
         "  --delimiter D      CSV field delimiter: ';', ',' or tab\n"
         "  --iso-date         CSV date cells as yyyy-MM-dd (read with the --locale formats)\n"
         "  --width PX, --height PX\n"
@@ -373,7 +405,7 @@ QString HelpText() {
         "  -h, --help         show this help and exit\n"
         "  -V, --version      show the version and build date and exit\n"
         "\n"
-        "Progress and messages go to stderr; dump writes the cells to stdout.\n"
+        "Progress and messages go to stderr; dump and stats write to stdout.\n"
         "\n"
         "Exit status:\n"
         "    0  done\n"

@@ -1,6 +1,8 @@
 // Command line of velda9-cli: the commands, their options, exit codes and the help and version texts.
 #pragma once
 
+#include "graph/Limits.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,20 @@ enum ExitCode : int {
     ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 
-enum class Command { Help, Version, Read, Dump, Export, Report, SetClock, Screenshot, Merge, Plot };
+enum class Command {
+    Help,
+    Version,
+    Read,
+    Dump,
+    Export,
+    Report,
+    SetClock,
+    Screenshot,
+    Stats,
+    Summary,
+    Merge,
+    Plot
+};
 
 /// A colour as 0xRRGGBB.
 using Rgb = std::uint32_t;
@@ -36,15 +51,17 @@ inline constexpr int kMaxPlotSide = 10000;
 /// What one run of velda9-cli is asked to do.
 struct Options {
     Command command = Command::Help;
-    QString input;      ///< project file of dump, export, report and plot; the first input of merge
+    QString input;      ///< project file of dump, export, report, stats, summary and plot; merge's first
     QStringList inputs; ///< every project file named (merge takes two or more)
-    QString output;     ///< -o FILE of read, export, report, screenshot, merge and plot
+    QString output;     ///< -o FILE of read, export, report, screenshot, summary, merge and plot
     bool simulate = false;
     std::uint8_t language = 0;         ///< 0 Russian (the default), 1 English
     std::optional<QString> localeName; ///< --locale NAME; the system locale when absent
     int timeoutSeconds = kDefaultTimeoutSeconds;
     Rgb pen = kDefaultPen;
     Rgb background = kDefaultBackground;
+    Limits limits;     ///< --limit QUANTITY=LOW:HIGH of stats and summary, each quantity at most once
+    bool json = false; ///< --json of stats
     std::optional<char> delimiter; ///< --delimiter of a CSV export; the locale's default when absent
     bool isoDate = false;          ///< --iso-date of a CSV export
     int width = kDefaultPlotWidth; ///< --width of plot, pixels

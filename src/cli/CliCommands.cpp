@@ -9,6 +9,7 @@
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
 #include "cli/CsvMergeCommands.h"
+#include "cli/StatsCommand.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
 #endif
@@ -312,13 +313,18 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunSetClock(options, streams);
     case Command::Screenshot:
         return RunScreenshot(options, streams);
+    case Command::Stats:
+        return RunStats(options, streams);
     case Command::Report:
+    case Command::Summary:
     case Command::Plot:
         break;
     }
-    PrintError(streams.err,
-               QStringLiteral("report and plot are not available in this build (built without the "
-                              "window libraries)"));
+    PrintError(streams.err, QStringLiteral("%1 is not available in this build (built without the window "
+                                           "libraries)")
+                                .arg(options.command == Command::Summary ? QStringLiteral("summary")
+                                     : options.command == Command::Plot  ? QStringLiteral("plot")
+                                                                         : QStringLiteral("report")));
     return ExitUsage;
 }
 

@@ -1,5 +1,5 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report and plot
-// start the window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report, summary
+// and plot start the window toolkit, on the offscreen platform.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 
@@ -15,6 +15,7 @@
 #ifdef VELDA_CLI_WITH_REPORT
 #include "cli/PlotCommand.h"
 #include "cli/ReportCommand.h"
+#include "cli/SummaryCommand.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -47,12 +48,13 @@ int main(int argc, char **argv) {
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
 #ifdef VELDA_CLI_WITH_REPORT
-    if (options.command == Command::Report) {
+    if (options.command == Command::Report || options.command == Command::Summary) {
         // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         ApplyLanguageAndLocale(options);
-        return RunReport(options, streams);
+        return options.command == Command::Report ? RunReport(options, streams)
+                                                  : RunSummary(options, streams);
     }
     if (options.command == Command::Plot) {
         // The chart is the graph window's, built off screen: a widget application without a display.

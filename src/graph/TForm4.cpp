@@ -6,6 +6,7 @@
 #include "graph/ChartPicture.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
+#include "graph/Limits.h"
 
 #include <QChart>
 #include <QChartView>
@@ -184,6 +185,7 @@ void TForm4::createChart() {
     chart->setLocalizeNumbers(true);
     chart->setLocale(CurrentFormats().locale);
     chart->setAnimationOptions(QChart::NoAnimation);
+    m_limitLines = std::make_unique<LimitLineItems>(chart);
 
     BottomAxis = new QDateTimeAxis(chart);
     // Time over date on every label. Where the abbreviated month names end in a point ("янв."), the
@@ -238,6 +240,7 @@ void TForm4::createChart() {
     connect(chart, &QChart::plotAreaChanged, this, [this] {
         refreshSeriesData();
         syncMarker();
+        syncLimitLines();
     });
 
     m_zoomTransition = new QVariantAnimation(this);
@@ -548,6 +551,12 @@ void TForm4::syncAxes() {
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
+    syncLimitLines();
+}
+
+void TForm4::syncLimitLines() {
+    m_limitLines->update(m_model, CurrentStatsSettings().limits,
+                         [this](int i) { return static_cast<QAbstractSeries *>(lineSeries(i)); });
 }
 
 void TForm4::Chart1GetAxisLabel() {
