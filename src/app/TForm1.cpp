@@ -1,6 +1,7 @@
 // The main window: its parts, menus, commands and the table's mouse and key handling.
 #include "app/TForm1.h"
 
+#include "app/AppendProjectCommand.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
 #include "app/DesktopServices.h"
@@ -19,6 +20,7 @@
 #include "device/TForm2.h"
 
 #ifdef VELDA_HAVE_EXPORT_GUI
+#include "export/CsvExportCommand.h"
 #include "export/SpreadsheetExportCommand.h"
 #include "export/TForm6.h"
 #endif
@@ -149,6 +151,8 @@ void TForm1::createMenus() {
     Save1 = File1->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), QString());
     N1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogNewFolder), QString());
     N2 = File1->addAction(s->standardIcon(QStyle::SP_DialogOpenButton), QString());
+    AppendProject1 = File1->addAction(QString());
+    File1->insertAction(N1, SaveCsv1 = new QAction(this));
     File1->addSeparator();
     Print1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
     File1->addSeparator();
@@ -177,6 +181,8 @@ void TForm1::createMenus() {
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(SaveCsv1, &QAction::triggered, this, &TForm1::SaveCsv1Click);
+    connect(AppendProject1, &QAction::triggered, this, &TForm1::AppendProject1Click);
     connect(Print1, &QAction::triggered, this, &TForm1::Print1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Copy1, &QAction::triggered, this, &TForm1::ACopyTableExecute);
@@ -294,6 +300,7 @@ void TForm1::createControls() {
 
 #ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand = new SpreadsheetExportCommand(this);
+    m_csvCommand = new CsvExportCommand(this);
 #endif
 }
 
@@ -318,6 +325,8 @@ void TForm1::applyTexts() {
     Save1->setText(c.save);
     N1->setText(c.createProject);
     N2->setText(c.openProject);
+    SaveCsv1->setText(Pick(TxtSaveToCsv));
+    AppendProject1->setText(Pick(TxtAppendProject));
     Print1->setText(c.print);
     Exit1->setText(c.exit);
     Edit1->setTitle(c.edit);
@@ -768,6 +777,21 @@ void TForm1::Save1Click() {
     // TODO(#6): the spreadsheet export runs here once its library is part of the build.
     if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
 #endif
+}
+
+void TForm1::SaveCsv1Click() {
+#ifdef VELDA_HAVE_EXPORT_GUI
+    m_csvCommand->run(this, m_table);
+#endif
+}
+
+void TForm1::AppendProject1Click() {
+    if (AppendProjectWithDialog(this, *m_model, &m_openName)) {
+        ApplyChannelLayout();
+        fitColumnsToContent();
+    }
+    showSelectionInView();
+    RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
 }
 
 void TForm1::Print1Click() {

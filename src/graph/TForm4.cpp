@@ -3,6 +3,7 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
+#include "graph/ChartPicture.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
@@ -337,6 +338,8 @@ void TForm4::createControls() {
     GroupBox5->setFixedSize(kBoxWidth, 76);
     Button1 = new QPushButton(GroupBox5);
     Button1->setGeometry(8, 12, 110, 26);
+    Button2 = new QPushButton(GroupBox5);
+    Button2->setGeometry(122, 12, 115, 26);
     CheckBox5 = new QCheckBox(GroupBox5);
     CheckBox5->setGeometry(8, 46, 150, 20);
     CheckBox5->setChecked(true);
@@ -372,12 +375,14 @@ void TForm4::connectHandlers() {
     connect(Panel3, &ColourSwatch::clicked, this, [this] { Panel3Click(); });
     connect(Panel4, &ColourSwatch::clicked, this, [this] { Panel4Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
 void TForm4::FormCreate(ArchiveTable &table) {
     GroupBox1->setTitle(Pick(TxtChannel1));
     GroupBox2->setTitle(Pick(TxtChannel2));
     Button1->setText(Pick(TxtGraphPrint));
+    Button2->setText(Pick(TxtSavePicture));
     GroupBox3->setTitle(Pick(TxtAxis));
     GroupBox4->setTitle(Pick(TxtAxis));
     Label1->setText(Pick(TxtLeft));
@@ -736,6 +741,11 @@ void TForm4::Button1Click() {
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { printChart(p); });
     preview.exec();
     Chart1->viewport()->update();
+}
+
+void TForm4::Button2Click() {
+    finishZoomTransition();
+    SaveChartPictureWithDialog(this, Chart1);
 }
 
 void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {
