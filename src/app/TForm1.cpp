@@ -1,6 +1,7 @@
 // The main window: its parts, menus, commands and the table's mouse and key handling.
 #include "app/TForm1.h"
 
+#include "app/AppendProjectCommand.h"
 #include "app/ArchiveGrid.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
@@ -21,6 +22,7 @@
 #include "device/TForm2.h"
 
 #ifdef VELDA_HAVE_EXPORT_GUI
+#include "export/CsvExportCommand.h"
 #include "export/SpreadsheetExportCommand.h"
 #include "export/TForm6.h"
 #endif
@@ -114,6 +116,8 @@ void TForm1::createMenus() {
     Save1 = File1->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), QString());
     N1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogNewFolder), QString());
     N2 = File1->addAction(s->standardIcon(QStyle::SP_DialogOpenButton), QString());
+    AppendProject1 = File1->addAction(QString());
+    File1->insertAction(N1, SaveCsv1 = new QAction(this));
     File1->addSeparator();
     Print1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
     File1->addSeparator();
@@ -142,6 +146,8 @@ void TForm1::createMenus() {
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(SaveCsv1, &QAction::triggered, this, &TForm1::SaveCsv1Click);
+    connect(AppendProject1, &QAction::triggered, this, &TForm1::AppendProject1Click);
     connect(Print1, &QAction::triggered, this, &TForm1::Print1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Copy1, &QAction::triggered, this, &TForm1::ACopyTableExecute);
@@ -189,6 +195,7 @@ void TForm1::createControls() {
     m_model = new ArchiveTableModel(m_table, this);
     StringGrid1 = new ArchiveGrid(m_table, m_model, client);
     StringGrid1->installEventFilter(this);
+    SpeedButton1->installEventFilter(this);
     m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this, [this] { Contents1Click(); });
     qApp->installEventFilter(m_helpKeyFilter.get());
     connect(StringGrid1, &ArchiveGrid::leftReleased, this, &TForm1::StringGrid1LeftRelease);
@@ -216,6 +223,7 @@ void TForm1::createControls() {
 
 #ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand = new SpreadsheetExportCommand(this);
+    m_csvCommand = new CsvExportCommand(this);
 #endif
 }
 
@@ -240,6 +248,8 @@ void TForm1::applyTexts() {
     Save1->setText(c.save);
     N1->setText(c.createProject);
     N2->setText(c.openProject);
+    SaveCsv1->setText(Pick(TxtSaveToCsv));
+    AppendProject1->setText(Pick(TxtAppendProject));
     Print1->setText(c.print);
     Exit1->setText(c.exit);
     Edit1->setTitle(c.edit);
@@ -252,7 +262,7 @@ void TForm1::applyTexts() {
     Button1->setText(c.readArchive);
     Button2->setText(c.graph);
     Delete1->setText(c.deleteRow);
-    SpeedButton1->setToolTip(c.clockHint);
+    SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clock->settingRuns()));
     WriteHeaderRow(m_table, LanguageIndex);
     m_model->headersChanged();
 }
@@ -389,8 +399,11 @@ PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() != QEvent::KeyPress || watched != StringGrid1)
-        return QMainWindow::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    // A double click on the clock button is one click: its second half must not cancel the setting the
+    // first half started.
+    if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
+    if (type != QEvent::KeyPress || watched != StringGrid1) return QMainWindow::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
         Delete1Click();
@@ -414,9 +427,17 @@ void TForm1::Timer1Timer() {
         --m_statusMessageTicks;
         return;
     }
-    if (m_clock->running()) {
+    switch (m_clock->tick()) {
+    case ClockCommand::Tick::Running:
         showClockStatus();
         return;
+    case ClockCommand::Tick::Ended:
+        // The setting has ended: say what it did, then the hover texts take over again.
+        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), false));
+        showStatusMessage(ClockCommand::statusText());
+        return;
+    case ClockCommand::Tick::Idle:
+        break;
     }
     const QString hint = HoverHint(placeAt(QCursor::pos()));
     if (StatusBar1->currentMessage() != hint) StatusBar1->showMessage(hint);
@@ -434,7 +455,7 @@ void TForm1::showClockStatus() {
 
 bool TForm1::refuseWhileExchangeRuns() {
     if (!ExchangeRunning()) return false;
-    showStatusMessage(Pick(TxtExchangeBusy));
+    showStatusMessage(ExchangeBusyText(m_clock->settingRuns()));
     return true;
 }
 
@@ -453,7 +474,7 @@ void TForm1::Button1Click() {
     form2->hide();
     if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(m_clock->settingRuns()));
         return;
     }
     form2->RunModal();
@@ -483,14 +504,15 @@ void TForm1::Button2Click() {
 void TForm1::SpeedButton1Click() {
     switch (m_clock->press(exchangeSetup())) {
     case ClockCommand::Press::Busy:
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(false));
         return;
     case ClockCommand::Press::Started:
-        m_statusMessageTicks = 0;
+        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), true));
         break;
     case ClockCommand::Press::Cancelling:
         break;
     }
+    m_statusMessageTicks = 0;
     showClockStatus();
 }
 
@@ -501,6 +523,24 @@ void TForm1::Save1Click() {
     // TODO(#6): the spreadsheet export runs here once its library is part of the build.
     if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
 #endif
+}
+
+void TForm1::SaveCsv1Click() {
+#ifdef VELDA_HAVE_EXPORT_GUI
+    m_csvCommand->run(this, m_table);
+#endif
+}
+
+void TForm1::AppendProject1Click() {
+    QString lastName = m_project->openName();
+    const bool appended = AppendProjectWithDialog(this, *m_model, &lastName);
+    m_project->rememberOpened(lastName);
+    if (appended) {
+        ApplyChannelLayout();
+        StringGrid1->fitColumnsToContent();
+    }
+    StringGrid1->showSelection();
+    ProjectFileCommand::countRecords(m_table);
 }
 
 void TForm1::Print1Click() {

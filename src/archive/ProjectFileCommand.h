@@ -40,6 +40,9 @@ public:
     /// the table either way.
     [[nodiscard]] ProjectResult<LoadedProject> open(ArchiveTable &table, const QString &path);
 
+    /// Keeps `path` as the name the open dialog proposes next (a file chosen by another command).
+    void rememberOpened(const QString &path) { m_openName = path; }
+
     /// Sets RecordCount to the data rows of `table` (what an open dialog that was cancelled leaves).
     static void countRecords(const ArchiveTable &table);
 

@@ -1,38 +1,29 @@
-// The clock command of the main window and the status-line text of its exchange.
+// The clock command of the main window.
 #include "device/ClockCommand.h"
-
-#include "device/ShowStatus.h"
 
 namespace velda {
 
 ClockCommand::Press ClockCommand::press(ExchangeSetup setup) {
-    if (m_running && ExchangeRunning()) {
+    if (settingRuns()) {
         CancelRequested = true;
         return Press::Cancelling;
     }
     if (ExchangeRunning() || StartClockSetting(std::move(setup)) != StartResult::Started) return Press::Busy;
-    m_running = true;
+    m_started = true;
     return Press::Started;
 }
 
-bool ClockCommand::running() {
-    if (m_running && !ExchangeRunning()) m_running = false;
-    return m_running;
+ClockCommand::Tick ClockCommand::tick() {
+    if (!m_started) return Tick::Idle;
+    if (ExchangeRunning()) return Tick::Running;
+    m_started = false;
+    return Tick::Ended;
 }
 
 QString ClockCommand::statusText() {
-    if (CancelRequested.load()) return Pick(TxtClockCancelling);
-    const std::uint8_t status = ExchangeStatus.load();
-    switch (ExchangeState.load()) {
-    case StateConnect:
-        return status == StatusOk ? Pick(TxtConnection) : StatusText(status);
-    case StateVersion:
-        return Pick(TxtVersionRead);
-    case StateFinish:
-        return status == StatusOk ? Pick(TxtReady) : StatusText(status);
-    default:
-        return Pick(TxtClockSync);
-    }
+    return ClockStatusText({ExchangeRunning(), ExchangeState.load(), ExchangeStatus.load(),
+                            CancelRequested.load(), LastClockOutcome.load()},
+                           Pick(TxtClockSync));
 }
 
 } // namespace velda

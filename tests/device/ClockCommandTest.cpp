@@ -1,4 +1,4 @@
-// The clock command without the window: start, cancel by a second press, refusal, status-line texts.
+// The clock command without the window: start, cancel by a second press, refusal, end of a setting.
 #include "device/ClockCommand.h"
 
 #include "device/LibUsbBinding.h"
@@ -16,45 +16,6 @@
 #include <mutex>
 
 using namespace velda;
-
-namespace {
-
-struct StatusCase {
-    const char *name;
-    std::uint8_t state;
-    std::uint8_t status;
-    bool cancel;
-    TextPair expected;
-};
-
-} // namespace
-
-TEST(ClockCommandStatus, TextFollowsStateStatusAndCancel) {
-    const StatusCase cases[] = {
-        {"connecting", StateConnect, StatusOk, false, TxtConnection},
-        {"no driver while connecting", StateConnect, StatusNoDriver, false, TxtDriverNotInstalled},
-        {"version", StateVersion, StatusLinkError, false, TxtVersionRead},
-        {"setting the clock", StateClock, StatusOk, false, TxtClockSync},
-        {"finished", StateFinish, StatusOk, false, TxtReady},
-        {"finished with a link error", StateFinish, StatusLinkError, false, TxtLinkError},
-        {"cancel wins over the state", StateFinish, StatusLinkError, true, TxtClockCancelling},
-        {"cancel while connecting", StateConnect, StatusOk, true, TxtClockCancelling},
-    };
-    for (std::uint8_t language : {0, 1}) {
-        LanguageIndex = language;
-        for (const StatusCase &c : cases) {
-            SCOPED_TRACE(c.name);
-            ExchangeState = c.state;
-            ExchangeStatus = c.status;
-            CancelRequested = c.cancel;
-            EXPECT_EQ(ClockCommand::statusText(), PickIn(c.expected, language));
-        }
-    }
-    LanguageIndex = 0;
-    ExchangeState = StateConnect;
-    ExchangeStatus = StatusOk;
-    CancelRequested = false;
-}
 
 namespace {
 
@@ -117,12 +78,13 @@ protected:
 
 } // namespace
 
-TEST_F(ClockCommandTest, SecondPressCancelsItsOwnSettingAndTheStatusLineIsReleasedAtTheEnd) {
+TEST_F(ClockCommandTest, SecondPressCancelsItsOwnSettingAndItsEndIsReportedOnce) {
     ClockCommand clock;
-    EXPECT_FALSE(clock.running());
+    EXPECT_EQ(clock.tick(), ClockCommand::Tick::Idle);
     ASSERT_EQ(clock.press(gatedSetup()), ClockCommand::Press::Started);
     m_gate.waitEntered();
-    EXPECT_TRUE(clock.running());
+    EXPECT_TRUE(clock.settingRuns());
+    EXPECT_EQ(clock.tick(), ClockCommand::Tick::Running);
 
     EXPECT_EQ(clock.press(gatedSetup()), ClockCommand::Press::Cancelling);
     EXPECT_TRUE(CancelRequested.load());
@@ -130,8 +92,10 @@ TEST_F(ClockCommandTest, SecondPressCancelsItsOwnSettingAndTheStatusLineIsReleas
 
     m_gate.open();
     ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
-    EXPECT_FALSE(clock.running());
-    EXPECT_FALSE(clock.running()); // released for good, not only for one look
+    EXPECT_FALSE(clock.settingRuns());
+    EXPECT_EQ(clock.tick(), ClockCommand::Tick::Ended);
+    EXPECT_EQ(ClockCommand::statusText(), Pick(TxtClockNotSent)); // cancelled before the time was sent
+    EXPECT_EQ(clock.tick(), ClockCommand::Tick::Idle);            // reported once
 }
 
 TEST_F(ClockCommandTest, PressWhileAnotherExchangeRunsStartsNothing) {
@@ -141,10 +105,13 @@ TEST_F(ClockCommandTest, PressWhileAnotherExchangeRunsStartsNothing) {
 
     ClockCommand other;
     EXPECT_EQ(other.press(gatedSetup()), ClockCommand::Press::Busy);
-    EXPECT_FALSE(other.running());
+    EXPECT_FALSE(other.settingRuns());
+    EXPECT_EQ(other.tick(), ClockCommand::Tick::Idle);
     EXPECT_FALSE(CancelRequested.load()); // a refused press cancels nobody's exchange
 
     m_gate.open();
     ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
     EXPECT_EQ(ExchangeStatus.load(), StatusOk);
+    EXPECT_EQ(owner.tick(), ClockCommand::Tick::Ended);
+    EXPECT_EQ(ClockCommand::statusText(), Pick(TxtTimeSet));
 }
