@@ -7,6 +7,7 @@
 #include "archive/ArchiveDownload.h"
 #include "archive/ArchiveTable.h"
 #include "archive/SystemFormats.h"
+#include "base/FileTarget.h"
 #include "cli/CliExchange.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
@@ -162,7 +163,7 @@ QString OutputPathProblem(const QString &path) {
     if (!folder.isWritable())
         return QStringLiteral("%1: the folder %2 is not writable")
             .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (file.exists() && !file.isWritable()) return QStringLiteral("%1: the file is read-only").arg(path);
+    if (IsReadOnlyTarget(path)) return ReadOnlyTargetText(path);
     return {};
 }
 
@@ -244,6 +245,10 @@ int RunDump(const Options &options, const Streams &streams) {
 }
 
 int RunExport(const Options &options, const Streams &streams) {
+    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+        PrintError(streams.err, problem);
+        return ExitFile;
+    }
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);

@@ -1,6 +1,8 @@
 // The framed pixel matrix of the instrument's screen and its BMP encoding.
 #include "screenshot/PixelMatrix.h"
 
+#include "base/FileTarget.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -97,6 +99,10 @@ BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
         return result;
     }
     if (QFileInfo(path).isDir()) return fail(BmpFileError::Kind::CannotOpen, QStringLiteral("is a folder"));
+    if (IsReadOnlyTarget(path)) {
+        result.error = BmpFileError{BmpFileError::Kind::ReadOnly, ReadOnlyTargetText(path)};
+        return result;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(BmpFileError::Kind::CannotOpen,

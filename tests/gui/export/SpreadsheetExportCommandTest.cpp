@@ -1,11 +1,14 @@
 // The Save-to-spreadsheet command driven through its real dialogs.
 #include "export/SpreadsheetExportCommand.h"
 
+#include "export/SaveTypeRule.h"
+
 #include "app/Texts.h"
 
 #include "ExportGuiTestSupport.h"
 #include "QtPrinters.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -15,6 +18,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -157,6 +161,46 @@ TEST_F(SpreadsheetExportCommandTest, FailureShowsTheExportErrorAndKeepsTheName) 
     EXPECT_EQ(script.boxCaption, QStringLiteral("Warning"));
     EXPECT_EQ(command.fileName(), target);
     EXPECT_FALSE(QFile::exists(target));
+    LanguageIndex = 0;
+}
+
+TEST_F(SpreadsheetExportCommandTest, ReadOnlyWorkbookIsRefusedAndKept) {
+    for (const std::uint8_t language : {0, 1}) {
+        SCOPED_TRACE(language);
+        LanguageIndex = language;
+        SpreadsheetExportCommand command;
+        const QString target = m_dir.filePath(QStringLiteral("protected%1.xlsx").arg(language));
+        const QByteArray old("the user's own workbook");
+        {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        }
+        ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        // The user picks the file, confirms that it is to be replaced, and is then told it cannot be.
+        QString boxText;
+        OnNextModal<QFileDialog>([&](QFileDialog *dialog) {
+            NameEdit(dialog)->setText(target);
+            OnNextModal<QMessageBox>([&](QMessageBox *question) {
+                question->button(QMessageBox::Yes)->click();
+                OnNextModal<QMessageBox>([&](QMessageBox *box) {
+                    boxText = box->text();
+                    box->accept();
+                });
+            });
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept, which asks about replacing
+        });
+        command.run(&m_main, testing::NumberedTable(5, 10));
+        EXPECT_EQ(boxText, language == 0 ? QStringLiteral("Экспорт данных - Ошибка !!!")
+                                         : QStringLiteral("Export of the data - Error !!!"));
+        ASSERT_TRUE(command.lastResult().has_value());
+        ASSERT_FALSE(command.lastResult()->ok());
+        EXPECT_EQ(command.lastResult()->error().kind, xlsx::ExportError::Kind::ReadOnly);
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), old);
+        EXPECT_EQ(command.fileName(), target);
+    }
     LanguageIndex = 0;
 }
 

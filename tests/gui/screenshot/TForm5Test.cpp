@@ -201,6 +201,32 @@ TEST_F(ScreenshotWindowTest, FailedSaveIsReportedOnceAndTheWindowGoesOn) {
         << "the clipboard still receives the picture";
 }
 
+TEST_F(ScreenshotWindowTest, ReadOnlyBitmapIsReportedAndKept) {
+    useScenario({{"firmware_date", "13.03.2018"}});
+    TForm5 form;
+    prepare(form);
+    const QString path = m_dir.filePath(QStringLiteral("protected.bmp"));
+    const QByteArray old("the user's own picture");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
+    QStringList errors;
+    form.showSaveError = [&](const QString &message) { errors << message; };
+    form.show();
+    form.CheckBox1->click();
+    readScreen(form);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("только для чтения"))) << errors.front().toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_FALSE(form.Image1->image().isNull()) << "the picture is still shown";
+}
+
 TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {
     useScenario({{"faults", {{"absent_ms", 3600000}}}});
     TForm5 form;
