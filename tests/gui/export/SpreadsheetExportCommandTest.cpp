@@ -121,6 +121,49 @@ TEST_F(SpreadsheetExportCommandTest, PickingAFileTypeCompletesTheName) {
     EXPECT_EQ(NameEdit(dialog.get())->text(), QStringLiteral("data.xls"));
 }
 
+// The user types a name, then changes the file type with the keyboard or the open list, as in the real
+// dialog, whose own type handling runs first.
+TEST_F(SpreadsheetExportCommandTest, FileTypeChosenInTheDialogFollowsTheNameRule) {
+    SpreadsheetExportCommand command;
+    std::unique_ptr<QFileDialog> dialog(command.createSaveDialog1(&m_main));
+    dialog->setDirectory(m_dir.path());
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QLineEdit *edit = NameEdit(dialog.get());
+    const auto pickByList = [types](int index) {
+        types->showPopup();
+        QAbstractItemView *list = types->view();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(index, 0)).center());
+    };
+    const struct {
+        const char *typed;
+        std::function<void()> pick;
+        int type;
+        const char *expected;
+    } steps[] = {
+        {"Arhive.xls", [types] { QTest::keyClick(types, Qt::Key_Down); }, 1, "Arhive.xls.xlsx"},
+        {"Arhive.xlsx", [types] { QTest::keyClick(types, Qt::Key_Up); }, 0, "Arhive.xlsx"},
+        {"data.txt", [types] { QTest::keyClick(types, Qt::Key_End); }, 2, "data.txt.xls"},
+        {"data.txt", [types] { QTest::keyClick(types, Qt::Key_Home); }, 0, "data.txt.xls"},
+        {"Arhive", [&] { pickByList(1); }, 1, "Arhive.xlsx"},
+        {"report.xlsx", [&] { pickByList(0); }, 0, "report.xlsx"},
+        {"old.xls", [&] { pickByList(1); }, 1, "old.xls.xlsx"},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.typed);
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(step.typed));
+        ASSERT_EQ(edit->text(), QString::fromLatin1(step.typed));
+        step.pick();
+        ASSERT_EQ(types->currentIndex(), step.type);
+        EXPECT_EQ(edit->text(), QString::fromLatin1(step.expected));
+    }
+    EXPECT_EQ(dialog->selectedNameFilter(), xlsx::SaveDialogFilters().at(1));
+}
+
 TEST_F(SpreadsheetExportCommandTest, SuccessWritesTheWorkbookAndClearsTheName) {
     SpreadsheetExportCommand command;
     const QString target = m_dir.filePath(QStringLiteral("Arhive.xlsx"));
