@@ -395,6 +395,41 @@ TEST_F(CliEndToEnd, ReadOnlyOutputsAreRefusedAndLeftAsTheyWere) {
     }
 }
 
+TEST_F(CliEndToEnd, ProjectFileMessagesFollowLang) {
+    QFile damaged(path(QStringLiteral("short.vd")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray::fromHex("0100020000"));
+    damaged.close();
+    struct Case {
+        const char *name;
+        QStringList args;
+        const char *line;
+    };
+    const QString missing = path(QStringLiteral("missing.vd"));
+    const Case cases[] = {
+        {"dump, Russian by default",
+         {QStringLiteral("dump"), damaged.fileName()},
+         "velda9-cli: short.vd: в файле 5 байт, а в файле проекта их не меньше 10 (смещение 5)\n"},
+        {"dump, English",
+         {QStringLiteral("dump"), damaged.fileName(), QStringLiteral("--lang"), QStringLiteral("en")},
+         "velda9-cli: short.vd: the file holds 5 bytes, a project file has at least 10 (offset 5)\n"},
+        {"export, Russian",
+         {QStringLiteral("export"), missing, QStringLiteral("-o"), path(QStringLiteral("x.xlsx")),
+          QStringLiteral("--lang"), QStringLiteral("ru")},
+         "velda9-cli: missing.vd: не удаётся открыть: файл не найден\n"},
+        {"export, English",
+         {QStringLiteral("export"), missing, QStringLiteral("-o"), path(QStringLiteral("x.xlsx")),
+          QStringLiteral("--lang"), QStringLiteral("en")},
+         "velda9-cli: missing.vd: cannot open: no such file\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, 4);
+        EXPECT_EQ(QString::fromUtf8(run.err), QString::fromUtf8(c.line));
+    }
+}
+
 TEST_F(CliEndToEnd, LinkFailureInTheRecordLoopKeepsTheRecordsReceived) {
     const QString file = path(QStringLiteral("partial.vd"));
     const CliRun read = RunCli(

@@ -476,6 +476,83 @@ TEST_F(TForm1Test, ProjectMenuItems) {
     EXPECT_EQ(f.openDialogName(), target);
 }
 
+TEST_F(TForm1Test, ProjectFileMessagesFollowTheLanguage) {
+    TForm1 &f = *m_form;
+    const auto write = [this](const char *name, const QByteArray &hex) {
+        QFile file(m_dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex(hex));
+        return file.fileName();
+    };
+    const QString shortFile = write("short.vd", "0100020000");
+    const QString negative = write("negative.vd", "0100feffffff01000000");
+    const QString tooMany = write("toomany.vd", "01000e00000040420f0000000000");
+    const QString protectedFile = writeProject("protected.vd", kFourRows);
+    ASSERT_TRUE(QFile::setPermissions(protectedFile, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray protectedBytes = [&] {
+        QFile file(protectedFile);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }();
+    f.Action1Execute(writeProject("shown.vd", kFourRows));
+
+    enum class Way { OpenMenu, CommandLine, SaveMenu };
+    struct Case {
+        const char *name;
+        Way way;
+        QString path;
+        const char *russian;
+        const char *english;
+    };
+    const Case cases[] = {
+        {"truncated", Way::OpenMenu, shortFile,
+         "short.vd: в файле 5 байт, а в файле проекта их не меньше 10 (смещение 5)",
+         "short.vd: the file holds 5 bytes, a project file has at least 10 (offset 5)"},
+        {"negative count", Way::OpenMenu, negative,
+         "negative.vd: число столбцов -2 отрицательно (смещение 2)",
+         "negative.vd: the column count -2 is negative (offset 2)"},
+        {"impossible counts", Way::OpenMenu, tooMany,
+         "toomany.vd: 14 столбцов по 1000000 строк требуют больше ячеек, чем вмещают 4 байт после заголовка "
+         "(каждая ячейка занимает не меньше 4) (смещение 2)",
+         "toomany.vd: 14 columns of 1000000 rows claim more cells than the 4 bytes after the header can hold "
+         "(each cell takes at least 4) (offset 2)"},
+        {"missing file", Way::CommandLine, m_dir.filePath("missing.vd"),
+         "missing.vd: не удаётся открыть: файл не найден", "missing.vd: cannot open: no such file"},
+        {"read-only file", Way::SaveMenu, protectedFile, "protected.vd: файл только для чтения",
+         "protected.vd: the file is read-only"},
+    };
+    ModalAnswerer answerer;
+    for (const bool english : {false, true}) {
+        (english ? f.Lang1 : f.Lang0)->trigger();
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (english ? ", English" : ", Russian"));
+            answerer.boxes.clear();
+            answerer.onFileDialog = [&](QFileDialog *dialog) {
+                dialog->selectFile(c.path);
+                dialog->QDialog::accept(); // a chosen file that exists is taken without the replace question
+            };
+            switch (c.way) {
+            case Way::OpenMenu:
+                f.N2->trigger();
+                break;
+            case Way::CommandLine:
+                f.Action1Execute(c.path);
+                break;
+            case Way::SaveMenu:
+                f.N1->trigger();
+                break;
+            }
+            ASSERT_EQ(answerer.boxes.size(), 1u);
+            EXPECT_EQ(answerer.boxes[0].text, QString::fromUtf8(english ? c.english : c.russian));
+            EXPECT_EQ(answerer.boxes[0].title, english ? "Error" : "Ошибка");
+            EXPECT_EQ(f.table().cell(7, 1), "20.50") << "the table stays as it was";
+        }
+    }
+    QFile file(protectedFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), protectedBytes);
+}
+
 TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
     TForm1 &f = *m_form;
     OpenedUrls().clear();
