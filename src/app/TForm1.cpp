@@ -51,6 +51,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace velda {
 
@@ -529,9 +530,28 @@ void TForm1::onRowMoved(int oldVisual, int newVisual) {
         const QSignalBlocker blocker(rows);
         rows->moveSection(newVisual, oldVisual);
     }
-    m_table.moveRow(oldVisual + 1, newVisual + 1);
+    // A drag with the mouse is finished by its release (rowNumberReleased): the header would drop the
+    // row before the section under the pointer when the pointer is in that section's near half.
+    if (m_rowDrag.releasing) return;
+    moveRowTo(oldVisual + 1, newVisual + 1);
+}
+
+void TForm1::moveRowTo(int from, int to) {
+    m_table.moveRow(from, to);
     m_model->cellsChanged();
-    setSelection(Selection{0, newVisual + 1, m_table.colCount() - 1, newVisual + 1});
+    setSelection(Selection{0, to, m_table.colCount() - 1, to});
+}
+
+void TForm1::rowNumberReleased(int row) {
+    const RowDrag drag = std::exchange(m_rowDrag, RowDrag{});
+    const bool overRow = row >= 0 && row < m_model->rowCount();
+    if (drag.moved && drag.pressedRow >= 0 && overRow && row != drag.pressedRow) {
+        moveRowTo(drag.pressedRow + 1, row + 1);
+    } else if (overRow) {
+        StringGrid1LeftRelease(0, row + 1);
+    } else {
+        StringGrid1LeftRelease(-1, -1);
+    }
 }
 
 PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
@@ -591,6 +611,14 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
         }
         return QMainWindow::eventFilter(watched, event);
     }
+    if (type == QEvent::MouseMove && watched == StringGrid1->verticalHeader()->viewport()) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if ((mouse->buttons() & Qt::LeftButton) && m_rowDrag.pressedRow >= 0 &&
+            (mouse->position().toPoint() - m_rowDrag.pressPos).manhattanLength() >=
+                QApplication::startDragDistance())
+            m_rowDrag.moved = true;
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
         type != QEvent::MouseButtonDblClick)
         return QMainWindow::eventFilter(watched, event);
@@ -621,15 +649,15 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     }
     if (watched == rows->viewport()) {
         const int logical = rows->logicalIndexAt(pos.y());
+        if (left && press) {
+            m_rowDrag = RowDrag{logical, pos, false, false};
+            return false;
+        }
         if (left && release) {
-            // Let the header finish a drag first; the row it lands on is then the one under the pointer.
-            QTimer::singleShot(0, this, [this, logical] {
-                if (logical >= 0 && logical < m_model->rowCount()) {
-                    StringGrid1LeftRelease(0, logical + 1);
-                } else {
-                    StringGrid1LeftRelease(-1, -1);
-                }
-            });
+            // The header ends its drag animation with this release, after this filter; the row is moved
+            // (or the click handled) once it has, to the row under the pointer.
+            m_rowDrag.releasing = true;
+            QTimer::singleShot(0, this, [this, logical] { rowNumberReleased(logical); });
             return false;
         }
         if (right && press) {

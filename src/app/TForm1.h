@@ -6,6 +6,7 @@
 #include "archive/ArchiveTable.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 #include <array>
@@ -135,6 +136,8 @@ private:
     void syncSelectionFromView();
     void showSelectionInView();
     void onRowMoved(int oldVisual, int newVisual);
+    void moveRowTo(int from, int to);
+    void rowNumberReleased(int row);
     bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();
@@ -159,6 +162,14 @@ private:
     std::array<int, ArchiveTable::kMaxColCount> m_columnWidths{};
     bool m_applyingWidths = false;
     bool m_selectingFromCode = false;
+    /// A press on a row number and what followed it, until its release has been handled.
+    struct RowDrag {
+        int pressedRow = -1; ///< 0-based data row under the press, -1 over no row
+        QPoint pressPos;
+        bool moved = false;     ///< the pointer went past the drag distance with the button held
+        bool releasing = false; ///< the header is handling the release
+    };
+    RowDrag m_rowDrag;
     QString m_saveName;
     QString m_openName;
     std::shared_ptr<ArchiveDownload> m_download;

@@ -615,6 +615,49 @@ TEST_F(TForm1Test, DraggingANumberMovesTheWholeRow) {
     EXPECT_EQ(f.selection(), (Selection{0, 3, 9, 3}));
 }
 
+// A row number dragged with the mouse lands on the row under the pointer at release, wherever in that
+// row the pointer is, and the moved row is the one selected afterwards.
+TEST_F(TForm1Test, RowDraggedWithTheMouseLandsWhereItIsReleased) {
+    struct Case {
+        const char *name;
+        int from;
+        int to;
+        int releaseY; ///< pixels below the top of the row released on
+        std::vector<QString> order;
+    };
+    const Case cases[] = {
+        {"down, upper part of the row", 1, 3, 3, {"2", "3", "1", "4"}},
+        {"down, middle of the row", 1, 3, 10, {"2", "3", "1", "4"}},
+        {"down, lower part of the row", 1, 3, 16, {"2", "3", "1", "4"}},
+        {"down by one, upper part", 1, 2, 3, {"2", "1", "3", "4"}},
+        {"up, lower part of the row", 4, 2, 16, {"1", "4", "2", "3"}},
+        {"up by one, lower part", 3, 2, 16, {"1", "3", "2", "4"}},
+    };
+    TForm1 &f = *m_form;
+    QHeaderView *rows = f.StringGrid1->verticalHeader();
+    QWidget *vp = rows->viewport();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        f.Action1Execute(writeProject("drag.vd", kFourRows));
+        const int x = numberPoint(c.from).x();
+        const QPoint release(x, rows->sectionViewportPosition(c.to - 1) +
+                                    c.releaseY * rows->sectionSize(c.to - 1) / 20);
+        QTest::mousePress(vp, Qt::LeftButton, {}, numberPoint(c.from));
+        const int step = release.y() > numberPoint(c.from).y() ? 3 : -3;
+        for (int y = numberPoint(c.from).y(); (release.y() - y) * step > 0; y += step)
+            QTest::mouseMove(vp, QPoint(x, y));
+        QTest::mouseMove(vp, release);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, release);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(column(0), c.order);
+        const auto numbers = column(0);
+        const auto moved = std::find(numbers.begin(), numbers.end(), QString::number(c.from));
+        EXPECT_EQ(moved - numbers.begin() + 1, c.to);
+        EXPECT_EQ(f.selection(), (Selection{0, c.to, 9, c.to}));
+        EXPECT_EQ(f.StringGrid1->selectionModel()->selectedIndexes().size(), 9);
+    }
+}
+
 TEST_F(TForm1Test, StatusLineShowsTheHintUnderThePointer) {
     TForm1 &f = *m_form;
     QHeaderView *columns = f.StringGrid1->horizontalHeader();
