@@ -344,6 +344,44 @@ TEST_F(TForm1Test, LanguageSwitch) {
     EXPECT_EQ(f.table().cell(3, 0), "Режим");
 }
 
+TEST_F(TForm1Test, LanguageSwitchKeepsTheThirdQuantityOfEachChannel) {
+    TForm1 &f = *m_form;
+    sim::Reading reading;
+    reading.channels = 2;
+    reading.sensor1 = 6; // MK SHT: dew point in column 9
+    reading.sensor2 = 7; // MK BMP280 SHT: pressure in column 13
+    reading.temperature1 = reading.temperature2 = 21.0f;
+    reading.humidity1 = reading.humidity2 = 40.0f;
+    reading.aux2 = 755.0f;
+    reading.day = 5;
+    reading.month = 3;
+    reading.year = 2024;
+    std::string records;
+    AppendRecordHex(records, sim::EncodeRecord(2, reading));
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    ModalAnswerer answerer;
+    f.Button1->click();
+    ASSERT_EQ(f.table().colCount(), 14);
+    ASSERT_EQ(f.table().cell(9, 0), "Точка росы, °C");
+    ASSERT_EQ(f.table().cell(13, 0), "Давление, мм рт. ст.");
+    f.Lang1->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Dew Point, °C");
+    EXPECT_EQ(f.table().cell(13, 0), "Pressure, mm Hg");
+    EXPECT_EQ(f.StringGrid1->model()->headerData(8, Qt::Horizontal).toString(), "Dew Point, °C");
+    EXPECT_EQ(f.table().cell(7, 0), "T, °C");
+    f.Lang0->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Точка росы, °C");
+    EXPECT_EQ(f.table().cell(13, 0), "Давление, мм рт. ст.");
+
+    // A heat-flux column keeps the heat-flux header in either language.
+    f.Action1Execute(writeProject("flux.vd", kFourRows));
+    f.Lang1->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Q, W/m2");
+    EXPECT_EQ(f.table().cell(13, 0), "Q, W/m2");
+    EXPECT_TRUE(answerer.boxes.empty());
+}
+
 TEST_F(TForm1Test, HeaderClicksSortAndRowNumbersSelect) {
     TForm1 &f = *m_form;
     f.Action1Execute(writeProject("sort.vd", kFourRows));
