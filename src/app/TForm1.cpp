@@ -596,7 +596,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     if (type == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == StringGrid1) {
-            if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
+            if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
                 Delete1Click();
                 return true;
             }

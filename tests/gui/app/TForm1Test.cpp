@@ -433,6 +433,19 @@ TEST_F(TForm1Test, DeleteRemovesTheTopRowOfTheSelection) {
     EXPECT_EQ(column(0), (std::vector<QString>{"3", "4"}));
 }
 
+TEST_F(TForm1Test, DeleteOnTheKeypadDeletesTheRowAsDeleteDoes) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("keypad.vd", kFourRows));
+    f.StringGrid1->setFocus();
+    clickNumber(2);
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete, Qt::KeypadModifier);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
+    // With another modifier held the key is not the Delete command.
+    clickNumber(1);
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete, Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
+}
+
 TEST_F(TForm1Test, CtrlCCopiesTableOrBlock) {
     TForm1 &f = *m_form;
     f.Action1Execute(writeProject("copy.vd", kFourRows));
