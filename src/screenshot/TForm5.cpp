@@ -253,8 +253,11 @@ void TForm5::setGaugeValue(int percent) {
     CGauge1->setValue(percent);
 }
 
-// The window hides its gauge itself once the picture is drawn, so the poll still sees the final 100.
-void TForm5::hideGauge() {}
+// The exchange's last status display: the read is over. The gauge keeps its value while hidden, so the
+// poll still sees the final 100 and draws the picture.
+void TForm5::hideGauge() {
+    CGauge1->hide();
+}
 
 void TForm5::setStatusText(const QString &text) {
     Label3->setText(text);

@@ -166,6 +166,28 @@ TEST_F(ScreenshotWindowTest, ReadsDrawsSavesAndCopiesTheInstrumentScreen) {
     EXPECT_EQ(commands(), expected);
 }
 
+TEST_F(ScreenshotWindowTest, GaugeDisappearsWhenTheExchangeEnds) {
+    Screen screen{};
+    screen[5] = 0xFF;
+    useScenario({{"firmware_date", "13.03.2018"}, {"screen_hex", Hex(screen)}});
+    TForm5 form;
+    prepare(form);
+    form.show();
+    form.Button1->click();
+    ASSERT_TRUE(form.CGauge1->isVisible());
+    // The poll has not come round yet when the exchange reports its end.
+    form.Timer1->stop();
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60), ProcessGuiEvents));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Label3->text(), QStringLiteral("Готово"));
+    EXPECT_FALSE(form.CGauge1->isVisible());
+    // The poll's next tick still draws the picture of this read.
+    form.Timer1Timer();
+    EXPECT_FALSE(form.reading());
+    ExpectPicture(form.Image1->image(), screen, Qt::black, Qt::white);
+    EXPECT_FALSE(form.CGauge1->isVisible());
+}
+
 TEST_F(ScreenshotWindowTest, CancelledFileDialogKeepsTheBoxTickedAndSavesNothing) {
     useScenario({{"firmware_date", "13.03.2018"}});
     TForm5 form;
