@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -59,6 +60,11 @@ namespace {
 
 inline constexpr TextPair TxtExchangeBusy{"Идёт обмен с прибором, подождите",
                                           "Device exchange in progress, please wait"};
+inline constexpr TextPair TxtHelpMissing{"Справка не найдена: нет файла %1",
+                                         "Help not found: the file %1 is missing"};
+inline constexpr TextPair TxtHelpNotOpened{
+    "Не удалось открыть справку %1: ни одна программа не открыла страницу",
+    "Could not open the help page %1: no program opened it"};
 inline constexpr TextPair TxtClockCancelling{"Синхронизация времени отменяется",
                                              "Time synchronization is being cancelled"};
 
@@ -901,7 +907,12 @@ void TForm1::Copy3Click() {
 
 void TForm1::Contents1Click() {
     const QUrl page = HelpPageUrl(LanguageIndex);
-    if (!page.isEmpty()) OpenUrl(page);
+    if (page.isEmpty()) {
+        ShowErrorBox(Pick(TxtHelpMissing).arg(HelpPageName(LanguageIndex)), Pick(TxtWarning));
+    } else if (!OpenUrl(page)) {
+        ShowErrorBox(Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile())),
+                     Pick(TxtWarning));
+    }
 }
 
 void TForm1::About1Click() {

@@ -623,6 +623,32 @@ TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
     EXPECT_TRUE(OpenedUrls()[1].toLocalFile().endsWith("help/index-en.html"));
 }
 
+TEST_F(TForm1Test, HelpThatNoProgramOpensIsReportedInTheLanguage) {
+    TForm1 &f = *m_form;
+    SetUrlOpener([](const QUrl &) { return false; });
+    ModalAnswerer answerer;
+    f.StringGrid1->setFocus();
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(f.StringGrid1, Qt::Key_F1);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].title, "Внимание");
+    EXPECT_TRUE(answerer.boxes[0].text.startsWith("Не удалось открыть справку "))
+        << answerer.boxes[0].text.toStdString();
+    EXPECT_TRUE(answerer.boxes[0].text.contains("help/index.html")) << answerer.boxes[0].text.toStdString();
+    f.Lang1->trigger();
+    f.Contents1->trigger();
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(answerer.boxes[1].title, "Warning");
+    EXPECT_TRUE(answerer.boxes[1].text.startsWith("Could not open the help page "))
+        << answerer.boxes[1].text.toStdString();
+    EXPECT_TRUE(answerer.boxes[1].text.contains("help/index-en.html"))
+        << answerer.boxes[1].text.toStdString();
+    SetUrlOpener([](const QUrl &url) {
+        OpenedUrls().push_back(url);
+        return true;
+    });
+}
+
 TEST_F(TForm1Test, HoverHintFollowsThePointer) {
     TForm1 &f = *m_form;
     QHeaderView *columns = f.StringGrid1->horizontalHeader();
