@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core
     desktop-file-utils shared-mime-info dpkg-dev file
+    # test.sh lists the sources to format-check with git.
+    git
 )
 
 missing=()
