@@ -5,6 +5,7 @@
 #include "app/ClipboardText.h"
 #include "app/DesktopServices.h"
 #include "app/MainTexts.h"
+#include "app/QtTranslations.h"
 #include "app/SortTable.h"
 #include "app/TAboutBox.h"
 #include "app/WindowTexts.h"
@@ -301,6 +302,7 @@ void TForm1::createControls() {
 
 void TForm1::FormCreate() {
     LanguageIndex = 0;
+    static_cast<void>(UseQtTranslations(LanguageIndex));
     Lang0->setChecked(true);
     Lang1->setChecked(false);
     applyTexts();
@@ -340,6 +342,8 @@ void TForm1::applyTexts() {
 
 void TForm1::switchLanguage(std::uint8_t language) {
     LanguageIndex = language;
+    // Without Qt's Russian catalogue its own dialogs simply stay English.
+    static_cast<void>(UseQtTranslations(language));
     Lang0->setChecked(language == 0);
     Lang1->setChecked(language == 1);
     applyTexts();

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -380,6 +381,42 @@ TEST_F(TForm1Test, LanguageSwitchKeepsTheThirdQuantityOfEachChannel) {
     EXPECT_EQ(f.table().cell(9, 0), "Q, W/m2");
     EXPECT_EQ(f.table().cell(13, 0), "Q, W/m2");
     EXPECT_TRUE(answerer.boxes.empty());
+}
+
+// Qt's own dialogs speak the language of the menu: the open dialog's labels and buttons, the buttons of
+// a message box.
+TEST_F(TForm1Test, QtDialogsFollowTheLanguage) {
+    TForm1 &f = *m_form;
+    struct Seen {
+        QString cancel, fileTypeLabel, boxButton;
+    };
+    const auto openDialogTexts = [&] {
+        Seen seen;
+        ModalAnswerer answerer;
+        answerer.onFileDialog = [&](QFileDialog *dialog) {
+            auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+            if (buttons) seen.cancel = buttons->button(QDialogButtonBox::Cancel)->text();
+            if (auto *label = dialog->findChild<QLabel *>(QStringLiteral("fileTypeLabel")))
+                seen.fileTypeLabel = label->text();
+            dialog->reject();
+        };
+        f.N2->trigger();
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("t"), QStringLiteral("m"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        seen.boxButton = box.button(QMessageBox::Cancel)->text();
+        return seen;
+    };
+    const Seen russian = openDialogTexts();
+    EXPECT_EQ(russian.cancel, "Отмена");
+    EXPECT_EQ(russian.boxButton, "Отмена");
+    EXPECT_TRUE(russian.fileTypeLabel.contains("Тип")) << russian.fileTypeLabel.toStdString();
+    f.Lang1->trigger();
+    const Seen english = openDialogTexts();
+    EXPECT_EQ(english.cancel, "Cancel");
+    EXPECT_EQ(english.boxButton, "Cancel");
+    EXPECT_TRUE(english.fileTypeLabel.contains("type")) << english.fileTypeLabel.toStdString();
+    f.Lang0->trigger();
+    EXPECT_EQ(openDialogTexts().cancel, "Отмена");
 }
 
 TEST_F(TForm1Test, HeaderClicksSortAndRowNumbersSelect) {
