@@ -11,6 +11,7 @@
 #include "app/WindowTexts.h"
 #include "archive/ArchiveDownload.h"
 #include "archive/ProjectFile.h"
+#include "base/FileTarget.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
@@ -603,6 +604,11 @@ PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
+    // The table sizes its corner button only once it is laid out; the "№" on it follows every size.
+    if (type == QEvent::Resize && m_corner && watched == m_corner->parentWidget()) {
+        m_corner->setGeometry(m_corner->parentWidget()->rect());
+        return false;
+    }
     if (type == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == StringGrid1) {
@@ -827,6 +833,7 @@ void TForm1::N1Click() {
     dialog.selectFile(m_saveName.isEmpty() ? QString::fromLatin1(kProposedProjectName) : m_saveName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     m_saveName = dialog.selectedFiles().front();
+    RememberFolder(m_saveName);
     if (TableIsEmpty(m_table)) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;
@@ -845,6 +852,7 @@ void TForm1::N2Click() {
     if (!m_openName.isEmpty()) dialog.selectFile(m_openName);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         m_openName = dialog.selectedFiles().front();
+        RememberFolder(m_openName);
         openProject(m_openName);
     }
     RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
@@ -852,6 +860,7 @@ void TForm1::N2Click() {
 
 void TForm1::Action1Execute(const QString &path) {
     m_openName = path;
+    RememberFolder(path);
     openProject(path);
     RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
 }

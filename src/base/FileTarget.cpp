@@ -1,6 +1,7 @@
-// The read-only rule for files that a save would replace.
+// The read-only rule for files that a save would replace, safe file names, the folder last used.
 #include "base/FileTarget.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace velda {
@@ -15,6 +16,29 @@ bool IsReadOnlyTarget(const QString &path) {
 
 QString ReadOnlyTargetText(const QString &path) {
     return Pick(TxtFileReadOnly).arg(path);
+}
+
+QString SafeFileName(const QString &title) {
+    static const QString kRefused = QStringLiteral("/\\:*?\"<>|");
+    QString name = title;
+    for (QChar &c : name)
+        if (kRefused.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('-');
+    return name;
+}
+
+namespace {
+QString &lastFolder() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void RememberFolder(const QString &filePath) {
+    if (!filePath.isEmpty()) lastFolder() = QFileInfo(filePath).absolutePath();
+}
+
+QString LastUsedFolder() {
+    return lastFolder().isEmpty() ? QDir::homePath() : lastFolder();
 }
 
 } // namespace velda

@@ -1,4 +1,5 @@
-// Whether an existing file may be replaced by a save: the one rule of every window and command that writes.
+// Files the program writes: whether an existing one may be replaced, names made from titles, and the
+// folder the user last chose.
 #pragma once
 
 #include "app/Texts.h"
@@ -17,5 +18,16 @@ inline constexpr TextPair TxtFileReadOnly{"%1: файл только для чт
 
 /// The message for a protected target in the language active now, naming `path`.
 [[nodiscard]] QString ReadOnlyTargetText(const QString &path);
+
+/// `title` as a file name: the characters a file name should not carry (path separators, colons, the
+/// characters Windows refuses, control characters) become '-'. Any thread.
+[[nodiscard]] QString SafeFileName(const QString &title);
+
+/// Notes the folder of `filePath`, a file the user chose in a file dialog (or named on the command line).
+/// GUI thread.
+void RememberFolder(const QString &filePath);
+
+/// The folder noted last in this run; the home folder before any was noted. GUI thread.
+[[nodiscard]] QString LastUsedFolder();
 
 } // namespace velda

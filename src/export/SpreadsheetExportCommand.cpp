@@ -2,6 +2,7 @@
 #include "export/SpreadsheetExportCommand.h"
 
 #include "app/MainTexts.h"
+#include "base/FileTarget.h"
 #include "export/BackgroundExport.h"
 #include "export/SaveTypeRule.h"
 
@@ -87,6 +88,7 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
     }
     m_fileName = chosen;
     m_folder = QFileInfo(chosen).absolutePath();
+    RememberFolder(chosen);
     if (TableIsEmpty(table)) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;

@@ -3,6 +3,7 @@
 
 #include "app/MainTexts.h"
 #include "app/Texts.h"
+#include "base/FileTarget.h"
 #include "device/QtExchangeUi.h"
 
 #include <QCheckBox>
@@ -93,6 +94,7 @@ QString AskBitmapFile(QWidget *parent, const QString &current) {
     dialog.setNameFilter(Pick(TxtBitmapFilter));
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    RememberFolder(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

@@ -13,6 +13,8 @@
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
 #include "device/TForm2.h"
+#include "export/TForm6.h"
+#include "graph/TForm4.h"
 #include "sim/SimArchive.h"
 
 #include "QtPrinters.h"
@@ -28,12 +30,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -886,3 +891,85 @@ TEST_F(TForm1Test, MouseDragOfANumberMovesTheRow) {
     EXPECT_EQ(column(7)[static_cast<std::size_t>(moved - numbers.begin())], "20.50");
 }
 } // namespace
+
+namespace {
+
+// The text lines a label shows, as the horizontal extent of the ink of each line of its picture.
+std::vector<int> InkLineWidths(QWidget *label) {
+    const QImage picture = label->grab().toImage();
+    std::vector<int> widths;
+    bool inLine = false;
+    for (int y = 0; y < picture.height(); ++y) {
+        int left = picture.width(), right = -1;
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qGray(picture.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        if (right < 0) {
+            inLine = false;
+            continue;
+        }
+        if (!inLine) widths.push_back(0);
+        inLine = true;
+        widths.back() = std::max(widths.back(), right - left + 1);
+    }
+    return widths;
+}
+
+} // namespace
+
+// Small layout faults a user sees at once: the corner "№" of the empty table, the About box's version
+// line, the graph's grid, the name proposed for a printed PDF.
+TEST_F(TForm1Test, SmallLayoutFaults) {
+    TForm1 &f = *m_form;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    auto *corner = f.StringGrid1->findChild<QLabel *>(QStringLiteral("StringGrid1Corner"));
+    ASSERT_NE(corner, nullptr);
+    EXPECT_EQ(corner->text(), "№");
+    EXPECT_EQ(corner->geometry(), corner->parentWidget()->rect());
+    const QFontMetrics cornerFont(corner->font());
+    EXPECT_GE(corner->width(), cornerFont.horizontalAdvance(QStringLiteral("№")));
+    EXPECT_GE(corner->height(), cornerFont.height());
+
+    for (const std::uint8_t language : {0, 1}) {
+        SCOPED_TRACE(language);
+        LanguageIndex = language;
+        TAboutBox box;
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        const std::vector<int> lines = InkLineWidths(box.Version);
+        ASSERT_FALSE(lines.empty());
+        // The year mark stays with the date: no line holds it alone.
+        const int yearMark = QFontMetrics(box.Version->font()).horizontalAdvance(QStringLiteral("2026 г."));
+        for (const int width : lines)
+            EXPECT_GE(width, yearMark);
+    }
+    LanguageIndex = 0;
+
+    // The graph draws one set of horizontal grid lines, the left axis's.
+    const SystemFormats saved = CurrentFormats();
+    SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::German, QLocale::Switzerland)));
+    ModalAnswerer answerer;
+    f.Action1Execute(writeProject("layout.vd", kFourRows));
+    {
+        TForm4 graph(f.table(), &f);
+        EXPECT_TRUE(graph.LeftAxis->isGridLineVisible());
+        EXPECT_FALSE(graph.RightAxis->isGridLineVisible());
+    }
+    SetCurrentFormats(saved);
+    for (const ShownBox &box : answerer.boxes)
+        ADD_FAILURE() << box.text.toStdString();
+
+    // The PDF of a report is proposed under the report's title without the time's colons, in the folder
+    // of the project just opened.
+    TForm6 report(f.table(), &f);
+    const QString docName = report.printer().docName();
+    EXPECT_TRUE(docName.startsWith("Архив измерений ")) << docName.toStdString();
+    for (const QChar c : QStringLiteral("/\\:*?\"<>|"))
+        EXPECT_FALSE(docName.contains(c)) << docName.toStdString();
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        EXPECT_EQ(report.printer().outputFileName(), QDir(m_dir.path()).filePath(docName + ".pdf"));
+    }
+}
