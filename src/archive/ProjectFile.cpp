@@ -1,9 +1,9 @@
 // Project file writing and checked reading: flags, little-endian counts, cell entries column by column.
 #include "archive/ProjectFile.h"
 
-#include "app/Texts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "base/FileTarget.h"
+#include "base/Texts.h"
 
 #include <QFile>
 #include <QFileInfo>

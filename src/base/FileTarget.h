@@ -2,7 +2,7 @@
 // folder the user last chose.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <QString>
 

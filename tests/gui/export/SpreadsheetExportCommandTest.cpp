@@ -1,9 +1,8 @@
 // The Save-to-spreadsheet command driven through its real dialogs.
 #include "export/SpreadsheetExportCommand.h"
 
+#include "base/Texts.h"
 #include "export/SaveTypeRule.h"
-
-#include "app/Texts.h"
 
 #include "ExportGuiTestSupport.h"
 #include "QtPrinters.h"
