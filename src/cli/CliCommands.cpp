@@ -299,6 +299,13 @@ int RunScreenshot(const Options &options, const Streams &streams) {
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
+    // Every command that writes a file refuses what the windows would not write either, before any work.
+    if (!options.output.isEmpty()) {
+        if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+            PrintError(streams.err, problem);
+            return ExitFile;
+        }
+    }
     switch (options.command) {
     case Command::Help:
         printLine(streams.out, HelpText().chopped(1));
