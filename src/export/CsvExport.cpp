@@ -1,8 +1,9 @@
 // CSV export: Windows-1251 cells to UTF-8 through a byte table, RFC 4180 quoting, written in large
 // blocks through a save file that is renamed over the target when complete.
 //
-// Most cells are short ASCII texts that need no quotes. Such a cell is copied as it is and then checked
-// in place, sixteen bytes at a time; only a cell that fails the check is written again byte by byte.
+// Most cells are short ASCII texts that need no quotes. Every cell is copied and checked in one pass,
+// sixteen bytes at a time; only a cell that fails the check is written again byte by byte. Room in the
+// block is checked per cell, from a bound on the cell's output, so each cell is looked up once.
 // Columns repeat their texts from row to row (mode, sensor names), so the last slow cell of each column
 // is kept with its output and copied when the next one is the same.
 #include "export/CsvExport.h"
@@ -15,13 +16,15 @@
 
 #include <array>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
+#define VELDA_CSV_SSE2 1
+#else
+#define VELDA_CSV_SSE2 0
 #endif
 
 namespace velda::csv {
@@ -35,6 +38,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 /// Bytes after the end of the written text that the writers may store into: PutUtf8 stores four bytes
 /// for a code of one.
 constexpr std::size_t kSlack = 4;
+/// Room kept for a yyyy-MM-dd text (ten characters, a few more for a year beyond 9999 or before 1).
+constexpr std::size_t kIsoRoom = 16;
 
 // UTF-8 of every Windows-1251 byte: up to three bytes packed little-endian in `bytes`, and their count.
 struct Utf8Code {
@@ -97,12 +102,12 @@ char *PutFieldSlow(char *to, std::string_view cp1251, char delimiter) {
 class BareCopy {
 public:
     explicit BareCopy(char delimiter)
-#if defined(__SSE2__)
+#if VELDA_CSV_SSE2
         : m_delimiter(_mm_set1_epi8(delimiter)), m_quote(_mm_set1_epi8('"')), m_cr(_mm_set1_epi8('\r')),
           m_lf(_mm_set1_epi8('\n'))
 #endif
     {
-#if !defined(__SSE2__)
+#if !VELDA_CSV_SSE2
         for (int b = 0; b < 0x100; ++b)
             m_special[static_cast<std::size_t>(b)] =
                 b >= 0x80 || b == static_cast<unsigned char>(delimiter) || b == '"' || b == '\r' || b == '\n';
@@ -111,7 +116,7 @@ public:
 
     /// Copies the `size` bytes at `from` to `to` and returns whether none of them needs care.
     [[nodiscard]] Q_ALWAYS_INLINE bool copy(char *to, const char *from, std::size_t size) const {
-#if defined(__SSE2__)
+#if VELDA_CSV_SSE2
         if (size >= 16) {
             __m128i hit = _mm_setzero_si128();
             for (std::size_t at = 0; at + 16 < size; at += 16)
@@ -138,7 +143,7 @@ public:
             bytes = head | (std::uint64_t{tail} << 32);
         } else if (size > 0) {
             // One to three bytes: the first, the middle and the last cover them all. The zero bytes
-            // left in `bytes` match nothing (the delimiter is never a zero byte).
+            // left in `bytes` match nothing but a zero delimiter, which only sends the cell the slow way.
             const auto first = static_cast<unsigned char>(from[0]);
             const auto middle = static_cast<unsigned char>(from[size / 2]);
             const auto last = static_cast<unsigned char>(from[size - 1]);
@@ -158,7 +163,7 @@ public:
     }
 
 private:
-#if defined(__SSE2__)
+#if VELDA_CSV_SSE2
     // A byte of 0x80 and above has its top bit set, as has every byte that matched.
     [[nodiscard]] __m128i special(__m128i v) const {
         const __m128i hit =
@@ -237,8 +242,8 @@ public:
         const bool isoRow = m_options.isoDate && row > 0;
         for (int col = 0; col < m_cols; ++col) {
             const std::string_view cell = m_table.cellBytes(col, row);
-            // Room for the delimiter, the field (quotes and all) and the slack.
-            if (!ensure(3 * cell.size() + 3 + kSlack)) return std::nullopt;
+            // Room for the delimiter, the field (quotes and all) or its ISO date, and the slack.
+            if (!ensure(3 * cell.size() + 3 + kIsoRoom + kSlack)) return std::nullopt;
             if (col > 0) *to++ = m_options.delimiter;
             if (isoRow && col == kDateColumn && !cell.empty()) {
                 to = putDate(to, cell);
@@ -278,7 +283,7 @@ private:
             m_lastDate.assign(cell);
             m_lastIso = IsoDate(cell, m_formats);
         }
-        if (m_lastIso) {
+        if (m_lastIso && m_lastIso->size() <= kIsoRoom) {
             std::memcpy(to, m_lastIso->data(), m_lastIso->size());
             return to + m_lastIso->size();
         }
