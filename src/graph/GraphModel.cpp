@@ -4,6 +4,7 @@
 #include "app/MainTexts.h"
 #include "app/SortTable.h"
 #include "archive/ArchiveRecord.h"
+#include "base/DecimalText.h"
 #include "graph/GraphTexts.h"
 
 #include "archive/Cp1251.h"
@@ -190,63 +191,27 @@ double DateTimeToDays(QDate date, QTime time) {
 
 namespace {
 
-// Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here ("NAN",
-// "INF", thousands separators and a second separator all fail). Blanks and control characters around
-// the number are ignored.
+// A value cell as a double, correctly rounded from its decimal digits.
 template <typename Char>
 ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSeparator) {
     ParsedValue out;
-    auto code = [&](std::size_t i) {
-        return static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(text[i]));
-    };
-    std::size_t begin = 0;
-    std::size_t end = size;
-    while (begin < end && code(begin) <= u' ')
-        ++begin;
-    while (end > begin && code(end - 1) <= u' ')
-        --end;
-    if (begin == end) {
+    DecimalText number;
+    switch (ScanDecimal(text, size, decimalSeparator, number)) {
+    case DecimalScan::Empty:
         out.empty = true;
         return out;
+    case DecimalScan::Invalid:
+        return out;
+    case DecimalScan::Number:
+        break;
     }
-    char ascii[64];
-    std::size_t n = 0;
-    auto put = [&](char c) {
-        if (n < sizeof ascii) ascii[n++] = c;
-    };
-    std::size_t i = begin;
-    if (code(i) == u'+' || code(i) == u'-') {
-        if (code(i) == u'-') put('-');
-        ++i;
-    }
-    int digits = 0;
-    bool separatorSeen = false;
-    for (; i < end; ++i) {
-        const char16_t c = code(i);
-        if (c >= u'0' && c <= u'9') {
-            put(static_cast<char>(c));
-            ++digits;
-        } else if (c == decimalSeparator && !separatorSeen) {
-            put('.');
-            separatorSeen = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) return out;
-    if (i < end && (code(i) == u'e' || code(i) == u'E')) {
-        put('e');
-        ++i;
-        if (i < end && (code(i) == u'+' || code(i) == u'-')) put(static_cast<char>(code(i++)));
-        int expDigits = 0;
-        for (; i < end && code(i) >= u'0' && code(i) <= u'9'; ++i, ++expDigits)
-            put(static_cast<char>(code(i)));
-        if (expDigits == 0) return out;
-    }
-    if (i != end || n == sizeof ascii) return out;
+    std::string ascii = number.negative ? "-" : "";
+    ascii += number.digits.empty() ? std::string("0") : number.digits;
+    ascii += 'e';
+    ascii += std::to_string(number.exponent);
     double v = 0;
-    const auto res = std::from_chars(ascii, ascii + n, v);
-    if (res.ec != std::errc() || res.ptr != ascii + n) return out;
+    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
+    if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size()) return out;
     out.ok = true;
     out.value = v;
     return out;
@@ -255,7 +220,7 @@ ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSepa
 } // namespace
 
 ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
-    return ParseNumber(text.utf16(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
+    return ParseNumber(text.data(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
 }
 
 GraphModel::GraphModel(std::uint8_t language) : m_language(language) {
