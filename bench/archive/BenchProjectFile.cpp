@@ -4,9 +4,9 @@
 // the file size.
 #include "BenchCommon.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
 #include "archive/TableFill.h"
+#include "base/ArchiveTable.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // velda9: the main window of the VELDA-9 companion program.
 #include "app/StartupArguments.h"
 #include "app/TForm1.h"
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"

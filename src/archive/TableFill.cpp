@@ -1,10 +1,9 @@
 // The table fill: row cells from decoded records, value rules per format, record kind and sensor code.
 #include "archive/TableFill.h"
 
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
-
-#include "archive/Cp1251.h"
+#include "base/ArchiveTable.h"
+#include "base/Cp1251.h"
+#include "base/SharedTexts.h"
 #include "base/TableColumns.h"
 
 #include <QDate>

@@ -1,12 +1,12 @@
 // The commands of velda9-cli: each runs the same core as the windows and maps its outcome to an exit status.
 #include "cli/CliCommands.h"
 
-#include "app/ChannelLayout.h"
-#include "app/MainTexts.h"
-#include "app/WindowTexts.h"
 #include "archive/ArchiveDownload.h"
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "archive/ChannelLayout.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
+#include "base/SystemFormats.h"
+#include "base/TableHeader.h"
 #include "cli/CliExchange.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"

@@ -1,8 +1,8 @@
 // The device exchange: the worker thread's state machine over the USB binding and the protocol.
 #include "device/Exchange.h"
 
-#include "app/MainTexts.h"
 #include "base/LittleEndian.h"
+#include "base/SharedTexts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
 #include "device/ShowStatus.h"

@@ -1,13 +1,13 @@
 // Graph construction from the archive table and the effects of the graph window's channel controls.
 #include "graph/GraphModel.h"
 
-#include "app/MainTexts.h"
-#include "app/SortTable.h"
 #include "archive/ArchiveRecord.h"
 #include "base/DecimalText.h"
+#include "base/SharedTexts.h"
+#include "base/SortTable.h"
 #include "graph/GraphTexts.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <algorithm>
 #include <charconv>

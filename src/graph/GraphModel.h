@@ -2,8 +2,8 @@
 // every control and value axis, and what the channel, quantity, colour and axis choices do to them.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The graph window: lays out the chart and the channel boxes and mirrors the graph model into them.
 #include "graph/TForm4.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/Exchange.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"

@@ -1,7 +1,7 @@
 // The graph window: the archive table plotted against time, channel and axis controls, mouse work.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"

@@ -3,8 +3,8 @@
 #include "graph/TForm4.h"
 
 #include "QtPrinters.h"
-#include "app/Texts.h"
 #include "archive/ArchiveDownload.h"
+#include "base/Texts.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 

@@ -1,7 +1,7 @@
 // Storage of the archive table: one byte store of cell entries, per-column entry offsets, row handles.
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 #include "base/LittleEndian.h"
 
 #include <algorithm>
