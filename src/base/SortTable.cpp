@@ -4,6 +4,7 @@
 #include "base/Cp1251.h"
 #include "base/DecimalText.h"
 #include "base/SystemFormats.h"
+#include "base/TableColumns.h"
 #include "base/Texts.h"
 
 #include <QCollator>
@@ -68,20 +69,20 @@ struct SortItem {
 
 ColumnSortRule SortRuleOf(int column) {
     switch (column) {
-    case 0:
+    case column::kNumber:
         return {SortKeyKind::StrictInteger, std::nullopt};
-    case 4:
+    case column::kNumberAndCount:
         return {SortKeyKind::LeadingDigits, 0};
-    case 5:
+    case column::kSeries:
         return {SortKeyKind::StrictInteger, 0};
-    case 7:
-    case 11:
+    case column::InSlot(0, column::kTemperatureInSlot):
+    case column::InSlot(1, column::kTemperatureInSlot):
         return {SortKeyKind::Hundredths, kEmptyTemperatureKey};
-    case 8:
-    case 12:
+    case column::InSlot(0, column::kHumidityInSlot):
+    case column::InSlot(1, column::kHumidityInSlot):
         return {SortKeyKind::Hundredths, kEmptyHumidityKey};
-    case 9:
-    case 13:
+    case column::InSlot(0, column::kThirdInSlot):
+    case column::InSlot(1, column::kThirdInSlot):
         return {SortKeyKind::Hundredths, kEmptyFluxKey};
     default:
         return {SortKeyKind::Text, std::nullopt};

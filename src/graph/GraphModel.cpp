@@ -5,6 +5,7 @@
 #include "base/DecimalText.h"
 #include "base/SharedTexts.h"
 #include "base/SortTable.h"
+#include "base/TableColumns.h"
 #include "graph/GraphTexts.h"
 
 #include "base/Cp1251.h"
@@ -20,9 +21,6 @@ namespace velda {
 namespace {
 
 constexpr int kChannelCount = 2;
-constexpr int kTemperatureColumn1 = 7;
-constexpr int kTimeColumn = 1;
-constexpr int kDateColumn = 2;
 constexpr int kMinSensorTextLength = 3;
 constexpr double kMsPerDay = 86400000.0;
 
@@ -263,9 +261,9 @@ std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Pr
     m_archiveFormat = archiveFormat;
     m_channels[0].Present = channel1Present;
     m_channels[1].Present = channel2Present;
-    m_channels[0].SensorColumn = 6;
+    m_channels[0].SensorColumn = column::kSlot0Sensor;
     // A table of channel 2 alone keeps it in the first channel slot.
-    m_channels[1].SensorColumn = channel1Present ? 10 : 6;
+    m_channels[1].SensorColumn = channel1Present ? column::kSlot1Sensor : column::kSlot0Sensor;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if (!m_channels[ch].Present) continue;
         if (auto error = buildChannel(ch, table, formats)) return error;
@@ -279,7 +277,8 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
     ChannelControls &c = m_controls[ch];
     // Channel 1 reads its first row after ordering by temperature (empty cells first); channel 2 after
     // ordering by its sensor name.
-    const SortResult sorted = SortTable(table, ch == 0 ? kTemperatureColumn1 : channel.SensorColumn, 1);
+    const SortResult sorted =
+        SortTable(table, ch == 0 ? column::InSlot(0, column::kTemperatureInSlot) : channel.SensorColumn, 1);
     if (!sorted.ok()) {
         GraphError e;
         e.kind = GraphError::Kind::Sort;
@@ -408,10 +407,10 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
         }
         if (lastCode != channel.FirstCode) break;
 
-        const std::string_view timeBytes = table.cellBytes(kTimeColumn, r);
+        const std::string_view timeBytes = table.cellBytes(column::kTime, r);
         const std::optional<QTime> time = ParseTime(timeBytes, formats);
-        if (!time) return GraphError{GraphError::Kind::Time, kTimeColumn, r, FromCp1251(timeBytes), {}};
-        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
+        if (!time) return GraphError{GraphError::Kind::Time, column::kTime, r, FromCp1251(timeBytes), {}};
+        const std::string_view dateBytes = table.cellBytes(column::kDate, r);
         if (dateBytes != lastDateText || !lastDate.isValid()) {
             auto known = dates.find(std::string(dateBytes));
             if (known != dates.end()) {
@@ -419,7 +418,7 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
             } else {
                 const QString dateText = FromCp1251(dateBytes);
                 const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
-                if (!parsed) return GraphError{GraphError::Kind::Date, kDateColumn, r, dateText, {}};
+                if (!parsed) return GraphError{GraphError::Kind::Date, column::kDate, r, dateText, {}};
                 lastDate = *parsed;
                 dates.emplace(std::string(dateBytes), lastDate);
             }
