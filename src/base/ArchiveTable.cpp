@@ -91,7 +91,7 @@ void ArchiveTable::setCellBytes(int col, int row, std::string_view bytes) {
 std::uint32_t ArchiveTable::append(std::string_view bytes) {
     const std::size_t at = m_store.size();
     const std::size_t size = bytes.size();
-    if (size > kMaxStoreBytes - kLengthSize - at) throw std::bad_alloc();
+    if (at > kMaxStoreBytes - kLengthSize || size > kMaxStoreBytes - kLengthSize - at) throw std::bad_alloc();
     // The text may be a cell of this table, which growing the store would move.
     const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
     const auto first = reinterpret_cast<std::uintptr_t>(m_store.data());
