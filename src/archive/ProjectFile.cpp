@@ -269,7 +269,7 @@ ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path
     qint64 total = kHeaderSize;
     bool ok = true;
     for (int col = 0; col < cols && ok; ++col) {
-        table.forEachEntry(col, rows, [&](std::string_view entry) {
+        table.forEachEntry(col, 0, rows, [&](std::string_view entry) {
             ok = ok && out.put(entry.data(), entry.size());
             total += static_cast<qint64>(entry.size());
         });

@@ -136,16 +136,17 @@ public:
     /// Gives rows 0 to rows - 1 storage for `cols` cells each ahead of many writes; no cell changes.
     void reserve(int cols, int rows);
 
-    /// Calls `visit(entry)` for cells (col, 0) to (col, rows - 1) in order, `entry` being the cell as a
-    /// project file stores it: a 32-bit little-endian length, then the text.
+    /// Calls `visit(entry)` for cells (col, firstRow) to (col, firstRow + rows - 1) in order, `entry` being
+    /// the cell as a project file stores it: a 32-bit little-endian length, then the text.
     template <typename Visit>
-    void forEachEntry(int col, int rows, Visit &&visit) const {
+    void forEachEntry(int col, int firstRow, int rows, Visit &&visit) const {
         static constexpr char kEmptyEntry[kLengthSize] = {};
         const PodBuffer<std::uint32_t> *column = col >= 0 && static_cast<std::size_t>(col) < m_entries.size()
                                                      ? &m_entries[static_cast<std::size_t>(col)]
                                                      : nullptr;
         const std::size_t stored = column ? m_rows.size() : 0;
-        for (std::size_t row = 0; row < static_cast<std::size_t>(std::max(rows, 0)); ++row) {
+        const auto first = static_cast<std::size_t>(std::max(firstRow, 0));
+        for (std::size_t row = first; row < first + static_cast<std::size_t>(std::max(rows, 0)); ++row) {
             const std::uint32_t at = row < stored ? (*column)[m_rows[row]] : kNoEntry;
             if (at == kNoEntry) {
                 visit(std::string_view(kEmptyEntry, kLengthSize));

@@ -163,13 +163,16 @@ TEST(ArchiveTable, EntriesAreThoseOfAProjectFile) {
     t.setCell(1, 2, u"12:00:01");
     t.moveRow(2, 0);
     std::string entries;
-    t.forEachEntry(1, 4, [&](std::string_view entry) { entries.append(entry); });
+    t.forEachEntry(1, 0, 4, [&](std::string_view entry) { entries.append(entry); });
     using namespace std::string_literals;
     EXPECT_EQ(entries, "\x08\0\0\0"s
                        "12:00:01"
                        "\x05\0\0\0\xC2\xF0\xE5\xEC\xFF"s
                        "\0\0\0\0\0\0\0\0"s);
     std::string wide;
-    t.forEachEntry(40, 2, [&](std::string_view entry) { wide.append(entry); });
+    t.forEachEntry(40, 0, 2, [&](std::string_view entry) { wide.append(entry); });
     EXPECT_EQ(wide, std::string(8, '\0'));
+    std::string middle;
+    t.forEachEntry(1, 1, 1, [&](std::string_view entry) { middle.append(entry); });
+    EXPECT_EQ(middle, "\x05\0\0\0\xC2\xF0\xE5\xEC\xFF"s);
 }
