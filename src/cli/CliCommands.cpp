@@ -9,6 +9,7 @@
 #include "base/TableColumns.h"
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
+#include "cli/StatsCommand.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
 #endif
@@ -307,11 +308,16 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunSetClock(options, streams);
     case Command::Screenshot:
         return RunScreenshot(options, streams);
+    case Command::Stats:
+        return RunStats(options, streams);
     case Command::Report:
+    case Command::Summary:
         break;
     }
-    PrintError(streams.err, QStringLiteral("report is not available in this build (built without the window "
-                                           "libraries)"));
+    PrintError(streams.err, QStringLiteral("%1 is not available in this build (built without the window "
+                                           "libraries)")
+                                .arg(options.command == Command::Summary ? QStringLiteral("summary")
+                                                                         : QStringLiteral("report")));
     return ExitUsage;
 }
 

@@ -221,6 +221,16 @@ ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
     return ParseNumber(text.data(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
 }
 
+ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator) {
+    if (decimalSeparator.unicode() < 0x80)
+        return ParseNumber(bytes.data(), bytes.size(), decimalSeparator.unicode());
+    return ParseValueCell(FromCp1251(bytes), decimalSeparator);
+}
+
+std::optional<QTime> ParseTimeCellBytes(std::string_view bytes, const SystemFormats &formats) {
+    return ParseTime(bytes, formats);
+}
+
 GraphModel::GraphModel(std::uint8_t language) : m_language(language) {
     for (int i = 0; i < kSeriesCount; ++i) {
         m_series[i].colour = kStartColours[static_cast<std::size_t>(i)];

@@ -5,6 +5,7 @@
 #include "device/Exchange.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
+#include "graph/Limits.h"
 
 #include <QChart>
 #include <QChartView>
@@ -183,6 +184,7 @@ void TForm4::createChart() {
     chart->setLocalizeNumbers(true);
     chart->setLocale(CurrentFormats().locale);
     chart->setAnimationOptions(QChart::NoAnimation);
+    m_limitLines = std::make_unique<LimitLineItems>(chart);
 
     BottomAxis = new QDateTimeAxis(chart);
     // Time over date on every label. Where the abbreviated month names end in a point ("янв."), the
@@ -237,6 +239,7 @@ void TForm4::createChart() {
     connect(chart, &QChart::plotAreaChanged, this, [this] {
         refreshSeriesData();
         syncMarker();
+        syncLimitLines();
     });
 
     m_zoomTransition = new QVariantAnimation(this);
@@ -543,6 +546,12 @@ void TForm4::syncAxes() {
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
+    syncLimitLines();
+}
+
+void TForm4::syncLimitLines() {
+    m_limitLines->update(m_model, CurrentStatsSettings().limits,
+                         [this](int i) { return static_cast<QAbstractSeries *>(lineSeries(i)); });
 }
 
 void TForm4::Chart1GetAxisLabel() {
