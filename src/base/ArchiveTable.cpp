@@ -3,6 +3,7 @@
 
 #include "base/Cp1251.h"
 #include "base/LittleEndian.h"
+#include "base/TableColumns.h"
 
 #include <algorithm>
 #include <cassert>
@@ -207,7 +208,7 @@ void ArchiveTable::swap(ArchiveTable &other) noexcept {
 }
 
 bool TableIsEmpty(const ArchiveTable &table) {
-    return table.cellBytes(0, 1).empty();
+    return table.cellBytes(column::kNumber, 1).empty();
 }
 
 } // namespace velda
