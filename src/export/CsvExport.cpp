@@ -3,6 +3,7 @@
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
+#include "base/TableColumns.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,7 +18,6 @@
 namespace velda::csv {
 namespace {
 
-constexpr int kDateColumn = 2;
 constexpr int kProgressStep = 512;
 constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -140,7 +140,7 @@ char *PutRow(char *to, const ArchiveTable &table, int row, int cols, const CsvOp
     for (int col = 0; col < cols; ++col) {
         if (col > 0) *to++ = options.delimiter;
         const std::string_view cell = table.cellBytes(col, row);
-        if (options.isoDate && col == kDateColumn && row > 0 && !cell.empty()) {
+        if (options.isoDate && col == column::kDate && row > 0 && !cell.empty()) {
             if (const auto iso = IsoDate(cell, formats)) {
                 std::memcpy(to, iso->data(), iso->size());
                 to += iso->size();
