@@ -119,7 +119,7 @@ public:
     /// Characters outside Windows-1251 are stored as '?'.
     void setCell(int col, int row, QStringView text);
 
-    /// Raw Windows-1251 bytes of a cell (a view valid until the table is next changed).
+    /// Raw Windows-1251 bytes of a cell (a view valid until the table is next changed; never a null pointer).
     [[nodiscard]] std::string_view cellBytes(int col, int row) const;
     /// `bytes` may be a view of a cell of this table.
     void setCellBytes(int col, int row, std::string_view bytes);

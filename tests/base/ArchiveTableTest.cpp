@@ -175,4 +175,9 @@ TEST(ArchiveTable, EntriesAreThoseOfAProjectFile) {
     std::string middle;
     t.forEachEntry(1, 1, 1, [&](std::string_view entry) { middle.append(entry); });
     EXPECT_EQ(middle, "\x05\0\0\0\xC2\xF0\xE5\xEC\xFF"s);
+    // Empty cells, stored or not, are views of an empty text that may be copied from.
+    t.setCellBytes(2, 1, "x");
+    t.setCellBytes(2, 1, {});
+    for (const auto &[col, row] : {std::pair{2, 1}, std::pair{3, 3}, std::pair{99, 0}, std::pair{0, 999}})
+        EXPECT_NE(t.cellBytes(col, row).data(), nullptr);
 }
