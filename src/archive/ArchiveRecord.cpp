@@ -1,8 +1,10 @@
 // Record decoding driven by one table of field offsets per layout.
 #include "archive/ArchiveRecord.h"
 
-#include <bit>
-#include <cstring>
+#include "base/LittleEndian.h"
+
+#include <algorithm>
+#include <array>
 
 namespace velda {
 namespace {
@@ -55,27 +57,28 @@ constexpr RecordLayout kLongLayout{
     .second = 32,
 };
 
+// Fields of a record that may be cut short: bytes beyond its end read as zero.
 class Reader {
 public:
     explicit Reader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
     [[nodiscard]] std::uint8_t u8(std::size_t offset) const {
         return offset < m_bytes.size() ? m_bytes[offset] : std::uint8_t{0};
     }
-    [[nodiscard]] std::uint16_t u16(std::size_t offset) const {
-        return static_cast<std::uint16_t>(u8(offset) | (u8(offset + 1) << 8));
-    }
+    [[nodiscard]] std::uint16_t u16(std::size_t offset) const { return le::U16(field<2>(offset).data()); }
     [[nodiscard]] std::uint16_t counter(std::size_t offset, std::size_t width) const {
         return width == 1 ? u8(offset) : u16(offset);
     }
-    [[nodiscard]] float f32(std::size_t offset) const {
-        const std::uint32_t raw = static_cast<std::uint32_t>(u8(offset)) |
-                                  (static_cast<std::uint32_t>(u8(offset + 1)) << 8) |
-                                  (static_cast<std::uint32_t>(u8(offset + 2)) << 16) |
-                                  (static_cast<std::uint32_t>(u8(offset + 3)) << 24);
-        return std::bit_cast<float>(raw);
-    }
+    [[nodiscard]] float f32(std::size_t offset) const { return le::F32(field<4>(offset).data()); }
 
 private:
+    template <std::size_t N>
+    [[nodiscard]] std::array<std::uint8_t, N> field(std::size_t offset) const {
+        std::array<std::uint8_t, N> bytes{};
+        for (std::size_t i = 0; i < N; ++i)
+            bytes[i] = u8(offset + i);
+        return bytes;
+    }
+
     std::span<const std::uint8_t> m_bytes;
 };
 

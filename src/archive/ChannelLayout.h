@@ -1,6 +1,8 @@
 // The main window's layout for the channels present: column count, window width, channel panels.
 #pragma once
 
+#include "base/TableColumns.h"
+
 #include <QString>
 
 namespace velda {
@@ -11,12 +13,12 @@ namespace velda {
 
 inline constexpr int kTwoChannelWindowWidth = 1300;
 inline constexpr int kOneChannelWindowWidth = 1000;
-inline constexpr int kTwoChannelColCount = 14;
-inline constexpr int kOneChannelColCount = 10;
+inline constexpr int kTwoChannelColCount = column::kTwoSlotCount;
+inline constexpr int kOneChannelColCount = column::kOneSlotCount;
 /// First column of channel slot 1 and of channel slot 2; each slot has four columns.
-inline constexpr int kChannel1FirstColumn = 6;
-inline constexpr int kChannel2FirstColumn = 10;
-inline constexpr int kChannelSlotColumns = 4;
+inline constexpr int kChannel1FirstColumn = column::kSlot0Sensor;
+inline constexpr int kChannel2FirstColumn = column::kSlot1Sensor;
+inline constexpr int kChannelSlotColumns = column::kSlotWidth;
 
 /// What the layout rule changes; the main window implements it over its widgets, tests over a record.
 class ChannelLayoutTarget {

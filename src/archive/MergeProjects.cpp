@@ -3,6 +3,7 @@
 #include "archive/MergeProjects.h"
 
 #include "base/Cp1251.h"
+#include "base/TableColumns.h"
 
 #include <QFileInfo>
 
@@ -18,8 +19,6 @@
 namespace velda {
 namespace {
 
-constexpr int kTimeColumn = 1;
-constexpr int kDateColumn = 2;
 constexpr int kFirstFixedHeader = 1;
 constexpr int kLastFixedHeader = 8;
 constexpr qint64 kMsPerDay = 86400000;
@@ -136,7 +135,8 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
                 ++summary.duplicates;
                 continue;
             }
-            const auto stamp = stamps.stamp(CellOf(input, kTimeColumn, row), CellOf(input, kDateColumn, row));
+            const auto stamp =
+                stamps.stamp(CellOf(input, column::kTime, row), CellOf(input, column::kDate, row));
             if (!stamp) ++summary.undated;
             rows.push_back(RowRef{i, row, stamp.value_or(std::numeric_limits<qint64>::max())});
         }

@@ -3,39 +3,32 @@
 
 #include "base/ArchiveTable.h"
 #include "base/FileTarget.h"
+#include "base/LittleEndian.h"
 #include "base/Texts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace velda {
 namespace {
 
 constexpr qint64 kHeaderSize = 10; // two flag bytes, column count, row count
-constexpr qint64 kLengthSize = 4;
-
-void AppendInt32(std::string &out, std::int32_t value) {
-    const auto u = static_cast<std::uint32_t>(value);
-    const char bytes[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                           static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-    out.append(bytes, 4);
-}
-
-std::int32_t Int32At(const char *p) {
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
-}
+constexpr std::size_t kLengthSize = ArchiveTable::kLengthSize;
+// The save hands the kernel this much at a time: large enough that the calls cost nothing beside the
+// copying, small enough to stay in the cache.
+constexpr std::size_t kWriteChunk = 1 << 20;
 
 // Messages are picked in the language in force when the file is opened or saved.
 constexpr TextPair TxtOffset{" (смещение %1)", " (offset %1)"};
@@ -59,6 +52,9 @@ constexpr TextPair TxtNegativeLength{"ячейка %1 столбца %2 заяв
                                      "cell %1 of column %2 claims %3 bytes"};
 constexpr TextPair TxtCellTooLong{"ячейка %1 столбца %2 заявляет %3 байт, а осталось %4",
                                   "cell %1 of column %2 claims %3 bytes, %4 remain"};
+constexpr TextPair TxtFileTooLarge{"в файле %1 байт, а таблица вмещает не больше %2",
+                                   "the file holds %1 bytes, a table holds at most %2"};
+constexpr TextPair TxtCannotRead{"не удаётся прочитать: %1", "cannot read: %1"};
 constexpr TextPair TxtChanged{"файл изменился во время чтения", "the file changed while it was read"};
 constexpr TextPair TxtCannotCreate{"не удаётся создать: %1", "cannot create: %1"};
 constexpr TextPair TxtFolderMissing{"папка %1 не существует", "the folder %1 does not exist"};
@@ -113,100 +109,36 @@ QString CreateReason(const QString &path, const QFileDevice &file) {
     return file.errorString();
 }
 
-// Buffered reading at an offset of its own; several cursors share one file descriptor.
-class Cursor {
-public:
-    Cursor(int fd, qint64 offset, std::size_t bufferSize)
-        : m_fd(fd), m_offset(offset), m_buffer(bufferSize) {}
-
-    [[nodiscard]] qint64 offset() const { return m_offset - static_cast<qint64>(m_end - m_pos); }
-
-    // Copies the next `n` bytes to `out` (or skips them when `out` is null); false when the file ends
-    // first or a read fails.
-    bool read(char *out, std::size_t n) {
-        while (n > 0) {
-            if (m_pos == m_end && !refill()) return false;
-            const std::size_t take = std::min(n, m_end - m_pos);
-            if (out) {
-                std::memcpy(out, m_buffer.data() + m_pos, take);
-                out += take;
-            }
-            m_pos += take;
-            n -= take;
-        }
-        return true;
+// Reads up to `size` bytes at the start of the file; the count actually read, or -1 on a failure.
+qint64 ReadWhole(int fd, char *out, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, out + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
     }
-
-    // The next `n` bytes in place when the buffer already holds them (nothing is consumed otherwise).
-    [[nodiscard]] const char *peek(std::size_t n) const {
-        return m_end - m_pos >= n ? m_buffer.data() + m_pos : nullptr;
-    }
-    void advance(std::size_t n) { m_pos += n; }
-
-    bool skip(qint64 n) {
-        const auto buffered = static_cast<qint64>(m_end - m_pos);
-        if (n <= buffered) return read(nullptr, static_cast<std::size_t>(n));
-        m_pos = m_end;
-        m_offset += n - buffered;
-        return true;
-    }
-
-private:
-    bool refill() {
-        ssize_t got;
-        do {
-            got = ::pread(m_fd, m_buffer.data(), m_buffer.size(), static_cast<off_t>(m_offset));
-        } while (got < 0 && errno == EINTR);
-        if (got <= 0) return false;
-        m_pos = 0;
-        m_end = static_cast<std::size_t>(got);
-        m_offset += got;
-        return true;
-    }
-
-    int m_fd;
-    qint64 m_offset;
-    std::vector<char> m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-};
-
-constexpr std::size_t kReadBuffer = 256 * 1024;
-constexpr std::size_t kColumnBuffer = 64 * 1024;
-// Beyond this many columns the cells are read in file order with one cursor instead of one per column.
-constexpr int kMaxColumnCursors = 64;
-
-// A zero byte ends a cell's text, as it always has for these files.
-std::string_view UpToZero(const char *data, std::size_t size) {
-    std::size_t n = 0;
-    while (n < size && data[n] != '\0')
-        ++n;
-    return {data, n};
+    return static_cast<qint64>(done);
 }
 
-// Reads one cell entry at `in` into `loaded`: the length was checked by the scan, so a short read here
-// means the file changed in between.
-bool ReadCell(Cursor &in, qint64 fileSize, ArchiveTable &loaded, int col, int row, std::string &text) {
-    char lengthBytes[kLengthSize];
-    if (const char *p = in.peek(kLengthSize)) {
-        std::memcpy(lengthBytes, p, kLengthSize);
-        in.advance(kLengthSize);
-    } else if (!in.read(lengthBytes, sizeof lengthBytes)) {
-        return false;
+// Where a zero byte ends a cell's text early: its index among the `length` bytes at `text`, or `length`.
+// `room` bytes from `text` on may be read; a short text is tested as one word.
+std::size_t TextEnd(const char *text, std::size_t length, std::size_t room) {
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (length <= kWord && room >= kWord) {
+            std::uint64_t word;
+            std::memcpy(&word, text, kWord);
+            // A set high bit marks a zero byte; the lowest mark is exact, which is all that is used.
+            std::uint64_t zeros = (word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL;
+            if (length < kWord) zeros &= (std::uint64_t{1} << (8 * length)) - 1;
+            return zeros == 0 ? length : static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
+        }
     }
-    const std::int32_t length = Int32At(lengthBytes);
-    if (length < 0 || length > fileSize - in.offset()) return false;
-    if (length == 0) return true;
-    const auto size = static_cast<std::size_t>(length);
-    if (const char *p = in.peek(size)) {
-        loaded.setCellBytes(col, row, UpToZero(p, size));
-        in.advance(size);
-        return true;
-    }
-    text.resize(size);
-    if (!in.read(text.data(), size)) return false;
-    loaded.setCellBytes(col, row, UpToZero(text.data(), size));
-    return true;
+    if (length == 0) return 0;
+    const void *zero = std::memchr(text, 0, length);
+    return zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - text) : length;
 }
 
 ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path) {
@@ -217,15 +149,27 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     const qint64 fileSize = file.size();
     if (fileSize < kHeaderSize)
         return Fault(Kind::Truncated, path, fileSize, Pick(TxtTooShort).arg(fileSize).arg(kHeaderSize));
+    if (static_cast<quint64>(fileSize) > ArchiveTable::kMaxStoreBytes)
+        return Fault(Kind::FileTooLarge, path, -1,
+                     Pick(TxtFileTooLarge).arg(fileSize).arg(ArchiveTable::kMaxStoreBytes));
+    const auto size = static_cast<std::size_t>(fileSize);
     const int fd = file.handle();
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    Cursor scan(fd, 0, kReadBuffer);
-    char header[kHeaderSize];
-    if (!scan.read(header, sizeof header)) return Fault(Kind::ReadFailed, path, 0, Pick(TxtNoHeader));
+    // The file is read once, straight into what becomes the table's store; the pass below checks it and
+    // notes where each cell's entry is.
+    PodBuffer<char> bytes(size);
+    const qint64 got = ReadWhole(fd, bytes.data(), size);
+    if (got < 0)
+        return Fault(Kind::ReadFailed, path, -1,
+                     Pick(TxtCannotRead).arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (got != fileSize) return Fault(Kind::ReadFailed, path, got, Pick(TxtChanged));
+
+    const char *header = bytes.data();
     LoadedProject project;
     project.flags = ChannelFlags{header[0] != 0, header[1] != 0};
-    const std::int32_t cols = Int32At(header + 2);
-    const std::int32_t rows = Int32At(header + 6);
+    const std::int32_t cols = le::I32(header + 2);
+    const std::int32_t rows = le::I32(header + 6);
     if (cols < 0) return Fault(Kind::NegativeCount, path, 2, Pick(TxtNegativeColumns).arg(cols));
     if (rows < 0) return Fault(Kind::NegativeCount, path, 6, Pick(TxtNegativeRows).arg(rows));
     // Every cell takes at least its length field, so the counts alone can be checked against the size.
@@ -234,72 +178,120 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     // A count whose partner is zero stores no cell, so the size alone cannot bound it; it is held to
     // what one row or column of cells would need (or the widest table), as the window will show cells
     // in it all the same.
-    const qint64 countBound = std::max<qint64>(room / kLengthSize, ArchiveTable::kMaxColCount);
-    if (cells > room / kLengthSize || cols > countBound || rows > countBound)
+    const qint64 countBound =
+        std::max<qint64>(room / static_cast<qint64>(kLengthSize), ArchiveTable::kMaxColCount);
+    if (cells > room / static_cast<qint64>(kLengthSize) || cols > countBound || rows > countBound)
         return Fault(Kind::CountTooLarge, path, 2, Pick(TxtTooManyCells).arg(cols).arg(rows).arg(room));
 
-    // First pass: check every length against the rest of the file and note where each column starts.
-    std::vector<qint64> columnStart(static_cast<std::size_t>(cols));
+    std::vector<PodBuffer<std::uint32_t>> entries;
+    entries.reserve(static_cast<std::size_t>(cols));
+    char *data = bytes.data();
+    std::size_t at = kHeaderSize;
     for (int col = 0; col < cols; ++col) {
-        columnStart[static_cast<std::size_t>(col)] = scan.offset();
+        PodBuffer<std::uint32_t> &column = entries.emplace_back(static_cast<std::size_t>(rows));
+        std::uint32_t *out = column.data();
         for (int row = 0; row < rows; ++row) {
-            const qint64 at = scan.offset();
-            char lengthBytes[kLengthSize];
-            if (!scan.read(lengthBytes, sizeof lengthBytes))
-                return Fault(Kind::Truncated, path, at, Pick(TxtEndsInLength).arg(row).arg(col));
-            const std::int32_t length = Int32At(lengthBytes);
+            if (size - at < kLengthSize)
+                return Fault(Kind::Truncated, path, static_cast<qint64>(at),
+                             Pick(TxtEndsInLength).arg(row).arg(col));
+            const std::int32_t length = le::I32(data + at);
             if (length < 0)
-                return Fault(Kind::NegativeLength, path, at,
+                return Fault(Kind::NegativeLength, path, static_cast<qint64>(at),
                              Pick(TxtNegativeLength).arg(row).arg(col).arg(length));
-            const qint64 remain = fileSize - scan.offset();
-            if (length > remain)
-                return Fault(Kind::CellTooLong, path, at,
-                             Pick(TxtCellTooLong).arg(row).arg(col).arg(length).arg(remain));
-            scan.skip(length);
+            const std::size_t remain = size - at - kLengthSize;
+            const auto textSize = static_cast<std::size_t>(length);
+            if (textSize > remain)
+                return Fault(
+                    Kind::CellTooLong, path, static_cast<qint64>(at),
+                    Pick(TxtCellTooLong).arg(row).arg(col).arg(length).arg(static_cast<qint64>(remain)));
+            out[row] = static_cast<std::uint32_t>(at);
+            // A zero byte ends the text early, as it always has for these files.
+            if (const std::size_t end = TextEnd(data + at + kLengthSize, textSize, remain); end != textSize)
+                le::PutU32(data + at, static_cast<std::uint32_t>(end));
+            at += kLengthSize + textSize;
         }
     }
 
     project.colCount = cols;
     project.rowCount = rows;
     project.recordCount = rows > 0 ? static_cast<std::uint32_t>(rows - 1) : 0U;
-    loaded.setColCount(cols);
-    loaded.setRowCount(rows);
-    loaded.reserve(cols, rows);
-
-    // Second pass: the table keeps its cells row by row, so the cells are taken in that order, with one
-    // cursor per column; filling it column by column would walk the whole table once per column.
-    const auto changed = [&](qint64 at) { return Fault(Kind::ReadFailed, path, at, Pick(TxtChanged)); };
-    std::string text;
-    if (cols <= kMaxColumnCursors) {
-        std::vector<Cursor> cursors;
-        cursors.reserve(static_cast<std::size_t>(cols));
-        for (int col = 0; col < cols; ++col)
-            cursors.emplace_back(fd, columnStart[static_cast<std::size_t>(col)], kColumnBuffer);
-        for (int row = 0; row < rows; ++row) {
-            for (int col = 0; col < cols; ++col) {
-                Cursor &in = cursors[static_cast<std::size_t>(col)];
-                if (!ReadCell(in, fileSize, loaded, col, row, text)) return changed(in.offset());
-            }
-        }
-    } else {
-        Cursor in(fd, kHeaderSize, kReadBuffer);
-        for (int col = 0; col < cols; ++col)
-            for (int row = 0; row < rows; ++row)
-                if (!ReadCell(in, fileSize, loaded, col, row, text)) return changed(in.offset());
-    }
+    loaded.adopt(std::move(bytes), std::move(entries), cols, rows);
     return project;
 }
 
-bool WriteAt(int fd, const std::string &bytes, qint64 offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+bool WriteAll(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+        data += n;
+        size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Collects the file in chunks and hands each full one to the kernel, asking it to start writing the
+// chunks out to disk at once: the closing sync then waits for little more than the last of them, while
+// the disk has worked alongside the collecting.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(int fd) : m_fd(fd), m_chunk(kWriteChunk) {}
+
+    bool put(const char *data, std::size_t size) {
+        if (kWriteChunk - m_used < size) {
+            if (!flush()) return false;
+            if (size > kWriteChunk) return write(data, size);
+        }
+        Copy(m_chunk.data() + m_used, data, size);
+        m_used += size;
+        return true;
+    }
+    bool flush() {
+        const bool ok = write(m_chunk.data(), m_used);
+        m_used = 0;
+        return ok;
+    }
+
+private:
+    // Most cell entries are a few bytes long; two overlapping fixed-size moves copy them without a call.
+    static void Copy(char *to, const char *from, std::size_t size) {
+        if (size >= 8 && size <= 16) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + size - 8, from + size - 8, 8);
+        } else if (size >= 4 && size < 8) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + size - 4, from + size - 4, 4);
+        } else if (size > 0) {
+            std::memcpy(to, from, size);
+        }
+    }
+
+    bool write(const char *data, std::size_t size) {
+        if (!WriteAll(m_fd, data, size)) return false;
+        m_written += static_cast<off_t>(size);
+        if (m_written - m_started >= kStartWritebackBytes) {
+            // Only a hint: whether it is taken changes the timing, not the content or the final sync.
+            ::sync_file_range(m_fd, m_started, m_written - m_started, SYNC_FILE_RANGE_WRITE);
+            m_started = m_written;
+        }
+        return true;
+    }
+
+    static constexpr off_t kStartWritebackBytes = 4 << 20;
+    int m_fd;
+    PodBuffer<char> m_chunk;
+    std::size_t m_used = 0;
+    off_t m_written = 0;
+    off_t m_started = 0;
+};
+
+// Makes the rename of a saved file durable: the folder's entry is synced as the file's bytes were.
+void SyncFolderOf(const QString &path) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace
@@ -318,47 +310,29 @@ ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path
     };
     const int cols = table.colCount();
     const int rows = table.rowCount();
-    const int fd = file.handle();
 
-    // The file stores the cells column by column, the table row by row: the columns are sized first,
-    // then every column is written into its own region of the file as the rows are walked in order.
-    std::vector<qint64> columnAt(static_cast<std::size_t>(cols) + 1, kHeaderSize);
-    std::vector<qint64> columnBytes(static_cast<std::size_t>(cols), 0);
-    for (int row = 0; row < rows; ++row)
-        for (int col = 0; col < cols; ++col)
-            columnBytes[static_cast<std::size_t>(col)] +=
-                kLengthSize + static_cast<qint64>(table.cellBytes(col, row).size());
-    for (std::size_t col = 0; col < columnBytes.size(); ++col)
-        columnAt[col + 1] = columnAt[col] + columnBytes[col];
-    const qint64 total = columnAt.back();
-
-    std::string header;
-    header.push_back(flags.channel1 ? '\1' : '\0');
-    header.push_back(flags.channel2 ? '\1' : '\0');
-    AppendInt32(header, cols);
-    AppendInt32(header, rows);
-    if (!WriteAt(fd, header, 0)) return failed();
-
-    std::vector<std::string> pending(static_cast<std::size_t>(cols));
-    for (int row = 0; row < rows; ++row) {
-        for (int col = 0; col < cols; ++col) {
-            const auto c = static_cast<std::size_t>(col);
-            const std::string_view bytes = table.cellBytes(col, row);
-            AppendInt32(pending[c], static_cast<std::int32_t>(bytes.size()));
-            pending[c].append(bytes);
-            if (pending[c].size() >= kColumnBuffer) {
-                if (!WriteAt(fd, pending[c], columnAt[c])) return failed();
-                columnAt[c] += static_cast<qint64>(pending[c].size());
-                pending[c].clear();
-            }
-        }
+    ChunkWriter out(file.handle());
+    char header[kHeaderSize];
+    header[0] = flags.channel1 ? '\1' : '\0';
+    header[1] = flags.channel2 ? '\1' : '\0';
+    le::PutU32(header + 2, static_cast<std::uint32_t>(cols));
+    le::PutU32(header + 6, static_cast<std::uint32_t>(rows));
+    if (!out.put(header, sizeof header)) return failed();
+    qint64 total = kHeaderSize;
+    bool ok = true;
+    for (int col = 0; col < cols && ok; ++col) {
+        table.forEachEntry(col, 0, rows, [&](std::string_view entry) {
+            ok = ok && out.put(entry.data(), entry.size());
+            total += static_cast<qint64>(entry.size());
+        });
     }
-    for (std::size_t c = 0; c < pending.size(); ++c)
-        if (!pending[c].empty() && !WriteAt(fd, pending[c], columnAt[c])) return failed();
+    if (!ok) return failed();
+    if (!out.flush()) return failed();
 
     // commit() syncs the new file to disk and only then renames it over the old one.
     if (!file.commit())
         return Fault(Kind::WriteFailed, path, -1, Pick(TxtCannotReplace).arg(file.errorString()));
+    SyncFolderOf(path);
     return total;
 }
 

@@ -24,6 +24,7 @@ struct ProjectError {
         CountTooLarge,  ///< more cells than the file has room for
         NegativeLength, ///< a cell claims a length below zero
         CellTooLong,    ///< a cell claims more bytes than the rest of the file holds
+        FileTooLarge,   ///< the file is larger than a table can hold (4 GiB)
     };
     Kind kind = Kind::OpenFailed;
     /// One line for the user in the language in force, naming the file and, for a content fault, the
@@ -54,19 +55,21 @@ struct LoadedProject {
 };
 
 /// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` to `path`. The file is
-/// written under a temporary name and renamed over `path` only when complete, so a failed save leaves an
-/// existing file intact. Returns the number of bytes written. Any thread that owns `table`.
+/// written under a temporary name, synced to disk and renamed over `path` only when complete (the folder
+/// is synced after the rename), so a failed save leaves an existing file intact. Returns the number of
+/// bytes written. Any thread that owns `table`.
 [[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path,
                                                 ChannelFlags flags);
 /// As above with the process-wide Channel1Present / Channel2Present.
 [[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path);
 
-/// Reads the project file at `path` into a new table and checks all of it first: non-negative counts,
-/// counts that the file's size can hold, cell lengths within the rest of the file (bytes after the last
-/// cell are ignored). Only a file that passed replaces `*table` whole (size as stored, every cell, no text
-/// of the earlier content left anywhere) and sets Channel1Present / Channel2Present. On an error the
-/// table and the flags are unchanged. A cell's text ends early at a zero byte among its bytes.
-/// The caller sets RecordCount from the result and lays the window out for the flags.
+/// Reads the project file at `path` into a new table in one pass and checks all of it first: non-negative
+/// counts, counts that the file's size can hold, cell lengths within the rest of the file (bytes after the
+/// last cell are ignored). The file's bytes become the table's store as they were read. Only a file that
+/// passed replaces `*table` whole (size as stored, every cell, no text of the earlier content left anywhere)
+/// and sets Channel1Present / Channel2Present. On an error the table and the flags are unchanged. A cell's
+/// text ends early at a zero byte among its bytes. The caller sets RecordCount from the result and lays the
+/// window out for the flags.
 [[nodiscard]] ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path);
 
 /// As LoadProject, without touching the process-wide flags (for tools and tests).

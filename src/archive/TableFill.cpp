@@ -2,14 +2,21 @@
 #include "archive/TableFill.h"
 
 #include "base/ArchiveTable.h"
+#include "base/Cp1251.h"
 #include "base/SharedTexts.h"
+#include "base/TableColumns.h"
 
 #include <QDate>
 #include <QTime>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <deque>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace velda {
 namespace {
@@ -47,8 +54,6 @@ constexpr ValueRule kRulesB[12][3] = {
     {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple XK + Pt
 };
 
-constexpr int kSlotColumns = 4;
-constexpr int kFirstSlotColumn = 6;
 constexpr int kSlotCount = 2;
 
 bool InRange(double value, double low, double high) {
@@ -67,27 +72,120 @@ ChannelValues ValuesOf(const ArchiveRecord &r, int channel) {
     return {r.Sensor1, r.Temperature1, r.Humidity1, r.Aux1};
 }
 
+// The texts of a fill as Windows-1251 bytes, encoded once per language: the same few go into every row.
+class EncodedTexts {
+public:
+    explicit EncodedTexts(const SystemFormats &formats) : m_formats(formats) {
+        const std::string separator = ToCp1251(QStringView(&formats.decimalSeparator, 1));
+        m_decimalSeparator = separator.empty() ? '.' : separator.front();
+        const QString &time = formats.timeSeparator;
+        // The time cell is built here when the format is the plain "hh", "mm", "ss" with a separator
+        // that the format language reads literally; any other format goes through QTime.
+        bool literal = formats.timeFormat ==
+                       QStringLiteral("hh") + time + QStringLiteral("mm") + time + QStringLiteral("ss");
+        for (const QChar c : time)
+            literal = literal && !c.isLetter() && c != QLatin1Char('\'');
+        if (literal) m_timeSeparator = ToCp1251(time);
+        m_plainTime = literal;
+    }
+
+    std::string_view pick(const TextPair &pair) {
+        const std::uint8_t language = LanguageIndex.load();
+        for (const Entry &e : m_entries)
+            if (e.pair == &pair && e.language == language) return e.bytes;
+        return m_entries.emplace_back(Entry{&pair, language, ToCp1251(PickIn(pair, language))}).bytes;
+    }
+
+    std::string_view sensorName(SensorTable table, std::uint8_t code) {
+        const std::uint8_t language = LanguageIndex.load();
+        for (const Name &n : m_names)
+            if (n.table == table && n.code == code && n.language == language) return n.bytes;
+        const auto name = SensorName(table, code, language);
+        const QString text = name ? *name : PickIn(TxtUnknownSensor, language).arg(code);
+        return m_names.emplace_back(Name{table, code, language, ToCp1251(text)}).bytes;
+    }
+
+    [[nodiscard]] char decimalSeparator() const { return m_decimalSeparator; }
+
+    std::string_view time(QTime t, char (&out)[32]) {
+        if (!m_plainTime || m_timeSeparator.size() > 8) {
+            m_scratch = ToCp1251(FormatTimeCell(t, m_formats));
+            return m_scratch;
+        }
+        std::size_t n = 0;
+        const auto two = [&](int v) {
+            out[n++] = static_cast<char>('0' + v / 10);
+            out[n++] = static_cast<char>('0' + v % 10);
+        };
+        two(t.hour());
+        m_timeSeparator.copy(out + n, m_timeSeparator.size());
+        n += m_timeSeparator.size();
+        two(t.minute());
+        m_timeSeparator.copy(out + n, m_timeSeparator.size());
+        n += m_timeSeparator.size();
+        two(t.second());
+        return {out, n};
+    }
+
+    // Records come in date order, so the last date's text is nearly always the one wanted.
+    std::string_view date(QDate d) {
+        if (d != m_lastDate) {
+            m_lastDate = d;
+            m_dateText = ToCp1251(FormatDateCell(d, m_formats));
+        }
+        return m_dateText;
+    }
+
+private:
+    struct Entry {
+        const TextPair *pair;
+        std::uint8_t language;
+        std::string bytes;
+    };
+    struct Name {
+        SensorTable table;
+        std::uint8_t code;
+        std::uint8_t language;
+        std::string bytes;
+    };
+    const SystemFormats &m_formats;
+    std::deque<Entry> m_entries;
+    std::deque<Name> m_names;
+    char m_decimalSeparator = '.';
+    std::string m_timeSeparator;
+    bool m_plainTime = false;
+    std::string m_scratch;
+    QDate m_lastDate;
+    std::string m_dateText;
+};
+
+std::string_view Decimal(std::uint64_t value, char (&out)[32]) {
+    const auto end = std::to_chars(out, out + sizeof out, value).ptr;
+    return {out, static_cast<std::size_t>(end - out)};
+}
+
 class RowWriter {
 public:
-    RowWriter(ArchiveTable &table, int row, const SystemFormats &formats)
-        : m_table(table), m_row(row), m_formats(formats) {}
+    RowWriter(ArchiveTable &table, int row, EncodedTexts &texts)
+        : m_table(table), m_row(row), m_texts(texts) {}
 
-    // Each cell is produced on its own: a text that cannot be produced shows "NAN" and the row goes on.
-    void text(int col, const std::optional<QString> &value) {
-        m_table.setCell(col, m_row, value ? QStringView(*value) : QStringView(u"NAN"));
+    void text(int col, std::string_view bytes) { m_table.setCellBytes(col, m_row, bytes); }
+    void text(int col, const TextPair &pair) { text(col, m_texts.pick(pair)); }
+    // A value that is not finite has no text and shows "NAN".
+    void number(int col, double value) {
+        char out[kMaxValueCellBytes];
+        text(col, {out, CellFormatBytes(value, m_texts.decimalSeparator(), out)});
     }
-    void number(int col, double value) { text(col, CellFormat(value, m_formats.decimalSeparator)); }
-    void header(int col, const TextPair &pair) { m_table.setCell(col, 0, Pick(pair)); }
+    void header(int col, const TextPair &pair) { m_table.setCellBytes(col, 0, m_texts.pick(pair)); }
 
     void channel(const ArchiveRecord &record, int channel, int slot, int archiveFormat, RecordKind kind) {
         const ChannelValues v = ValuesOf(record, channel);
-        const int nameCol = kFirstSlotColumn + kSlotColumns * slot;
+        const int nameCol = column::kSlot0Sensor + column::kSlotWidth * slot;
         const int tempCol = nameCol + 1;
         const int humCol = nameCol + 2;
         const int auxCol = nameCol + 3;
 
-        const auto name = SensorName(record.Table, v.sensor, LanguageIndex.load());
-        text(nameCol, name ? *name : Pick(TxtUnknownSensor).arg(v.sensor));
+        text(nameCol, m_texts.sensorName(record.Table, v.sensor));
 
         const bool tOk = InRange(v.temperature, kMinTemperature, kMaxTemperature);
         const bool hOk = InRange(v.humidity, kMinHumidity, kMaxHumidity);
@@ -100,8 +198,8 @@ public:
         case R::TemperatureOnly:
             if (!tOk) break;
             number(tempCol, v.temperature);
-            text(humCol, QString());
-            text(auxCol, QString());
+            text(humCol, std::string_view());
+            text(auxCol, std::string_view());
             break;
         case R::HeatFlux:
             number(auxCol, v.aux);
@@ -126,14 +224,14 @@ public:
 private:
     ArchiveTable &m_table;
     int m_row;
-    const SystemFormats &m_formats;
+    EncodedTexts &m_texts;
 };
 
-std::optional<QDateTime> RecordDateTime(const ArchiveRecord &r) {
+std::optional<std::pair<QDate, QTime>> RecordDateTime(const ArchiveRecord &r) {
     const QDate date(2000 + r.Year, r.Month, r.Day);
     const QTime time(r.Hour, r.Minute, r.Second);
     if (!date.isValid() || !time.isValid()) return std::nullopt;
-    return QDateTime(date, time);
+    return std::pair(date, time);
 }
 
 } // namespace
@@ -160,24 +258,31 @@ void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records
 
     table.clearRowsFrom(1);
     table.setRowCount(static_cast<int>(recordCount) + 1);
+    table.reserve(0, static_cast<int>(available) + 1);
 
+    constexpr std::string_view kNan = "NAN";
+    EncodedTexts texts(formats);
+    char number[32];
+    char time[32];
     for (std::size_t i = 0; i < available; ++i) {
         if (context.cancelRequested && context.cancelRequested()) break;
         const int row = static_cast<int>(i) + 1;
         const ArchiveRecord r = DecodeRecord(archiveFormat, records.subspan(i * size, size));
-        RowWriter out(table, row, formats);
+        RowWriter out(table, row, texts);
 
-        out.text(0, QString::number(i + 1));
+        out.text(column::kNumber, Decimal(i + 1, number));
         const auto stamp = RecordDateTime(r);
-        out.text(1, stamp ? std::optional(FormatTimeCell(stamp->time(), formats)) : std::nullopt);
-        out.text(2, stamp ? std::optional(FormatDateCell(stamp->date(), formats)) : std::nullopt);
+        out.text(column::kTime, stamp ? texts.time(stamp->second, time) : kNan);
+        out.text(column::kDate, stamp ? texts.date(stamp->first) : kNan);
         if (r.ModeCount == records::kContinuousMode) {
-            out.text(3, Pick(TxtModeContinuous));
+            out.text(column::kMode, TxtModeContinuous);
         } else {
-            out.text(3, Pick(TxtModeSeries));
-            out.text(4, QString::number(r.Number) + QLatin1String(kNumberSeparator) +
-                            QString::number(r.ModeCount));
-            out.text(5, QString::number(r.Series));
+            out.text(column::kMode, TxtModeSeries);
+            std::string numbers(Decimal(r.Number, number));
+            numbers += kNumberSeparator;
+            numbers += Decimal(r.ModeCount, number);
+            out.text(column::kNumberAndCount, numbers);
+            out.text(column::kSeries, Decimal(r.Series, number));
         }
 
         if ((r.Channels & 0x0F) == 1) {

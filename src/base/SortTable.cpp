@@ -2,7 +2,9 @@
 #include "base/SortTable.h"
 
 #include "base/Cp1251.h"
+#include "base/DecimalText.h"
 #include "base/SystemFormats.h"
+#include "base/TableColumns.h"
 #include "base/Texts.h"
 
 #include <QCollator>
@@ -39,10 +41,6 @@ bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-bool isBlankCell(QStringView text) {
-    return text.isEmpty() || text == QLatin1String(" ");
-}
-
 // Digits (most significant first, no leading zeros) and the sign of an integer, to int64.
 std::optional<std::int64_t> digitsToInt(const std::string &digits, bool negative) {
     if (digits.size() > static_cast<std::size_t>(kMaxInt64Digits) + 1) return std::nullopt;
@@ -71,20 +69,20 @@ struct SortItem {
 
 ColumnSortRule SortRuleOf(int column) {
     switch (column) {
-    case 0:
+    case column::kNumber:
         return {SortKeyKind::StrictInteger, std::nullopt};
-    case 4:
+    case column::kNumberAndCount:
         return {SortKeyKind::LeadingDigits, 0};
-    case 5:
+    case column::kSeries:
         return {SortKeyKind::StrictInteger, 0};
-    case 7:
-    case 11:
+    case column::InSlot(0, column::kTemperatureInSlot):
+    case column::InSlot(1, column::kTemperatureInSlot):
         return {SortKeyKind::Hundredths, kEmptyTemperatureKey};
-    case 8:
-    case 12:
+    case column::InSlot(0, column::kHumidityInSlot):
+    case column::InSlot(1, column::kHumidityInSlot):
         return {SortKeyKind::Hundredths, kEmptyHumidityKey};
-    case 9:
-    case 13:
+    case column::InSlot(0, column::kThirdInSlot):
+    case column::InSlot(1, column::kThirdInSlot):
         return {SortKeyKind::Hundredths, kEmptyFluxKey};
     default:
         return {SortKeyKind::Text, std::nullopt};
@@ -129,50 +127,17 @@ std::int64_t LeadingDigitsKey(QStringView text) {
     return negative ? -value : value;
 }
 
-std::optional<std::int64_t> HundredthsKey(QStringView text, QChar decimalSeparator, SortError::Kind *kind) {
+namespace {
+
+// Value x 100 of a scanned number, exact: it fails when the value has more than two decimals.
+std::optional<std::int64_t> HundredthsOf(DecimalText number, SortError::Kind *kind) {
     auto fail = [&](SortError::Kind why) -> std::optional<std::int64_t> {
         if (kind) *kind = why;
         return std::nullopt;
     };
-    const QStringView t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    // The value is digits x 10^exponent, held exactly as decimal digits.
-    std::string digits;
-    long long exponent = 0;
-    bool anyDigit = false;
-    for (; i < t.size() && isDigit(t[i]); ++i) {
-        anyDigit = true;
-        if (digits.empty() && t[i] == QLatin1Char('0')) continue;
-        digits.push_back(static_cast<char>(t[i].unicode()));
-    }
-    if (i < t.size() && t[i] == decimalSeparator) {
-        for (++i; i < t.size() && isDigit(t[i]); ++i) {
-            anyDigit = true;
-            --exponent;
-            if (digits.empty() && t[i] == QLatin1Char('0')) continue;
-            digits.push_back(static_cast<char>(t[i].unicode()));
-        }
-    }
-    if (!anyDigit) return fail(SortError::Kind::NotANumber);
-    if (i < t.size() && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
-        ++i;
-        bool expNegative = false;
-        if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-            expNegative = t[i] == QLatin1Char('-');
-            ++i;
-        }
-        if (i == t.size() || !isDigit(t[i])) return fail(SortError::Kind::NotANumber);
-        long long e = 0;
-        for (; i < t.size() && isDigit(t[i]); ++i)
-            e = std::min(e * 10 + (t[i].unicode() - '0'), 100000LL);
-        exponent += expNegative ? -e : e;
-    }
-    if (i != t.size()) return fail(SortError::Kind::NotANumber);
+    std::string &digits = number.digits;
+    long long exponent = number.exponent;
+    const bool negative = number.negative;
     if (digits.empty()) return 0;
 
     exponent += 2; // x 100
@@ -206,6 +171,24 @@ std::optional<std::int64_t> HundredthsKey(QStringView text, QChar decimalSeparat
     const auto value = digitsToInt(digits, negative);
     if (!value) return fail(SortError::Kind::OutOfRange);
     return value;
+}
+
+template <typename Char>
+std::optional<std::int64_t> HundredthsOfText(const Char *text, std::size_t size, char16_t decimalSeparator,
+                                             SortError::Kind *kind) {
+    DecimalText number;
+    if (ScanDecimal(text, size, decimalSeparator, number) != DecimalScan::Number) {
+        if (kind) *kind = SortError::Kind::NotANumber;
+        return std::nullopt;
+    }
+    return HundredthsOf(std::move(number), kind);
+}
+
+} // namespace
+
+std::optional<std::int64_t> HundredthsKey(QStringView text, QChar decimalSeparator, SortError::Kind *kind) {
+    return HundredthsOfText(text.data(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode(),
+                            kind);
 }
 
 QString SortError::message() const {
@@ -278,14 +261,17 @@ SortResult SortTable(ArchiveTable &table, int column, int direction) {
     const ColumnSortRule rule = SortRuleOf(column);
     const QChar separator = CurrentFormats().decimalSeparator;
     const bool textKeys = rule.kind == SortKeyKind::Text;
+    const bool asciiSeparator = separator.unicode() < 0x80;
     std::vector<SortItem> items(static_cast<std::size_t>(rowCount - 1));
     if (textKeys) RankTexts(table, column, items);
     for (int r = 1; r < rowCount; ++r) {
         SortItem &item = items[static_cast<std::size_t>(r - 1)];
         item.row = r;
         if (textKeys) continue;
-        const QString text = table.cell(column, r);
-        if (rule.emptyKey && isBlankCell(text)) {
+        // Cells are read as their Windows-1251 bytes where the separator allows: decoding every cell of
+        // a long archive would dominate the sort.
+        const std::string_view bytes = table.cellBytes(column, r);
+        if (rule.emptyKey && (bytes.empty() || bytes == " ")) {
             item.intKey = *rule.emptyKey;
             continue;
         }
@@ -293,18 +279,19 @@ SortResult SortTable(ArchiveTable &table, int column, int direction) {
         std::optional<std::int64_t> key;
         switch (rule.kind) {
         case SortKeyKind::StrictInteger:
-            key = StrictIntegerKey(text, &why);
+            key = StrictIntegerKey(FromCp1251(bytes), &why);
             break;
         case SortKeyKind::LeadingDigits:
-            key = LeadingDigitsKey(text);
+            key = LeadingDigitsKey(FromCp1251(bytes));
             break;
         case SortKeyKind::Hundredths:
-            key = HundredthsKey(text, separator, &why);
+            key = asciiSeparator ? HundredthsOfText(bytes.data(), bytes.size(), separator.unicode(), &why)
+                                 : HundredthsKey(FromCp1251(bytes), separator, &why);
             break;
         case SortKeyKind::Text:
             break;
         }
-        if (!key) return {SortError{why, column, r, text}};
+        if (!key) return {SortError{why, column, r, FromCp1251(bytes)}};
         item.intKey = *key;
     }
 

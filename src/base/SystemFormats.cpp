@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include <string>
 
@@ -70,54 +71,90 @@ void SetCurrentFormats(const SystemFormats &formats) {
     Current() = formats;
 }
 
-QString CellFormat(double value, QChar decimalSeparator) {
-    if (!std::isfinite(value)) return QStringLiteral("NAN");
-    // 18 significant digits: d.ddddddddddddddddde±x
-    char buf[64];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 17);
-    const std::string text(buf, res.ptr);
-    const std::size_t ePos = text.find('e');
-    std::string digits = text.substr(0, 1) + text.substr(2, ePos - 2);
-    const int exponent = std::stoi(text.substr(ePos + 1));
+namespace {
 
-    // Keep the digits down to the hundredths: `keep` digits of `digits` make value x 100 as an integer.
+// The value x 100, rounded as CellFormat describes, as decimal digits (at least three, no leading zeros
+// beyond those) after a "-" when the value is negative and does not round to zero. Writes at most
+// kMaxValueCellBytes - 1 bytes to `out`; returns 0 for a value that is not finite.
+std::size_t HundredthsDigits(double value, char *out) {
+    if (!std::isfinite(value)) return 0;
+    // 18 significant digits, d.ddddddddddddddddde±x
+    constexpr int kDigits = 18;
+    char sci[64];
+    const auto res =
+        std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific, kDigits - 1);
+    char digits[kDigits];
+    digits[0] = sci[0];
+    std::memcpy(digits + 1, sci + 2, kDigits - 1);
+    const char *e = sci + 1 + kDigits; // 'e'
+    int exponent = 0;
+    for (const char *p = e + 2; p < res.ptr; ++p)
+        exponent = exponent * 10 + (*p - '0');
+    if (e[1] == '-') exponent = -exponent;
+
+    // `keep` leading digits make the value x 100 as an integer; one spare place in front for a carry.
     const int keep = exponent + 1 + 2;
-    std::string hundredths;
+    char buffer[kMaxValueCellBytes];
+    char *first = buffer + 1;
+    std::size_t count = 0;
     if (keep < 0) {
-        hundredths = "0";
+        first[count++] = '0';
     } else {
-        const bool roundUp =
-            static_cast<std::size_t>(keep) < digits.size() && digits[static_cast<std::size_t>(keep)] >= '5';
-        if (static_cast<std::size_t>(keep) <= digits.size()) {
-            hundredths = digits.substr(0, static_cast<std::size_t>(keep));
-        } else {
-            hundredths = digits + std::string(static_cast<std::size_t>(keep) - digits.size(), '0');
-        }
-        if (hundredths.empty()) hundredths = "0";
+        const auto k = static_cast<std::size_t>(keep);
+        const bool roundUp = k < kDigits && digits[k] >= '5';
+        const std::size_t copied = std::min<std::size_t>(k, kDigits);
+        std::memcpy(first, digits, copied);
+        std::memset(first + copied, '0', k - copied);
+        count = k;
+        if (count == 0) first[count++] = '0';
         if (roundUp) {
-            int i = static_cast<int>(hundredths.size()) - 1;
-            while (i >= 0 && hundredths[static_cast<std::size_t>(i)] == '9')
-                hundredths[static_cast<std::size_t>(i--)] = '0';
-            if (i < 0)
-                hundredths.insert(hundredths.begin(), '1');
-            else
-                ++hundredths[static_cast<std::size_t>(i)];
+            std::size_t i = count;
+            while (i > 0 && first[i - 1] == '9')
+                first[--i] = '0';
+            if (i == 0) {
+                *--first = '1';
+                ++count;
+            } else {
+                ++first[i - 1];
+            }
         }
     }
-    const std::size_t firstNonZero = hundredths.find_first_not_of('0');
-    if (firstNonZero == std::string::npos)
-        hundredths = "0";
-    else
-        hundredths.erase(0, firstNonZero);
-    while (hundredths.size() < 3)
-        hundredths.insert(hundredths.begin(), '0');
+    while (count > 1 && *first == '0') {
+        ++first;
+        --count;
+    }
+    const bool zero = count == 1 && *first == '0';
+    std::size_t n = 0;
+    if (value < 0 && !zero) out[n++] = '-';
+    for (std::size_t pad = count; pad < 3; ++pad)
+        out[n++] = '0';
+    std::memcpy(out + n, first, count);
+    return n + count;
+}
 
-    QString out;
-    if (value < 0 && hundredths.find_first_not_of('0') != std::string::npos) out += QLatin1Char('-');
-    out += QString::fromLatin1(hundredths.data(), static_cast<qsizetype>(hundredths.size() - 2));
+} // namespace
+
+std::size_t CellFormatBytes(double value, char decimalSeparator, char *out) {
+    char digits[kMaxValueCellBytes];
+    const std::size_t n = HundredthsDigits(value, digits);
+    if (n == 0) {
+        std::memcpy(out, "NAN", 3);
+        return 3;
+    }
+    std::memcpy(out, digits, n - 2);
+    out[n - 2] = decimalSeparator;
+    out[n - 1] = digits[n - 2];
+    out[n] = digits[n - 1];
+    return n + 1;
+}
+
+QString CellFormat(double value, QChar decimalSeparator) {
+    char digits[kMaxValueCellBytes];
+    const std::size_t n = HundredthsDigits(value, digits);
+    if (n == 0) return QStringLiteral("NAN");
+    QString out = QString::fromLatin1(digits, static_cast<qsizetype>(n - 2));
     out += decimalSeparator;
-    out += QString::fromLatin1(hundredths.data() + hundredths.size() - 2, 2);
+    out += QLatin1String(digits + n - 2, 2);
     return out;
 }
 

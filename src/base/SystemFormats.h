@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTime>
 
+#include <cstddef>
 #include <optional>
 
 namespace velda {
@@ -39,6 +40,13 @@ void SetCurrentFormats(const SystemFormats &formats);
 [[nodiscard]] inline QString CellFormat(double value) {
     return CellFormat(value, CurrentFormats().decimalSeparator);
 }
+
+/// Room for any value cell: a sign, the 309 integer digits of the largest double, the separator and two
+/// decimals.
+inline constexpr std::size_t kMaxValueCellBytes = 320;
+/// CellFormat as Windows-1251 bytes with the separator already encoded: writes at most kMaxValueCellBytes
+/// bytes to `out` and returns how many.
+[[nodiscard]] std::size_t CellFormatBytes(double value, char decimalSeparator, char *out);
 
 [[nodiscard]] QString FormatTimeCell(QTime time, const SystemFormats &formats);
 [[nodiscard]] QString FormatDateCell(QDate date, const SystemFormats &formats);

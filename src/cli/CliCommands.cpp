@@ -7,6 +7,7 @@
 #include "base/FileTarget.h"
 #include "base/SharedTexts.h"
 #include "base/SystemFormats.h"
+#include "base/TableColumns.h"
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
 #include "cli/CsvMergeCommands.h"
@@ -28,9 +29,6 @@
 namespace velda::cli {
 
 namespace {
-
-constexpr int kDateColumn = 2;
-constexpr int kTimeColumn = 1;
 
 /// Sets the column count through the main window's layout rule; the window-only parts are ignored.
 class TableLayout : public ChannelLayoutTarget {
@@ -150,7 +148,7 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
     if (flags.channel2) channels << QStringLiteral("2");
     const QString channelText = channels.isEmpty() ? Pick(TxtNoChannel) : channels.join(QStringLiteral(", "));
     const auto stamp = [&table](int row) {
-        return table.cell(kDateColumn, row) + QLatin1Char(' ') + table.cell(kTimeColumn, row);
+        return table.cell(column::kDate, row) + QLatin1Char(' ') + table.cell(column::kTime, row);
     };
     return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
 }

@@ -1,6 +1,7 @@
 // The device exchange: the worker thread's state machine over the USB binding and the protocol.
 #include "device/Exchange.h"
 
+#include "base/LittleEndian.h"
 #include "base/SharedTexts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
@@ -511,9 +512,7 @@ void BMTreadUSB::stepScreen() {
         ExchangeStatus.store(StatusLinkError);
         return;
     }
-    const std::uint32_t length =
-        static_cast<std::uint32_t>(image[0]) | (static_cast<std::uint32_t>(image[1]) << 8) |
-        (static_cast<std::uint32_t>(image[2]) << 16) | (static_cast<std::uint32_t>(image[3]) << 24);
+    const std::uint32_t length = le::U32(image.data());
     ExchangeStatus.store(StatusOk);
     m_progress.store(80);
     showStatusBlocking();

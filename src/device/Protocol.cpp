@@ -1,6 +1,8 @@
 // The instrument's byte protocol.
 #include "device/Protocol.h"
 
+#include "base/LittleEndian.h"
+
 #include <QDate>
 #include <QTime>
 
@@ -28,11 +30,6 @@ constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
 
 constexpr std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
 
-std::uint32_t ReadLe32(const std::uint8_t *p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 std::optional<long> DecimalField(std::string_view text) {
     if (text.empty()) return std::nullopt;
     long value = 0;
@@ -55,7 +52,7 @@ ReplyResult ReadReply(const BulkReader &read, std::span<std::uint8_t> buffer,
     if (buffer.size() < kLengthFieldSize) return result;
     // The length lands in the buffer as the instrument sends it; a short read keeps the earlier bytes.
     if (read(buffer.data(), static_cast<int>(kLengthFieldSize)) < 0) return result;
-    result.declaredLength = ReadLe32(buffer.data());
+    result.declaredLength = le::U32(buffer.data());
     std::size_t wanted = result.declaredLength;
     if (cap) wanted = std::min(wanted, *cap);
     // Never ask for more than the buffer holds, whatever the instrument declares.
@@ -75,7 +72,7 @@ std::uint16_t Crc16(const std::uint8_t *bytes, std::size_t length) {
 bool CheckBlock(std::span<const std::uint8_t> block) {
     if (block.size() < kCheckFieldBack) return false;
     const std::size_t offset = block.size() - kCheckFieldBack;
-    const auto field = static_cast<std::uint16_t>(block[offset] | (block[offset + 1] << 8));
+    const std::uint16_t field = le::U16(block.data() + offset);
     if (field == kNoChecksumMark) return true;
     return Crc16(block.data(), block.size()) == 0;
 }
@@ -84,7 +81,7 @@ std::uint32_t CountRecords(std::span<const std::uint8_t> block, std::size_t word
     std::uint32_t count = 0;
     const std::size_t available = std::min(words, block.size() / 4);
     for (std::size_t w = 0; w < available; ++w)
-        count += static_cast<std::uint32_t>(std::popcount(ReadLe32(block.data() + 4 * w)));
+        count += static_cast<std::uint32_t>(std::popcount(le::U32(block.data() + 4 * w)));
     return count;
 }
 

@@ -9,6 +9,7 @@
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
+#include "base/TableColumns.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -30,7 +31,6 @@
 namespace velda::csv {
 namespace {
 
-constexpr int kDateColumn = 2;
 constexpr int kProgressStep = 512;
 constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -245,7 +245,7 @@ public:
             // Room for the delimiter, the field (quotes and all) or its ISO date, and the slack.
             if (!ensure(3 * cell.size() + 3 + kIsoRoom + kSlack)) return std::nullopt;
             if (col > 0) *to++ = m_options.delimiter;
-            if (isoRow && col == kDateColumn && !cell.empty()) {
+            if (isoRow && col == column::kDate && !cell.empty()) {
                 to = putDate(to, cell);
             } else if (m_copy.copy(to, cell.data(), cell.size())) {
                 to += cell.size();
@@ -288,7 +288,7 @@ private:
             return to + m_lastIso->size();
         }
         if (m_copy.copy(to, cell.data(), cell.size())) return to + cell.size();
-        return putSlow(to, cell, kDateColumn);
+        return putSlow(to, cell, column::kDate);
     }
 
     const ArchiveTable &m_table;

@@ -3,8 +3,10 @@
 
 #include "archive/ArchiveRecord.h"
 #include "archive/ChannelLayout.h"
+#include "base/DecimalText.h"
 #include "base/SharedTexts.h"
 #include "base/SortTable.h"
+#include "base/TableColumns.h"
 #include "graph/GraphTexts.h"
 
 #include "base/Cp1251.h"
@@ -21,9 +23,6 @@ namespace velda {
 namespace {
 
 constexpr int kChannelCount = 2;
-constexpr int kTemperatureColumn1 = 7;
-constexpr int kTimeColumn = 1;
-constexpr int kDateColumn = 2;
 constexpr int kMinSensorTextLength = 3;
 constexpr double kMsPerDay = 86400000.0;
 
@@ -270,63 +269,27 @@ double EpochMsToDays(double ms) {
 
 namespace {
 
-// Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here ("NAN",
-// "INF", thousands separators and a second separator all fail). Blanks and control characters around
-// the number are ignored.
+// A value cell as a double, correctly rounded from its decimal digits.
 template <typename Char>
 ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSeparator) {
     ParsedValue out;
-    auto code = [&](std::size_t i) {
-        return static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(text[i]));
-    };
-    std::size_t begin = 0;
-    std::size_t end = size;
-    while (begin < end && code(begin) <= u' ')
-        ++begin;
-    while (end > begin && code(end - 1) <= u' ')
-        --end;
-    if (begin == end) {
+    DecimalText number;
+    switch (ScanDecimal(text, size, decimalSeparator, number)) {
+    case DecimalScan::Empty:
         out.empty = true;
         return out;
+    case DecimalScan::Invalid:
+        return out;
+    case DecimalScan::Number:
+        break;
     }
-    char ascii[64];
-    std::size_t n = 0;
-    auto put = [&](char c) {
-        if (n < sizeof ascii) ascii[n++] = c;
-    };
-    std::size_t i = begin;
-    if (code(i) == u'+' || code(i) == u'-') {
-        if (code(i) == u'-') put('-');
-        ++i;
-    }
-    int digits = 0;
-    bool separatorSeen = false;
-    for (; i < end; ++i) {
-        const char16_t c = code(i);
-        if (c >= u'0' && c <= u'9') {
-            put(static_cast<char>(c));
-            ++digits;
-        } else if (c == decimalSeparator && !separatorSeen) {
-            put('.');
-            separatorSeen = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) return out;
-    if (i < end && (code(i) == u'e' || code(i) == u'E')) {
-        put('e');
-        ++i;
-        if (i < end && (code(i) == u'+' || code(i) == u'-')) put(static_cast<char>(code(i++)));
-        int expDigits = 0;
-        for (; i < end && code(i) >= u'0' && code(i) <= u'9'; ++i, ++expDigits)
-            put(static_cast<char>(code(i)));
-        if (expDigits == 0) return out;
-    }
-    if (i != end || n == sizeof ascii) return out;
+    std::string ascii = number.negative ? "-" : "";
+    ascii += number.digits.empty() ? std::string("0") : number.digits;
+    ascii += 'e';
+    ascii += std::to_string(number.exponent);
     double v = 0;
-    const auto res = std::from_chars(ascii, ascii + n, v);
-    if (res.ec != std::errc() || res.ptr != ascii + n) return out;
+    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
+    if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size()) return out;
     out.ok = true;
     out.value = v;
     return out;
@@ -335,7 +298,7 @@ ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSepa
 } // namespace
 
 ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
-    return ParseNumber(text.utf16(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
+    return ParseNumber(text.data(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
 }
 
 ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator) {
@@ -396,9 +359,9 @@ std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Pr
     }
     m_channels[0].Present = channel1Present;
     m_channels[1].Present = channel2Present;
-    m_channels[0].SensorColumn = 6;
+    m_channels[0].SensorColumn = column::kSlot0Sensor;
     // A table of channel 2 alone keeps it in the first channel slot.
-    m_channels[1].SensorColumn = channel1Present ? 10 : 6;
+    m_channels[1].SensorColumn = channel1Present ? column::kSlot1Sensor : column::kSlot0Sensor;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if (!m_channels[ch].Present) continue;
         if (auto error = buildChannel(ch, table, formats)) return error;
@@ -412,7 +375,8 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
     ChannelControls &c = m_controls[ch];
     // Channel 1 reads its first row after ordering by temperature (empty cells first); channel 2 after
     // ordering by its sensor name.
-    const SortResult sorted = SortTable(table, ch == 0 ? kTemperatureColumn1 : channel.SensorColumn, 1);
+    const SortResult sorted =
+        SortTable(table, ch == 0 ? column::InSlot(0, column::kTemperatureInSlot) : channel.SensorColumn, 1);
     if (!sorted.ok()) {
         GraphError e;
         e.kind = GraphError::Kind::Sort;
@@ -549,10 +513,10 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
         }
         if (lastCode != channel.FirstCode) break;
 
-        const std::string_view timeBytes = table.cellBytes(kTimeColumn, r);
+        const std::string_view timeBytes = table.cellBytes(column::kTime, r);
         const std::optional<QTime> time = ParseTime(timeBytes, formats);
-        if (!time) return GraphError{GraphError::Kind::Time, kTimeColumn, r, FromCp1251(timeBytes), {}};
-        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
+        if (!time) return GraphError{GraphError::Kind::Time, column::kTime, r, FromCp1251(timeBytes), {}};
+        const std::string_view dateBytes = table.cellBytes(column::kDate, r);
         if (dateBytes != lastDateText || !lastDate.isValid()) {
             auto known = dates.find(std::string(dateBytes));
             if (known != dates.end()) {
@@ -560,7 +524,7 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
             } else {
                 const QString dateText = FromCp1251(dateBytes);
                 const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
-                if (!parsed) return GraphError{GraphError::Kind::Date, kDateColumn, r, dateText, {}};
+                if (!parsed) return GraphError{GraphError::Kind::Date, column::kDate, r, dateText, {}};
                 lastDate = *parsed;
                 dates.emplace(std::string(dateBytes), lastDate);
             }

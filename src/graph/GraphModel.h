@@ -4,6 +4,7 @@
 
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
+#include "base/TableColumns.h"
 
 #include <QDateTime>
 #include <QString>
@@ -46,7 +47,7 @@ enum class TitleVariant : std::uint8_t { TitleT, TitleQ, TitleSel, TitleSelP, Ti
 /// Per-channel result of the construction, kept while the window is open.
 struct GraphChannel {
     bool Present = false;
-    int SensorColumn = 6;
+    int SensorColumn = column::kSlot0Sensor;
     SensorCode FirstCode = 0;
     QuantitySet Quantities = QuantitySet::NoPlot;
 };

@@ -3,6 +3,7 @@
 #include "graph/Limits.h"
 
 #include "base/Cp1251.h"
+#include "base/TableColumns.h"
 #include "graph/GraphModel.h"
 #include "graph/Statistics.h"
 
@@ -15,9 +16,6 @@ namespace {
 
 constexpr std::array<const char *, kQuantityCount> kKeys{"temperature", "humidity", "dewpoint", "pressure",
                                                          "heatflux"};
-constexpr int kFirstSlotColumn = 6;
-constexpr int kSlotColumns = 4;
-constexpr int kSlotCount = 2;
 
 const QString kLimitsGroup = QStringLiteral("limits");
 const QString kStatisticsGroup = QStringLiteral("statistics");
@@ -144,15 +142,14 @@ void SetCurrentStatsSettings(const StatsSettings &values) {
 
 bool CellOutsideLimits(const ArchiveTable &table, int col, int row, const Limits &limits,
                        const SystemFormats &formats) {
-    if (row < 1 || col < kFirstSlotColumn || col >= kFirstSlotColumn + kSlotCount * kSlotColumns)
-        return false;
-    const int offset = (col - kFirstSlotColumn) % kSlotColumns;
-    if (offset == 0) return false;
+    if (row < 1 || col < column::kSlot0Sensor || col >= column::kTwoSlotCount) return false;
+    const int offset = column::PlaceInSlot(col);
+    if (offset == column::kSensorInSlot) return false;
     const int sensorColumn = col - offset;
     std::optional<Quantity> quantity;
-    if (offset == 1) {
+    if (offset == column::kTemperatureInSlot) {
         quantity = Quantity::Temperature;
-    } else if (offset == 2) {
+    } else if (offset == column::kHumidityInSlot) {
         quantity = Quantity::Humidity;
     } else {
         quantity = ThirdQuantityOf(table.cell(sensorColumn, row), table.cell(col, 0));

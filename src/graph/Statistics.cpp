@@ -5,6 +5,7 @@
 #include "archive/ArchiveRecord.h"
 #include "base/Cp1251.h"
 #include "base/SharedTexts.h"
+#include "base/TableColumns.h"
 #include "graph/GraphTexts.h"
 #include "graph/StatsTexts.h"
 
@@ -19,8 +20,6 @@
 namespace velda {
 namespace {
 
-constexpr int kTimeColumn = 1;
-constexpr int kDateColumn = 2;
 constexpr int kMinSensorTextLength = 3;
 constexpr Stamp kSecondsPerDay = 86400;
 constexpr double kKelvinOffset = 273.15;
@@ -178,8 +177,8 @@ std::vector<SlotReader> ReadSlots(const ArchiveTable &table, const std::vector<C
         }
         if (!anySensor) continue;
 
-        const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(kTimeColumn, r), formats);
-        const std::string_view dateBytes = table.cellBytes(kDateColumn, r);
+        const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(column::kTime, r), formats);
+        const std::string_view dateBytes = table.cellBytes(column::kDate, r);
         if (!haveDate || dateBytes != lastDateText) {
             auto known = dates.find(std::string(dateBytes));
             if (known == dates.end()) {

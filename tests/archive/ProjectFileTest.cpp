@@ -307,3 +307,59 @@ TEST_F(ProjectFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(ReadAll(blocked + QStringLiteral("/keep")), "old content");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0) << "no temporary file left behind";
 }
+
+TEST_F(ProjectFileTest, ZeroByteAnywhereEndsTheText) {
+    // Short texts are tested a word at a time, long ones and those at the very end of the file byte by
+    // byte: every length up to past a word, with the zero at every place or nowhere.
+    for (std::size_t length = 1; length <= 20; ++length) {
+        for (std::size_t zeroAt = 0; zeroAt <= length; ++zeroAt) {
+            SCOPED_TRACE(testing::Message() << "length " << length << ", zero at " << zeroAt);
+            std::string text(length, '\x01');
+            for (std::size_t i = 0; i < length; ++i)
+                text[i] = static_cast<char>(i % 2 ? '\xFF' : 'a' + i);
+            if (zeroAt < length) text[zeroAt] = '\0';
+            const std::string expected = text.substr(0, zeroAt);
+            for (const bool last : {false, true}) {
+                FileBytes f;
+                f.u8(0).u8(0).i32(1).i32(2);
+                if (last) f.cell("\x80").cell(text);
+                if (!last) f.cell(text).cell("\x80");
+                WriteAll(path("z.vd"), f.bytes);
+                ArchiveTable table;
+                const auto loaded = ReadProject(table, path("z.vd"));
+                ASSERT_TRUE(loaded) << loaded.error().message.toStdString();
+                EXPECT_EQ(table.cellBytes(0, last ? 1 : 0), expected);
+                EXPECT_EQ(table.cellBytes(0, last ? 0 : 1), "\x80");
+            }
+        }
+    }
+}
+
+TEST_F(ProjectFileTest, EditsOfAnOpenedTableSaveAsTheirCells) {
+    WriteAll(path("Arhive.vd"), FixtureBytes());
+    ArchiveTable table;
+    ASSERT_TRUE(ReadProject(table, path("Arhive.vd")));
+    table.setCellBytes(7, 1, "1234567,89");          // longer than the text it replaces
+    table.setCellBytes(1, 2, "1");                   // shorter
+    table.setCellBytes(3, 1, {});                    // emptied
+    table.setCellBytes(5, 2, table.cellBytes(6, 1)); // copied from a cell of the file
+    table.moveRow(2, 1);
+    table.setCellBytes(12, 2, "hidden");
+    ASSERT_TRUE(SaveProject(table, path("edited.vd"), ChannelFlags{true, false}));
+
+    FileBytes expected;
+    expected.u8(1).u8(0).i32(10).i32(3);
+    for (int col = 0; col < 10; ++col) {
+        for (int row = 0; row < 3; ++row) {
+            const int fixtureRow = row == 0 ? 0 : 3 - row;
+            std::string text = kFixtureCells[col][fixtureRow];
+            if (col == 7 && fixtureRow == 1) text = "1234567,89";
+            if (col == 1 && fixtureRow == 2) text = "1";
+            if (col == 3 && fixtureRow == 1) text.clear();
+            if (col == 5 && fixtureRow == 2) text = kFixtureCells[6][1];
+            expected.cell(text);
+        }
+    }
+    EXPECT_EQ(ReadAll(path("edited.vd")), expected.bytes);
+    EXPECT_EQ(table.cellBytes(12, 2), "hidden");
+}

@@ -435,3 +435,41 @@ TEST_F(TableFillTest, RecordsTheBufferDoesNotHoldAreNotDecoded) {
     EXPECT_EQ(cell(0, 1), QStringLiteral("1"));
     EXPECT_EQ(cell(0, 2), QString());
 }
+
+TEST_F(TableFillTest, TimeAndDateCellsAreThoseOfTheFormats) {
+    // The fill writes "hh", separator, "mm", separator, "ss" itself; every other format goes through the
+    // general formatter. Either way the cells are what the formats give.
+    struct Case {
+        const char *name;
+        const char *separator;
+        const char *timeFormat;
+    } cases[] = {
+        {"colon", ":", "hh:mm:ss"},
+        {"dot", ".", "hh.mm.ss"},
+        {"two characters", " h", "hh h mm h ss"},
+        {"12-hour clock", ":", "h:mm:ss AP"},
+        {"letter separator quoted", "'h'", "hh'h'mm'h'ss"},
+    };
+    RecordSpec evening;
+    evening.hour = 21;
+    evening.minute = 7;
+    evening.second = 3;
+    RecordSpec nextDay = evening;
+    nextDay.day = 30;
+    nextDay.hour = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SystemFormats formats = point;
+        formats.timeSeparator = QString::fromUtf8(c.separator);
+        formats.timeFormat = QString::fromUtf8(c.timeFormat);
+        FillContext context;
+        context.formats = &formats;
+        fill(2, {evening, nextDay, evening}, context);
+        for (int row = 1; row <= 3; ++row) {
+            SCOPED_TRACE(row);
+            const RecordSpec &r = row == 2 ? nextDay : evening;
+            EXPECT_EQ(cell(1, row), FormatTimeCell(QTime(r.hour, r.minute, r.second), formats));
+            EXPECT_EQ(cell(2, row), FormatDateCell(QDate(2000 + r.year, r.month, r.day), formats));
+        }
+    }
+}

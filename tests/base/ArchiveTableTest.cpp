@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace velda;
 
 TEST(ArchiveTable, StartsAtShownSizeAndEmpty) {
@@ -43,4 +48,136 @@ TEST(ArchiveTable, MoveRowCarriesEveryStoredColumn) {
     t.clearRowsFrom(1);
     EXPECT_EQ(t.cell(0, 0), QStringLiteral("0"));
     EXPECT_TRUE(TableIsEmpty(t));
+}
+
+namespace {
+
+// The table as the plain rows of strings it stands for: every stored operation is checked against it.
+struct ReferenceTable {
+    std::vector<std::vector<std::string>> rows;
+
+    std::string at(int col, int row) const {
+        if (row >= static_cast<int>(rows.size())) return {};
+        const auto &r = rows[static_cast<std::size_t>(row)];
+        return col < static_cast<int>(r.size()) ? r[static_cast<std::size_t>(col)] : std::string();
+    }
+    void set(int col, int row, std::string text) {
+        grow(row);
+        auto &r = rows[static_cast<std::size_t>(row)];
+        if (col >= static_cast<int>(r.size())) r.resize(static_cast<std::size_t>(col) + 1);
+        r[static_cast<std::size_t>(col)] = std::move(text);
+    }
+    void grow(int row) {
+        if (row >= static_cast<int>(rows.size())) rows.resize(static_cast<std::size_t>(row) + 1);
+    }
+};
+
+void ExpectSame(const ArchiveTable &t, const ReferenceTable &ref, int cols) {
+    const int rows = std::max(t.storedRowCount(), static_cast<int>(ref.rows.size())) + 2;
+    for (int row = 0; row < rows; ++row)
+        for (int col = 0; col < cols + 2; ++col)
+            ASSERT_EQ(t.cellBytes(col, row), ref.at(col, row)) << "cell (" << col << ", " << row << ")";
+}
+
+} // namespace
+
+TEST(ArchiveTable, EveryEditMatchesPlainRowsOfStrings) {
+    // Long texts overwritten again and again leave more dead bytes than live ones, so the store is also
+    // rewritten several times under the edits.
+    constexpr int kCols = 6;
+    constexpr int kRows = 12;
+    std::mt19937 random(11);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    ArchiveTable t;
+    ReferenceTable ref;
+    for (int step = 0; step < 6000; ++step) {
+        SCOPED_TRACE(step);
+        const int col = pick(kCols);
+        const int row = pick(kRows);
+        switch (pick(8)) {
+        case 0: { // a text of this very table, which the write may move or overwrite in place
+            const int fromCol = pick(kCols);
+            const int fromRow = pick(kRows);
+            t.setCellBytes(col, row, t.cellBytes(fromCol, fromRow));
+            ref.set(col, row, ref.at(fromCol, fromRow));
+            break;
+        }
+        case 1: { // the tail of a text of this table
+            const std::string_view whole = t.cellBytes(col, row);
+            const std::size_t skip =
+                whole.empty() ? 0 : static_cast<std::size_t>(pick(static_cast<int>(whole.size())));
+            const std::string expected(whole.substr(skip));
+            t.setCellBytes(col, row, whole.substr(skip));
+            ref.set(col, row, expected);
+            break;
+        }
+        case 2:
+            t.setCellBytes(col, row, {});
+            ref.set(col, row, {});
+            break;
+        case 3: {
+            const int to = pick(kRows);
+            t.moveRow(row, to);
+            ref.grow(std::max(row, to));
+            auto first = ref.rows.begin();
+            if (row < to)
+                std::rotate(first + row, first + row + 1, first + to + 1);
+            else if (to < row)
+                std::rotate(first + to, first + row, first + row + 1);
+            break;
+        }
+        case 4: {
+            const int other = pick(kRows);
+            t.swapRows(row, other);
+            ref.grow(std::max(row, other));
+            std::swap(ref.rows[static_cast<std::size_t>(row)], ref.rows[static_cast<std::size_t>(other)]);
+            break;
+        }
+        case 5:
+            if (pick(300) == 0) {
+                t.clearRowsFrom(row);
+                if (row < static_cast<int>(ref.rows.size())) ref.rows.resize(static_cast<std::size_t>(row));
+            }
+            break;
+        default: {
+            std::string text(static_cast<std::size_t>(pick(2) == 0 ? pick(8000) : pick(12)), 'a');
+            for (char &c : text)
+                c = static_cast<char>(random());
+            t.setCellBytes(col, row, text);
+            ref.set(col, row, text);
+            break;
+        }
+        }
+        if (step % 500 == 0) ExpectSame(t, ref, kCols);
+    }
+    ExpectSame(t, ref, kCols);
+    const ArchiveTable copy = t;
+    t.setCellBytes(0, 0, "changed");
+    t.clearRowsFrom(0);
+    ExpectSame(copy, ref, kCols);
+}
+
+TEST(ArchiveTable, EntriesAreThoseOfAProjectFile) {
+    ArchiveTable t;
+    t.setCell(1, 0, u"Время");
+    t.setCell(1, 2, u"12:00:01");
+    t.moveRow(2, 0);
+    std::string entries;
+    t.forEachEntry(1, 0, 4, [&](std::string_view entry) { entries.append(entry); });
+    using namespace std::string_literals;
+    EXPECT_EQ(entries, "\x08\0\0\0"s
+                       "12:00:01"
+                       "\x05\0\0\0\xC2\xF0\xE5\xEC\xFF"s
+                       "\0\0\0\0\0\0\0\0"s);
+    std::string wide;
+    t.forEachEntry(40, 0, 2, [&](std::string_view entry) { wide.append(entry); });
+    EXPECT_EQ(wide, std::string(8, '\0'));
+    std::string middle;
+    t.forEachEntry(1, 1, 1, [&](std::string_view entry) { middle.append(entry); });
+    EXPECT_EQ(middle, "\x05\0\0\0\xC2\xF0\xE5\xEC\xFF"s);
+    // Empty cells, stored or not, are views of an empty text that may be copied from.
+    t.setCellBytes(2, 1, "x");
+    t.setCellBytes(2, 1, {});
+    for (const auto &[col, row] : {std::pair{2, 1}, std::pair{3, 3}, std::pair{99, 0}, std::pair{0, 999}})
+        EXPECT_NE(t.cellBytes(col, row).data(), nullptr);
 }

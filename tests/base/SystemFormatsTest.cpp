@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string_view>
+
 using namespace velda;
 
 TEST(CellFormat, RoundsOnTheDecimalExpansion) {
@@ -59,4 +62,35 @@ TEST(SystemFormats, CellsReadBackInEveryLocale) {
     const SystemFormats us = SystemFormats::FromLocale(QLocale(QStringLiteral("en_US")));
     EXPECT_EQ(us.decimalSeparator, QLatin1Char('.'));
     EXPECT_EQ(FormatDateCell(QDate(2026, 3, 1), us), QStringLiteral("3/1/2026"));
+}
+
+TEST(CellFormat, BytesAreTheTextsBytes) {
+    const double cases[] = {23.125,
+                            -5.004,
+                            0.0,
+                            -0.004,
+                            -0.005,
+                            99.995,
+                            1e-9,
+                            760.1f,
+                            1e20,
+                            -123456789012345678.9,
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::lowest(),
+                            std::numeric_limits<double>::denorm_min(),
+                            std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+    for (const double value : cases) {
+        SCOPED_TRACE(value);
+        for (const char separator : {',', '.'}) {
+            char out[kMaxValueCellBytes];
+            const std::size_t n = CellFormatBytes(value, separator, out);
+            ASSERT_LE(n, kMaxValueCellBytes);
+            EXPECT_EQ(QString::fromLatin1(out, static_cast<qsizetype>(n)),
+                      CellFormat(value, QLatin1Char(separator)));
+        }
+    }
+    char out[kMaxValueCellBytes];
+    EXPECT_EQ(std::string_view(out, CellFormatBytes(1e20, ',', out)), "100000000000000000000,00");
+    EXPECT_EQ(CellFormatBytes(std::numeric_limits<double>::lowest(), ',', out), 313u);
 }
