@@ -31,9 +31,6 @@ QUrl HelpPageUrl(int language) {
     if (!fromEnvironment.isEmpty()) folders << fromEnvironment;
     const QString programDir = QCoreApplication::applicationDirPath();
     folders << programDir + QStringLiteral("/help") << programDir + QStringLiteral("/../share/velda9/help");
-#ifdef VELDA_SOURCE_HELP_DIR
-    folders << QStringLiteral(VELDA_SOURCE_HELP_DIR);
-#endif
     for (const QString &folder : folders) {
         const QFileInfo file(QDir(folder).filePath(page));
         if (file.isFile()) return QUrl::fromLocalFile(file.canonicalFilePath());

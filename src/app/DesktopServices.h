@@ -16,8 +16,8 @@ bool OpenUrl(const QUrl &url);
 void SetUrlOpener(std::function<bool(const QUrl &)> opener);
 
 /// The help page for `language` (0 Russian index.html, 1 English index-en.html): looked up in
-/// $VELDA9_HELP_DIR, next to the program (help/), in the installed data folder (../share/velda9/help)
-/// and in the source tree. An empty URL when none is found.
+/// $VELDA9_HELP_DIR, next to the program (help/) and in the data folder beside the program's
+/// (../share/velda9/help, in the installed tree as in the build tree). An empty URL when none is found.
 [[nodiscard]] QUrl HelpPageUrl(int language);
 
 } // namespace velda

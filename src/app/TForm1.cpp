@@ -17,16 +17,10 @@
 #include "device/ShowStatus.h"
 #include "device/TForm2.h"
 
-#ifdef VELDA_HAVE_EXPORT_GUI
 #include "export/SpreadsheetExportCommand.h"
 #include "export/TForm6.h"
-#endif
-#ifdef VELDA_HAVE_GRAPH_GUI
 #include "graph/TForm4.h"
-#endif
-#ifdef VELDA_HAVE_SCREENSHOT_GUI
 #include "screenshot/TForm5.h"
-#endif
 
 #include <QAbstractButton>
 #include <QAction>
@@ -289,9 +283,7 @@ void TForm1::createControls() {
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
 
-#ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand = new SpreadsheetExportCommand(this);
-#endif
 }
 
 void TForm1::FormCreate() {
@@ -733,13 +725,9 @@ void TForm1::Button2Click() {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtWarning));
         return;
     }
-#ifdef VELDA_HAVE_GRAPH_GUI
     auto *form4 = new TForm4(m_table, this); // kept until the program ends
     form4->exec();
     m_model->cellsChanged(); // the graph sorts the table by time before it plots
-#else
-    // TODO(#5): the graph window opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::SpeedButton1Click() {
@@ -762,21 +750,12 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::Save1Click() {
-#ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand->run(this, m_table);
-#else
-    // TODO(#6): the spreadsheet export runs here once its library is part of the build.
-    if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
-#endif
 }
 
 void TForm1::Print1Click() {
-#ifdef VELDA_HAVE_EXPORT_GUI
     auto *form6 = new TForm6(m_table, this); // kept until the program ends
     form6->showPreview();
-#else
-    // TODO(#6): the report preview opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::N1Click() {
@@ -863,13 +842,9 @@ void TForm1::ACopyBlockTableExecute() {
 }
 
 void TForm1::Copy3Click() {
-#ifdef VELDA_HAVE_SCREENSHOT_GUI
     auto *form5 = new TForm5(this); // kept until the program ends
     form5->hide();
     form5->exec();
-#else
-    // TODO(#6): the screenshot window opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::Contents1Click() {

@@ -1,6 +1,7 @@
 // velda9: the main window of the VELDA-9 companion program.
 #include "app/StartupArguments.h"
 #include "app/TForm1.h"
+#include "base/BuildDate.h"
 #include "base/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
@@ -37,7 +38,7 @@ int main(int argc, char *argv[]) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("velda9 %s (built %s)\n", VELDA_VERSION, VELDA_BUILD_DATE);
+        std::printf("velda9 %s (built %s)\n", VELDA_VERSION, velda::BuildDateText());
         return 0;
     }
     QApplication app(argc, argv);

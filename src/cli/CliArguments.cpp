@@ -1,6 +1,8 @@
 // Command line of velda9-cli: parsing into Options, colours, the help and version texts.
 #include "cli/CliArguments.h"
 
+#include "base/BuildDate.h"
+
 #include <QLocale>
 #include <QStringView>
 
@@ -313,7 +315,7 @@ QString HelpText() {
 
 QString VersionText() {
     return QStringLiteral("velda9-cli %1 (built %2)")
-        .arg(QLatin1String(VELDA_VERSION), QLatin1String(VELDA_BUILD_DATE));
+        .arg(QLatin1String(VELDA_VERSION), QLatin1String(BuildDateText()));
 }
 
 } // namespace velda::cli

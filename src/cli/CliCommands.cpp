@@ -8,13 +8,12 @@
 #include "base/SystemFormats.h"
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
-#ifdef VELDA_CLI_WITH_SCREENSHOT
-#include "screenshot/PixelMatrix.h"
-#endif
+#include "cli/ReportCommand.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
 #include "export/SpreadsheetExport.h"
+#include "screenshot/PixelMatrix.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -276,7 +275,6 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     if (StartScreenRead(exchange.setup(), exchange.controls(false)) != StartResult::Started)
         return ExitInstrument;
     if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
-#ifdef VELDA_CLI_WITH_SCREENSHOT
     const auto screen = ScreenBuffer.snapshot();
     const BmpFileResult written = WriteScreenBmp(options.output, screen, options.pen, options.background);
     if (!written.ok()) {
@@ -285,10 +283,6 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     }
     printLine(streams.err, Pick(TxtScreenSaved).arg(options.output));
     return ExitOk;
-#else
-    PrintError(streams.err, QStringLiteral("this build cannot write screenshots"));
-    return ExitFile;
-#endif
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
@@ -310,10 +304,8 @@ int RunCommand(const Options &options, const Streams &streams) {
     case Command::Screenshot:
         return RunScreenshot(options, streams);
     case Command::Report:
-        break;
+        return RunReport(options, streams);
     }
-    PrintError(streams.err, QStringLiteral("report is not available in this build (built without the window "
-                                           "libraries)"));
     return ExitUsage;
 }
 

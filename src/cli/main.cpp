@@ -1,5 +1,5 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts the
-// window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts a
+// GUI application (QtGui, no widgets), on the offscreen platform.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 
@@ -7,16 +7,13 @@
 #include <QStringList>
 
 #include "cli/CliExchange.h"
+#include "cli/ReportCommand.h"
+
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
-
-#ifdef VELDA_CLI_WITH_REPORT
-#include "cli/ReportCommand.h"
-
-#include <QGuiApplication>
-#endif
 
 int main(int argc, char **argv) {
     using namespace velda::cli;
@@ -44,7 +41,6 @@ int main(int argc, char **argv) {
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
-#ifdef VELDA_CLI_WITH_REPORT
     if (options.command == Command::Report) {
         // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -52,7 +48,6 @@ int main(int argc, char **argv) {
         ApplyLanguageAndLocale(options);
         return RunReport(options, streams);
     }
-#endif
     QCoreApplication application(argc, argv);
     ApplyLanguageAndLocale(options);
     return RunCommand(options, streams);

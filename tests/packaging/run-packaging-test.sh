@@ -86,6 +86,17 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 gzip -t "$work/root/usr/share/man/man1/velda9-cli.1.gz" || fail "man page archive"
 
+echo "== no path of the build machine in the shipped files" >&2
+# The help pages are found relative to the program; neither the source tree nor the build tree may be
+# compiled into what is shipped.
+source_tree=$(cd "$here/../.." && pwd)
+for f in $(find "$work/root" -type f); do
+    if grep -q -F -e "$source_tree" -e "$build" "$f"; then
+        fail "${f#"$work/root"} names $(grep -o -a -F -e "$source_tree" -e "$build" "$f" | head -1)"
+    fi
+done
+ok "no source or build path in the package"
+
 echo "== install and run" >&2
 if [ "${VELDA_PACKAGING_NO_INSTALL:-0}" = 1 ] || [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
     echo "skipped: installing needs root and apt-get (VELDA_PACKAGING_NO_INSTALL unset)" >&2
