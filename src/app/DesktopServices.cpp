@@ -8,20 +8,9 @@
 
 namespace velda {
 
-namespace {
-std::function<bool(const QUrl &)> &opener() {
-    static std::function<bool(const QUrl &)> current;
-    return current;
-}
-} // namespace
-
-bool OpenUrl(const QUrl &url) {
-    if (opener()) return opener()(url);
+bool UrlOpener::OpenUrl(const QUrl &url) const {
+    if (m_replacement) return m_replacement(url);
     return QDesktopServices::openUrl(url);
-}
-
-void SetUrlOpener(std::function<bool(const QUrl &)> replacement) {
-    opener() = std::move(replacement);
 }
 
 QUrl HelpPageUrl(int language) {

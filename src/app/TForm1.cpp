@@ -498,7 +498,7 @@ void TForm1::StringGrid1LeftRelease(int column, int row) {
 }
 
 void TForm1::sortByColumn(int column) {
-    const int direction = ToggleSortDirection();
+    const int direction = m_sortToggle.ToggleSortDirection();
     if (TableIsEmpty(m_table)) return;
     const SortResult result = SortTable(m_table, column, direction);
     m_model->cellsChanged();
@@ -849,11 +849,11 @@ void TForm1::Copy3Click() {
 
 void TForm1::Contents1Click() {
     const QUrl page = HelpPageUrl(LanguageIndex);
-    if (!page.isEmpty()) OpenUrl(page);
+    if (!page.isEmpty()) m_urlOpener.OpenUrl(page);
 }
 
 void TForm1::About1Click() {
-    TAboutBox box(this);
+    TAboutBox box(m_urlOpener, this);
     box.exec();
 }
 

@@ -1,9 +1,11 @@
 // The main window: command row, archive table, menus and status line.
 #pragma once
 
+#include "app/DesktopServices.h"
 #include "app/TableActions.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
+#include "base/SortTable.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -37,6 +39,8 @@ public:
     ~TForm1() override;
 
     [[nodiscard]] ArchiveTable &table() { return m_table; }
+    /// The opener of help pages and the About box's links (tests replace its handler).
+    [[nodiscard]] UrlOpener &urlOpener() { return m_urlOpener; }
     [[nodiscard]] const ArchiveTable &table() const { return m_table; }
 
     /// The table's rectangular selection in table coordinates (row 0 headers, column 0 numbers).
@@ -163,6 +167,8 @@ private:
     QString m_openName;
     std::shared_ptr<ArchiveDownload> m_download;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
+    SortToggle m_sortToggle;
+    UrlOpener m_urlOpener;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
     bool m_clockRunning = false;
     int m_statusMessageTicks = 0;

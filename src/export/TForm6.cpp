@@ -14,7 +14,6 @@ TForm6::TForm6(const ArchiveTable &table, QWidget *parent)
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(m_document.title);
-    ResetPrintCursor(m_document.rowCount);
     m_printer->setDocName(m_document.title);
     SetUpReportPage(*m_printer);
 }
