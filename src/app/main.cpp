@@ -41,6 +41,8 @@ int main(int argc, char *argv[]) {
         std::printf("velda9 %s (built %s)\n", VELDA_VERSION, velda::BuildDateText());
         return 0;
     }
+    // Made first so it ends last: an exchange still running when the window has gone is stopped here.
+    velda::ExchangeRegistry exchanges;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velda9"));
     QApplication::setApplicationVersion(QStringLiteral(VELDA_VERSION));

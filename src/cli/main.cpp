@@ -8,6 +8,7 @@
 
 #include "cli/CliExchange.h"
 #include "cli/ReportCommand.h"
+#include "device/Exchange.h"
 
 #include <QGuiApplication>
 
@@ -38,6 +39,7 @@ int main(int argc, char **argv) {
         sigaction(SIGTERM, &action, nullptr);
     }
 
+    velda::ExchangeRegistry exchanges; // ends after the application: stops an exchange still running
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 

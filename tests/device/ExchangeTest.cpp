@@ -591,6 +591,23 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     EXPECT_TRUE(SimulatorSelected()) << "the binding keeps its simulate switch";
 }
 
+TEST_F(ExchangeTest, TheProgramsRegistryOwnsTheExchangeAndStopsItAtItsEnd) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"faults", {{"absent_ms", 3600000}}}});
+    std::shared_ptr<BMTreadUSB> exchange;
+    {
+        ExchangeRegistry registry;
+        EXPECT_THROW({ ExchangeRegistry second; }, std::logic_error);
+        ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+        EXPECT_TRUE(ExchangeRunning());
+        exchange = registry.current();
+        ASSERT_NE(exchange, nullptr);
+    }
+    EXPECT_TRUE(exchange->Finished()) << "the registry's end stops an exchange that keeps retrying";
+    EXPECT_FALSE(ExchangeRunning());
+    ExchangeRegistry next; // the program's slot is free again
+    EXPECT_EQ(next.current(), nullptr);
+}
+
 TEST_F(ExchangeTest, ClockSettingSendsThePayloadAndReports) {
     useScenario({{"firmware_date", "13.03.2018"},
                  {"faults", {{"fail", {{{"command", "clock"}, {"stage", "data"}}}}}}});
