@@ -6,6 +6,7 @@
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "graph/Limits.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -47,6 +48,8 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("velda9"));
     QApplication::setApplicationVersion(QStringLiteral(VELDA_VERSION));
     velda::SetCurrentFormats(velda::SystemFormats::FromLocale(QLocale::system()));
+    // The user's limits tint the table and mark the graph from the start.
+    velda::SetCurrentStatsSettings(velda::LoadStatsSettings(*velda::OpenUserSettings()));
 
     const velda::StartupArguments arguments = velda::ParseStartupArguments(QApplication::arguments().mid(1));
     velda::UseSimulator(arguments.simulate);

@@ -6,7 +6,10 @@
 #include <QLocale>
 #include <QStringView>
 
+#include "export/CsvExport.h"
+
 #include <array>
+#include <initializer_list>
 
 namespace velda::cli {
 
@@ -20,12 +23,19 @@ enum OptionBit : unsigned {
     OptTimeout = 1U << 4,
     OptPen = 1U << 5,
     OptBackground = 1U << 6,
+    OptLimit = 1U << 7,
+    OptJson = 1U << 8,
+    OptDelimiter = 1U << 9,
+    OptIsoDate = 1U << 10,
+    OptWidth = 1U << 11,
+    OptHeight = 1U << 12,
 };
 
 struct CommandSpec {
     const char *name;
     Command command;
-    bool takesFile;   ///< one project-file argument
+    int minFiles;     ///< project-file arguments at least
+    int maxFiles;     ///< and at most
     bool needsOutput; ///< -o is required
     unsigned allowed; ///< options the command accepts
 };
@@ -33,14 +43,20 @@ struct CommandSpec {
 // --lang and --locale are accepted everywhere: they only choose texts and formats.
 constexpr unsigned kAnywhere = OptLang | OptLocale;
 
-constexpr std::array<CommandSpec, 6> kCommands{{
-    {"read", Command::Read, false, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
-    {"dump", Command::Dump, true, false, kAnywhere},
-    {"export", Command::Export, true, true, kAnywhere | OptOutput},
-    {"report", Command::Report, true, true, kAnywhere | OptOutput},
-    {"set-clock", Command::SetClock, false, false, kAnywhere | OptSimulate | OptTimeout},
-    {"screenshot", Command::Screenshot, false, true,
+constexpr int kManyFiles = 1 << 20;
+
+constexpr std::array<CommandSpec, 10> kCommands{{
+    {"read", Command::Read, 0, 0, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
+    {"dump", Command::Dump, 1, 1, false, kAnywhere},
+    {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
+    {"report", Command::Report, 1, 1, true, kAnywhere | OptOutput},
+    {"set-clock", Command::SetClock, 0, 0, false, kAnywhere | OptSimulate | OptTimeout},
+    {"screenshot", Command::Screenshot, 0, 0, true,
      kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
+    {"stats", Command::Stats, 1, 1, false, kAnywhere | OptLimit | OptJson},
+    {"summary", Command::Summary, 1, 1, true, kAnywhere | OptOutput | OptLimit},
+    {"merge", Command::Merge, 2, kManyFiles, true, kAnywhere | OptOutput},
+    {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
 }};
 
 struct OptionSpec {
@@ -50,7 +66,7 @@ struct OptionSpec {
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 7> kOptions{{
+constexpr std::array<OptionSpec, 13> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -58,7 +74,16 @@ constexpr std::array<OptionSpec, 7> kOptions{{
     {"--timeout", nullptr, OptTimeout, true},
     {"--pen", nullptr, OptPen, true},
     {"--background", nullptr, OptBackground, true},
+    {"--limit", nullptr, OptLimit, true},
+    {"--json", nullptr, OptJson, false},
+    {"--delimiter", nullptr, OptDelimiter, true},
+    {"--iso-date", nullptr, OptIsoDate, false},
+    {"--width", nullptr, OptWidth, true},
+    {"--height", nullptr, OptHeight, true},
 }};
+
+// Options that may be given more than once.
+constexpr unsigned kRepeatable = OptLimit;
 
 // Largest accepted --timeout: a day; anything longer is a typo rather than a wish.
 constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
@@ -95,7 +120,21 @@ struct PendingOption {
     QString value;
 };
 
+bool EndsWithAny(const QString &path, std::initializer_list<const char *> suffixes) {
+    for (const char *suffix : suffixes)
+        if (path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
 } // namespace
+
+bool IsCsvName(const QString &path) {
+    return EndsWithAny(path, {".csv"});
+}
+
+bool IsPictureName(const QString &path) {
+    return EndsWithAny(path, {".png", ".svg", ".pdf"});
+}
 
 bool LocaleNameKnown(const QString &name) {
     if (name.isEmpty()) return false;
@@ -197,7 +236,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         if ((command->allowed & option.entry->bit) == 0)
             return usage(QStringLiteral("option %1 does not apply to %2")
                              .arg(option.spelled, QLatin1String(command->name)));
-        if ((seen & option.entry->bit) != 0)
+        if ((seen & option.entry->bit & ~kRepeatable) != 0)
             return usage(QStringLiteral("option %1 given twice").arg(option.spelled));
         seen |= option.entry->bit;
         switch (option.entry->bit) {
@@ -245,22 +284,69 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             (option.entry->bit == OptPen ? options.pen : options.background) = *rgb;
             break;
         }
+        case OptLimit: {
+            const auto parsed = ParseLimitArgument(option.value);
+            if (const auto *problem = std::get_if<QString>(&parsed)) return usage(*problem);
+            const ParsedLimit &limit = std::get<ParsedLimit>(parsed);
+            if (options.limits.of(limit.quantity).isSet())
+                return usage(QStringLiteral("--limit \"%1\": a limit for %2 was already given")
+                                 .arg(option.value, QuantityKey(limit.quantity)));
+            options.limits.set(limit.quantity, limit.limit);
+            break;
+        }
+        case OptJson:
+            options.json = true;
+            break;
+        case OptDelimiter: {
+            const std::optional<char> delimiter = csv::ParseDelimiter(option.value);
+            if (!delimiter)
+                return usage(
+                    QStringLiteral("--delimiter takes ';', ',' or tab, not \"%1\"").arg(option.value));
+            options.delimiter = delimiter;
+            break;
+        }
+        case OptIsoDate:
+            options.isoDate = true;
+            break;
+        case OptWidth:
+        case OptHeight: {
+            bool ok = false;
+            const int pixels = option.value.toInt(&ok);
+            if (!ok || pixels < kMinPlotSide || pixels > kMaxPlotSide)
+                return usage(QStringLiteral("%1 takes whole pixels from %2 to %3, not \"%4\"")
+                                 .arg(option.spelled)
+                                 .arg(kMinPlotSide)
+                                 .arg(kMaxPlotSide)
+                                 .arg(option.value));
+            (option.entry->bit == OptWidth ? options.width : options.height) = pixels;
+            break;
+        }
         }
     }
 
-    const qsizetype wantedFiles = command->takesFile ? 1 : 0;
-    if (positional.size() < wantedFiles)
-        return usage(QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
-    if (positional.size() > wantedFiles)
-        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(wantedFiles)));
-    if (command->takesFile) {
+    const QString needsFiles =
+        command->minFiles > 1
+            ? QStringLiteral("%1 needs at least %2 project files (FILE.vd)")
+                  .arg(QLatin1String(command->name))
+                  .arg(command->minFiles)
+            : QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name));
+    if (positional.size() < command->minFiles) return usage(needsFiles);
+    if (positional.size() > command->maxFiles)
+        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(command->maxFiles)));
+    for (const QString &file : positional)
+        if (file.isEmpty()) return usage(needsFiles);
+    if (!positional.isEmpty()) {
         options.input = positional.front();
-        if (options.input.isEmpty())
-            return usage(
-                QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
+        options.inputs = positional;
     }
     if (command->needsOutput && options.output.isEmpty())
         return usage(QStringLiteral("%1 needs -o FILE").arg(QLatin1String(command->name)));
+    if ((seen & (OptDelimiter | OptIsoDate)) != 0 && !IsCsvName(options.output))
+        return usage(QStringLiteral("--delimiter and --iso-date apply to a CSV export (-o FILE.csv)"));
+    if (command->command == Command::Plot && !IsPictureName(options.output))
+        return usage(
+            QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
+    options.arguments = arguments;
     return options;
 }
 
@@ -277,12 +363,26 @@ QString HelpText() {
         "                     backslash inside a cell is written as \\t, \\r, \\n or \\\\)\n"
         "  export FILE.vd -o FILE.xlsx [--lang ru|en]\n"
         "                     write the project's table to a spreadsheet workbook\n"
+        "  export FILE.vd -o FILE.csv [--delimiter ';'|','|tab] [--iso-date] [--locale NAME]\n"
+        "                     write the same cells as CSV text (UTF-8 with BOM, CR LF); the\n"
+        "                     delimiter is ';' where the decimal separator is a comma, else ','\n"
         "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
         "                     print the project's table as a PDF report (A4 landscape)\n"
         "  set-clock [--simulate] [--timeout SECONDS]\n"
         "                     set the instrument's clock from this computer's local time\n"
         "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]\n"
         "                     save the instrument's screen as a 132 x 68 bitmap\n"
+        "  stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]\n"
+        "                     count, period, minimum, maximum, mean, standard deviation and\n"
+        "                     mean kinetic temperature per channel, sensor and quantity\n"
+        "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
+        "                     one A4 page per channel: chart, statistics and limits\n"
+        "  merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]\n"
+        "                     join the rows of several project files in date and time order,\n"
+        "                     each row once (files in another language are refused)\n"
+        "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
+        "       [--locale NAME]\n"
+        "                     draw the graph window's chart of the project as a picture\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE  file to write (an existing file is replaced)\n"
@@ -296,10 +396,19 @@ QString HelpText() {
         "  --pen COLOR        colour of lit pixels (default black)\n"
         "  --background COLOR colour of dark pixels (default white)\n"
         "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
+        "  --limit QUANTITY=LOW:HIGH\n"
+        "                     count the values below LOW and above HIGH (both included as inside;\n"
+        "                     either side may be empty); QUANTITY is temperature, humidity,\n"
+        "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
+        "  --json             print the statistics as JSON instead of a text table\n"
+        "  --delimiter D      CSV field delimiter: ';', ',' or tab\n"
+        "  --iso-date         CSV date cells as yyyy-MM-dd (read with the --locale formats)\n"
+        "  --width PX, --height PX\n"
+        "                     picture size of plot in pixels (default 1600 x 1000)\n"
         "  -h, --help         show this help and exit\n"
         "  -V, --version      show the version and build date and exit\n"
         "\n"
-        "Progress and messages go to stderr; dump writes the cells to stdout.\n"
+        "Progress and messages go to stderr; dump and stats write to stdout.\n"
         "\n"
         "Exit status:\n"
         "    0  done\n"

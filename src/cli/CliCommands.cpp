@@ -8,7 +8,11 @@
 #include "base/SystemFormats.h"
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
+#include "cli/CsvMergeCommands.h"
+#include "cli/PlotProgram.h"
 #include "cli/ReportCommand.h"
+#include "cli/StatsCommand.h"
+#include "cli/SummaryCommand.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
@@ -298,13 +302,21 @@ int RunCommand(const Options &options, const Streams &streams) {
     case Command::Dump:
         return RunDump(options, streams);
     case Command::Export:
-        return RunExport(options, streams);
+        return IsCsvName(options.output) ? RunCsvExport(options, streams) : RunExport(options, streams);
+    case Command::Merge:
+        return RunMerge(options, streams);
     case Command::SetClock:
         return RunSetClock(options, streams);
     case Command::Screenshot:
         return RunScreenshot(options, streams);
+    case Command::Stats:
+        return RunStats(options, streams);
     case Command::Report:
         return RunReport(options, streams);
+    case Command::Summary:
+        return RunSummary(options, streams);
+    case Command::Plot:
+        return RunPlotProgram(options, streams);
     }
     return ExitUsage;
 }

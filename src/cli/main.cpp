@@ -1,16 +1,13 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts a
-// GUI application (QtGui, no widgets), on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; report and summary
+// start a GUI application (QtGui, no widgets) on the offscreen platform, plot hands over to velda9-plot.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
-
-#include <QCoreApplication>
-#include <QStringList>
-
 #include "cli/CliExchange.h"
-#include "cli/ReportCommand.h"
 #include "device/Exchange.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStringList>
 
 #include <csignal>
 #include <cstdio>
@@ -43,12 +40,13 @@ int main(int argc, char **argv) {
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
-    if (options.command == Command::Report) {
-        // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
+    if (options.command == Command::Report || options.command == Command::Summary) {
+        // The pages are painted, which needs a GUI application; a server has no display, so never ask for
+        // one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         ApplyLanguageAndLocale(options);
-        return RunReport(options, streams);
+        return RunCommand(options, streams);
     }
     QCoreApplication application(argc, argv);
     ApplyLanguageAndLocale(options);

@@ -5,6 +5,7 @@
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
+#include "graph/LimitLineItems.h"
 
 #include <QColor>
 #include <QDialog>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QChart;
@@ -62,6 +64,8 @@ public:
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
     [[nodiscard]] bool zoomTransitionRunning() const { return m_transitionProgress < 1; }
+    /// The dashed lines of the current limits, as drawn.
+    [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
     [[nodiscard]] QString markerLabelText() const;
     /// Draws the chart onto `printer`'s page (what the print preview shows).
@@ -90,6 +94,8 @@ public:
     void Panel3Click();
     void Panel4Click();
     void Button1Click();
+    /// Saves the chart as shown to a picture file chosen in a dialog.
+    void Button2Click();
     /// Mouse events of the chart, positions in its client pixels.
     void Chart1MouseDown(MouseButton button, QPoint pos);
     void Chart1MouseMove(QPoint pos, Qt::MouseButtons held);
@@ -130,6 +136,7 @@ public:
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
     QChart *chart = nullptr;
     QDateTimeAxis *BottomAxis = nullptr;
     QValueAxis *LeftAxis = nullptr;
@@ -154,6 +161,7 @@ private:
     void syncChannel(int channel);
     void syncAxes();
     void syncMarker();
+    void syncLimitLines();
     void pickColour(int channel, bool thirdSwatch);
     [[nodiscard]] QLineSeries *lineSeries(int index) const;
     [[nodiscard]] PlotRect currentPlot() const;
@@ -187,6 +195,7 @@ private:
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
     // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
     QVariantAnimation *m_zoomTransition = nullptr;
+    std::unique_ptr<LimitLineItems> m_limitLines;
     std::array<AxisRange, 3> m_transitionFrom{};
     double m_transitionProgress = 1;
 };

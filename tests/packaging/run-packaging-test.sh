@@ -33,7 +33,7 @@ ok "built $(basename "$deb")"
 
 echo "== file list" >&2
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
-for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so \
+for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so /usr/lib/velda9/velda9-plot \
     /usr/share/applications/velda9.desktop /usr/share/mime/packages/velda9.xml \
     /usr/share/icons/hicolor/scalable/apps/velda9.svg /usr/share/icons/hicolor/48x48/apps/velda9.png \
     /usr/share/icons/hicolor/256x256/apps/velda9.png /usr/lib/udev/rules.d/70-velda9.rules \
@@ -50,7 +50,7 @@ fi
 
 echo "== control fields" >&2
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 libqt6printsupport6 qt6-qpa-plugins \
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 libqt6printsupport6 libqt6svg6 qt6-qpa-plugins \
     libxlsxwriter4 libusb-0.1-4; do
     echo "$depends" | tr ',' '\n' | sed 's/(.*//; s/ //g' | grep -qx "$p" && ok "Depends: $p" || fail "Depends lacks $p"
 done
