@@ -27,7 +27,7 @@ bool SaveRecords(const std::vector<std::uint8_t> &records, std::size_t first, co
     for (int c = 0; c < 14; ++c)
         table.setCell(c, 0, QStringLiteral("Header %1").arg(c));
     FillArchiveTable(table, std::span(records).subspan(first * size, kRows * size), kRows, 2,
-                     FillContext{&formats, {}});
+                     FillContext{&formats, {}, {}});
     return SaveProject(table, path, ChannelFlags{true, true}).ok();
 }
 

@@ -335,11 +335,13 @@ void TForm4::createControls() {
     RadioButton8->setChecked(true);
 
     GroupBox5 = new QGroupBox(Panel5);
-    GroupBox5->setFixedSize(kBoxWidth, 76);
+    // The picture button has a row of its own under the marks box, so the print button and the marks
+    // box stay where they were and the longer Russian caption is not cut.
+    GroupBox5->setFixedSize(kBoxWidth, 110);
     Button1 = new QPushButton(GroupBox5);
     Button1->setGeometry(8, 12, 110, 26);
     Button2 = new QPushButton(GroupBox5);
-    Button2->setGeometry(122, 12, 115, 26);
+    Button2->setGeometry(8, 74, 160, 26);
     CheckBox5 = new QCheckBox(GroupBox5);
     CheckBox5->setGeometry(8, 46, 150, 20);
     CheckBox5->setChecked(true);
