@@ -12,6 +12,7 @@ bool ResetSharedState() {
     VersionPending.store(true);
     ArchiveFormat.store(0);
     RecordCount.store(0);
+    LastClockOutcome.store(ClockOutcome::Pending);
     ShortRecords.release();
     LongRecords.release();
     ScreenBuffer.store({});

@@ -9,7 +9,8 @@ namespace velda {
 
 // The device link's named process-wide values (declared in device/Exchange.h and device/LibUsbBinding.h):
 //   ExchangeState 0, ExchangeMode 0, ExchangeStatus 0, CancelRequested false, VersionPending true,
-//   ArchiveFormat 0, RecordCount 0      the exchange's state and outcome
+//   ArchiveFormat 0, RecordCount 0,
+//   LastClockOutcome Pending             the exchange's state and outcome
 //   ShortRecords, LongRecords            released
 //   ScreenBuffer                         all zero
 // together with the base's (ResetBaseState). LibUSB, the binding, is left as it is: it keeps its loaded

@@ -568,6 +568,7 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     VersionPending = false;
     ArchiveFormat = 2;
     RecordCount = 9;
+    LastClockOutcome = ClockOutcome::Set;
     LanguageIndex = 1;
     Channel2Present = true;
     ShortRecords.allocate(3, kShortRecordSize);
@@ -590,6 +591,7 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     EXPECT_TRUE(VersionPending.load());
     EXPECT_EQ(ArchiveFormat.load(), 0);
     EXPECT_EQ(RecordCount.load(), 0u);
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::Pending);
     EXPECT_EQ(LanguageIndex.load(), 0);
     EXPECT_FALSE(Channel1Present.load());
     EXPECT_FALSE(Channel2Present.load());
