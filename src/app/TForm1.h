@@ -9,6 +9,7 @@
 #include "base/SortTable.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 #include <chrono>
@@ -144,6 +145,8 @@ private:
     void ApplyChannelLayout();
     void layoutTable();
     void onRowMoved(int oldVisual, int newVisual);
+    /// Moves table row `from` to position `to` and selects it there.
+    void moveRowTo(int from, int to);
     [[nodiscard]] bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();
