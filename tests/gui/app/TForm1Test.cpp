@@ -1065,7 +1065,7 @@ TEST_F(TForm1Test, SmallLayoutFaults) {
     for (const std::uint8_t language : {0, 1}) {
         SCOPED_TRACE(language);
         LanguageIndex = language;
-        TAboutBox box;
+        TAboutBox box(f.urlOpener());
         box.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
         const std::vector<int> lines = InkLineWidths(box.Version);
