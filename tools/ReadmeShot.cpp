@@ -20,6 +20,7 @@ int main(int argc, char *argv[]) {
         std::fputs("Usage: velda9-readme-shot MAIN.png [GRAPH.png]\n", stderr);
         return 2;
     }
+    velda::ExchangeRegistry exchanges;
     QApplication app(argc, argv);
     velda::SetCurrentFormats(velda::SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU"))));
     velda::UseSimulator(true);

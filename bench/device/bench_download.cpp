@@ -58,6 +58,7 @@ int main(int argc, char **argv) {
     });
     reference.join();
 
+    ExchangeRegistry exchanges;
     InlineUi ui;
     std::uint32_t received = 0;
     ExchangeSetup setup;

@@ -1,6 +1,8 @@
 // The About box's date line and version line.
 #include "app/AboutTexts.h"
 
+#include "base/BuildDate.h"
+
 #include <QDate>
 #include <QFileInfo>
 
@@ -34,10 +36,8 @@ std::optional<QString> BuildDateFromDotted(QStringView dotted) {
 }
 
 QString BuildDate() {
-#ifdef VELDA_BUILD_DATE
-    if (auto text = BuildDateFromDotted(QStringLiteral(VELDA_BUILD_DATE))) return *text;
-#endif
-    return QStringLiteral(__DATE__);
+    const QString dotted = QString::fromLatin1(BuildDateText());
+    return BuildDateFromDotted(dotted).value_or(dotted);
 }
 
 std::optional<BuildDateFields> ReadBuildDate(QStringView text) {

@@ -8,20 +8,9 @@
 
 namespace velda {
 
-namespace {
-std::function<bool(const QUrl &)> &opener() {
-    static std::function<bool(const QUrl &)> current;
-    return current;
-}
-} // namespace
-
-bool OpenUrl(const QUrl &url) {
-    if (opener()) return opener()(url);
+bool UrlOpener::OpenUrl(const QUrl &url) const {
+    if (m_replacement) return m_replacement(url);
     return QDesktopServices::openUrl(url);
-}
-
-void SetUrlOpener(std::function<bool(const QUrl &)> replacement) {
-    opener() = std::move(replacement);
 }
 
 QString HelpPageName(int language) {
@@ -35,9 +24,6 @@ QUrl HelpPageUrl(int language) {
     if (!fromEnvironment.isEmpty()) folders << fromEnvironment;
     const QString programDir = QCoreApplication::applicationDirPath();
     folders << programDir + QStringLiteral("/help") << programDir + QStringLiteral("/../share/velda9/help");
-#ifdef VELDA_SOURCE_HELP_DIR
-    folders << QStringLiteral(VELDA_SOURCE_HELP_DIR);
-#endif
     for (const QString &folder : folders) {
         const QFileInfo file(QDir(folder).filePath(page));
         if (file.isFile()) return QUrl::fromLocalFile(file.canonicalFilePath());

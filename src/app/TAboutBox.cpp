@@ -75,7 +75,7 @@ protected:
 
 } // namespace
 
-TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
+TAboutBox::TAboutBox(const UrlOpener &opener, QWidget *parent) : QDialog(parent), m_urlOpener(opener) {
     setObjectName(QStringLiteral("AboutBox"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(303, 226);
@@ -147,11 +147,11 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::LabelEMailClick() {
     const QString title = ApplicationTitle(QCoreApplication::applicationFilePath());
-    OpenUrl(QUrl(MailtoText(LabelEMail->text(), title), QUrl::TolerantMode));
+    m_urlOpener.OpenUrl(QUrl(MailtoText(LabelEMail->text(), title), QUrl::TolerantMode));
 }
 
 void TAboutBox::LabelWWWClick() {
-    OpenUrl(QUrl(LabelWWW->text(), QUrl::TolerantMode));
+    m_urlOpener.OpenUrl(QUrl(LabelWWW->text(), QUrl::TolerantMode));
 }
 
 bool TAboutBox::eventFilter(QObject *watched, QEvent *event) {

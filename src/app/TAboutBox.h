@@ -1,6 +1,8 @@
 // The About box: product, version with its build date in words, legal notice, contacts and links.
 #pragma once
 
+#include "app/DesktopServices.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -20,7 +22,8 @@ inline constexpr const char *kLegalNotice = "Copyright (C) 2018-2026 VELDA-9 dev
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget *parent = nullptr);
+    /// Links open through `opener`, which must outlive the box.
+    explicit TAboutBox(const UrlOpener &opener, QWidget *parent = nullptr);
 
     void LabelEMailClick();
     void LabelWWWClick();
@@ -42,6 +45,8 @@ protected:
 
 private:
     void FormCreate();
+
+    const UrlOpener &m_urlOpener;
 };
 
 } // namespace velda

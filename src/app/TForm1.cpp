@@ -23,18 +23,12 @@
 #include "device/ShowStatus.h"
 #include "device/TForm2.h"
 
-#ifdef VELDA_HAVE_EXPORT_GUI
 #include "export/CsvExportCommand.h"
 #include "export/SpreadsheetExportCommand.h"
 #include "export/TForm6.h"
-#endif
-#ifdef VELDA_HAVE_GRAPH_GUI
 #include "graph/TForm4.h"
 #include "graph/TStatsForm.h"
-#endif
-#ifdef VELDA_HAVE_SCREENSHOT_GUI
 #include "screenshot/TForm5.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -148,10 +142,8 @@ void TForm1::createMenus() {
     Contents1 = Help1->addAction(s->standardIcon(QStyle::SP_DialogHelpButton), QString());
     About1 = Help1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation), QString());
 
-#ifdef VELDA_HAVE_GRAPH_GUI
     AddStatisticsItem(File1, Print1,
                       [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
-#endif
 
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
@@ -232,10 +224,8 @@ void TForm1::createControls() {
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
 
-#ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand = new SpreadsheetExportCommand(this);
     m_csvCommand = new CsvExportCommand(this);
-#endif
 }
 
 void TForm1::FormCreate() {
@@ -376,7 +366,7 @@ void TForm1::StringGrid1LeftRelease(int column, int row) {
 }
 
 void TForm1::sortByColumn(int column) {
-    const int direction = ToggleSortDirection();
+    const int direction = m_sortToggle.ToggleSortDirection();
     if (TableIsEmpty(m_table)) return;
     const SortResult result = SortTable(m_table, column, direction);
     m_model->cellsChanged();
@@ -514,13 +504,9 @@ void TForm1::Button2Click() {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtWarning));
         return;
     }
-#ifdef VELDA_HAVE_GRAPH_GUI
     auto *form4 = new TForm4(m_table, this); // kept until the program ends
     form4->exec();
     m_model->cellsChanged(); // the graph sorts the table by time before it plots
-#else
-    // TODO(#5): the graph window opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::SpeedButton1Click() {
@@ -539,18 +525,11 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::Save1Click() {
-#ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand->run(this, m_table);
-#else
-    // TODO(#6): the spreadsheet export runs here once its library is part of the build.
-    if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
-#endif
 }
 
 void TForm1::SaveCsv1Click() {
-#ifdef VELDA_HAVE_EXPORT_GUI
     m_csvCommand->run(this, m_table);
-#endif
 }
 
 void TForm1::AppendProject1Click() {
@@ -566,12 +545,8 @@ void TForm1::AppendProject1Click() {
 }
 
 void TForm1::Print1Click() {
-#ifdef VELDA_HAVE_EXPORT_GUI
     auto *form6 = new TForm6(m_table, this); // kept until the program ends
     form6->showPreview();
-#else
-    // TODO(#6): the report preview opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::N1Click() {
@@ -640,27 +615,23 @@ void TForm1::ACopyBlockTableExecute() {
 }
 
 void TForm1::Copy3Click() {
-#ifdef VELDA_HAVE_SCREENSHOT_GUI
     auto *form5 = new TForm5(this); // kept until the program ends
     form5->hide();
     form5->exec();
-#else
-    // TODO(#6): the screenshot window opens here once its library is part of the build.
-#endif
 }
 
 void TForm1::Contents1Click() {
     const QUrl page = HelpPageUrl(LanguageIndex);
     if (page.isEmpty()) {
         ShowErrorBox(Pick(TxtHelpMissing).arg(HelpPageName(LanguageIndex)), Pick(TxtWarning));
-    } else if (!OpenUrl(page)) {
+    } else if (!m_urlOpener.OpenUrl(page)) {
         ShowErrorBox(Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile())),
                      Pick(TxtWarning));
     }
 }
 
 void TForm1::About1Click() {
-    TAboutBox box(this);
+    TAboutBox box(m_urlOpener, this);
     box.exec();
 }
 

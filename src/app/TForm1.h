@@ -2,9 +2,11 @@
 #pragma once
 
 #include "app/ArchiveGrid.h"
+#include "app/DesktopServices.h"
 #include "app/TableActions.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
+#include "base/SortTable.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -42,6 +44,8 @@ public:
     ~TForm1() override;
 
     [[nodiscard]] ArchiveTable &table() { return m_table; }
+    /// The opener of help pages and the About box's links (tests replace its handler).
+    [[nodiscard]] UrlOpener &urlOpener() { return m_urlOpener; }
     [[nodiscard]] const ArchiveTable &table() const { return m_table; }
 
     /// The table's rectangular selection in table coordinates (row 0 headers, column 0 numbers).
@@ -167,6 +171,8 @@ private:
     std::unique_ptr<ClockCommand> m_clock;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
     CsvExportCommand *m_csvCommand = nullptr;
+    SortToggle m_sortToggle;
+    UrlOpener m_urlOpener;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
     int m_statusMessageTicks = 0;
 };

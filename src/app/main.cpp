@@ -1,6 +1,7 @@
 // velda9: the main window of the VELDA-9 companion program.
 #include "app/StartupArguments.h"
 #include "app/TForm1.h"
+#include "base/BuildDate.h"
 #include "base/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
@@ -38,9 +39,11 @@ int main(int argc, char *argv[]) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("velda9 %s (built %s)\n", VELDA_VERSION, VELDA_BUILD_DATE);
+        std::printf("velda9 %s (built %s)\n", VELDA_VERSION, velda::BuildDateText());
         return 0;
     }
+    // Made first so it ends last: an exchange still running when the window has gone is stopped here.
+    velda::ExchangeRegistry exchanges;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velda9"));
     QApplication::setApplicationVersion(QStringLiteral(VELDA_VERSION));

@@ -19,12 +19,9 @@
 
 namespace velda {
 
-std::atomic<int> SortDirection{0};
-
-int ToggleSortDirection() {
-    const int next = SortDirection.load() == -1 ? 1 : -1;
-    SortDirection.store(next);
-    return next;
+int SortToggle::ToggleSortDirection() {
+    m_sortDirection = m_sortDirection == -1 ? 1 : -1;
+    return m_sortDirection;
 }
 
 namespace {

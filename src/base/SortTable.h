@@ -6,19 +6,23 @@
 
 #include <QString>
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 
 namespace velda {
 
-/// Direction of the last header click: 0 at start, then -1 (descending) or 1 (ascending). One value
-/// serves all columns. Read and written on the GUI thread only.
-extern std::atomic<int> SortDirection;
+/// The sort direction of one table view's header clicks: SortDirection is 0 at start, then -1
+/// (descending) or 1 (ascending); one value serves all columns. The view that sorts owns it.
+class SortToggle {
+public:
+    /// Toggles SortDirection the way a header click does (0 and 1 become -1, -1 becomes 1) and returns the
+    /// new value.
+    int ToggleSortDirection();
+    [[nodiscard]] int SortDirection() const { return m_sortDirection; }
 
-/// Toggles SortDirection the way a header click does (0 and 1 become -1, -1 becomes 1) and returns the
-/// new value.
-int ToggleSortDirection();
+private:
+    int m_sortDirection = 0;
+};
 
 /// How a column's cells are turned into sort keys.
 enum class SortKeyKind {

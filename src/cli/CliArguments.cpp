@@ -1,6 +1,8 @@
 // Command line of velda9-cli: parsing into Options, colours, the help and version texts.
 #include "cli/CliArguments.h"
 
+#include "base/BuildDate.h"
+
 #include <QLocale>
 #include <QStringView>
 
@@ -344,6 +346,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     if (command->command == Command::Plot && !IsPictureName(options.output))
         return usage(
             QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
+    options.arguments = arguments;
     return options;
 }
 
@@ -421,7 +424,7 @@ QString HelpText() {
 
 QString VersionText() {
     return QStringLiteral("velda9-cli %1 (built %2)")
-        .arg(QLatin1String(VELDA_VERSION), QLatin1String(VELDA_BUILD_DATE));
+        .arg(QLatin1String(VELDA_VERSION), QLatin1String(BuildDateText()));
 }
 
 } // namespace velda::cli

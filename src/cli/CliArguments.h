@@ -66,6 +66,7 @@ struct Options {
     bool isoDate = false;          ///< --iso-date of a CSV export
     int width = kDefaultPlotWidth; ///< --width of plot, pixels
     int height = kDefaultPlotHeight;
+    QStringList arguments; ///< the arguments as given after the program name (plot hands them on)
 };
 
 /// True when an export's output name asks for CSV text (it ends in .csv, any case).

@@ -11,14 +11,15 @@
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
 #include "cli/CsvMergeCommands.h"
+#include "cli/PlotProgram.h"
+#include "cli/ReportCommand.h"
 #include "cli/StatsCommand.h"
-#ifdef VELDA_CLI_WITH_SCREENSHOT
-#include "screenshot/PixelMatrix.h"
-#endif
+#include "cli/SummaryCommand.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
 #include "export/SpreadsheetExport.h"
+#include "screenshot/PixelMatrix.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -281,7 +282,6 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     if (StartScreenRead(exchange.setup(), exchange.controls(false)) != StartResult::Started)
         return ExitInstrument;
     if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
-#ifdef VELDA_CLI_WITH_SCREENSHOT
     const auto screen = ScreenBuffer.snapshot();
     const BmpFileResult written = WriteScreenBmp(options.output, screen, options.pen, options.background);
     if (!written.ok()) {
@@ -290,10 +290,6 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     }
     printLine(streams.err, Pick(TxtScreenSaved).arg(options.output));
     return ExitOk;
-#else
-    PrintError(streams.err, QStringLiteral("this build cannot write screenshots"));
-    return ExitFile;
-#endif
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
@@ -326,15 +322,12 @@ int RunCommand(const Options &options, const Streams &streams) {
     case Command::Stats:
         return RunStats(options, streams);
     case Command::Report:
+        return RunReport(options, streams);
     case Command::Summary:
+        return RunSummary(options, streams);
     case Command::Plot:
-        break;
+        return RunPlotProgram(options, streams);
     }
-    PrintError(streams.err, QStringLiteral("%1 is not available in this build (built without the window "
-                                           "libraries)")
-                                .arg(options.command == Command::Summary ? QStringLiteral("summary")
-                                     : options.command == Command::Plot  ? QStringLiteral("plot")
-                                                                         : QStringLiteral("report")));
     return ExitUsage;
 }
 

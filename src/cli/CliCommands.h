@@ -43,7 +43,8 @@ struct Streams {
 /// Sets LanguageIndex and the cell formats (the named locale, or the system's) for the whole run.
 void ApplyLanguageAndLocale(const Options &options);
 
-/// Runs every command except report (which needs the window toolkit) and returns the exit status.
+/// Runs the command and returns the exit status. The report paints with QtGui, so for it a QGuiApplication
+/// must exist.
 [[nodiscard]] int RunCommand(const Options &options, const Streams &streams);
 
 [[nodiscard]] int RunRead(const Options &options, const Streams &streams);

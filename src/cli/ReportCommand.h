@@ -1,4 +1,5 @@
-// The report command of velda9-cli: a project file printed to PDF (needs the window toolkit, offscreen).
+// The report command of velda9-cli: a project file printed to PDF with QtGui's painter (offscreen, no
+// widgets).
 #pragma once
 
 #include "cli/CliArguments.h"

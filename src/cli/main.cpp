@@ -1,25 +1,17 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report, summary
-// and plot start the window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; report and summary
+// start a GUI application (QtGui, no widgets) on the offscreen platform, plot hands over to velda9-plot.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
+#include "cli/CliExchange.h"
+#include "device/Exchange.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
-
-#include "cli/CliExchange.h"
 
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
-
-#ifdef VELDA_CLI_WITH_REPORT
-#include "cli/PlotCommand.h"
-#include "cli/ReportCommand.h"
-#include "cli/SummaryCommand.h"
-
-#include <QApplication>
-#include <QGuiApplication>
-#endif
 
 int main(int argc, char **argv) {
     using namespace velda::cli;
@@ -44,26 +36,18 @@ int main(int argc, char **argv) {
         sigaction(SIGTERM, &action, nullptr);
     }
 
+    velda::ExchangeRegistry exchanges; // ends after the application: stops an exchange still running
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
-#ifdef VELDA_CLI_WITH_REPORT
     if (options.command == Command::Report || options.command == Command::Summary) {
-        // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
+        // The pages are painted, which needs a GUI application; a server has no display, so never ask for
+        // one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         ApplyLanguageAndLocale(options);
-        return options.command == Command::Report ? RunReport(options, streams)
-                                                  : RunSummary(options, streams);
+        return RunCommand(options, streams);
     }
-    if (options.command == Command::Plot) {
-        // The chart is the graph window's, built off screen: a widget application without a display.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication application(argc, argv);
-        ApplyLanguageAndLocale(options);
-        return RunPlot(options, streams);
-    }
-#endif
     QCoreApplication application(argc, argv);
     ApplyLanguageAndLocale(options);
     return RunCommand(options, streams);

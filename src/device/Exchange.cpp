@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -51,12 +52,14 @@ constexpr std::uint32_t kMinVersionLength = 10;
 std::array<std::uint8_t, kShortParamBlockSize> ShortParamBlock{};
 std::array<std::uint8_t, kLongParamBlockSize> LongParamBlock{};
 
-std::mutex g_exchangeMutex;
-std::shared_ptr<BMTreadUSB> g_exchange;
+// The registry of the program's main, or for a program that made none (a test program) one made on
+// first use and never destroyed, so no static destructor runs under a live exchange thread.
+std::atomic<ExchangeRegistry *> g_installedRegistry{nullptr};
 
-std::shared_ptr<BMTreadUSB> CurrentExchange() {
-    std::lock_guard lock(g_exchangeMutex);
-    return g_exchange;
+ExchangeRegistry &Registry() {
+    if (ExchangeRegistry *installed = g_installedRegistry.load()) return *installed;
+    static ExchangeRegistry *fallback = new ExchangeRegistry(ExchangeRegistry::Fallback{});
+    return *fallback;
 }
 
 // Used when a starter is given no user interface: calls run inline, boxes are not shown.
@@ -66,20 +69,6 @@ public:
     void showMessage(const QString &, const QString &, MessageIcon) override {}
 };
 SilentUi g_silentUi;
-
-// At exit an exchange still retrying is told to stop; one that does not stop in time (its GUI is gone)
-// is left to the end of the process rather than destroyed under its running thread.
-struct ExchangeHolderGuard {
-    ~ExchangeHolderGuard() {
-        std::lock_guard lock(g_exchangeMutex);
-        if (!g_exchange) return;
-        g_exchange->Terminate();
-        if (g_exchange->WaitFinished(std::chrono::seconds(2)))
-            g_exchange.reset();
-        else
-            new std::shared_ptr<BMTreadUSB>(std::move(g_exchange)); // deliberately kept to process end
-    }
-} g_exchangeHolderGuard;
 
 BulkReader TransportReader() {
     return [](std::uint8_t *buffer, int length) { return LibUSB.BulkRead(buffer, length); };
@@ -610,22 +599,63 @@ bool IdlePriorityReversible() {
     return IdlePriorityReversible(nice, soft, HasCapSysNice());
 }
 
-// ---- Starters ------------------------------------------------------------------------------------------
+// ---- The exchange registry and the starters -------------------------------------------------------------
 
-namespace {
+ExchangeRegistry::ExchangeRegistry() {
+    ExchangeRegistry *expected = nullptr;
+    if (!g_installedRegistry.compare_exchange_strong(expected, this))
+        throw std::logic_error("a program has one exchange registry at a time");
+}
 
-StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls &controls) {
-    std::lock_guard lock(g_exchangeMutex);
-    if (g_exchange && !g_exchange->Finished()) return StartResult::Busy;
-    g_exchange.reset();
+ExchangeRegistry::ExchangeRegistry(Fallback) {}
+
+// An exchange still retrying is told to stop; one that does not stop in time (its GUI is gone) is left to
+// the end of the process rather than destroyed under its running thread.
+ExchangeRegistry::~ExchangeRegistry() {
+    ExchangeRegistry *self = this;
+    g_installedRegistry.compare_exchange_strong(self, nullptr);
+    std::lock_guard lock(m_mutex);
+    if (!m_exchange) return;
+    m_exchange->Terminate();
+    if (m_exchange->WaitFinished(std::chrono::seconds(2)))
+        m_exchange.reset();
+    else
+        new std::shared_ptr<BMTreadUSB>(std::move(m_exchange)); // deliberately kept to process end
+}
+
+StartResult ExchangeRegistry::start(std::uint8_t mode, ExchangeSetup setup,
+                                    const ExchangeControls &controls) {
+    std::lock_guard lock(m_mutex);
+    if (m_exchange && !m_exchange->Finished()) return StartResult::Busy;
+    m_exchange.reset();
     // A cancel that arrived after the previous exchange had looked for it must not end this one.
     CancelRequested.store(false);
     ExchangeState.store(StateConnect);
     ExchangeMode.store(mode);
     if (mode == ModeClockSet) LastClockOutcome.store(ClockOutcome::Pending);
     if (!setup.ui) setup.ui = &g_silentUi;
-    g_exchange = std::make_shared<BMTreadUSB>(std::move(setup), controls);
+    m_exchange = std::make_shared<BMTreadUSB>(std::move(setup), controls);
     return StartResult::Started;
+}
+
+std::shared_ptr<BMTreadUSB> ExchangeRegistry::current() const {
+    std::lock_guard lock(m_mutex);
+    return m_exchange;
+}
+
+void ExchangeRegistry::forget(const std::shared_ptr<BMTreadUSB> &exchange) {
+    std::lock_guard lock(m_mutex);
+    if (m_exchange == exchange) m_exchange.reset();
+}
+
+namespace {
+
+StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls &controls) {
+    return Registry().start(mode, std::move(setup), controls);
+}
+
+std::shared_ptr<BMTreadUSB> CurrentExchange() {
+    return Registry().current();
 }
 
 } // namespace
@@ -665,8 +695,7 @@ void StopExchange(const std::function<void()> &pump) {
     exchange->Terminate();
     static_cast<void>(exchange->WaitFinished(std::chrono::hours(1), pump));
     exchange->Join();
-    std::lock_guard lock(g_exchangeMutex);
-    if (g_exchange == exchange) g_exchange.reset();
+    Registry().forget(exchange);
 }
 
 void ShutdownDeviceLink(const std::function<void()> &pump) {

@@ -264,9 +264,39 @@ private:
 
 enum class StartResult { Started, Busy };
 
+/// The program's exchange slot: the exchange under way, or the last one until the next start. Each
+/// program's main makes one before its first exchange and keeps it to its end; the starters and waits
+/// below use it. A program that makes none (a test program) gets one made on first use that lives to the
+/// end of the process. At its end an exchange still retrying is told to stop; one that does not stop
+/// within 2 s (its user interface is gone) is left to the end of the process rather than destroyed under
+/// its running thread. One at a time; a second throws std::logic_error. GUI (main) thread.
+class ExchangeRegistry {
+public:
+    ExchangeRegistry();
+    ~ExchangeRegistry();
+    ExchangeRegistry(const ExchangeRegistry &) = delete;
+    ExchangeRegistry &operator=(const ExchangeRegistry &) = delete;
+
+    /// Refuses with Busy while an exchange runs; otherwise clears CancelRequested, sets ExchangeState 0
+    /// and `mode`, and starts the exchange with the controls attached.
+    [[nodiscard]] StartResult start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls &controls);
+    /// The exchange under way or the last one (null before the first start or after forget()).
+    [[nodiscard]] std::shared_ptr<BMTreadUSB> current() const;
+    /// Drops `exchange` when it is still the current one (it has been joined).
+    void forget(const std::shared_ptr<BMTreadUSB> &exchange);
+
+    struct Fallback {};
+    /// The registry of a program whose main made none; it is not installed and never destroyed.
+    explicit ExchangeRegistry(Fallback);
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<BMTreadUSB> m_exchange;
+};
+
 /// Each starter (GUI thread) refuses with Busy while an exchange runs; otherwise it clears
 /// CancelRequested, sets ExchangeState 0 and the mode, and starts the exchange with the controls
-/// attached. The exchange object is kept process-wide until the next start or StopExchange().
+/// attached, in the program's ExchangeRegistry, which keeps it until the next start or StopExchange().
 [[nodiscard]] StartResult StartArchiveRead(ExchangeSetup setup, const ExchangeControls &controls);
 [[nodiscard]] StartResult StartClockSetting(ExchangeSetup setup);
 [[nodiscard]] StartResult StartScreenRead(ExchangeSetup setup, const ExchangeControls &controls);

@@ -20,8 +20,6 @@ namespace {
 constexpr const char *kSystemUsbLibrary = "libusb-0.1.so.4";
 constexpr const char *kSimulatorLibrary = "libvelda9-sim.so";
 
-std::atomic<bool> g_simulate{false};
-
 std::filesystem::path ExecutableDir() {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -65,15 +63,19 @@ bool Bind(void *library, const char *name, Fn &slot) {
 } // namespace
 
 void UseSimulator(bool simulate) {
-    g_simulate.store(simulate);
+    LibUSB.useSimulator(simulate);
 }
 
 bool SimulatorSelected() {
-    return g_simulate.load();
+    return LibUSB.simulatorSelected();
 }
 
 std::string UsbLibraryPath() {
-    if (g_simulate.load()) return SimulatorPath();
+    return LibUSB.libraryPath();
+}
+
+std::string LibUsbBinding::libraryPath() const {
+    if (m_simulate.load()) return SimulatorPath();
     if (const char *named = std::getenv("VELDA9_USB_LIBRARY"); named && *named) return named;
     return kSystemUsbLibrary;
 }
@@ -103,7 +105,7 @@ void LibUsbBinding::clearEntryPoints() {
 
 int LibUsbBinding::LoadDriver() {
     if (m_library) return 0;
-    const std::string path = UsbLibraryPath();
+    const std::string path = libraryPath();
     void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char *message = dlerror();

@@ -23,14 +23,11 @@ inline constexpr int kTransferTimeoutMs = 500;
 /// Why the last OpenDevice did not open an instrument it found (or None).
 enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Other };
 
-/// Selects the simulated instrument (libvelda9-sim.so) instead of libusb-0.1 for every later
-/// LoadDriver of the process (`--simulate`). Call before the first exchange.
+/// LibUSB.useSimulator(simulate): the simulated instrument for every later LoadDriver (`--simulate`).
 void UseSimulator(bool simulate);
+/// LibUSB.simulatorSelected().
 [[nodiscard]] bool SimulatorSelected();
-
-/// The library LoadDriver would try first: VELDA9_USB_LIBRARY, or the simulator found by the search
-/// order (VELDA9_SIM_LIBRARY, the executable's folder, <exe dir>/../lib/velda9/, plain name), or
-/// "libusb-0.1.so.4".
+/// LibUSB.libraryPath().
 [[nodiscard]] std::string UsbLibraryPath();
 
 /// The binding of one libusb-0.1 library. Only the exchange thread calls LoadDriver, OpenDevice,
@@ -54,6 +51,15 @@ public:
     /// libusb's result: bytes read, or negative on failure. Endpoint 0x82, 500 ms; one call, no looping.
     [[nodiscard]] int BulkRead(std::uint8_t *buffer, int length);
     void UnloadDriver();
+
+    /// Selects the simulated instrument (libvelda9-sim.so) instead of libusb-0.1 for every later
+    /// LoadDriver (`--simulate`). Call before the first exchange.
+    void useSimulator(bool simulate) { m_simulate.store(simulate); }
+    [[nodiscard]] bool simulatorSelected() const { return m_simulate.load(); }
+    /// The library LoadDriver would try first: VELDA9_USB_LIBRARY, or the simulator found by the search
+    /// order (VELDA9_SIM_LIBRARY, the executable's folder, <exe dir>/../lib/velda9/, plain name), or
+    /// "libusb-0.1.so.4".
+    [[nodiscard]] std::string libraryPath() const;
 
     /// Exchange thread only (or while no exchange runs).
     [[nodiscard]] bool loaded() const { return m_library != nullptr; }
@@ -91,6 +97,7 @@ private:
     BulkWriteFn m_usbBulkWrite = nullptr;
     BulkReadFn m_usbBulkRead = nullptr;
     CloseFn m_usbClose = nullptr;
+    std::atomic<bool> m_simulate{false};
     std::atomic<OpenFailure> m_openFailure{OpenFailure::None};
     std::atomic<int> m_openErrno{0};
     mutable std::mutex m_loadErrorMutex;

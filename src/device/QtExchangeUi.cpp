@@ -16,7 +16,15 @@ QtExchangeUi::QtExchangeUi(QObject *parent) : QObject(parent) {
 }
 
 QtExchangeUi::~QtExchangeUi() {
-    m_shutdown.store(true);
+    shutdown();
+}
+
+void QtExchangeUi::shutdown() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_shutdown.store(true);
+    }
+    m_finished.notify_all();
 }
 
 void QtExchangeUi::runBlocking(const std::function<void()> &call) {
@@ -25,12 +33,30 @@ void QtExchangeUi::runBlocking(const std::function<void()> &call) {
         return;
     }
     if (m_shutdown.load() || !QCoreApplication::instance()) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, &call] {
-            if (!m_shutdown.load()) call();
-        },
-        Qt::BlockingQueuedConnection);
+    std::lock_guard caller(m_callerMutex);
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending = &call;
+        m_done = false;
+    }
+    const bool posted = QMetaObject::invokeMethod(this, "runPending", Qt::QueuedConnection);
+    std::unique_lock lock(m_mutex);
+    if (posted) m_finished.wait(lock, [this] { return m_done || m_shutdown.load(); });
+    m_pending = nullptr;
+}
+
+void QtExchangeUi::runPending() {
+    const std::function<void()> *call = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        call = m_pending;
+    }
+    if (call && !m_shutdown.load()) (*call)();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_pending == call) m_done = true;
+    }
+    m_finished.notify_all();
 }
 
 void QtExchangeUi::showMessage(const QString &text, const QString &caption, MessageIcon icon) {

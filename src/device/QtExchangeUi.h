@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <condition_variable>
+#include <mutex>
+
 class QLabel;
 class QProgressBar;
 class QDialog;
@@ -25,14 +28,25 @@ public:
     void runBlocking(const std::function<void()> &call) override;
     void showMessage(const QString &text, const QString &caption, MessageIcon icon) override;
 
-    /// Drops every later call from the worker (program exit).
-    void shutdown() { m_shutdown.store(true); }
+    /// Drops every later call from the worker and releases one that waits (program exit). GUI thread.
+    void shutdown();
 
     /// The process-wide instance for the windows (created on first use, on the GUI thread).
     static QtExchangeUi &instance();
 
 private:
+    /// Runs the call the worker left in m_pending (GUI thread, queued by runBlocking).
+    Q_INVOKABLE void runPending();
+
     std::atomic<bool> m_shutdown{false};
+    // The hand-over waits on a standard mutex and condition variable rather than a blocking queued
+    // connection, so ThreadSanitizer sees its order (Qt's own wait is not instrumented). Only the posted
+    // event's delivery goes through Qt, and it carries no data.
+    std::mutex m_callerMutex; ///< one worker call at a time
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    const std::function<void()> *m_pending = nullptr;
+    bool m_done = false;
 };
 
 /// Gauge over a QProgressBar (0-100); does nothing once the bar is gone.

@@ -8,9 +8,6 @@
 
 namespace velda {
 
-int PrintCursor = 0;
-int PrintRowCount = 0;
-
 QString TrimCell(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -38,18 +35,18 @@ QStringList MakeReportLines(const ArchiveTable &table) {
     return lines;
 }
 
-void ResetPrintCursor(int rowCount) {
-    PrintCursor = 0;
-    PrintRowCount = rowCount;
+void DetailCursor::ResetPrintCursor(int rowCount) {
+    m_printCursor = 0;
+    m_printRowCount = rowCount;
 }
 
-QString QRExpr1Print(const QStringList &reportLines) {
+QString DetailCursor::QRExpr1Print(const QStringList &reportLines) {
     QString line;
-    if (PrintCursor > 0 && PrintCursor < reportLines.size()) line = reportLines[PrintCursor];
-    if (PrintCursor < PrintRowCount - 1) {
-        ++PrintCursor;
+    if (m_printCursor > 0 && m_printCursor < reportLines.size()) line = reportLines[m_printCursor];
+    if (m_printCursor < m_printRowCount - 1) {
+        ++m_printCursor;
     } else {
-        PrintCursor = 0;
+        m_printCursor = 0;
     }
     return line;
 }

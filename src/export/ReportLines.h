@@ -23,18 +23,29 @@ inline constexpr std::array<int, 14> ColumnPad{5, 12, 13, 13, 9, 8, 12, 9, 9, 16
 /// with spaces to its ColumnPad width; a cell at or over its width is followed directly by the next one.
 [[nodiscard]] QStringList MakeReportLines(const ArchiveTable &table);
 
-/// Index of the next ReportLines entry the detail band prints, and the row count of the report it belongs
-/// to. Process-wide, set by the most recently created report; GUI thread only.
-extern int PrintCursor;
-extern int PrintRowCount;
+/// The detail cursor of one pass over a report's lines: the index of the next ReportLines entry the
+/// detail band prints (PrintCursor) and the row count of the report it belongs to. Each painting pass owns
+/// its own, so two reports never move each other's cursor.
+class DetailCursor {
+public:
+    /// Starts the cursor for a report of `rowCount` rows (header row included).
+    explicit DetailCursor(int rowCount = 0) { ResetPrintCursor(rowCount); }
 
-/// Starts the cursor for a report of `rowCount` rows (header row included).
-void ResetPrintCursor(int rowCount);
+    /// Starts the cursor again, for a report of `rowCount` rows (header row included).
+    void ResetPrintCursor(int rowCount);
 
-/// The detail line printed next: empty where the header row would be (cursor 0), else entry PrintCursor.
-/// The cursor then moves on and returns to 0 after the last row, so every full pass over the lines prints
-/// the same sequence: "", line 1, ..., last line.
-[[nodiscard]] QString QRExpr1Print(const QStringList &reportLines);
+    /// The detail line printed next: empty where the header row would be (cursor 0), else entry
+    /// PrintCursor. The cursor then moves on and returns to 0 after the last row, so every full pass over
+    /// the lines prints the same sequence: "", line 1, ..., last line.
+    [[nodiscard]] QString QRExpr1Print(const QStringList &reportLines);
+
+    [[nodiscard]] int PrintCursor() const { return m_printCursor; }
+    [[nodiscard]] int PrintRowCount() const { return m_printRowCount; }
+
+private:
+    int m_printCursor = 0;
+    int m_printRowCount = 0;
+};
 
 /// The header line shown at the top of every page: entry 0, or nothing when there are no lines.
 [[nodiscard]] QString QRExpr2Print(const QStringList &reportLines);

@@ -88,7 +88,7 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
     const QString header = QRExpr2Print(document.lines);
 
     painter.setPen(Qt::black);
-    ResetPrintCursor(document.rowCount);
+    DetailCursor cursor(document.rowCount);
     int printed = 0;
     for (int page = 1; page <= pages; ++page) {
         if (page > 1) device.newPage();
@@ -96,7 +96,8 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
         DrawTextAt(painter, mono, 0, mm(report::kHeaderLineTopMm), header);
         double top = report::kHeaderBandMm;
         for (int i = 0; i < perPage && printed < lineCount; ++i, ++printed) {
-            DrawTextAt(painter, mono, mm(report::kDetailLeftMm), mm(top), QRExpr1Print(document.lines));
+            DrawTextAt(painter, mono, mm(report::kDetailLeftMm), mm(top),
+                       cursor.QRExpr1Print(document.lines));
             top += report::kDetailBandMm;
         }
         const double footerTop = bodyHeightMm - report::kFooterBandMm;

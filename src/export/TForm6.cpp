@@ -17,7 +17,6 @@ TForm6::TForm6(const ArchiveTable &table, QWidget *parent)
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(m_document.title);
-    ResetPrintCursor(m_document.rowCount);
     // Qt proposes the document name for a printed PDF; the title's date and time carry separators that
     // a file name should not.
     m_printer->setDocName(SafeFileName(m_document.title));

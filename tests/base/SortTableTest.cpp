@@ -199,13 +199,15 @@ TEST_F(SortTableTest, CommaDecimalLocale) {
     EXPECT_FALSE(SortTable(pointTable, 7, 1).ok());
 }
 
-TEST(SortDirectionTest, ToggleAlternatesFromDescending) {
-    SortDirection = 0;
-    EXPECT_EQ(ToggleSortDirection(), -1);
-    EXPECT_EQ(ToggleSortDirection(), 1);
-    EXPECT_EQ(ToggleSortDirection(), -1);
-    SortDirection = 1;
-    EXPECT_EQ(ToggleSortDirection(), -1);
+TEST(SortDirectionTest, ToggleAlternatesFromDescendingAndEachViewHasItsOwn) {
+    SortToggle view;
+    EXPECT_EQ(view.SortDirection(), 0);
+    EXPECT_EQ(view.ToggleSortDirection(), -1);
+    EXPECT_EQ(view.ToggleSortDirection(), 1);
+    SortToggle other;
+    EXPECT_EQ(other.ToggleSortDirection(), -1);
+    EXPECT_EQ(view.ToggleSortDirection(), -1);
+    EXPECT_EQ(view.SortDirection(), -1);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Tests of velda9-cli's command-line parsing: accepted forms, rejected ones and their messages.
 #include "cli/CliArguments.h"
 
+#include "base/BuildDate.h"
+
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -221,5 +223,5 @@ TEST(CliArguments, HelpListsEveryCommandOptionAndExitCode) {
         EXPECT_TRUE(help.contains(QLatin1String(word)));
     }
     EXPECT_TRUE(VersionText().contains(QLatin1String(VELDA_VERSION)));
-    EXPECT_TRUE(VersionText().contains(QLatin1String(VELDA_BUILD_DATE)));
+    EXPECT_TRUE(VersionText().contains(QLatin1String(velda::BuildDateText())));
 }

@@ -4,6 +4,7 @@
 #include "base/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
+#include "device/SharedState.h"
 #include "device/ShowStatus.h"
 
 #include <gtest/gtest.h>
@@ -123,9 +124,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        VersionPending.store(true);
-        CancelRequested.store(false);
-        ExchangeStatus.store(StatusOk);
+        ASSERT_TRUE(ResetSharedState());
     }
     void TearDown() override {
         StopExchange();
@@ -562,6 +561,61 @@ TEST_F(ExchangeTest, OneExchangeAtATimeAndStopWhileRetrying) {
     EXPECT_FALSE(ExchangeRunning());
     EXPECT_TRUE(m_ui.messages().empty());
     EXPECT_TRUE(VersionPending.load());
+}
+
+TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
+    ExchangeStatus = StatusNoDevice;
+    VersionPending = false;
+    ArchiveFormat = 2;
+    RecordCount = 9;
+    LastClockOutcome = ClockOutcome::Set;
+    LanguageIndex = 1;
+    Channel2Present = true;
+    ShortRecords.allocate(3, kShortRecordSize);
+    std::array<std::uint8_t, kScreenBufferSize> screen{};
+    screen.fill(0xA5);
+    ScreenBuffer.store(screen);
+
+    useScenario({{"firmware_date", "13.03.2018"}, {"faults", {{"absent_ms", 3600000}}}});
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    EXPECT_FALSE(ResetSharedState());
+    EXPECT_EQ(RecordCount.load(), 9u);
+    EXPECT_EQ(LanguageIndex.load(), 1);
+    StopExchange();
+
+    ASSERT_TRUE(ResetSharedState());
+    EXPECT_EQ(ExchangeState.load(), StateConnect);
+    EXPECT_EQ(ExchangeMode.load(), ModeArchiveRead);
+    EXPECT_EQ(ExchangeStatus.load(), StatusOk);
+    EXPECT_FALSE(CancelRequested.load());
+    EXPECT_TRUE(VersionPending.load());
+    EXPECT_EQ(ArchiveFormat.load(), 0);
+    EXPECT_EQ(RecordCount.load(), 0u);
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::Pending);
+    EXPECT_EQ(LanguageIndex.load(), 0);
+    EXPECT_FALSE(Channel1Present.load());
+    EXPECT_FALSE(Channel2Present.load());
+    EXPECT_FALSE(ShortRecords.allocated());
+    EXPECT_FALSE(LongRecords.allocated());
+    EXPECT_EQ(ScreenBuffer.snapshot(), (std::array<std::uint8_t, kScreenBufferSize>{}));
+    EXPECT_TRUE(SimulatorSelected()) << "the binding keeps its simulate switch";
+}
+
+TEST_F(ExchangeTest, TheProgramsRegistryOwnsTheExchangeAndStopsItAtItsEnd) {
+    useScenario({{"firmware_date", "13.03.2018"}, {"faults", {{"absent_ms", 3600000}}}});
+    std::shared_ptr<BMTreadUSB> exchange;
+    {
+        ExchangeRegistry registry;
+        EXPECT_THROW({ ExchangeRegistry second; }, std::logic_error);
+        ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+        EXPECT_TRUE(ExchangeRunning());
+        exchange = registry.current();
+        ASSERT_NE(exchange, nullptr);
+    }
+    EXPECT_TRUE(exchange->Finished()) << "the registry's end stops an exchange that keeps retrying";
+    EXPECT_FALSE(ExchangeRunning());
+    ExchangeRegistry next; // the program's slot is free again
+    EXPECT_EQ(next.current(), nullptr);
 }
 
 TEST_F(ExchangeTest, ClockSettingSendsThePayloadAndReports) {

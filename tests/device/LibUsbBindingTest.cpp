@@ -76,14 +76,30 @@ TEST(LibUsbBinding, LibraryChoice) {
     EXPECT_EQ(UsbLibraryPath(), SimLibrary());
 }
 
+TEST(LibUsbBinding, SimulateSwitchBelongsToItsBinding) {
+    ::unsetenv("VELDA9_USB_LIBRARY");
+    ::unsetenv("VELDA9_SIM_LIBRARY");
+    SimulatorGuard simulate; // the program's binding, LibUSB
+    EXPECT_TRUE(SimulatorSelected());
+    EXPECT_EQ(UsbLibraryPath(), SimLibrary());
+    LibUsbBinding other;
+    EXPECT_FALSE(other.simulatorSelected());
+    EXPECT_EQ(other.libraryPath(), "libusb-0.1.so.4");
+    other.useSimulator(true);
+    EXPECT_EQ(other.libraryPath(), SimLibrary());
+    UseSimulator(false);
+    EXPECT_TRUE(other.simulatorSelected());
+    EXPECT_EQ(UsbLibraryPath(), "libusb-0.1.so.4");
+}
+
 TEST(LibUsbBinding, SimulatedInstrumentOpenKeepAndClose) {
     QTemporaryDir dir;
     const std::string scenario = dir.filePath("plain.json").toStdString();
     std::ofstream(scenario) << R"({"firmware_date": "13.03.2018"})";
     EnvGuard env("VELDA9_SIM_SCENARIO", scenario);
-    SimulatorGuard simulate;
 
     LibUsbBinding binding;
+    binding.useSimulator(true);
     ASSERT_EQ(binding.LoadDriver(), 0) << binding.lastLoadError();
     EXPECT_EQ(binding.LoadDriver(), 0);
     binding.CloseDevice();
@@ -116,8 +132,8 @@ TEST(LibUsbBinding, OpenFailuresKeepTheirReason) {
         {"busy", R"({"open_error": "EBUSY"})", OpenFailure::Busy, EBUSY},
         {"absent", R"({"absent_ms": 3600000})", OpenFailure::NotFound, 0},
     };
-    SimulatorGuard simulate;
     LibUsbBinding binding;
+    binding.useSimulator(true);
     QTemporaryDir dir;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -308,15 +308,13 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          recordsScenario(QStringLiteral("one.json"), {ThreeRecords().front()}),
          4,
          {"a.vd"}},
+        {"report into a missing folder",
+         {QStringLiteral("report"), good.fileName(), QStringLiteral("-o"),
+          path(QStringLiteral("none/x.pdf"))},
+         {},
+         4,
+         {"x.pdf"}},
     };
-#ifdef VELDA_E2E_WITH_REPORT
-    cases.push_back({"report into a missing folder",
-                     {QStringLiteral("report"), good.fileName(), QStringLiteral("-o"),
-                      path(QStringLiteral("none/x.pdf"))},
-                     {},
-                     4,
-                     {"x.pdf"}});
-#endif
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(out);
@@ -499,9 +497,6 @@ TEST_F(CliEndToEnd, ExportWritesAWorkbookThatOpensElsewhere) {
 }
 
 TEST_F(CliEndToEnd, ReportWritesAPdfWithTheTable) {
-#ifndef VELDA_E2E_WITH_REPORT
-    GTEST_SKIP() << "this build has no window libraries, so velda9-cli has no report command";
-#endif
     const QString vd = path(QStringLiteral("three.vd"));
     ASSERT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), vd,
                       QStringLiteral("--lang"), QStringLiteral("en")},

@@ -67,22 +67,28 @@ TEST(ReportLinesTest, TrimRemovesBlanksAndControlCharactersOnly) {
 TEST(ReportLinesTest, DetailCursorRepeatsTheSameSequenceEveryPass) {
     const QStringList lines{QStringLiteral("head"), QStringLiteral("one"), QStringLiteral("two"),
                             QStringLiteral("three")};
-    ResetPrintCursor(4);
+    DetailCursor cursor(4);
     const QStringList expected{QString(), QStringLiteral("one"), QStringLiteral("two"),
                                QStringLiteral("three")};
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass);
         QStringList printed;
         for (int i = 0; i < lines.size(); ++i)
-            printed << QRExpr1Print(lines);
+            printed << cursor.QRExpr1Print(lines);
         EXPECT_EQ(printed, expected);
-        EXPECT_EQ(PrintCursor, 0);
+        EXPECT_EQ(cursor.PrintCursor(), 0);
     }
     EXPECT_EQ(QRExpr2Print(lines), QStringLiteral("head"));
 
-    ResetPrintCursor(1);
-    EXPECT_EQ(QRExpr1Print({QStringLiteral("head")}), QString());
-    EXPECT_EQ(PrintCursor, 0);
+    // A cursor left mid-pass by one report does not shift another's lines; restarting it begins anew.
+    DetailCursor other(4);
+    EXPECT_EQ(other.QRExpr1Print(lines), QString());
+    EXPECT_EQ(other.QRExpr1Print(lines), QStringLiteral("one"));
+    EXPECT_EQ(cursor.QRExpr1Print(lines), QString());
+    other.ResetPrintCursor(1);
+    EXPECT_EQ(other.PrintRowCount(), 1);
+    EXPECT_EQ(other.QRExpr1Print({QStringLiteral("head")}), QString());
+    EXPECT_EQ(other.PrintCursor(), 0);
     EXPECT_EQ(QRExpr2Print({}), QString());
 }
 

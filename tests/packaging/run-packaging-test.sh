@@ -33,7 +33,7 @@ ok "built $(basename "$deb")"
 
 echo "== file list" >&2
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
-for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so \
+for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so /usr/lib/velda9/velda9-plot \
     /usr/share/applications/velda9.desktop /usr/share/mime/packages/velda9.xml \
     /usr/share/icons/hicolor/scalable/apps/velda9.svg /usr/share/icons/hicolor/48x48/apps/velda9.png \
     /usr/share/icons/hicolor/256x256/apps/velda9.png /usr/lib/udev/rules.d/70-velda9.rules \
@@ -85,6 +85,17 @@ for size in 16 22 24 32 48 64 128 256; do
     file "$png" | grep -q "PNG image data, $size x $size" && ok "icon ${size}px" || fail "icon ${size}px"
 done
 gzip -t "$work/root/usr/share/man/man1/velda9-cli.1.gz" || fail "man page archive"
+
+echo "== no path of the build machine in the shipped files" >&2
+# The help pages are found relative to the program; neither the source tree nor the build tree may be
+# compiled into what is shipped.
+source_tree=$(cd "$here/../.." && pwd)
+for f in $(find "$work/root" -type f); do
+    if grep -q -F -e "$source_tree" -e "$build" "$f"; then
+        fail "${f#"$work/root"} names $(grep -o -a -F -e "$source_tree" -e "$build" "$f" | head -1)"
+    fi
+done
+ok "no source or build path in the package"
 
 echo "== install and run" >&2
 if [ "${VELDA_PACKAGING_NO_INSTALL:-0}" = 1 ] || [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then

@@ -4,6 +4,7 @@
 #include "base/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "device/SharedState.h"
 #include "device/ShowStatus.h"
 
 #include <gtest/gtest.h>
@@ -43,12 +44,7 @@ protected:
         UseSimulator(true);
     }
     static void TearDownTestSuite() { ShutdownDeviceLink(ProcessGuiEvents); }
-    void SetUp() override {
-        LanguageIndex.store(0);
-        VersionPending.store(true);
-        CancelRequested.store(false);
-        ExchangeStatus.store(StatusOk);
-    }
+    void SetUp() override { ASSERT_TRUE(ResetSharedState()); }
     void TearDown() override {
         StopExchange(ProcessGuiEvents);
         ::unsetenv("VELDA9_SIM_SCENARIO");
