@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build, run and test the program. Idempotent: packages
-# already present are not touched, and apt-get runs only when something is missing.
+# already present are not touched, and apt-get runs only when something is missing. With --fuzz it also
+# installs the clang toolchain and libFuzzer that the fuzz preset builds with.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,9 @@ packages=(
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core
     desktop-file-utils shared-mime-info dpkg-dev file
 )
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang-16 libclang-rt-16-dev libfuzzer-16-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
