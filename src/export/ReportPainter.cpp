@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "export/ReportLines.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
@@ -14,6 +15,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace velda {
 namespace {
@@ -113,9 +116,14 @@ ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fi
     if (!file.open(QIODevice::WriteOnly)) {
         return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString())};
     }
+    // The PDF writer ignores what its device reports, and a write cut short by a full disk or the file
+    // size limit reports no error either; so the document is made in memory and written with one
+    // checked write.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     int pages = 0;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setResolution(300);
         writer.setCreator(QStringLiteral("VELDA-9"));
         writer.setTitle(document.title);
@@ -127,6 +135,18 @@ ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fi
         }
         pages = PaintReport(painter, writer, document);
         painter.end();
+    }
+    const QByteArray &bytes = pdf.data();
+    if (const qint64 written = file.write(bytes); written != bytes.size()) {
+        // A write cut short sets no error of its own.
+        const QString why =
+            file.error() != QFileDevice::NoError
+                ? file.errorString()
+                : QStringLiteral("%1 of %2 bytes written; the disk is full or the file is too large")
+                      .arg(std::max<qint64>(written, 0))
+                      .arg(bytes.size());
+        file.cancelWriting();
+        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
     }
     if (!file.commit()) {
         return ReportPdfError{QStringLiteral("Cannot save %1: %2").arg(fileName, file.errorString())};

@@ -152,6 +152,11 @@ std::vector<OutputCase> Outputs() {
                                 QStringLiteral("-o"), output};
          }},
     };
+#ifdef VELDA_E2E_WITH_REPORT
+    cases.push_back({"report", "report.pdf", [](const QString &project, const QString &output) {
+                         return QStringList{QStringLiteral("report"), project, QStringLiteral("-o"), output};
+                     }});
+#endif
     return cases;
 }
 
