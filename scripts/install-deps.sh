@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config ccache clang-format
     qt6-base-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-qpa-plugins
-    libxlsxwriter-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
+    libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core
     desktop-file-utils shared-mime-info dpkg-dev file

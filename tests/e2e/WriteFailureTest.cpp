@@ -146,6 +146,10 @@ std::vector<OutputCase> Outputs() {
              return QStringList{QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
                                 output};
          }},
+        {"workbook", "table.xlsx",
+         [](const QString &project, const QString &output) {
+             return QStringList{QStringLiteral("export"), project, QStringLiteral("-o"), output};
+         }},
         {"bitmap", "screen.bmp",
          [](const QString &, const QString &output) {
              return QStringList{QStringLiteral("screenshot"), QStringLiteral("--simulate"),
