@@ -1,7 +1,8 @@
 // Write failures end to end: every command that writes a file runs with its file-size limit
 // (RLIMIT_FSIZE) set at points across the whole output. Each must end with exit status 4 and a message,
 // not by the file-size signal, leave the earlier file of that name byte for byte, and leave no temporary
-// file behind.
+// file behind. Where the machine lets the test mount a small file system, the same holds when that file
+// system fills up at points across the output.
 #include "QtPrinters.h"
 
 #include <QByteArray>
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 
 #include <functional>
 #include <optional>
@@ -136,6 +139,66 @@ TEST_P(WriteFailure, EveryCutLeavesTheOldFileAndNoTemporaryFile) {
         EXPECT_FALSE(cut.err.trimmed().isEmpty());
         EXPECT_EQ(ReadAll(target), previous);
         EXPECT_EQ(Entries(m_out), entriesBefore);
+    }
+}
+
+// A small memory file system mounted for the test; unmounted when the test ends. Needs the right to
+// mount (root outside a restricted container), otherwise the test is skipped.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const QString &where) : m_where(QFile::encodeName(where)) {
+        m_mounted =
+            ::mount("velda-test", m_where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=512k") == 0;
+    }
+    ~SmallFileSystem() {
+        if (m_mounted) ::umount2(m_where.constData(), MNT_DETACH);
+    }
+    [[nodiscard]] bool mounted() const { return m_mounted; }
+    [[nodiscard]] qint64 freeBytes() const {
+        struct statvfs info {};
+        return ::statvfs(m_where.constData(), &info) == 0
+                   ? static_cast<qint64>(info.f_bavail) * static_cast<qint64>(info.f_frsize)
+                   : -1;
+    }
+
+private:
+    QByteArray m_where;
+    bool m_mounted = false;
+};
+
+TEST_P(WriteFailure, AFullFileSystemLeavesTheOldFileAndNoTemporaryFile) {
+    const OutputCase &c = GetParam();
+    const QString mountPoint = m_dir.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    SmallFileSystem small(mountPoint);
+    if (!small.mounted()) GTEST_SKIP() << "no right to mount a small file system here";
+
+    const QString target = QDir(mountPoint).filePath(QString::fromLatin1(c.fileName));
+    const QStringList args = c.args(m_project, target);
+    const ChildRun whole = RunCli(args, m_scenario, std::nullopt);
+    ASSERT_TRUE(whole.exitedNormally && whole.exitCode == 0) << whole.err.constData();
+    const qint64 outputSize = QFile(target).size();
+    const QByteArray previous(300, 'P');
+    ASSERT_TRUE(WriteAll(target, previous));
+    const QString filler = QDir(mountPoint).filePath(QStringLiteral("filler"));
+    const QStringList entriesBefore = Entries(mountPoint) << QStringLiteral("filler");
+
+    // The file system counts whole pages: room left from none to just under the output.
+    for (const qint64 room : {qint64(0), outputSize / 4, outputSize / 2, outputSize - 4096}) {
+        if (room < 0) continue;
+        SCOPED_TRACE(testing::Message() << c.name << ", " << room << " bytes free for " << outputSize);
+        QFile::remove(filler);
+        ASSERT_TRUE(WriteAll(filler, QByteArray(std::max<qint64>(small.freeBytes() - room, 0), 'f')));
+        const ChildRun full = RunCli(args, m_scenario, std::nullopt);
+        EXPECT_TRUE(full.exitedNormally) << "ended by a signal";
+        EXPECT_EQ(full.exitCode, 4) << full.err.constData();
+        EXPECT_FALSE(full.err.trimmed().isEmpty());
+        EXPECT_EQ(ReadAll(target), previous);
+        QStringList entries = Entries(mountPoint);
+        entries.sort();
+        QStringList expected = entriesBefore;
+        expected.sort();
+        EXPECT_EQ(entries, expected);
     }
 }
 
