@@ -35,12 +35,14 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -293,10 +295,19 @@ void RunMonkey(const char *name, QWidget *window, const Options &options,
         Pump();
         if (tick) tick();
         Heartbeat.fetch_add(1);
-        if ((i + 1) % 10000 == 0) std::fprintf(stderr, "monkey: %s: %ld events\n", name, i + 1);
+        if ((i + 1) % 1000 == 0)
+            std::fprintf(stderr, "monkey: %s: %ld events, %lld top-level widgets\n", name, i + 1,
+                         static_cast<long long>(QApplication::topLevelWidgets().size()));
     }
     StopExchange(ProcessGuiEvents);
     Pump();
+    if (std::getenv("VELDA_MONKEY_LIST_WINDOWS")) {
+        std::map<std::string, int> kinds;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            ++kinds[std::string(w->metaObject()->className()) + (w->isVisible() ? " shown" : " hidden")];
+        for (const auto &[kind, count] : kinds)
+            std::fprintf(stderr, "monkey: %s: %d x %s\n", name, count, kind.c_str());
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fprintf(stderr, "monkey: %s: done, %ld events in %.1f s, %ld modal windows closed\n", name,
                  options.events, seconds, closer.closed);
@@ -307,13 +318,22 @@ Sleeper NoSleep() {
 }
 
 void MonkeyMain(const Options &options, const QString &projectPath) {
-    auto form = std::make_unique<TForm1>();
-    form->setExchangeSleeper(NoSleep());
-    if (!form->openProject(projectPath)) {
-        std::fprintf(stderr, "monkey: the archive cannot be opened\n");
-        std::exit(1);
+    // The main window keeps every progress dialog, graph, screenshot and report window it opened until
+    // it goes, as the program does until it ends; a fresh main window every few thousand events keeps a
+    // long run from slowing down under thousands of hidden windows, as a restarted program would.
+    constexpr long kEventsPerWindow = 2000;
+    for (long done = 0, round = 0; done < options.events; done += kEventsPerWindow, ++round) {
+        Options part = options;
+        part.events = std::min(kEventsPerWindow, options.events - done);
+        part.seed = options.seed + static_cast<std::uint32_t>(round);
+        auto form = std::make_unique<TForm1>();
+        form->setExchangeSleeper(NoSleep());
+        if (!form->openProject(projectPath)) {
+            std::fprintf(stderr, "monkey: the archive cannot be opened\n");
+            std::exit(1);
+        }
+        RunMonkey("main", form.get(), part);
     }
-    RunMonkey("main", form.get(), options);
 }
 
 void MonkeyProgress(const Options &options) {
