@@ -174,17 +174,22 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     // Every cell takes at least its length field, so the counts alone can be checked against the size.
     const qint64 cells = static_cast<qint64>(cols) * rows;
     const qint64 room = fileSize - kHeaderSize;
-    // A count whose partner is zero stores no cell, so the size alone cannot bound it; it is held to
-    // what one row or column of cells would need (or the widest table), as the window will show cells
-    // in it all the same.
-    const qint64 countBound = std::max<qint64>(room / kLengthSize, ArchiveTable::kMaxColCount);
-    if (cells > room / kLengthSize || cols > countBound || rows > countBound)
+    if (cells > room / kLengthSize)
         return Fault(Kind::CountTooLarge, path, 2,
                      QStringLiteral("%1 columns of %2 rows claim more cells than the %3 bytes after the "
                                     "header can hold (each cell takes at least 4)")
                          .arg(cols)
                          .arg(rows)
                          .arg(room));
+    // A count whose partner is zero stores no cell, so the size cannot bound it; it is held to the widest
+    // table, as the window will show cells in it all the same. Bytes after the header do not raise the
+    // bound: the table would save without them and its own file would not open again.
+    if ((cols == 0 || rows == 0) && std::max(cols, rows) > ArchiveTable::kMaxColCount)
+        return Fault(Kind::CountTooLarge, path, 2,
+                     QStringLiteral("%1 columns of %2 rows: a table without cells has at most %3 of either")
+                         .arg(cols)
+                         .arg(rows)
+                         .arg(ArchiveTable::kMaxColCount));
 
     // First pass: check every length against the rest of the file and note where each column starts.
     std::vector<qint64> columnStart(static_cast<std::size_t>(cols));
