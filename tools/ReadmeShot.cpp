@@ -2,7 +2,7 @@
 // progress dialog and saves a picture of the window and, when a second file is named, of the graph window
 // built from that table (used for the README under Xvfb).
 #include "app/TForm1.h"
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"

@@ -2,9 +2,9 @@
 // the same bytes, and the peak memory of the loaded table (measured in a fresh process).
 #include "BenchCommon.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
 #include "archive/TableFill.h"
+#include "base/ArchiveTable.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Benchmark: the table fill of a full archive (2688 records of format 2, both channels).
 #include "BenchCommon.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/TableFill.h"
+#include "base/ArchiveTable.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 // descriptors at the start and the end, and fails when any of them grew (memory beyond 5 %).
 // Usage: velda_soak_download [DOWNLOADS] [SAVE_LOAD_CYCLES]   (default 200 200)
 #include "archive/ArchiveDownload.h"
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 

@@ -1,7 +1,7 @@
 // A realistic 14-column archive table for the export benchmarks, and the process's peak memory.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QFile>
 #include <QString>

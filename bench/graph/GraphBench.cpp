@@ -1,8 +1,8 @@
 // Times the graph model's construction for a 200,000-row two-channel table and the graph window's
 // first paint for it offscreen, against the targets of 0.5 s and 2 s.
-#include "app/SortTable.h"
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SortTable.h"
+#include "base/SystemFormats.h"
 #include "graph/GraphModel.h"
 
 #ifdef VELDA_BENCH_WINDOW

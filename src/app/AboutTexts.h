@@ -1,7 +1,7 @@
 // The About box's texts: the build date in words, the version line, the mail link.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <QString>
 

@@ -1,9 +1,18 @@
 // Item model over the archive table.
 #include "app/ArchiveTableModel.h"
 
+#include "base/SystemFormats.h"
+#include "graph/Limits.h"
+
+#include <QColor>
+
 #include <algorithm>
 
 namespace velda {
+
+namespace {
+constexpr QRgb kOutOfLimitTint = 0xFFFFD2D2;
+}
 
 ArchiveTableModel::ArchiveTableModel(ArchiveTable &table, QObject *parent)
     : QAbstractTableModel(parent), m_table(table) {}
@@ -17,6 +26,14 @@ int ArchiveTableModel::columnCount(const QModelIndex &parent) const {
 }
 
 QVariant ArchiveTableModel::data(const QModelIndex &index, int role) const {
+    if (index.isValid() && role == Qt::BackgroundRole) {
+        // Values outside the user's limits are tinted; without limits nothing changes.
+        const Limits &limits = CurrentStatsSettings().limits;
+        if (limits.any() &&
+            CellOutsideLimits(m_table, index.column() + 1, index.row() + 1, limits, CurrentFormats()))
+            return QColor(kOutOfLimitTint);
+        return {};
+    }
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     return m_table.cell(index.column() + 1, index.row() + 1);
 }

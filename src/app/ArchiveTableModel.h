@@ -1,7 +1,7 @@
 // The archive table as an item model: data rows and columns as items, row 0 and column 0 as headers.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QAbstractTableModel>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/TableActions.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QString>
 

@@ -5,11 +5,13 @@
 #include "app/ClipboardText.h"
 #include "app/DesktopServices.h"
 #include "app/MainTexts.h"
-#include "app/SortTable.h"
 #include "app/TAboutBox.h"
 #include "app/WindowTexts.h"
 #include "archive/ArchiveDownload.h"
 #include "archive/ProjectFile.h"
+#include "base/DeleteRow.h"
+#include "base/SortTable.h"
+#include "base/TableHeader.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
@@ -21,6 +23,7 @@
 #endif
 #ifdef VELDA_HAVE_GRAPH_GUI
 #include "graph/TForm4.h"
+#include "graph/TStatsForm.h"
 #endif
 #ifdef VELDA_HAVE_SCREENSHOT_GUI
 #include "screenshot/TForm5.h"
@@ -169,6 +172,11 @@ void TForm1::createMenus() {
     Help1 = menuBar()->addMenu(QString());
     Contents1 = Help1->addAction(s->standardIcon(QStyle::SP_DialogHelpButton), QString());
     About1 = Help1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation), QString());
+
+#ifdef VELDA_HAVE_GRAPH_GUI
+    AddStatisticsItem(File1, Print1,
+                      [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
+#endif
 
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);

@@ -1,9 +1,9 @@
 // The main window: command row, archive table, menus and status line.
 #pragma once
 
-#include "app/ChannelLayout.h"
 #include "app/TableActions.h"
-#include "archive/ArchiveTable.h"
+#include "archive/ChannelLayout.h"
+#include "base/ArchiveTable.h"
 
 #include <QMainWindow>
 #include <QString>

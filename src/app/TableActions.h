@@ -1,8 +1,7 @@
-// Toolkit-free rules of the archive table's interaction: clicks, row deletion, context menu, hover hints.
+// Toolkit-free rules of the archive table's interaction: clicks, context menu, hover hints.
 #pragma once
 
-#include "app/Texts.h"
-#include "archive/ArchiveTable.h"
+#include "base/Texts.h"
 
 #include <QString>
 
@@ -32,12 +31,6 @@ enum class ClickAction {
 
 /// The action of a left-button release over cell (`column`, `row`); (-1, -1) means over no cell.
 [[nodiscard]] ClickAction ClassifyLeftClick(int column, int row);
-
-/// Deletes the data row `topRow` (the selection's top row): every row below moves up by one, whole
-/// stored rows included, and the last row ends empty; the table loses its last row unless it holds only
-/// one data row, which stays as an empty row. Returns false (table untouched) when `topRow` is not a data
-/// row. The numbers in column 0 are not renumbered.
-bool DeleteRow(ArchiveTable &table, int topRow);
 
 /// Whether a right-button press over cell (`column`, `row`) opens the table's context menu.
 [[nodiscard]] bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty);

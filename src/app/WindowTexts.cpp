@@ -1,4 +1,4 @@
-// The main window's captions per language and the header row.
+// The main window's captions per language.
 #include "app/WindowTexts.h"
 
 #include "app/MainTexts.h"
@@ -29,11 +29,6 @@ MainWindowCaptions CaptionsIn(std::uint8_t language) {
     c.deleteRow = t(TxtDelete);
     c.clockHint = t(TxtClockSync);
     return c;
-}
-
-void WriteHeaderRow(ArchiveTable &table, std::uint8_t language) {
-    for (int k = 0; k < ArchiveTable::kMaxColCount; ++k)
-        table.setCell(k, 0, PickIn(kHeaderTexts[k], language));
 }
 
 } // namespace velda

@@ -1,7 +1,5 @@
-// Every text of the main window that the language commands set, and the table's header row.
+// Every text of the main window that the language commands set.
 #pragma once
-
-#include "archive/ArchiveTable.h"
 
 #include <QString>
 
@@ -27,9 +25,5 @@ struct MainWindowCaptions {
 };
 
 [[nodiscard]] MainWindowCaptions CaptionsIn(std::uint8_t language);
-
-/// Writes the header row: "№" in column 0 and the headers of columns 1 to 13 in `language`, whatever
-/// the shown column count; the third-quantity headers of columns 9 and 13 included.
-void WriteHeaderRow(ArchiveTable &table, std::uint8_t language);
 
 } // namespace velda

@@ -1,10 +1,11 @@
 // velda9: the main window of the VELDA-9 companion program.
 #include "app/StartupArguments.h"
 #include "app/TForm1.h"
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
+#include "graph/Limits.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -48,6 +49,8 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("velda9"));
     QApplication::setApplicationVersion(QStringLiteral(VELDA_VERSION));
     velda::SetCurrentFormats(velda::SystemFormats::FromLocale(QLocale::system()));
+    // The user's limits tint the table and mark the graph from the start.
+    velda::SetCurrentStatsSettings(velda::LoadStatsSettings(*velda::OpenUserSettings()));
 
     const velda::StartupArguments arguments = velda::ParseStartupArguments(QApplication::arguments().mid(1));
     velda::UseSimulator(arguments.simulate);

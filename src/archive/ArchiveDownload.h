@@ -2,8 +2,8 @@
 // swapped into the shown table by its owner once the exchange has ended.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "device/Exchange.h"
 
 #include <atomic>

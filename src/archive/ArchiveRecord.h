@@ -1,7 +1,7 @@
 // Archive records of the instrument: the 36- and 44-byte layouts, their decoding and the sensor tables.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // Project file writing and checked reading: flags, little-endian counts, cell entries column by column.
 #include "archive/ProjectFile.h"
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QFile>
 #include <QFileInfo>

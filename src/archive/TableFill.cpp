@@ -1,8 +1,8 @@
 // The table fill: row cells from decoded records, value rules per format, record kind and sensor code.
 #include "archive/TableFill.h"
 
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 
 #include <QDate>
 #include <QTime>

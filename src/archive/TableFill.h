@@ -1,9 +1,9 @@
 // The table fill: turns the instrument's archive records into rows of the archive table.
 #pragma once
 
-#include "app/Texts.h"
 #include "archive/ArchiveRecord.h"
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
+#include "base/Texts.h"
 
 #include <cstddef>
 #include <cstdint>

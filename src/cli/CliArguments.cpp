@@ -18,6 +18,8 @@ enum OptionBit : unsigned {
     OptTimeout = 1U << 4,
     OptPen = 1U << 5,
     OptBackground = 1U << 6,
+    OptLimit = 1U << 7,
+    OptJson = 1U << 8,
 };
 
 struct CommandSpec {
@@ -31,7 +33,7 @@ struct CommandSpec {
 // --lang and --locale are accepted everywhere: they only choose texts and formats.
 constexpr unsigned kAnywhere = OptLang | OptLocale;
 
-constexpr std::array<CommandSpec, 6> kCommands{{
+constexpr std::array<CommandSpec, 8> kCommands{{
     {"read", Command::Read, false, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
     {"dump", Command::Dump, true, false, kAnywhere},
     {"export", Command::Export, true, true, kAnywhere | OptOutput},
@@ -39,6 +41,8 @@ constexpr std::array<CommandSpec, 6> kCommands{{
     {"set-clock", Command::SetClock, false, false, kAnywhere | OptSimulate | OptTimeout},
     {"screenshot", Command::Screenshot, false, true,
      kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
+    {"stats", Command::Stats, true, false, kAnywhere | OptLimit | OptJson},
+    {"summary", Command::Summary, true, true, kAnywhere | OptOutput | OptLimit},
 }};
 
 struct OptionSpec {
@@ -48,7 +52,7 @@ struct OptionSpec {
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 7> kOptions{{
+constexpr std::array<OptionSpec, 9> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -56,7 +60,12 @@ constexpr std::array<OptionSpec, 7> kOptions{{
     {"--timeout", nullptr, OptTimeout, true},
     {"--pen", nullptr, OptPen, true},
     {"--background", nullptr, OptBackground, true},
+    {"--limit", nullptr, OptLimit, true},
+    {"--json", nullptr, OptJson, false},
 }};
+
+// Options that may be given more than once.
+constexpr unsigned kRepeatable = OptLimit;
 
 // Largest accepted --timeout: a day; anything longer is a typo rather than a wish.
 constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
@@ -195,7 +204,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         if ((command->allowed & option.entry->bit) == 0)
             return usage(QStringLiteral("option %1 does not apply to %2")
                              .arg(option.spelled, QLatin1String(command->name)));
-        if ((seen & option.entry->bit) != 0)
+        if ((seen & option.entry->bit & ~kRepeatable) != 0)
             return usage(QStringLiteral("option %1 given twice").arg(option.spelled));
         seen |= option.entry->bit;
         switch (option.entry->bit) {
@@ -243,6 +252,19 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             (option.entry->bit == OptPen ? options.pen : options.background) = *rgb;
             break;
         }
+        case OptLimit: {
+            const auto parsed = ParseLimitArgument(option.value);
+            if (const auto *problem = std::get_if<QString>(&parsed)) return usage(*problem);
+            const ParsedLimit &limit = std::get<ParsedLimit>(parsed);
+            if (options.limits.of(limit.quantity).isSet())
+                return usage(QStringLiteral("--limit \"%1\": a limit for %2 was already given")
+                                 .arg(option.value, QuantityKey(limit.quantity)));
+            options.limits.set(limit.quantity, limit.limit);
+            break;
+        }
+        case OptJson:
+            options.json = true;
+            break;
         }
     }
 
@@ -281,6 +303,11 @@ QString HelpText() {
         "                     set the instrument's clock from this computer's local time\n"
         "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]\n"
         "                     save the instrument's screen as a 132 x 68 bitmap\n"
+        "  stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]\n"
+        "                     count, period, minimum, maximum, mean, standard deviation and\n"
+        "                     mean kinetic temperature per channel, sensor and quantity\n"
+        "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
+        "                     one A4 page per channel: chart, statistics and limits\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE  file to write (an existing file is replaced)\n"
@@ -294,10 +321,15 @@ QString HelpText() {
         "  --pen COLOR        colour of lit pixels (default black)\n"
         "  --background COLOR colour of dark pixels (default white)\n"
         "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
+        "  --limit QUANTITY=LOW:HIGH\n"
+        "                     count the values below LOW and above HIGH (both included as inside;\n"
+        "                     either side may be empty); QUANTITY is temperature, humidity,\n"
+        "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
+        "  --json             print the statistics as JSON instead of a text table\n"
         "  -h, --help         show this help and exit\n"
         "  -V, --version      show the version and build date and exit\n"
         "\n"
-        "Progress and messages go to stderr; dump writes the cells to stdout.\n"
+        "Progress and messages go to stderr; dump and stats write to stdout.\n"
         "\n"
         "Exit status:\n"
         "    0  done\n"

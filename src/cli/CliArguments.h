@@ -1,6 +1,8 @@
 // Command line of velda9-cli: the commands, their options, exit codes and the help and version texts.
 #pragma once
 
+#include "graph/Limits.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,7 @@ enum ExitCode : int {
     ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 
-enum class Command { Help, Version, Read, Dump, Export, Report, SetClock, Screenshot };
+enum class Command { Help, Version, Read, Dump, Export, Report, SetClock, Screenshot, Stats, Summary };
 
 /// A colour as 0xRRGGBB.
 using Rgb = std::uint32_t;
@@ -31,7 +33,7 @@ inline constexpr Rgb kDefaultBackground = 0xFFFFFF;
 /// What one run of velda9-cli is asked to do.
 struct Options {
     Command command = Command::Help;
-    QString input;  ///< project file of dump, export and report
+    QString input;  ///< project file of dump, export, report, stats and summary
     QString output; ///< -o FILE of read, export, report and screenshot
     bool simulate = false;
     std::uint8_t language = 0;         ///< 0 Russian (the default), 1 English
@@ -39,6 +41,8 @@ struct Options {
     int timeoutSeconds = kDefaultTimeoutSeconds;
     Rgb pen = kDefaultPen;
     Rgb background = kDefaultBackground;
+    Limits limits;     ///< --limit QUANTITY=LOW:HIGH of stats and summary, each quantity at most once
+    bool json = false; ///< --json of stats
 };
 
 /// A command line that cannot be run; `message` is one line for stderr.

@@ -1,13 +1,14 @@
 // The commands of velda9-cli: each runs the same core as the windows and maps its outcome to an exit status.
 #include "cli/CliCommands.h"
 
-#include "app/ChannelLayout.h"
-#include "app/MainTexts.h"
-#include "app/WindowTexts.h"
 #include "archive/ArchiveDownload.h"
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "archive/ChannelLayout.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
+#include "base/SystemFormats.h"
+#include "base/TableHeader.h"
 #include "cli/CliExchange.h"
+#include "cli/StatsCommand.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
 #endif
@@ -309,11 +310,16 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunSetClock(options, streams);
     case Command::Screenshot:
         return RunScreenshot(options, streams);
+    case Command::Stats:
+        return RunStats(options, streams);
     case Command::Report:
+    case Command::Summary:
         break;
     }
-    PrintError(streams.err, QStringLiteral("report is not available in this build (built without the window "
-                                           "libraries)"));
+    PrintError(streams.err, QStringLiteral("%1 is not available in this build (built without the window "
+                                           "libraries)")
+                                .arg(options.command == Command::Summary ? QStringLiteral("summary")
+                                                                         : QStringLiteral("report")));
     return ExitUsage;
 }
 

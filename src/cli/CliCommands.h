@@ -1,8 +1,8 @@
 // The commands of velda9-cli on top of the core: read, dump, export, set-clock, screenshot.
 #pragma once
 
-#include "app/Texts.h"
 #include "archive/ProjectFile.h"
+#include "base/Texts.h"
 #include "cli/CliArguments.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // Terminal side of an exchange: status display on stderr, message boxes answered at once, the watchdog.
 #include "cli/CliExchange.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
 

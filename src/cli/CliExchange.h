@@ -2,7 +2,7 @@
 // once, and a timeout that gives up only when nothing moves.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "device/Exchange.h"
 
 #include <QString>

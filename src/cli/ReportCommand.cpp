@@ -1,7 +1,7 @@
 // The report command of velda9-cli: a project file printed to PDF through the report painter.
 #include "cli/ReportCommand.h"
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "export/ReportPainter.h"
 
 namespace velda::cli {

@@ -1,5 +1,5 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report starts the
-// window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report and summary
+// start the window toolkit, on the offscreen platform.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 
@@ -14,6 +14,7 @@
 
 #ifdef VELDA_CLI_WITH_REPORT
 #include "cli/ReportCommand.h"
+#include "cli/SummaryCommand.h"
 
 #include <QGuiApplication>
 #endif
@@ -48,12 +49,13 @@ int main(int argc, char **argv) {
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
 #ifdef VELDA_CLI_WITH_REPORT
-    if (options.command == Command::Report) {
+    if (options.command == Command::Report || options.command == Command::Summary) {
         // A report is painted, which needs a GUI application; a server has no display, so never ask for one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         ApplyLanguageAndLocale(options);
-        return RunReport(options, streams);
+        return options.command == Command::Report ? RunReport(options, streams)
+                                                  : RunSummary(options, streams);
     }
 #endif
     QCoreApplication application(argc, argv);

@@ -1,7 +1,7 @@
 // The device exchange: the worker thread's state machine over the USB binding and the protocol.
 #include "device/Exchange.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
 #include "device/ShowStatus.h"

@@ -1,7 +1,7 @@
 // The status display of the device link: progress, status text and phase shown on the attached controls.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "device/Exchange.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Runs the spreadsheet export on a worker thread, with progress and cancel readable from another thread.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QString>

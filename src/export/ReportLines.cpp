@@ -1,7 +1,7 @@
 // Report lines, the detail cursor and pagination of the printed report.
 #include "export/ReportLines.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // The printed report's text: one padded line per table row, the detail-line cursor, the title, the pages.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 // Page painting of the printed report and its PDF output.
 #include "export/ReportPainter.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "export/ReportLines.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // Paints the printed report page by page with QPainter, for the print preview, a printer or a PDF file.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QString>
 #include <QStringList>

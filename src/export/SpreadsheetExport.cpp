@@ -2,7 +2,7 @@
 // table of hundreds of thousands of rows needs only a few megabytes.
 #include "export/SpreadsheetExport.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 #include "export/SheetPlan.h"
 #include "export/WorkbookCheck.h"
 

@@ -1,7 +1,7 @@
 // Writes the archive table into a spreadsheet workbook (.xlsx content, also under a .xls name).
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QString>
 

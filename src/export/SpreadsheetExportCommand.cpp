@@ -1,7 +1,7 @@
 // Save dialog, refusal and progress of the spreadsheet export.
 #include "export/SpreadsheetExportCommand.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "export/BackgroundExport.h"
 #include "export/SaveTypeRule.h"
 

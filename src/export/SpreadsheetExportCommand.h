@@ -1,7 +1,7 @@
 // The main window's "Save to spreadsheet" command: file dialog, empty-table refusal, export with progress.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QObject>

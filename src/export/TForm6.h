@@ -2,7 +2,7 @@
 // in a modal print preview from which the user prints or saves a PDF.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "export/ReportPainter.h"
 
 #include <QWidget>

@@ -1,12 +1,12 @@
 // Graph construction from the archive table and the effects of the graph window's channel controls.
 #include "graph/GraphModel.h"
 
-#include "app/MainTexts.h"
-#include "app/SortTable.h"
 #include "archive/ArchiveRecord.h"
+#include "base/SharedTexts.h"
+#include "base/SortTable.h"
 #include "graph/GraphTexts.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <algorithm>
 #include <charconv>
@@ -256,6 +256,16 @@ ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSepa
 
 ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
     return ParseNumber(text.utf16(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
+}
+
+ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator) {
+    if (decimalSeparator.unicode() < 0x80)
+        return ParseNumber(bytes.data(), bytes.size(), decimalSeparator.unicode());
+    return ParseValueCell(FromCp1251(bytes), decimalSeparator);
+}
+
+std::optional<QTime> ParseTimeCellBytes(std::string_view bytes, const SystemFormats &formats) {
+    return ParseTime(bytes, formats);
 }
 
 GraphModel::GraphModel(std::uint8_t language) : m_language(language) {

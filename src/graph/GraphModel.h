@@ -2,14 +2,15 @@
 // every control and value axis, and what the channel, quantity, colour and axis choices do to them.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace velda {
@@ -140,6 +141,10 @@ struct ParsedValue {
     double value = 0;
 };
 [[nodiscard]] ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator);
+/// The same for a cell's Windows-1251 bytes, without decoding them when the separator is ASCII.
+[[nodiscard]] ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator);
+/// A time cell's Windows-1251 bytes read back with `formats`; nullopt when they are no valid time.
+[[nodiscard]] std::optional<QTime> ParseTimeCellBytes(std::string_view bytes, const SystemFormats &formats);
 
 /// The graph window's model: seven series (six lines and the marker), two channel boxes and two value
 /// axes. Built once from the table; the handlers then change it. GUI thread.

@@ -1,7 +1,7 @@
 // The graph window's own texts: cursor read-out, quantities, axis choice and the window's buttons.
 #pragma once
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace velda {
 

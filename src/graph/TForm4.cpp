@@ -1,10 +1,11 @@
 // The graph window: lays out the chart and the channel boxes and mirrors the graph model into them.
 #include "graph/TForm4.h"
 
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/Exchange.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
+#include "graph/Limits.h"
 
 #include <QChart>
 #include <QChartView>
@@ -34,6 +35,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <QVariantAnimation>
 
 #include <cmath>
 #include <limits>
@@ -182,6 +184,7 @@ void TForm4::createChart() {
     chart->setLocalizeNumbers(true);
     chart->setLocale(CurrentFormats().locale);
     chart->setAnimationOptions(QChart::NoAnimation);
+    m_limitLines = std::make_unique<LimitLineItems>(chart);
 
     BottomAxis = new QDateTimeAxis(chart);
     // Time over date on every label. Where the abbreviated month names end in a point ("янв."), the
@@ -235,6 +238,24 @@ void TForm4::createChart() {
     m_rubberBand = new QRubberBand(QRubberBand::Rectangle, Chart1);
     connect(chart, &QChart::plotAreaChanged, this, [this] {
         refreshSeriesData();
+        syncMarker();
+        syncLimitLines();
+    });
+
+    m_zoomTransition = new QVariantAnimation(this);
+    m_zoomTransition->setStartValue(0.0);
+    m_zoomTransition->setEndValue(1.0);
+    m_zoomTransition->setDuration(chart->animationDuration());
+    m_zoomTransition->setEasingCurve(chart->animationEasingCurve());
+    connect(m_zoomTransition, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        if (m_zoomTransition->state() != QAbstractAnimation::Running) return;
+        m_transitionProgress = value.toDouble();
+        syncAxes();
+        syncMarker();
+    });
+    connect(m_zoomTransition, &QVariantAnimation::finished, this, [this] {
+        m_transitionProgress = 1;
+        syncAxes();
         syncMarker();
     });
 }
@@ -383,7 +404,7 @@ void TForm4::refreshSeriesData() {
     // Before the first layout the plot area is not known yet; the chart's width is close enough.
     int width = plot.right - plot.left;
     if (width < 2) width = std::max(1, Chart1->width());
-    const AxisRange &bottom = m_interaction.bottom();
+    const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
     DayConverter days;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
         const SeriesState &s = m_model.series(i);
@@ -416,7 +437,32 @@ PlotRect TForm4::plotRect() const {
     return currentPlot();
 }
 
+AxisRange TForm4::drawnRange(int axis) const {
+    const AxisRange &to = axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
+                          : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
+                                                                : m_interaction.right();
+    if (m_transitionProgress >= 1) return to;
+    const AxisRange &from = m_transitionFrom[static_cast<std::size_t>(axis)];
+    const double t = m_transitionProgress;
+    return AxisRange{from.min + (to.min - from.min) * t, from.max + (to.max - from.max) * t, to.automatic};
+}
+
+void TForm4::startZoomTransition(const std::array<AxisRange, 3> &from) {
+    finishZoomTransition();
+    m_transitionFrom = from;
+    m_transitionProgress = 0;
+    m_zoomTransition->start();
+}
+
+void TForm4::finishZoomTransition() {
+    if (m_transitionProgress >= 1) return;
+    m_zoomTransition->stop();
+    m_transitionProgress = 1;
+    syncAxes();
+}
+
 void TForm4::sync() {
+    finishZoomTransition();
     syncChannel(0);
     syncChannel(1);
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
@@ -479,13 +525,14 @@ void TForm4::syncChannel(int ch) {
 
 void TForm4::syncAxes() {
     DayConverter days;
-    const AxisRange &bottom = m_interaction.bottom();
+    const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
     BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.min)),
                          QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.max)));
     for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
         QValueAxis *axis = side == ValueAxis::Left ? LeftAxis : RightAxis;
         const ValueAxisState &state = m_model.axis(side);
-        const AxisRange &range = m_interaction.vertical(side);
+        const AxisRange range =
+            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis);
         axis->setRange(range.min, range.max);
         // Ticks at round values while the axis ends stay where the data or the user put them.
         const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
@@ -499,6 +546,12 @@ void TForm4::syncAxes() {
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
+    syncLimitLines();
+}
+
+void TForm4::syncLimitLines() {
+    m_limitLines->update(m_model, CurrentStatsSettings().limits,
+                         [this](int i) { return static_cast<QAbstractSeries *>(lineSeries(i)); });
 }
 
 void TForm4::Chart1GetAxisLabel() {
@@ -654,6 +707,7 @@ void TForm4::Panel4Click() {
 }
 
 void TForm4::printChart(QPrinter *printer) {
+    finishZoomTransition();
     QPainter painter(printer);
     const QRectF page = painter.viewport();
     const QSize size = Chart1->size();
@@ -663,6 +717,7 @@ void TForm4::printChart(QPrinter *printer) {
 }
 
 void TForm4::done(int result) {
+    finishZoomTransition();
     QDialog::done(result);
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
         lineSeries(i)->clear();
@@ -683,7 +738,7 @@ void TForm4::Button1Click() {
 }
 
 void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {
-    chart->setAnimationOptions(QChart::NoAnimation);
+    finishZoomTransition();
     const PlotRect plot = currentPlot();
     m_interaction.mouseDown(button, pos.x(), pos.y(), plot);
     if (button == MouseButton::Left && plot.contains(pos.x(), pos.y())) {
@@ -720,8 +775,11 @@ void TForm4::Chart1MouseUp(MouseButton button, QPoint pos) {
         const QPoint origin = *m_bandOrigin;
         m_bandOrigin.reset();
         // Only the rectangle zoom is animated; dragging an axis end follows the pointer directly.
+        const std::array<AxisRange, 3> before{drawnRange(GraphInteraction::kBottomAxis),
+                                              drawnRange(GraphInteraction::kLeftAxis),
+                                              drawnRange(GraphInteraction::kRightAxis)};
         if (m_interaction.rubberBand(origin.x(), origin.y(), pos.x(), pos.y(), currentPlot()))
-            chart->setAnimationOptions(QChart::GridAxisAnimations);
+            startZoomTransition(before);
     }
     if (button == MouseButton::Right) m_scrollLast.reset();
     syncAxes();

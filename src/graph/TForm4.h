@@ -1,10 +1,11 @@
 // The graph window: the archive table plotted against time, channel and axis controls, mouse work.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
+#include "graph/LimitLineItems.h"
 
 #include <QColor>
 #include <QDialog>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QChart;
@@ -32,6 +34,7 @@ class QScatterSeries;
 class QSplitter;
 class QStatusBar;
 class QValueAxis;
+class QVariantAnimation;
 class QWidget;
 
 namespace velda {
@@ -59,6 +62,10 @@ public:
     [[nodiscard]] const std::optional<GraphError> &constructionError() const { return m_error; }
     /// The plotting area in the chart's client pixels.
     [[nodiscard]] PlotRect plotRect() const;
+    /// Whether the rectangle zoom's animated transition is still moving the axes.
+    [[nodiscard]] bool zoomTransitionRunning() const { return m_transitionProgress < 1; }
+    /// The dashed lines of the current limits, as drawn.
+    [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
     [[nodiscard]] QString markerLabelText() const;
     /// Draws the chart onto `printer`'s page (what the print preview shows).
@@ -151,9 +158,17 @@ private:
     void syncChannel(int channel);
     void syncAxes();
     void syncMarker();
+    void syncLimitLines();
     void pickColour(int channel, bool thirdSwatch);
     [[nodiscard]] QLineSeries *lineSeries(int index) const;
     [[nodiscard]] PlotRect currentPlot() const;
+    /// The range an axis is drawn with: the interaction's, or on the way to it while a zoom transition
+    /// runs (0 bottom, 1 left, 2 right, as GraphInteraction's axis indices).
+    [[nodiscard]] AxisRange drawnRange(int axis) const;
+    /// Animates the axes from `from` to the interaction's current ranges.
+    void startZoomTransition(const std::array<AxisRange, 3> &from);
+    /// Ends a running zoom transition at its target, before anything else changes what is drawn.
+    void finishZoomTransition();
 
     struct DrawnRange {
         double min = 0;
@@ -173,6 +188,13 @@ private:
     std::optional<QPoint> m_bandOrigin;
     std::optional<QPoint> m_scrollLast;
     std::array<DrawnRange, GraphModel::kMarkerSeries> m_drawn{};
+    // The rectangle zoom's animated transition. The chart's own axis animations stay off: they keep
+    // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
+    // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
+    QVariantAnimation *m_zoomTransition = nullptr;
+    std::unique_ptr<LimitLineItems> m_limitLines;
+    std::array<AxisRange, 3> m_transitionFrom{};
+    double m_transitionProgress = 1;
 };
 
 } // namespace velda

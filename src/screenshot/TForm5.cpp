@@ -1,8 +1,8 @@
 // The screenshot window: Update starts a screen read, the poll draws, saves and copies the picture.
 #include "screenshot/TForm5.h"
 
-#include "app/MainTexts.h"
-#include "app/Texts.h"
+#include "base/SharedTexts.h"
+#include "base/Texts.h"
 #include "device/QtExchangeUi.h"
 
 #include <QCheckBox>

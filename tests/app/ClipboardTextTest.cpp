@@ -2,7 +2,7 @@
 #include "app/ClipboardText.h"
 
 #include "app/MainTexts.h"
-#include "app/WindowTexts.h"
+#include "base/TableHeader.h"
 
 #include "QtPrinters.h"
 

@@ -3,7 +3,7 @@
 
 #include "QtPrinters.h"
 #include "RecordBytes.h"
-#include "app/MainTexts.h"
+#include "base/SharedTexts.h"
 #include "device/LibUsbBinding.h"
 
 #include <QTemporaryDir>

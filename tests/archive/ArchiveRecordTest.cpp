@@ -3,7 +3,7 @@
 
 #include "QtPrinters.h"
 #include "RecordBytes.h"
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <gtest/gtest.h>
 

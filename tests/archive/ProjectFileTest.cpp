@@ -2,8 +2,8 @@
 #include "archive/ProjectFile.h"
 
 #include "QtPrinters.h"
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 
 #include "QtPrinters.h"
 #include "RecordBytes.h"
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 
 #include <gtest/gtest.h>
 

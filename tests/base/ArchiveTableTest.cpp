@@ -1,5 +1,5 @@
 // The archive table keeps texts outside its shown size and moves whole stored rows.
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include "QtPrinters.h"
 

@@ -1,5 +1,5 @@
 // Windows-1251 round trip over every assigned byte, and the marking of characters it lacks.
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include "QtPrinters.h"
 

@@ -1,5 +1,5 @@
 // Value cells round half away from zero on 18 significant digits; dates read back as written.
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 
 #include "QtPrinters.h"
 

@@ -1,8 +1,8 @@
 // Tests of velda9-cli's command logic that needs no instrument: the no-progress watchdog, the status
 // printer, the TSV dump, the column layout of a read and its summary.
 #include "cli/CliCommands.h"
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 #include "cli/CliExchange.h"
 #include "device/Exchange.h"
 

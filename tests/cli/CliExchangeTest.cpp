@@ -1,7 +1,7 @@
 // Tests of the terminal side of an exchange against the simulated instrument: a read supervised to its
 // end, and the watchdog giving up on an absent instrument (fake sleeper and clock, no real pauses).
 #include "cli/CliExchange.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 

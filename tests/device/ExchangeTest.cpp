@@ -1,7 +1,7 @@
 // The exchange thread against the simulated instrument, loaded through the real dlopen path.
 #include "device/Exchange.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
 #include "device/ShowStatus.h"

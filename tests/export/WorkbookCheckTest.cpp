@@ -3,7 +3,7 @@
 #include "export/WorkbookCheck.h"
 
 #include "QtPrinters.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QByteArray>

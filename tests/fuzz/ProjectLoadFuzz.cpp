@@ -2,8 +2,8 @@
 // file and leaves the table as it was; a loaded table saves and loads back to the same bytes.
 #include "FuzzCheck.h"
 
-#include "archive/ArchiveTable.h"
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -5,12 +5,12 @@
 // many records the count claims beyond those the buffer holds (bits 2-3); the rest the records.
 #include "FuzzCheck.h"
 
-#include "app/Texts.h"
 #include "archive/ArchiveRecord.h"
-#include "archive/ArchiveTable.h"
-#include "archive/Cp1251.h"
-#include "archive/SystemFormats.h"
 #include "archive/TableFill.h"
+#include "base/ArchiveTable.h"
+#include "base/Cp1251.h"
+#include "base/SystemFormats.h"
+#include "base/Texts.h"
 
 #include <QLocale>
 #include <QRegularExpression>

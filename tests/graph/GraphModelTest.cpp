@@ -3,7 +3,7 @@
 
 #include "GraphTestTables.h"
 #include "QtPrinters.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Small hand-made archive tables for the graph tests, written in the Russian comma-decimal formats.
 #pragma once
 
-#include "archive/ArchiveTable.h"
-#include "archive/SystemFormats.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 
 #include <QDate>
 #include <QString>

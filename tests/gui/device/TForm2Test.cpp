@@ -1,7 +1,7 @@
 // The progress dialog TForm2 and QtExchangeUi with real exchanges against the simulated instrument.
 #include "device/TForm2.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"

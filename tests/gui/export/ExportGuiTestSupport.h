@@ -1,7 +1,7 @@
 // Shared helpers of the export window tests: the application object, tables, pdftotext.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QApplication>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // The Save-to-spreadsheet command driven through its real dialogs.
 #include "export/SpreadsheetExportCommand.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include "ExportGuiTestSupport.h"
 #include "QtPrinters.h"

@@ -3,8 +3,8 @@
 #include "graph/TForm4.h"
 
 #include "QtPrinters.h"
-#include "app/Texts.h"
 #include "archive/ArchiveDownload.h"
+#include "base/Texts.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 
@@ -29,8 +29,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 using namespace velda;
 
@@ -289,6 +291,10 @@ TEST_F(TForm4Test, RectangleZoomAndRestore) {
     press(a);
     move(b, Qt::LeftButton);
     release(b);
+    // The axes move there in an animated transition.
+    EXPECT_TRUE(f.zoomTransitionRunning());
+    EXPECT_DOUBLE_EQ(f.LeftAxis->min(), leftMin);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return !f.zoomTransitionRunning(); }, 10000));
     EXPECT_GT(f.LeftAxis->min(), leftMin);
     EXPECT_LT(f.LeftAxis->max(), leftMax);
     EXPECT_GT(f.BottomAxis->min(), bottomMin);
@@ -297,6 +303,7 @@ TEST_F(TForm4Test, RectangleZoomAndRestore) {
     press(b);
     move(a, Qt::LeftButton);
     release(a);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return !f.zoomTransitionRunning(); }, 10000));
     EXPECT_DOUBLE_EQ(f.LeftAxis->min(), leftMin);
     EXPECT_DOUBLE_EQ(f.LeftAxis->max(), leftMax);
     EXPECT_EQ(f.BottomAxis->min(), bottomMin);
@@ -395,4 +402,100 @@ TEST_F(TForm4Test, ClosingReleasesThePoints) {
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(f.Series1->count(), 0);
     EXPECT_TRUE(f.model().series(0).points.empty());
+}
+
+// Axis choices, channel check boxes, zoom, restore, stretch and snap in any order, each followed by a
+// pause of its own length so that zoom transitions are cut at every stage. Used to crash the program.
+TEST_F(TForm4Test, AnySequenceOfAxisChangesIsSafe) {
+    TForm4 &f = *m_form;
+    const QPoint upperLeft(m_plot.left + 60, m_plot.top + 60);
+    const QPoint lowerRight(m_plot.left + 360, m_plot.top + 300);
+    const QPoint leftMargin(m_plot.left - 10, m_plot.top + 10);
+    const QPoint rightMargin(m_plot.right + 10, m_plot.top + 5);
+    const QPoint belowPlot(m_plot.right - 20, m_plot.bottom + 10);
+    enum Step { Left2, Right2, Left1, Right1, Hide1, Hide2, Zoom, Restore, Stretch, Snap, Scroll, Count };
+    const auto act = [&](Step step) {
+        switch (step) {
+        case Left2:
+            ClickBox(f.RadioButton7);
+            break;
+        case Right2:
+            ClickBox(f.RadioButton8);
+            break;
+        case Left1:
+            ClickBox(f.RadioButton3);
+            break;
+        case Right1:
+            ClickBox(f.RadioButton4);
+            break;
+        case Hide1:
+            ClickBox(f.CheckBox1);
+            break;
+        case Hide2:
+            ClickBox(f.CheckBox3);
+            break;
+        case Zoom:
+            press(upperLeft);
+            move(lowerRight, Qt::LeftButton);
+            release(lowerRight);
+            break;
+        case Restore:
+            press(lowerRight);
+            move(upperLeft, Qt::LeftButton);
+            release(upperLeft);
+            break;
+        case Stretch:
+            press(leftMargin);
+            move(leftMargin + QPoint(0, 40), Qt::LeftButton);
+            release(leftMargin + QPoint(0, 40));
+            press(belowPlot);
+            move(belowPlot + QPoint(-60, 0), Qt::LeftButton);
+            release(belowPlot + QPoint(-60, 0));
+            break;
+        case Snap:
+            doubleClick(rightMargin);
+            break;
+        case Scroll:
+            press(upperLeft, Qt::RightButton);
+            move(upperLeft + QPoint(30, 30), Qt::RightButton);
+            release(upperLeft + QPoint(30, 30), Qt::RightButton);
+            break;
+        case Count:
+            break;
+        }
+    };
+    struct Case {
+        const char *name;
+        std::vector<Step> steps;
+    };
+    std::vector<Case> cases = {
+        {"left axis for channel 2, then zoom", {Left2, Zoom}},
+        {"restore, then left axis for channel 2", {Restore, Left2}},
+        {"zoom, then channel 1 to the right", {Zoom, Right1, Zoom}},
+        {"hide a channel while zooming", {Zoom, Hide2, Restore, Hide2, Zoom, Hide1}},
+        {"stretch and snap during a transition", {Zoom, Stretch, Snap, Restore, Snap, Left2}},
+    };
+    // A fixed pseudo-random walk over every step.
+    std::uint32_t seed = 12345;
+    Case walk{"random walk", {}};
+    for (int i = 0; i < 40; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        walk.steps.push_back(static_cast<Step>((seed >> 16) % Count));
+    }
+    cases.push_back(walk);
+
+    int pause = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (Step step : c.steps) {
+            act(step);
+            QTest::qWait(pause);
+            pause = (pause + 70) % 300;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&f] { return !f.zoomTransitionRunning(); }, 10000));
+        EXPECT_DOUBLE_EQ(f.LeftAxis->min(), f.interaction().left().min);
+        EXPECT_DOUBLE_EQ(f.LeftAxis->max(), f.interaction().left().max);
+        EXPECT_DOUBLE_EQ(f.RightAxis->min(), f.interaction().right().min);
+        EXPECT_DOUBLE_EQ(f.RightAxis->max(), f.interaction().right().max);
+    }
 }

@@ -1,7 +1,7 @@
 // SortTable: key rules, the quicksort's order of equal keys, failures that leave the table untouched.
-#include "app/SortTable.h"
+#include "base/SortTable.h"
 
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 
 #include "QtPrinters.h"
 

@@ -1,5 +1,5 @@
 // The language index and text picking.
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace velda {
 

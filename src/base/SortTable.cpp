@@ -1,9 +1,9 @@
 // Sort keys, the table's quicksort and the row rearrangement that follows it.
-#include "app/SortTable.h"
+#include "base/SortTable.h"
 
-#include "app/Texts.h"
-#include "archive/Cp1251.h"
-#include "archive/SystemFormats.h"
+#include "base/Cp1251.h"
+#include "base/SystemFormats.h"
+#include "base/Texts.h"
 
 #include <QCollator>
 

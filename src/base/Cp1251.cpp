@@ -1,5 +1,5 @@
 // Windows-1251 <-> Unicode by table: exact in both directions for the 255 assigned bytes.
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // Times SortTable on archive-sized tables (the graph sorts before plotting) and prints the growth ratio.
-#include "app/SortTable.h"
-#include "archive/SystemFormats.h"
+#include "base/SortTable.h"
+#include "base/SystemFormats.h"
 
 #include <QDate>
 #include <QTime>

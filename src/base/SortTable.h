@@ -1,7 +1,7 @@
 // Sorting the archive table's data rows by one column, with the table's own key rules and quicksort.
 #pragma once
 
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
 #include <QString>
 

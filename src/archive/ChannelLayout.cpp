@@ -1,8 +1,8 @@
 // The channel layout rule.
-#include "app/ChannelLayout.h"
+#include "archive/ChannelLayout.h"
 
-#include "app/MainTexts.h"
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
+#include "base/SharedTexts.h"
 
 namespace velda {
 

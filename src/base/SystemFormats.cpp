@@ -1,5 +1,5 @@
 // Locale-derived cell formats and the two-decimal value format.
-#include "archive/SystemFormats.h"
+#include "base/SystemFormats.h"
 
 #include <QRegularExpression>
 #include <charconv>

@@ -1,7 +1,7 @@
 // Storage of the archive table: rows of byte strings that outlive the shown size.
-#include "archive/ArchiveTable.h"
+#include "base/ArchiveTable.h"
 
-#include "archive/Cp1251.h"
+#include "base/Cp1251.h"
 
 #include <algorithm>
 #include <cassert>

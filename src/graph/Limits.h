@@ -1,0 +1,94 @@
+// Lower and upper limits per measured quantity: parsing, per-user storage and the out-of-limit test of a
+// table cell.
+#pragma once
+
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace velda {
+
+/// The quantities a channel slot can hold, in the order statistics list them.
+enum class Quantity : std::uint8_t { Temperature, Humidity, DewPoint, Pressure, HeatFlux };
+inline constexpr int kQuantityCount = 5;
+inline constexpr std::array<Quantity, kQuantityCount> kAllQuantities{
+    Quantity::Temperature, Quantity::Humidity, Quantity::DewPoint, Quantity::Pressure, Quantity::HeatFlux};
+
+/// "temperature", "humidity", "dewpoint", "pressure", "heatflux": the command line's and the settings'
+/// name of a quantity.
+[[nodiscard]] QString QuantityKey(Quantity quantity);
+[[nodiscard]] std::optional<Quantity> QuantityFromKey(QStringView key);
+
+/// One quantity's limits; a missing side does not limit. Values on a limit count as inside.
+struct Limit {
+    std::optional<double> low;
+    std::optional<double> high;
+    [[nodiscard]] bool isSet() const { return low.has_value() || high.has_value(); }
+    [[nodiscard]] bool below(double v) const { return low && v < *low; }
+    [[nodiscard]] bool above(double v) const { return high && v > *high; }
+    friend bool operator==(const Limit &, const Limit &) = default;
+};
+
+/// The limits of every quantity.
+class Limits {
+public:
+    [[nodiscard]] const Limit &of(Quantity q) const { return m_limits[static_cast<std::size_t>(q)]; }
+    void set(Quantity q, const Limit &limit) { m_limits[static_cast<std::size_t>(q)] = limit; }
+    /// Whether any quantity has a limit.
+    [[nodiscard]] bool any() const;
+    friend bool operator==(const Limits &, const Limits &) = default;
+
+private:
+    std::array<Limit, kQuantityCount> m_limits{};
+};
+
+/// A command-line limit "QUANTITY=LOW:HIGH": either side may be empty, not both; a decimal point or a
+/// comma; LOW not above HIGH. The error says what is wrong in one line.
+struct ParsedLimit {
+    Quantity quantity = Quantity::Temperature;
+    Limit limit;
+};
+[[nodiscard]] std::variant<ParsedLimit, QString> ParseLimitArgument(QStringView text);
+
+/// A number typed by the user for a limit or a constant: blanks around it ignored, a point or a comma as
+/// the decimal separator; nullopt when it is no finite number.
+[[nodiscard]] std::optional<double> ParseLimitNumber(QStringView text);
+
+/// Default ΔH/R of the mean kinetic temperature, in kelvin (83.144 kJ/mol over the gas constant).
+inline constexpr double kDefaultMktActivationK = 10000.0;
+
+/// Limits and the mean kinetic temperature's ΔH/R as kept per user.
+struct StatsSettings {
+    Limits limits;
+    double mktActivationK = kDefaultMktActivationK;
+    friend bool operator==(const StatsSettings &, const StatsSettings &) = default;
+};
+
+/// Reads and writes the "limits" and "statistics" groups of `settings`. Values that do not read back as
+/// numbers are ignored.
+[[nodiscard]] StatsSettings LoadStatsSettings(QSettings &settings);
+void SaveStatsSettings(QSettings &settings, const StatsSettings &values);
+
+/// The per-user settings file of the program (INI format, user scope).
+[[nodiscard]] std::unique_ptr<QSettings> OpenUserSettings();
+
+/// The limits and ΔH/R in force for the windows: empty until the program loads them at start-up or the
+/// statistics window changes them. GUI thread only.
+[[nodiscard]] const StatsSettings &CurrentStatsSettings();
+void SetCurrentStatsSettings(const StatsSettings &values);
+
+/// Whether cell (col, row) of a data row holds a value of a channel slot outside the limit of its
+/// quantity. Empty, "NAN" and unreadable cells, values outside the graph's accepted ranges and cells
+/// outside the slots are never outside.
+[[nodiscard]] bool CellOutsideLimits(const ArchiveTable &table, int col, int row, const Limits &limits,
+                                     const SystemFormats &formats);
+
+} // namespace velda

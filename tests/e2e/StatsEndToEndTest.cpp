@@ -1,0 +1,178 @@
+// velda9-cli stats and summary on the simulated instrument's demo archive: JSON read back, the summary
+// PDF read back with pdftotext, and the exit status of each failure.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun RunCli(const QStringList &args) {
+    const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
+    const QString bin = fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
+    env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
+    process.setProcessEnvironment(env);
+    process.start(bin + QStringLiteral("/velda9-cli"), args);
+    CliRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+class StatsEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new QTemporaryDir();
+        ASSERT_TRUE(s_dir->isValid());
+        const CliRun read =
+            RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), demo(),
+                    QStringLiteral("--locale"), QStringLiteral("ru_RU")});
+        ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString demo() { return s_dir->filePath(QStringLiteral("demo.vd")); }
+    static QString path(const QString &name) { return s_dir->filePath(name); }
+    static QTemporaryDir *s_dir;
+};
+QTemporaryDir *StatsEndToEnd::s_dir = nullptr;
+
+} // namespace
+
+TEST_F(StatsEndToEnd, JsonOfTheDemoArchive) {
+    const CliRun run =
+        RunCli({QStringLiteral("stats"), demo(), QStringLiteral("--json"), QStringLiteral("--locale"),
+                QStringLiteral("ru_RU"), QStringLiteral("--limit"), QStringLiteral("temperature=19:"),
+                QStringLiteral("--limit"), QStringLiteral("humidity=:50")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
+    const QJsonArray groups = doc.object().value(QStringLiteral("groups")).toArray();
+    ASSERT_GE(groups.size(), 2);
+    int previousChannel = 0;
+    for (const QJsonValue &value : groups) {
+        const QJsonObject g = value.toObject();
+        const QString quantity = g.value(QStringLiteral("quantity")).toString();
+        SCOPED_TRACE(quantity.toStdString());
+        EXPECT_GE(g.value(QStringLiteral("channel")).toInt(), previousChannel);
+        previousChannel = g.value(QStringLiteral("channel")).toInt();
+        EXPECT_EQ(g.value(QStringLiteral("count")).toInt(), 300);
+        EXPECT_LE(g.value(QStringLiteral("min")).toDouble(), g.value(QStringLiteral("mean")).toDouble());
+        EXPECT_LE(g.value(QStringLiteral("mean")).toDouble(), g.value(QStringLiteral("max")).toDouble());
+        EXPECT_EQ(g.contains(QStringLiteral("mkt")), quantity == QStringLiteral("temperature"));
+        EXPECT_EQ(g.contains(QStringLiteral("limits")),
+                  quantity == QStringLiteral("temperature") || quantity == QStringLiteral("humidity"));
+        EXPECT_TRUE(
+            QDateTime::fromString(g.value(QStringLiteral("first")).toString(), Qt::ISODate).isValid());
+    }
+    EXPECT_EQ(previousChannel, 2);
+    const QJsonObject limits = groups.at(0).toObject().value(QStringLiteral("limits")).toObject();
+    EXPECT_EQ(limits.value(QStringLiteral("low")).toDouble(), 19.0);
+    EXPECT_TRUE(limits.value(QStringLiteral("high")).isNull());
+}
+
+TEST_F(StatsEndToEnd, TextTableFollowsLanguageAndLocale) {
+    const CliRun run = RunCli({QStringLiteral("stats"), demo(), QStringLiteral("--lang"),
+                               QStringLiteral("en"), QStringLiteral("--locale"), QStringLiteral("ru_RU")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString text = QString::fromUtf8(run.out);
+    for (const char *word : {"Chanal 1", "Chanal 2", "Mean kinetic temperature", "Standard deviation"}) {
+        SCOPED_TRACE(word);
+        EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << text.toStdString();
+    }
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Mean +\\d+,\\d\\d"))));
+}
+
+TEST_F(StatsEndToEnd, SummaryPdfReadsBack) {
+    const QString pdf = path(QStringLiteral("summary.pdf"));
+    const CliRun run =
+        RunCli({QStringLiteral("summary"), demo(), QStringLiteral("-o"), pdf, QStringLiteral("--lang"),
+                QStringLiteral("en"), QStringLiteral("--locale"), QStringLiteral("ru_RU"),
+                QStringLiteral("--limit"), QStringLiteral("temperature=19:21")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("(2 pages)")) << run.err.toStdString();
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    QProcess process;
+    process.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_EQ(pages.size(), 2);
+    for (int p = 0; p < 2; ++p) {
+        SCOPED_TRACE(p);
+        const QString &page = pages[p];
+        EXPECT_TRUE(page.contains(QStringLiteral("Summary: demo.vd"))) << page.toStdString();
+        EXPECT_TRUE(page.contains(p == 0 ? QStringLiteral("Chanal 1") : QStringLiteral("Chanal 2")));
+        EXPECT_TRUE(page.contains(QStringLiteral("Period: from ")));
+        EXPECT_TRUE(page.contains(QStringLiteral("Mean kinetic temperature")));
+        EXPECT_TRUE(page.contains(QStringLiteral("Upper limit")));
+        EXPECT_TRUE(page.contains(QStringLiteral("21,00"))); // the limit with the locale's decimal comma
+    }
+}
+
+TEST_F(StatsEndToEnd, ExitStatusOfEachFailure) {
+    struct Case {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        const char *mentions;
+    };
+    const QString missing = path(QStringLiteral("none.vd"));
+    // Cells written with Russian formats do not read back with British ones: said, not silently empty.
+    const CliRun other =
+        RunCli({QStringLiteral("stats"), demo(), QStringLiteral("--locale"), QStringLiteral("en_GB")});
+    EXPECT_EQ(other.exitCode, 0);
+    EXPECT_TRUE(other.err.contains("300")) << other.err.toStdString();
+
+    const std::vector<Case> cases = {
+        {"malformed limit",
+         {QStringLiteral("stats"), demo(), QStringLiteral("--limit"), QStringLiteral("temperature")},
+         2,
+         "temperature"},
+        {"stats of a missing file", {QStringLiteral("stats"), missing}, 4, "none.vd"},
+        {"summary of a missing file",
+         {QStringLiteral("summary"), missing, QStringLiteral("-o"), path(QStringLiteral("x.pdf"))},
+         4,
+         "none.vd"},
+        {"summary into a missing folder",
+         {QStringLiteral("summary"), demo(), QStringLiteral("-o"), path(QStringLiteral("no/such/x.pdf"))},
+         4,
+         "does not exist"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.err.contains(c.mentions)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Checks that the includes of the program's sources run one way only, from a folder to the folders below it.
+
+The folders of src/ stand in layers: base <- device <- archive <- (export, graph, screenshot) <- (app, cli).
+A folder includes its own headers and those of the folders below it; folders of one layer stand side by
+side and never include each other. The USB simulator in sim/ is a stand-alone library and includes no
+folder of src/. A folder of src/ missing from the table fails the check, so a new folder gets its place.
+
+Usage: check_layer_includes.py SOURCE_ROOT   (exit 0 when every include runs the right way, 1 otherwise)
+"""
+import pathlib
+import re
+import sys
+
+LAYERS = [["base"], ["device"], ["archive"], ["export", "graph", "screenshot"], ["app", "cli"]]
+
+# The folders each folder of src/ may include besides itself: every folder of the layers below it.
+ALLOWED = {}
+for depth, layer in enumerate(LAYERS):
+    below = {folder for lower in LAYERS[:depth] for folder in lower}
+    for folder in layer:
+        ALLOWED[folder] = below
+
+SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc"}
+INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]')
+
+
+def included_folder(target):
+    """The folder of src/ an include names ("archive/ProjectFile.h" -> "archive"), or None."""
+    parts = pathlib.PurePosixPath(target).parts
+    if ".." in parts:
+        return ".."
+    if len(parts) >= 2 and parts[0] in ALLOWED:
+        return parts[0]
+    return None
+
+
+def includes_of(path):
+    with open(path, encoding="utf-8", errors="replace") as source:
+        for number, line in enumerate(source, start=1):
+            match = INCLUDE.match(line)
+            if match:
+                yield number, match.group(1)
+
+
+def sources_under(folder):
+    return sorted(p for p in folder.rglob("*") if p.is_file() and p.suffix in SOURCE_SUFFIXES)
+
+
+def violations(root):
+    """Every wrong-way include under root/src and root/sim, as readable lines."""
+    root = pathlib.Path(root)
+    found = []
+    src = root / "src"
+    if not src.is_dir():
+        return [f"{src}: no source folder"]
+    for folder in sorted(p for p in src.iterdir() if p.is_dir()):
+        name = folder.name
+        if name not in ALLOWED:
+            found.append(f"src/{name}: folder has no place in the layers of check_layer_includes.py")
+            continue
+        for path in sources_under(folder):
+            for number, target in includes_of(path):
+                other = included_folder(target)
+                if other is None or other == name:
+                    continue
+                if other == ".." or other not in ALLOWED[name]:
+                    may = ", ".join(sorted(ALLOWED[name])) or "no other folder"
+                    found.append(f"{path.relative_to(root)}:{number}: {name}/ includes {target} "
+                                 f"({name}/ may include {may})")
+    sim = root / "sim"
+    if sim.is_dir():
+        for path in sources_under(sim):
+            for number, target in includes_of(path):
+                if included_folder(target) is not None:
+                    found.append(f"{path.relative_to(root)}:{number}: sim/ includes {target} "
+                                 "(the simulator includes no folder of src/)")
+    return found
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+        return 2
+    found = violations(argv[1])
+    for line in found:
+        print(line)
+    if found:
+        print(f"{len(found)} wrong-way include(s)")
+        return 1
+    print("every include runs the right way")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
