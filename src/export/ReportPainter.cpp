@@ -1,6 +1,7 @@
 // Page painting of the printed report and its PDF output.
 #include "export/ReportPainter.h"
 
+#include "base/SaveFileBytes.h"
 #include "base/Texts.h"
 #include "export/ReportLines.h"
 
@@ -14,9 +15,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
-
-#include <algorithm>
 
 namespace velda {
 namespace {
@@ -112,13 +110,8 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
 ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
         return ReportPdfError{QStringLiteral("No file name given for the report")};
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString())};
-    }
-    // The PDF writer ignores what its device reports, and a write cut short by a full disk or the file
-    // size limit reports no error either; so the document is made in memory and written with one
-    // checked write.
+    // The PDF writer ignores what its device reports, so the document is made in memory and the file
+    // written with every write checked.
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     int pages = 0;
@@ -129,28 +122,13 @@ ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fi
         writer.setTitle(document.title);
         SetUpReportPage(writer);
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
+        if (!painter.begin(&writer))
             return ReportPdfError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
-        }
         pages = PaintReport(painter, writer, document);
         painter.end();
     }
-    const QByteArray &bytes = pdf.data();
-    if (const qint64 written = file.write(bytes); written != bytes.size()) {
-        // A write cut short sets no error of its own.
-        const QString why =
-            file.error() != QFileDevice::NoError
-                ? file.errorString()
-                : QStringLiteral("%1 of %2 bytes written; the disk is full or the file is too large")
-                      .arg(std::max<qint64>(written, 0))
-                      .arg(bytes.size());
-        file.cancelWriting();
+    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
         return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
-    }
-    if (!file.commit()) {
-        return ReportPdfError{QStringLiteral("Cannot save %1: %2").arg(fileName, file.errorString())};
-    }
     return ReportPdfSummary{pages};
 }
 
