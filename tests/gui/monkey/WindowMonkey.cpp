@@ -3,7 +3,7 @@
 // resizes) and fails on a crash, a sanitizer report or a hang. Modal windows a command opens are closed
 // as soon as they show, so the run goes on; a watchdog thread ends a run that stops making progress.
 //
-// Usage: WindowMonkey [--window main|progress|graph|screenshot|report|all] [--events N] [--seed S]
+// Usage: WindowMonkey [--window main|progress|graph|screenshot|report|stats|all] [--events N] [--seed S]
 //                     [--watchdog SECONDS]
 #include "app/DesktopServices.h"
 #include "app/TForm1.h"
@@ -18,6 +18,7 @@
 #include "device/TForm2.h"
 #include "export/TForm6.h"
 #include "graph/TForm4.h"
+#include "graph/TStatsForm.h"
 #include "screenshot/TForm5.h"
 #include "sim/SimArchive.h"
 
@@ -369,6 +370,11 @@ void MonkeyGraph(const Options &options, ArchiveTable &table) {
     RunMonkey("graph", &form, options);
 }
 
+void MonkeyStats(const Options &options, const ArchiveTable &table) {
+    TStatsForm form(table, true, true, 2);
+    RunMonkey("stats", &form, options);
+}
+
 void MonkeyScreenshot(const Options &options, const QString &folder) {
     TForm5 form;
     form.exchangeSleeper = NoSleep();
@@ -415,6 +421,8 @@ int main(int argc, char **argv) {
     UseSimulator(true);
     SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
     SetUrlOpener([](const QUrl &) { return true; });
+    // Limits typed into the statistics window stay in this run, not in the user's settings.
+    TStatsForm::setSettingsWriter([](const StatsSettings &) {});
     std::thread watchdog(Watchdog, options.watchdogSeconds);
 
     QTemporaryDir folder;
@@ -430,6 +438,7 @@ int main(int argc, char **argv) {
     if (wanted("graph")) MonkeyGraph(options, table);
     if (wanted("screenshot")) MonkeyScreenshot(options, folder.path());
     if (wanted("report")) MonkeyReport(options, table);
+    if (wanted("stats")) MonkeyStats(options, table);
 
     ShutdownDeviceLink(ProcessGuiEvents);
     Done = true;
