@@ -6,6 +6,7 @@
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
+#include "graph/SteadyPreview.h"
 
 #include <QChart>
 #include <QChartView>
@@ -733,6 +734,7 @@ void TForm4::Button1Click() {
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { printChart(p); });
+    KeepPreviewSteady(preview);
     preview.exec();
     Chart1->viewport()->update();
 }
