@@ -78,19 +78,21 @@ QStringList Entries(const QString &folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Limits from nothing to just short of the whole output: the edges and evenly spread points between. The
-// last stays 64 bytes short, as a PDF carries the time it was made and may come out a byte shorter.
+// Limits from nothing to one byte short of `outputSize`: the edges and evenly spread points between.
 std::vector<rlim_t> LimitsAcross(qint64 outputSize, int points) {
     std::vector<rlim_t> limits{0, 1, 2};
     for (int i = 1; i < points; ++i)
         limits.push_back(static_cast<rlim_t>(outputSize * i / points));
-    limits.push_back(static_cast<rlim_t>(outputSize - 64));
+    limits.push_back(static_cast<rlim_t>(outputSize - 1));
     return limits;
 }
 
 struct OutputCase {
     const char *name;
     const char *fileName;
+    /// The output carries the time it was made (a PDF's title and date), which changes its length from
+    /// run to run by up to a few hundred bytes of embedded glyphs.
+    bool timeStamped;
     std::function<QStringList(const QString &project, const QString &output)> args;
 };
 
@@ -132,7 +134,8 @@ TEST_P(WriteFailure, EveryCutLeavesTheOldFileAndNoTemporaryFile) {
     ASSERT_TRUE(WriteAll(target, previous));
     const QStringList entriesBefore = Entries(m_out);
 
-    for (const rlim_t limit : LimitsAcross(outputSize, 12)) {
+    const qint64 surelyShort = c.timeStamped ? outputSize * 9 / 10 : outputSize;
+    for (const rlim_t limit : LimitsAcross(surelyShort, 12)) {
         SCOPED_TRACE(testing::Message() << c.name << ", file size limit " << limit << " of " << outputSize);
         const ChildRun cut = RunCli(args, m_scenario, limit);
         EXPECT_TRUE(cut.exitedNormally) << "ended by a signal";
@@ -205,26 +208,26 @@ TEST_P(WriteFailure, AFullFileSystemLeavesTheOldFileAndNoTemporaryFile) {
 
 std::vector<OutputCase> Outputs() {
     std::vector<OutputCase> cases{
-        {"project", "saved.vd",
+        {"project", "saved.vd", false,
          [](const QString &, const QString &output) {
              return QStringList{QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
                                 output};
          }},
-        {"workbook", "table.xlsx",
+        {"workbook", "table.xlsx", false,
          [](const QString &project, const QString &output) {
              return QStringList{QStringLiteral("export"), project, QStringLiteral("-o"), output};
          }},
-        {"bitmap", "screen.bmp",
+        {"bitmap", "screen.bmp", false,
          [](const QString &, const QString &output) {
              return QStringList{QStringLiteral("screenshot"), QStringLiteral("--simulate"),
                                 QStringLiteral("-o"), output};
          }},
     };
 #ifdef VELDA_E2E_WITH_REPORT
-    cases.push_back({"report", "report.pdf", [](const QString &project, const QString &output) {
+    cases.push_back({"report", "report.pdf", true, [](const QString &project, const QString &output) {
                          return QStringList{QStringLiteral("report"), project, QStringLiteral("-o"), output};
                      }});
-    cases.push_back({"summary", "summary.pdf", [](const QString &project, const QString &output) {
+    cases.push_back({"summary", "summary.pdf", true, [](const QString &project, const QString &output) {
                          return QStringList{QStringLiteral("summary"), project, QStringLiteral("-o"), output};
                      }});
 #endif
