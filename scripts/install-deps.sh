@@ -6,10 +6,10 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config ccache clang-format
-    qt6-base-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-qpa-plugins
+    qt6-base-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-svg-dev qt6-qpa-plugins
     libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
-    xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core
+    xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
     desktop-file-utils shared-mime-info dpkg-dev file
 )
 if [ "${1:-}" = "--fuzz" ]; then

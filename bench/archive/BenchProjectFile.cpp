@@ -110,7 +110,7 @@ int main(int argc, char **argv) {
         table.setColCount(14);
         for (int c = 0; c < 14; ++c)
             table.setCell(c, 0, QStringLiteral("Header %1").arg(c));
-        FillArchiveTable(table, records, kRows, 2, FillContext{&formats, {}});
+        FillArchiveTable(table, records, kRows, 2, FillContext{&formats, {}, {}});
     }
 
     bench::Best save;

@@ -1,6 +1,7 @@
 // The main window: its parts, menus, commands and the table's mouse and key handling.
 #include "app/TForm1.h"
 
+#include "app/AppendProjectCommand.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
 #include "app/DesktopServices.h"
@@ -12,12 +13,14 @@
 #include "base/DeleteRow.h"
 #include "base/SortTable.h"
 #include "base/TableHeader.h"
+#include "device/ClockSetting.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
 #include "device/TForm2.h"
 
 #ifdef VELDA_HAVE_EXPORT_GUI
+#include "export/CsvExportCommand.h"
 #include "export/SpreadsheetExportCommand.h"
 #include "export/TForm6.h"
 #endif
@@ -58,11 +61,6 @@
 namespace velda {
 
 namespace {
-
-inline constexpr TextPair TxtExchangeBusy{"Идёт обмен с прибором, подождите",
-                                          "Device exchange in progress, please wait"};
-inline constexpr TextPair TxtClockCancelling{"Синхронизация времени отменяется",
-                                             "Time synchronization is being cancelled"};
 
 constexpr int kClientWidth = 1507;
 constexpr int kClientHeight = 429;
@@ -153,6 +151,8 @@ void TForm1::createMenus() {
     Save1 = File1->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), QString());
     N1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogNewFolder), QString());
     N2 = File1->addAction(s->standardIcon(QStyle::SP_DialogOpenButton), QString());
+    AppendProject1 = File1->addAction(QString());
+    File1->insertAction(N1, SaveCsv1 = new QAction(this));
     File1->addSeparator();
     Print1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
     File1->addSeparator();
@@ -181,6 +181,8 @@ void TForm1::createMenus() {
     connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(SaveCsv1, &QAction::triggered, this, &TForm1::SaveCsv1Click);
+    connect(AppendProject1, &QAction::triggered, this, &TForm1::AppendProject1Click);
     connect(Print1, &QAction::triggered, this, &TForm1::Print1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Copy1, &QAction::triggered, this, &TForm1::ACopyTableExecute);
@@ -263,6 +265,7 @@ void TForm1::createControls() {
     rows->viewport()->installEventFilter(this);
     StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
+    SpeedButton1->installEventFilter(this);
     m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this);
     qApp->installEventFilter(m_helpKeyFilter.get());
 
@@ -297,6 +300,7 @@ void TForm1::createControls() {
 
 #ifdef VELDA_HAVE_EXPORT_GUI
     m_exportCommand = new SpreadsheetExportCommand(this);
+    m_csvCommand = new CsvExportCommand(this);
 #endif
 }
 
@@ -321,6 +325,8 @@ void TForm1::applyTexts() {
     Save1->setText(c.save);
     N1->setText(c.createProject);
     N2->setText(c.openProject);
+    SaveCsv1->setText(Pick(TxtSaveToCsv));
+    AppendProject1->setText(Pick(TxtAppendProject));
     Print1->setText(c.print);
     Exit1->setText(c.exit);
     Edit1->setTitle(c.edit);
@@ -333,7 +339,7 @@ void TForm1::applyTexts() {
     Button1->setText(c.readArchive);
     Button2->setText(c.graph);
     Delete1->setText(c.deleteRow);
-    SpeedButton1->setToolTip(c.clockHint);
+    SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clockRunning && ExchangeRunning()));
     WriteHeaderRow(m_table, LanguageIndex);
     m_model->headersChanged();
     updateCorner();
@@ -581,6 +587,9 @@ PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
+    // A double click on the clock button is one click: its second half must not cancel the setting the
+    // first half started.
+    if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
     if (type == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == StringGrid1) {
@@ -671,7 +680,13 @@ void TForm1::Timer1Timer() {
             showClockStatus();
             return;
         }
+        // The setting has ended: say what it did, then the hover texts take over again.
         m_clockRunning = false;
+        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), false));
+        showStatusMessage(ClockStatusText(
+            {false, ExchangeState.load(), ExchangeStatus.load(), false, LastClockOutcome.load()},
+            Pick(TxtClockSync)));
+        return;
     }
     const QString hint = HoverHint(placeAt(QCursor::pos()));
     if (StatusBar1->currentMessage() != hint) StatusBar1->showMessage(hint);
@@ -683,29 +698,15 @@ void TForm1::showStatusMessage(const QString &text) {
 }
 
 void TForm1::showClockStatus() {
-    QString text;
-    const std::uint8_t status = ExchangeStatus.load();
-    switch (ExchangeState.load()) {
-    case StateConnect:
-        text = status == StatusOk ? Pick(TxtConnection) : StatusText(status);
-        break;
-    case StateVersion:
-        text = Pick(TxtVersionRead);
-        break;
-    case StateFinish:
-        text = status == StatusOk ? Pick(TxtReady) : StatusText(status);
-        break;
-    default:
-        text = Pick(TxtClockSync);
-        break;
-    }
-    if (CancelRequested.load()) text = Pick(TxtClockCancelling);
+    const QString text = ClockStatusText({ExchangeRunning(), ExchangeState.load(), ExchangeStatus.load(),
+                                          CancelRequested.load(), LastClockOutcome.load()},
+                                         Pick(TxtClockSync));
     if (StatusBar1->currentMessage() != text) StatusBar1->showMessage(text);
 }
 
 bool TForm1::refuseWhileExchangeRuns() {
     if (!ExchangeRunning()) return false;
-    showStatusMessage(Pick(TxtExchangeBusy));
+    showStatusMessage(ExchangeBusyText(m_clockRunning));
     return true;
 }
 
@@ -722,7 +723,7 @@ void TForm1::Button1Click() {
     setup.handOver = m_download->handOver();
     if (StartArchiveRead(std::move(setup), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(m_clockRunning));
         return;
     }
     form2->RunModal();
@@ -751,6 +752,7 @@ void TForm1::Button2Click() {
 void TForm1::SpeedButton1Click() {
     if (m_clockRunning && ExchangeRunning()) {
         CancelRequested = true;
+        m_statusMessageTicks = 0;
         showClockStatus();
         return;
     }
@@ -759,10 +761,11 @@ void TForm1::SpeedButton1Click() {
     setup.ui = &QtExchangeUi::instance();
     setup.sleeper = m_sleeper;
     if (StartClockSetting(std::move(setup)) != StartResult::Started) {
-        showStatusMessage(Pick(TxtExchangeBusy));
+        showStatusMessage(ExchangeBusyText(false));
         return;
     }
     m_clockRunning = true;
+    SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), true));
     m_statusMessageTicks = 0;
     showClockStatus();
 }
@@ -774,6 +777,21 @@ void TForm1::Save1Click() {
     // TODO(#6): the spreadsheet export runs here once its library is part of the build.
     if (TableIsEmpty(m_table)) ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
 #endif
+}
+
+void TForm1::SaveCsv1Click() {
+#ifdef VELDA_HAVE_EXPORT_GUI
+    m_csvCommand->run(this, m_table);
+#endif
+}
+
+void TForm1::AppendProject1Click() {
+    if (AppendProjectWithDialog(this, *m_model, &m_openName)) {
+        ApplyChannelLayout();
+        fitColumnsToContent();
+    }
+    showSelectionInView();
+    RecordCount = static_cast<std::uint32_t>(std::max(m_table.rowCount() - 1, 0));
 }
 
 void TForm1::Print1Click() {

@@ -27,6 +27,7 @@ namespace velda {
 class ArchiveDownload;
 class ArchiveTableModel;
 class SpreadsheetExportCommand;
+class CsvExportCommand;
 
 /// The program's one main window. It owns the archive table StringGrid1 shows; every command of the
 /// program starts here. GUI thread only.
@@ -52,6 +53,9 @@ public:
     void Button2Click();
     void SpeedButton1Click();
     void Save1Click();
+    /// "Save to CSV..." and "Append project..." (beside the workbook export and the project open).
+    void SaveCsv1Click();
+    void AppendProject1Click();
     void N1Click();
     void N2Click();
     void Print1Click();
@@ -104,6 +108,8 @@ public:
     QAction *Save1 = nullptr;
     QAction *N1 = nullptr;
     QAction *N2 = nullptr;
+    QAction *SaveCsv1 = nullptr;
+    QAction *AppendProject1 = nullptr;
     QAction *Print1 = nullptr;
     QAction *Exit1 = nullptr;
     QMenu *Edit1 = nullptr;
@@ -163,6 +169,7 @@ private:
     QString m_openName;
     std::shared_ptr<ArchiveDownload> m_download;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
+    CsvExportCommand *m_csvCommand = nullptr;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
     bool m_clockRunning = false;
     int m_statusMessageTicks = 0;

@@ -24,7 +24,9 @@ void ArchiveDownload::fill(const ReceivedArchive &received) {
     if (m_ready.load(std::memory_order_acquire)) return;
     FillContext context;
     context.formats = m_formats;
-    context.cancelRequested = [] { return CancelRequested.load(); };
+    // State 10 has already cleared CancelRequested and chosen to hand the records over; a Cancel pressed
+    // while the rows are written must not leave a table shorter than the records received.
+    context.rowWritten = m_rowObserver;
     FillArchiveTable(m_table, received.records, received.recordCount, received.archiveFormat, context);
     m_ready.store(true, std::memory_order_release);
 }

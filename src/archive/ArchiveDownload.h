@@ -7,6 +7,8 @@
 #include "device/Exchange.h"
 
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <optional>
 
 namespace velda {
@@ -21,7 +23,8 @@ namespace velda {
 ///
 /// The shown table is never written while the exchange runs, so it can be repainted freely, and the
 /// rows appear all at once, complete. A download that was cancelled before state 10 or ended without
-/// records of its own hands nothing over and leaves the shown table as it was.
+/// records of its own hands nothing over and leaves the shown table as it was; one that reached the fill
+/// hands over every received record, so the table is never partial.
 class ArchiveDownload {
 public:
     /// Copies the shown size and the header row (all stored header cells, also of hidden columns) of
@@ -35,9 +38,16 @@ public:
     /// the exchange. Ignores the hand-over's grid: the fill writes the detached table.
     [[nodiscard]] ArchiveHandOver handOver();
 
-    /// Fills the detached table from the received records (exchange thread, once). Stops between records
-    /// when CancelRequested is set; the rows written so far stay.
+    /// Fills the detached table from the received records (exchange thread, once). Every received record
+    /// is written: the exchange decided in state 10 that the read stands, so a Cancel arriving during the
+    /// fill no longer applies to it (it is left pending for the starters to clear).
     void fill(const ReceivedArchive &received);
+
+    /// Called on the exchange thread after each row the fill writes, with the rows written so far (a
+    /// progress hook). Set before the exchange starts.
+    void setRowObserver(std::function<void(std::size_t rowsWritten)> observer) {
+        m_rowObserver = std::move(observer);
+    }
 
     /// True once fill() has completed (any thread).
     [[nodiscard]] bool ready() const { return m_ready.load(std::memory_order_acquire); }
@@ -53,6 +63,7 @@ public:
 private:
     ArchiveTable m_table;
     const SystemFormats *m_formats;
+    std::function<void(std::size_t)> m_rowObserver;
     std::atomic<bool> m_ready{false};
     bool m_taken = false;
 };

@@ -194,6 +194,7 @@ void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records
             for (int j = 0; j < shown; ++j)
                 out.channel(r, j + 1, j, archiveFormat, RecordKind::BothChannels);
         }
+        if (context.rowWritten) context.rowWritten(i + 1);
     }
 }
 

@@ -56,6 +56,8 @@ struct FillContext {
     const SystemFormats *formats = nullptr;
     /// Asked once before every record; once it returns true no further row is written. Empty: never.
     std::function<bool()> cancelRequested;
+    /// Called after each record's row is written, with the number of rows written so far. Empty: never.
+    std::function<void(std::size_t rowsWritten)> rowWritten;
 };
 
 /// Fills `table` from `recordCount` records of `archiveFormat` held back to back in `records`

@@ -4,7 +4,10 @@
 #include <QLocale>
 #include <QStringView>
 
+#include "export/CsvExport.h"
+
 #include <array>
+#include <initializer_list>
 
 namespace velda::cli {
 
@@ -20,12 +23,17 @@ enum OptionBit : unsigned {
     OptBackground = 1U << 6,
     OptLimit = 1U << 7,
     OptJson = 1U << 8,
+    OptDelimiter = 1U << 9,
+    OptIsoDate = 1U << 10,
+    OptWidth = 1U << 11,
+    OptHeight = 1U << 12,
 };
 
 struct CommandSpec {
     const char *name;
     Command command;
-    bool takesFile;   ///< one project-file argument
+    int minFiles;     ///< project-file arguments at least
+    int maxFiles;     ///< and at most
     bool needsOutput; ///< -o is required
     unsigned allowed; ///< options the command accepts
 };
@@ -33,16 +41,20 @@ struct CommandSpec {
 // --lang and --locale are accepted everywhere: they only choose texts and formats.
 constexpr unsigned kAnywhere = OptLang | OptLocale;
 
-constexpr std::array<CommandSpec, 8> kCommands{{
-    {"read", Command::Read, false, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
-    {"dump", Command::Dump, true, false, kAnywhere},
-    {"export", Command::Export, true, true, kAnywhere | OptOutput},
-    {"report", Command::Report, true, true, kAnywhere | OptOutput},
-    {"set-clock", Command::SetClock, false, false, kAnywhere | OptSimulate | OptTimeout},
-    {"screenshot", Command::Screenshot, false, true,
+constexpr int kManyFiles = 1 << 20;
+
+constexpr std::array<CommandSpec, 10> kCommands{{
+    {"read", Command::Read, 0, 0, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
+    {"dump", Command::Dump, 1, 1, false, kAnywhere},
+    {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
+    {"report", Command::Report, 1, 1, true, kAnywhere | OptOutput},
+    {"set-clock", Command::SetClock, 0, 0, false, kAnywhere | OptSimulate | OptTimeout},
+    {"screenshot", Command::Screenshot, 0, 0, true,
      kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
-    {"stats", Command::Stats, true, false, kAnywhere | OptLimit | OptJson},
-    {"summary", Command::Summary, true, true, kAnywhere | OptOutput | OptLimit},
+    {"stats", Command::Stats, 1, 1, false, kAnywhere | OptLimit | OptJson},
+    {"summary", Command::Summary, 1, 1, true, kAnywhere | OptOutput | OptLimit},
+    {"merge", Command::Merge, 2, kManyFiles, true, kAnywhere | OptOutput},
+    {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
 }};
 
 struct OptionSpec {
@@ -52,7 +64,7 @@ struct OptionSpec {
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 9> kOptions{{
+constexpr std::array<OptionSpec, 13> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -62,6 +74,10 @@ constexpr std::array<OptionSpec, 9> kOptions{{
     {"--background", nullptr, OptBackground, true},
     {"--limit", nullptr, OptLimit, true},
     {"--json", nullptr, OptJson, false},
+    {"--delimiter", nullptr, OptDelimiter, true},
+    {"--iso-date", nullptr, OptIsoDate, false},
+    {"--width", nullptr, OptWidth, true},
+    {"--height", nullptr, OptHeight, true},
 }};
 
 // Options that may be given more than once.
@@ -102,7 +118,21 @@ struct PendingOption {
     QString value;
 };
 
+bool EndsWithAny(const QString &path, std::initializer_list<const char *> suffixes) {
+    for (const char *suffix : suffixes)
+        if (path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
 } // namespace
+
+bool IsCsvName(const QString &path) {
+    return EndsWithAny(path, {".csv"});
+}
+
+bool IsPictureName(const QString &path) {
+    return EndsWithAny(path, {".png", ".svg", ".pdf"});
+}
 
 bool LocaleNameKnown(const QString &name) {
     if (name.isEmpty()) return false;
@@ -265,22 +295,55 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         case OptJson:
             options.json = true;
             break;
+        case OptDelimiter: {
+            const std::optional<char> delimiter = csv::ParseDelimiter(option.value);
+            if (!delimiter)
+                return usage(
+                    QStringLiteral("--delimiter takes ';', ',' or tab, not \"%1\"").arg(option.value));
+            options.delimiter = delimiter;
+            break;
+        }
+        case OptIsoDate:
+            options.isoDate = true;
+            break;
+        case OptWidth:
+        case OptHeight: {
+            bool ok = false;
+            const int pixels = option.value.toInt(&ok);
+            if (!ok || pixels < kMinPlotSide || pixels > kMaxPlotSide)
+                return usage(QStringLiteral("%1 takes whole pixels from %2 to %3, not \"%4\"")
+                                 .arg(option.spelled)
+                                 .arg(kMinPlotSide)
+                                 .arg(kMaxPlotSide)
+                                 .arg(option.value));
+            (option.entry->bit == OptWidth ? options.width : options.height) = pixels;
+            break;
+        }
         }
     }
 
-    const qsizetype wantedFiles = command->takesFile ? 1 : 0;
-    if (positional.size() < wantedFiles)
-        return usage(QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
-    if (positional.size() > wantedFiles)
-        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(wantedFiles)));
-    if (command->takesFile) {
+    const QString needsFiles =
+        command->minFiles > 1
+            ? QStringLiteral("%1 needs at least %2 project files (FILE.vd)")
+                  .arg(QLatin1String(command->name))
+                  .arg(command->minFiles)
+            : QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name));
+    if (positional.size() < command->minFiles) return usage(needsFiles);
+    if (positional.size() > command->maxFiles)
+        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(command->maxFiles)));
+    for (const QString &file : positional)
+        if (file.isEmpty()) return usage(needsFiles);
+    if (!positional.isEmpty()) {
         options.input = positional.front();
-        if (options.input.isEmpty())
-            return usage(
-                QStringLiteral("%1 needs a project file (FILE.vd)").arg(QLatin1String(command->name)));
+        options.inputs = positional;
     }
     if (command->needsOutput && options.output.isEmpty())
         return usage(QStringLiteral("%1 needs -o FILE").arg(QLatin1String(command->name)));
+    if ((seen & (OptDelimiter | OptIsoDate)) != 0 && !IsCsvName(options.output))
+        return usage(QStringLiteral("--delimiter and --iso-date apply to a CSV export (-o FILE.csv)"));
+    if (command->command == Command::Plot && !IsPictureName(options.output))
+        return usage(
+            QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
     return options;
 }
 
@@ -297,6 +360,9 @@ QString HelpText() {
         "                     backslash inside a cell is written as \\t, \\r, \\n or \\\\)\n"
         "  export FILE.vd -o FILE.xlsx [--lang ru|en]\n"
         "                     write the project's table to a spreadsheet workbook\n"
+        "  export FILE.vd -o FILE.csv [--delimiter ';'|','|tab] [--iso-date] [--locale NAME]\n"
+        "                     write the same cells as CSV text (UTF-8 with BOM, CR LF); the\n"
+        "                     delimiter is ';' where the decimal separator is a comma, else ','\n"
         "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
         "                     print the project's table as a PDF report (A4 landscape)\n"
         "  set-clock [--simulate] [--timeout SECONDS]\n"
@@ -308,6 +374,12 @@ QString HelpText() {
         "                     mean kinetic temperature per channel, sensor and quantity\n"
         "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
         "                     one A4 page per channel: chart, statistics and limits\n"
+        "  merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]\n"
+        "                     join the rows of several project files in date and time order,\n"
+        "                     each row once (files in another language are refused)\n"
+        "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
+        "       [--locale NAME]\n"
+        "                     draw the graph window's chart of the project as a picture\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE  file to write (an existing file is replaced)\n"
@@ -326,6 +398,10 @@ QString HelpText() {
         "                     either side may be empty); QUANTITY is temperature, humidity,\n"
         "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
         "  --json             print the statistics as JSON instead of a text table\n"
+        "  --delimiter D      CSV field delimiter: ';', ',' or tab\n"
+        "  --iso-date         CSV date cells as yyyy-MM-dd (read with the --locale formats)\n"
+        "  --width PX, --height PX\n"
+        "                     picture size of plot in pixels (default 1600 x 1000)\n"
         "  -h, --help         show this help and exit\n"
         "  -V, --version      show the version and build date and exit\n"
         "\n"

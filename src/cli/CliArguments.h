@@ -21,7 +21,20 @@ enum ExitCode : int {
     ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 
-enum class Command { Help, Version, Read, Dump, Export, Report, SetClock, Screenshot, Stats, Summary };
+enum class Command {
+    Help,
+    Version,
+    Read,
+    Dump,
+    Export,
+    Report,
+    SetClock,
+    Screenshot,
+    Stats,
+    Summary,
+    Merge,
+    Plot
+};
 
 /// A colour as 0xRRGGBB.
 using Rgb = std::uint32_t;
@@ -29,12 +42,18 @@ using Rgb = std::uint32_t;
 inline constexpr int kDefaultTimeoutSeconds = 30;
 inline constexpr Rgb kDefaultPen = 0x000000;
 inline constexpr Rgb kDefaultBackground = 0xFFFFFF;
+inline constexpr int kDefaultPlotWidth = 1600;
+inline constexpr int kDefaultPlotHeight = 1000;
+/// Bounds of --width and --height in pixels.
+inline constexpr int kMinPlotSide = 200;
+inline constexpr int kMaxPlotSide = 10000;
 
 /// What one run of velda9-cli is asked to do.
 struct Options {
     Command command = Command::Help;
-    QString input;  ///< project file of dump, export, report, stats and summary
-    QString output; ///< -o FILE of read, export, report and screenshot
+    QString input;      ///< project file of dump, export, report, stats, summary and plot; merge's first
+    QStringList inputs; ///< every project file named (merge takes two or more)
+    QString output;     ///< -o FILE of read, export, report, screenshot, summary, merge and plot
     bool simulate = false;
     std::uint8_t language = 0;         ///< 0 Russian (the default), 1 English
     std::optional<QString> localeName; ///< --locale NAME; the system locale when absent
@@ -43,7 +62,16 @@ struct Options {
     Rgb background = kDefaultBackground;
     Limits limits;     ///< --limit QUANTITY=LOW:HIGH of stats and summary, each quantity at most once
     bool json = false; ///< --json of stats
+    std::optional<char> delimiter; ///< --delimiter of a CSV export; the locale's default when absent
+    bool isoDate = false;          ///< --iso-date of a CSV export
+    int width = kDefaultPlotWidth; ///< --width of plot, pixels
+    int height = kDefaultPlotHeight;
 };
+
+/// True when an export's output name asks for CSV text (it ends in .csv, any case).
+[[nodiscard]] bool IsCsvName(const QString &path);
+/// True when a plot's output name ends in .png, .svg or .pdf (any case).
+[[nodiscard]] bool IsPictureName(const QString &path);
 
 /// A command line that cannot be run; `message` is one line for stderr.
 struct UsageError {

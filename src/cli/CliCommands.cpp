@@ -8,6 +8,7 @@
 #include "base/SystemFormats.h"
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
+#include "cli/CsvMergeCommands.h"
 #include "cli/StatsCommand.h"
 #ifdef VELDA_CLI_WITH_SCREENSHOT
 #include "screenshot/PixelMatrix.h"
@@ -305,7 +306,9 @@ int RunCommand(const Options &options, const Streams &streams) {
     case Command::Dump:
         return RunDump(options, streams);
     case Command::Export:
-        return RunExport(options, streams);
+        return IsCsvName(options.output) ? RunCsvExport(options, streams) : RunExport(options, streams);
+    case Command::Merge:
+        return RunMerge(options, streams);
     case Command::SetClock:
         return RunSetClock(options, streams);
     case Command::Screenshot:
@@ -314,11 +317,13 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunStats(options, streams);
     case Command::Report:
     case Command::Summary:
+    case Command::Plot:
         break;
     }
     PrintError(streams.err, QStringLiteral("%1 is not available in this build (built without the window "
                                            "libraries)")
                                 .arg(options.command == Command::Summary ? QStringLiteral("summary")
+                                     : options.command == Command::Plot  ? QStringLiteral("plot")
                                                                          : QStringLiteral("report")));
     return ExitUsage;
 }

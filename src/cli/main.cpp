@@ -1,5 +1,5 @@
-// velda9-cli: entry point. Parses the command line and hands over to the command; only report and summary
-// start the window toolkit, on the offscreen platform.
+// velda9-cli: entry point. Parses the command line and hands over to the command; only report, summary
+// and plot start the window toolkit, on the offscreen platform.
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 
@@ -13,9 +13,11 @@
 #include <unistd.h>
 
 #ifdef VELDA_CLI_WITH_REPORT
+#include "cli/PlotCommand.h"
 #include "cli/ReportCommand.h"
 #include "cli/SummaryCommand.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #endif
 
@@ -56,6 +58,13 @@ int main(int argc, char **argv) {
         ApplyLanguageAndLocale(options);
         return options.command == Command::Report ? RunReport(options, streams)
                                                   : RunSummary(options, streams);
+    }
+    if (options.command == Command::Plot) {
+        // The chart is the graph window's, built off screen: a widget application without a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        ApplyLanguageAndLocale(options);
+        return RunPlot(options, streams);
     }
 #endif
     QCoreApplication application(argc, argv);

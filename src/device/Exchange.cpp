@@ -8,10 +8,17 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <string>
+#include <system_error>
 
 namespace velda {
 
@@ -22,6 +29,7 @@ std::atomic<bool> CancelRequested{false};
 std::atomic<bool> VersionPending{true};
 std::atomic<std::uint8_t> ArchiveFormat{0};
 std::atomic<std::uint32_t> RecordCount{0};
+std::atomic<ClockOutcome> LastClockOutcome{ClockOutcome::Pending};
 RecordArray ShortRecords;
 RecordArray LongRecords;
 ScreenImage ScreenBuffer;
@@ -215,10 +223,19 @@ void BMTreadUSB::pause(std::chrono::milliseconds duration) {
 }
 
 void BMTreadUSB::setIdlePriority(bool idle) {
-    // Best effort: leaving SCHED_IDLE may be refused to unprivileged processes; the exchange runs anyway.
+    // An ordinary user may enter SCHED_IDLE but is refused the way back, which would leave the whole
+    // download starving under load: the search for the instrument is only made idle where the return
+    // to normal priority is permitted.
+    if (idle && !m_mayIdle) return;
     sched_param param{};
     param.sched_priority = 0;
     static_cast<void>(pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param));
+}
+
+void BMTreadUSB::settleClockOutcome() {
+    if (ExchangeMode.load() != ModeClockSet) return;
+    ClockOutcome pending = ClockOutcome::Pending;
+    LastClockOutcome.compare_exchange_strong(pending, ClockOutcome::NotSent);
 }
 
 void BMTreadUSB::showStatusBlocking() {
@@ -244,6 +261,7 @@ std::uint8_t BMTreadUSB::nextStateByMode() const {
 
 void BMTreadUSB::Execute() {
     m_recordCountBefore = RecordCount.load();
+    m_mayIdle = IdlePriorityReversible();
     bool ended = false;
     while (!ended && !stopping()) {
         showStatusBlocking();
@@ -284,6 +302,7 @@ void BMTreadUSB::Execute() {
             ShortRecords.release();
             LongRecords.release();
         }
+        settleClockOutcome();
     }
     {
         std::lock_guard lock(m_waitMutex);
@@ -309,12 +328,14 @@ void BMTreadUSB::stepConnect() {
         return;
     }
     ExchangeStatus.store(StatusOk);
+    // The instrument answers: every later state talks to it at normal priority, also when the version
+    // read is skipped, so that a download is not starved by other work.
+    setIdlePriority(false);
     pause(kPauseAfterOpenMs);
     ExchangeState.store(VersionPending.load() ? StateVersion : nextStateByMode());
 }
 
 void BMTreadUSB::stepVersion() {
-    setIdlePriority(false);
     if (CancelRequested.load()) {
         ExchangeState.store(StateFinish);
         return;
@@ -447,6 +468,11 @@ void BMTreadUSB::stepRecords() {
 }
 
 void BMTreadUSB::stepClock() {
+    // A Cancel pressed while the instrument was searched for stops the setting before anything is sent.
+    if (CancelRequested.load()) {
+        ExchangeState.store(StateFinish);
+        return;
+    }
     const QDateTime now = m_setup.now ? m_setup.now() : QDateTime::currentDateTime();
     const auto payload = ClockPayload(now);
     if (!WriteCommand(ClockSet)) {
@@ -459,6 +485,7 @@ void BMTreadUSB::stepClock() {
         ExchangeStatus.store(StatusLinkError);
         return;
     }
+    LastClockOutcome.store(ClockOutcome::Set);
     ExchangeStatus.store(StatusOk);
     showStatusBlocking();
     if (CancelRequested.load()) {
@@ -540,9 +567,48 @@ void BMTreadUSB::stepFinish() {
         LongRecords.release();
         m_ownsRecords = false;
     }
+    settleClockOutcome();
     if (controls.dialog && !stopping())
         m_setup.ui->runBlocking([dialog = controls.dialog] { dialog->closeDialog(); });
     setIdlePriority(true);
+}
+
+// ---- Thread priority -------------------------------------------------------------------------------
+
+bool IdlePriorityReversible(int niceValue, unsigned long long niceLimit, bool capSysNice) {
+    if (capSysNice) return true;
+    const auto needed = static_cast<unsigned long long>(20 - std::clamp(niceValue, -20, 19));
+    return needed <= niceLimit;
+}
+
+namespace {
+
+bool HasCapSysNice() {
+    constexpr int kCapSysNice = 23;
+    std::ifstream status("/proc/thread-self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("CapEff:", 0) != 0) continue;
+        const std::size_t first = line.find_first_not_of(" \t", 7);
+        if (first == std::string::npos) return false;
+        unsigned long long caps = 0;
+        const char *end = line.data() + line.size();
+        if (std::from_chars(line.data() + first, end, caps, 16).ec != std::errc{}) return false;
+        return (caps >> kCapSysNice) & 1U;
+    }
+    return false;
+}
+
+} // namespace
+
+bool IdlePriorityReversible() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return false;
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    if (nice == -1 && errno != 0) return false;
+    const unsigned long long soft =
+        limit.rlim_cur == RLIM_INFINITY ? ~0ULL : static_cast<unsigned long long>(limit.rlim_cur);
+    return IdlePriorityReversible(nice, soft, HasCapSysNice());
 }
 
 // ---- Starters ------------------------------------------------------------------------------------------
@@ -557,6 +623,7 @@ StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls
     CancelRequested.store(false);
     ExchangeState.store(StateConnect);
     ExchangeMode.store(mode);
+    if (mode == ModeClockSet) LastClockOutcome.store(ClockOutcome::Pending);
     if (!setup.ui) setup.ui = &g_silentUi;
     g_exchange = std::make_shared<BMTreadUSB>(std::move(setup), controls);
     return StartResult::Started;

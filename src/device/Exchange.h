@@ -61,6 +61,11 @@ extern std::atomic<bool> VersionPending;         ///< next exchange reads the fi
 extern std::atomic<std::uint8_t> ArchiveFormat;  ///< 0, 1 or 2, fixed by the first completed version read
 extern std::atomic<std::uint32_t> RecordCount;   ///< records of the last read (or project open)
 
+/// What the last clock setting did to the instrument: Pending while it runs, Set once the clock payload
+/// has been sent, NotSent when it ended (cancelled or stopped) before that.
+enum class ClockOutcome : std::uint8_t { Pending, Set, NotSent };
+extern std::atomic<ClockOutcome> LastClockOutcome; ///< written by StartClockSetting and the exchange thread
+
 /// The records of one archive read, fixed-size slots of 36 (format 0) or 44 bytes (formats 1 and 2).
 /// Allocated in state 3 and released in state 10 by the exchange thread; any thread may take a copy.
 class RecordArray {
@@ -219,6 +224,8 @@ private:
     void stepScreen();
     void stepFinish();
     void showStatusBlocking();
+    /// A clock setting that ends without having sent its payload records NotSent (exchange thread).
+    void settleClockOutcome();
     void showCrcError();
     void pause(std::chrono::milliseconds duration);
     void setIdlePriority(bool idle);
@@ -233,6 +240,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition; ///< signalled on Terminate() and when Execute returns
+    bool m_mayIdle = false;                  ///< idle priority can be left again (exchange thread only)
     bool m_ownsRecords = false;            ///< this exchange allocated a record array (exchange thread only)
     std::uint32_t m_receivedCount = 0;     ///< records stored in this exchange (exchange thread only)
     bool m_paramBlockAccepted = false;     ///< this exchange has a parameter block of its own
@@ -241,6 +249,15 @@ private:
     std::mutex m_joinMutex;
     std::thread m_thread;
 };
+
+// ---- Thread priority -------------------------------------------------------------------------------
+
+/// Whether a thread with nice value `niceValue` may leave SCHED_IDLE again (or take back a raised nice
+/// value): Linux allows it while 20 - niceValue is within the RLIMIT_NICE soft limit `niceLimit`, or with
+/// CAP_SYS_NICE. Pure; any thread.
+[[nodiscard]] bool IdlePriorityReversible(int niceValue, unsigned long long niceLimit, bool capSysNice);
+/// The same for the calling thread, from its nice value, RLIMIT_NICE and effective capabilities.
+[[nodiscard]] bool IdlePriorityReversible();
 
 // ---- Starters -------------------------------------------------------------------------------------
 

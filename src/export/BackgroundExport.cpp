@@ -6,9 +6,14 @@
 namespace velda::xlsx {
 
 BackgroundExport::BackgroundExport(const ArchiveTable &table, QString namePrefix, QString fileName)
-    : m_rowsTotal(std::max(table.rowCount(), 0)) {
-    m_worker = std::thread([this, &table, prefix = std::move(namePrefix), name = std::move(fileName)] {
-        m_result.emplace(ExportToSpreadsheet(table, prefix, name, [this](int rows, int) {
+    : BackgroundExport(table.rowCount(), [&table, prefix = std::move(namePrefix),
+                                          name = std::move(fileName)](const ExportProgress &progress) {
+          return ExportToSpreadsheet(table, prefix, name, progress);
+      }) {}
+
+BackgroundExport::BackgroundExport(int rowsTotal, Job job) : m_rowsTotal(std::max(rowsTotal, 0)) {
+    m_worker = std::thread([this, job = std::move(job)] {
+        m_result.emplace(job([this](int rows, int) {
             m_rowsWritten.store(rows, std::memory_order_relaxed);
             return !m_cancel.load(std::memory_order_relaxed);
         }));

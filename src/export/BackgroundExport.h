@@ -7,17 +7,22 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <thread>
 
 namespace velda::xlsx {
 
-/// Starts ExportToSpreadsheet on its own thread when constructed. `table` must outlive the object and stay
+/// Starts an export (ExportToSpreadsheet, or any job with the same progress contract) on its own thread when
+/// constructed. `table` must outlive the object and stay
 /// unchanged until wait() returns or the object is destroyed (the caller keeps every writer out, e.g.
 /// behind a modal dialog). The other members may be called from the thread that made the object.
 class BackgroundExport {
 public:
     BackgroundExport(const ArchiveTable &table, QString namePrefix, QString fileName);
+    /// Runs `job` on the worker, handing it the progress callback that feeds rowsWritten() and cancel().
+    using Job = std::function<ExportResult(const ExportProgress &progress)>;
+    BackgroundExport(int rowsTotal, Job job);
     /// Cancels a running export and waits for the thread; a partial file never replaces the target.
     ~BackgroundExport();
     BackgroundExport(const BackgroundExport &) = delete;

@@ -163,6 +163,10 @@ double ColumnWidthForPixels(int pixels) {
     return std::ceil(chars * 4.0) / 4.0;
 }
 
+int ExportedColumnCount(const ArchiveTable &table) {
+    return std::clamp(table.colCount(), 0, ArchiveTable::kMaxColCount);
+}
+
 ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &namePrefix,
                                  const QString &fileName, const ExportProgress &progress) {
     if (fileName.trimmed().isEmpty()) {
@@ -193,7 +197,7 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     temporary.close();
 
     const int rowTotal = std::max(table.rowCount(), 0);
-    const int colCount = std::clamp(table.colCount(), 0, ArchiveTable::kMaxColCount);
+    const int colCount = ExportedColumnCount(table);
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;

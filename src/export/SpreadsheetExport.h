@@ -50,6 +50,9 @@ using ExportProgress = std::function<bool(int rowsWritten, int rowsTotal)>;
 /// A workbook cell holds at most this many characters.
 inline constexpr int kMaxCellLength = 32767;
 
+/// Number of table columns an export writes: the shown columns, at most ArchiveTable::kMaxColCount.
+[[nodiscard]] int ExportedColumnCount(const ArchiveTable &table);
+
 /// Writes the shown part of `table` (colCount() x rowCount(), header row included, every cell as text)
 /// into a workbook saved as `fileName`: 65,535 table rows per sheet, sheets named `namePrefix` + k,
 /// every cell centred, every used column as wide as its widest text. The workbook is built in a

@@ -92,10 +92,19 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
 
 xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent, const ArchiveTable &table,
                                                                 const QString &fileName) {
-    const int total = std::max(table.rowCount(), 1);
+    return ExportWithProgressDialog(
+        parent, Pick(TxtSaveToExcel), table.rowCount(),
+        [&table, prefix = Pick(TxtArchiveTitle), fileName](const xlsx::ExportProgress &progress) {
+            return xlsx::ExportToSpreadsheet(table, prefix, fileName, progress);
+        });
+}
+
+xlsx::ExportResult ExportWithProgressDialog(QWidget *parent, const QString &title, int rowsTotal,
+                                            xlsx::BackgroundExport::Job job) {
+    const int total = std::max(rowsTotal, 1);
     QProgressDialog progress(Pick(TxtExportProgress), Pick(TxtCancel), 0, total, parent);
     progress.setObjectName(QStringLiteral("ExportProgress"));
-    progress.setWindowTitle(Pick(TxtSaveToExcel));
+    progress.setWindowTitle(title);
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
@@ -105,11 +114,11 @@ xlsx::ExportResult SpreadsheetExportCommand::exportWithProgress(QWidget *parent,
     progress.setValue(0);
     progress.show();
 
-    xlsx::BackgroundExport worker(table, Pick(TxtArchiveTitle), fileName);
+    xlsx::BackgroundExport worker(rowsTotal, std::move(job));
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(kProgressPollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (progress.wasCanceled()) {
             worker.cancel();
         } else {

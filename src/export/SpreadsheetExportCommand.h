@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "export/BackgroundExport.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QObject>
@@ -13,6 +14,12 @@ class QFileDialog;
 class QWidget;
 
 namespace velda {
+
+/// Runs `job` on a worker thread while a modal progress dialog titled `title` (with Cancel) shows how many
+/// of `rowsTotal` rows it wrote; returns its result. Whatever the job reads must stay unchanged until this
+/// returns, which the modal dialog guarantees for the main window's table. GUI thread.
+[[nodiscard]] xlsx::ExportResult ExportWithProgressDialog(QWidget *parent, const QString &title,
+                                                          int rowsTotal, xlsx::BackgroundExport::Job job);
 
 /// One per main window; remembers the dialog's file name for the rest of the run. GUI thread only.
 class SpreadsheetExportCommand : public QObject {

@@ -62,10 +62,30 @@ Extremes DataExtremes(const GraphModel &model, std::optional<ValueAxis> axis, Pi
     return ExtremesOver(model, axis, activeOnly, pick).value_or(Extremes{});
 }
 
+// The bottom axis in pixels: linear in real time, as the chart draws it.
+class TimeScale {
+public:
+    TimeScale(const AxisRange &axis, const PlotRect &plot)
+        : m_from(DaysToEpochMs(axis.min)), m_span(DaysToEpochMs(axis.max) - m_from), m_left(plot.left),
+          m_width(Width(plot)) {}
+    [[nodiscard]] double pixel(TimeMapping &mapping, double x) const {
+        if (m_span == 0) return m_left;
+        return m_left + (mapping.toEpochMs(x) - m_from) * m_width / m_span;
+    }
+
+private:
+    double m_from;
+    double m_span;
+    double m_left;
+    double m_width;
+};
+
 } // namespace
 
 double PixelToX(const AxisRange &axis, const PlotRect &plot, double px) {
-    return axis.min + (px - plot.left) * Span(axis) / Width(plot);
+    const double from = DaysToEpochMs(axis.min);
+    const double to = DaysToEpochMs(axis.max);
+    return EpochMsToDays(from + (px - plot.left) * (to - from) / Width(plot));
 }
 
 double PixelToY(const AxisRange &axis, const PlotRect &plot, double py) {
@@ -73,9 +93,8 @@ double PixelToY(const AxisRange &axis, const PlotRect &plot, double py) {
 }
 
 double XToPixel(const AxisRange &axis, const PlotRect &plot, double x) {
-    const double span = Span(axis);
-    if (span == 0) return plot.left;
-    return plot.left + (x - axis.min) * Width(plot) / span;
+    TimeMapping mapping;
+    return TimeScale(axis, plot).pixel(mapping, x);
 }
 
 double YToPixel(const AxisRange &axis, const PlotRect &plot, double y) {
@@ -152,10 +171,12 @@ std::optional<std::size_t> PointUnderPointer(const SeriesState &series, const Ax
     const auto &pts = series.points;
     auto it = std::lower_bound(pts.begin(), pts.end(), std::min(x0, x1),
                                [](const GraphPoint &p, double x) { return p.x < x; });
+    const TimeScale scale(bottom, plot);
+    TimeMapping mapping;
     std::optional<std::size_t> best;
     double bestDistance = tolerancePx * tolerancePx;
     for (; it != pts.end() && it->x <= std::max(x0, x1); ++it) {
-        const double dx = XToPixel(bottom, plot, it->x) - px;
+        const double dx = scale.pixel(mapping, it->x) - px;
         const double dy = YToPixel(vertical, plot, it->y) - py;
         const double d = dx * dx + dy * dy;
         if (d <= bestDistance) {
@@ -205,6 +226,43 @@ double NiceTickInterval(double span, int targetTicks) {
         if (step * power >= raw) return step * power;
     }
     return 10 * power;
+}
+
+QString AxisValueLabel(double y, const SystemFormats &formats) {
+    double rounded = std::round(y * 100.0) / 100.0;
+    if (rounded == 0) rounded = 0; // no "-0"
+    QLocale locale = formats.locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    QString s = locale.toString(rounded, 'f', 2);
+    const QString point = locale.decimalPoint();
+    const qsizetype at = s.lastIndexOf(point);
+    if (at >= 0) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.size() == at + point.size())
+            s.truncate(at);
+        else
+            s.replace(at, point.size(), formats.decimalSeparator);
+    }
+    return s;
+}
+
+std::vector<AxisTick> ValueAxisTicks(double min, double max, double interval, const SystemFormats &formats) {
+    std::vector<AxisTick> ticks;
+    if (!(interval > 0) || !(max >= min)) return ticks;
+    // A little slack so that ends lying on a multiple are not lost to rounding.
+    constexpr double kSlack = 1e-9;
+    constexpr double kMaxTicks = 1000;
+    const double first = std::ceil(min / interval - kSlack);
+    const double last = std::floor(max / interval + kSlack);
+    if (last - first > kMaxTicks) return ticks;
+    for (double k = first; k <= last; ++k) {
+        const double value = k * interval;
+        QString label = AxisValueLabel(value, formats);
+        if (!ticks.empty() && ticks.back().label == label) continue;
+        ticks.push_back({value, std::move(label)});
+    }
+    return ticks;
 }
 
 QString MarkerLabel(double y, const SystemFormats &formats) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace velda {
 
@@ -80,6 +81,22 @@ struct Extremes {
 /// A readable distance between value-axis ticks for `span`: the smallest of 1, 2 or 5 times a power of ten
 /// at most `targetTicks` intervals. 0 for an empty or invalid span.
 [[nodiscard]] double NiceTickInterval(double span, int targetTicks);
+
+/// A value-axis label in the number format "#,##0.##": thousands grouped, at most two decimals without
+/// trailing zeros, the locale's group separator and the system decimal separator (1234.5 -> "1 234,5"
+/// in Russian, 0.25 -> "0.25" and 12000 -> "12,000" in US English).
+[[nodiscard]] QString AxisValueLabel(double y, const SystemFormats &formats);
+
+/// One labelled tick of a value axis.
+struct AxisTick {
+    double value = 0;
+    QString label;
+};
+/// The ticks of a value axis from `min` to `max`: the multiples of `interval` in that range, labelled
+/// with AxisValueLabel; a tick whose label repeats the previous one is left out. Empty when `interval`
+/// is not positive.
+[[nodiscard]] std::vector<AxisTick> ValueAxisTicks(double min, double max, double interval,
+                                                   const SystemFormats &formats);
 
 /// The marker's value label: grouped thousands and up to three decimals in the formats' locale
 /// (21.5 -> "21,5" in Russian, 1234.567 -> "1,234.567" in US English).

@@ -2,6 +2,7 @@
 #include "graph/GraphModel.h"
 
 #include "archive/ArchiveRecord.h"
+#include "archive/ChannelLayout.h"
 #include "base/SharedTexts.h"
 #include "base/SortTable.h"
 #include "graph/GraphTexts.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -190,6 +192,84 @@ double DateTimeToDays(QDate date, QTime time) {
 
 namespace {
 
+constexpr double kUnixEpochDays = 25569.0; // 1 January 1970 in days since 30 December 1899
+
+QDate DayDate(qint64 day) {
+    static const QDate kEpoch(1899, 12, 30);
+    return kEpoch.addDays(day);
+}
+
+qint64 LocalMidnightMs(QDate date) {
+    return QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+}
+
+double WallDaysAt(qint64 ms) {
+    return EpochMsToDays(static_cast<double>(ms));
+}
+
+// On a day the clocks change: the first instant whose wall-clock time is not before `days`.
+qint64 IrregularDayMs(qint64 day, double days) {
+    const QDate date = DayDate(day);
+    const auto wallMs = std::llround((days - static_cast<double>(day)) * kMsPerDay);
+    if (wallMs < static_cast<qint64>(kMsPerDay)) {
+        const QDateTime wall(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(wallMs)));
+        const qint64 candidate = wall.toMSecsSinceEpoch();
+        const auto sameWall = [&wall](qint64 ms) {
+            const QDateTime back = QDateTime::fromMSecsSinceEpoch(ms);
+            return back.date() == wall.date() && back.time() == wall.time();
+        };
+        if (sameWall(candidate)) {
+            // A repeated hour: its first pass, so that wall-clock order stays time order.
+            const qint64 longer =
+                LocalMidnightMs(date.addDays(1)) - LocalMidnightMs(date) - static_cast<qint64>(kMsPerDay);
+            if (longer > 0 && sameWall(candidate - longer)) return candidate - longer;
+            return candidate;
+        }
+    }
+    // A time the clocks skipped: search the day for the moment its wall clock reaches that time.
+    qint64 lo = LocalMidnightMs(date);
+    qint64 hi = LocalMidnightMs(date.addDays(1));
+    const double target = static_cast<double>(day) + static_cast<double>(wallMs) / kMsPerDay;
+    while (lo < hi) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        if (WallDaysAt(mid) < target)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+double TimeMapping::toEpochMs(double days) {
+    const double whole = std::floor(days);
+    const auto day = static_cast<qint64>(whole);
+    if (!m_known || day != m_day) {
+        const QDate date = DayDate(day);
+        const qint64 start = LocalMidnightMs(date);
+        m_regular = LocalMidnightMs(date.addDays(1)) - start == static_cast<qint64>(kMsPerDay);
+        m_startMs = static_cast<double>(start);
+        m_day = day;
+        m_known = true;
+    }
+    if (m_regular) return m_startMs + (days - whole) * kMsPerDay;
+    return static_cast<double>(IrregularDayMs(day, days));
+}
+
+double DaysToEpochMs(double days) {
+    TimeMapping mapping;
+    return mapping.toEpochMs(days);
+}
+
+double EpochMsToDays(double ms) {
+    const auto instant = static_cast<qint64>(std::floor(ms));
+    const double offsetMs = QDateTime::fromMSecsSinceEpoch(instant).offsetFromUtc() * 1000.0;
+    return (ms + offsetMs) / kMsPerDay + kUnixEpochDays;
+}
+
+namespace {
+
 // Sign, digits, one decimal separator, digits, optional exponent: nothing else is a number here ("NAN",
 // "INF", thousands separators and a second separator all fail). Blanks and control characters around
 // the number are ignored.
@@ -306,6 +386,14 @@ std::optional<QString> GraphModel::channelTitleText(int channel, bool byOtherCha
 std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Present, bool channel2Present,
                                             int archiveFormat, const SystemFormats &formats) {
     m_archiveFormat = archiveFormat;
+    // The flags describe the last record only; the main window shows the second slot while any row holds
+    // values there, and the graph offers every channel the table shows.
+    m_shownByTable = {false, false};
+    if (table.colCount() >= kTwoChannelColCount && SecondSlotHoldsData(table)) {
+        m_shownByTable = {!channel1Present, !channel2Present};
+        channel1Present = true;
+        channel2Present = true;
+    }
     m_channels[0].Present = channel1Present;
     m_channels[1].Present = channel2Present;
     m_channels[0].SensorColumn = 6;
@@ -335,7 +423,15 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
         return e;
     }
 
-    const QString firstSensor = table.cell(channel.SensorColumn, 1);
+    // A channel the flags do not name has records without it: their empty sensor cells sort first, and
+    // the first row that names a sensor decides what the channel plots.
+    int firstRow = 1;
+    if (m_shownByTable[static_cast<std::size_t>(ch)]) {
+        while (firstRow + 1 < table.rowCount() &&
+               table.cell(channel.SensorColumn, firstRow).size() < kMinSensorTextLength)
+            ++firstRow;
+    }
+    const QString firstSensor = table.cell(channel.SensorColumn, firstRow);
     channel.FirstCode = ClassifySensor(firstSensor, m_archiveFormat);
     channel.Quantities = QuantitiesFor(ch, m_archiveFormat, channel.FirstCode);
 
@@ -613,6 +709,11 @@ bool GraphModel::axisDrawn(ValueAxis side) const {
     if (!m_axes[Index(side)].visible) return false;
     for (int i = 0; i < kMarkerSeries; ++i) {
         if (m_series[i].active && m_series[i].axis == side) return true;
+    }
+    // A channel hidden with its sensor check box keeps its axis and title.
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (m_channels[ch].Present && !m_controls[ch].sensorChecked && m_series[PrimaryOf(ch)].axis == side)
+            return true;
     }
     return false;
 }

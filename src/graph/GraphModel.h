@@ -5,6 +5,7 @@
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -133,6 +134,28 @@ inline constexpr ValueRange kFluxRangeChannel2{-800, 800};
 /// Days since 30 December 1899 plus the day fraction of `time`.
 [[nodiscard]] double DateTimeToDays(QDate date, QTime time);
 
+/// The one time mapping of the graph. Point x values are local wall-clock days (DateTimeToDays of the
+/// cells); the chart's time axis runs linearly in real time (milliseconds since 1970 UTC) and writes its
+/// labels in local time. Drawing, axis range, read-out, zoom and the marker's hit test all convert through
+/// this, so a point sits over the label of its own time also on the days the clocks change. A wall-clock
+/// time the clocks skipped maps to the moment of the change; one they repeat to its first occurrence.
+/// Remembers the last day it converted; use one object per run over the points. Any thread.
+class TimeMapping {
+public:
+    [[nodiscard]] double toEpochMs(double days);
+
+private:
+    qint64 m_day = 0;
+    bool m_known = false;
+    bool m_regular = true; ///< the day has 24 hours: its instants follow its start linearly
+    double m_startMs = 0;
+};
+
+/// Instant (milliseconds since 1970 UTC) of local wall-clock `days`.
+[[nodiscard]] double DaysToEpochMs(double days);
+/// Local wall-clock days of the instant `ms`.
+[[nodiscard]] double EpochMsToDays(double ms);
+
 /// A value cell read back with `decimalSeparator`: blanks and control characters around it are ignored;
 /// nullopt when the rest is empty; an error when it is no number.
 struct ParsedValue {
@@ -159,7 +182,9 @@ public:
     explicit GraphModel(std::uint8_t language = 0);
 
     /// Builds the graph from `table`: sorts it by the channel-1 temperature when channel 1 is present and
-    /// by the channel-2 sensor name when channel 2 is, then reads the rows of each channel. A cell that
+    /// by the channel-2 sensor name when channel 2 is, then reads the rows of each channel. A table that
+    /// shows its second channel slot (14 columns) with values in it counts as holding both channels,
+    /// whatever the flags of its last record say; the flags themselves are not changed. A cell that
     /// cannot be converted ends the construction there and is returned; what was built before it stays.
     [[nodiscard]] std::optional<GraphError> build(ArchiveTable &table, bool channel1Present,
                                                   bool channel2Present, int archiveFormat,
@@ -189,8 +214,9 @@ public:
     [[nodiscard]] const ChannelControls &controls(int channel) const { return m_controls[channel]; }
     [[nodiscard]] const SeriesState &series(int index) const { return m_series[index]; }
     [[nodiscard]] const ValueAxisState &axis(ValueAxis side) const { return m_axes[Index(side)]; }
-    /// Whether the chart draws the axis: it is visible and an active line series uses it. An axis that no
-    /// drawn line uses would only show an empty scale.
+    /// Whether the chart draws the axis: it is visible and an active line series uses it, or a present
+    /// channel hidden with its sensor check box is on it (hiding a channel keeps its axis and title). Any
+    /// other axis that no drawn line uses would only show an empty scale.
     [[nodiscard]] bool axisDrawn(ValueAxis side) const;
     [[nodiscard]] int archiveFormat() const { return m_archiveFormat; }
     [[nodiscard]] std::uint8_t language() const { return m_language; }
@@ -212,6 +238,7 @@ private:
     std::uint8_t m_language = 0;
     int m_archiveFormat = 0;
     bool m_marksChecked = true;
+    std::array<bool, 2> m_shownByTable{}; ///< present because the table shows the slot, not by the flags
     std::array<GraphChannel, 2> m_channels{};
     std::array<ChannelControls, 2> m_controls{};
     std::array<SeriesState, kSeriesCount> m_series{};

@@ -3,11 +3,13 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
+#include "graph/ChartPicture.h"
 #include "graph/Envelope.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
 #include "graph/SteadyPreview.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -39,8 +41,6 @@
 #include <QVariantAnimation>
 
 #include <cmath>
-#include <limits>
-#include <unordered_map>
 
 namespace velda {
 namespace {
@@ -55,7 +55,6 @@ constexpr int kBoxWidth = 245;
 constexpr int kMarkerLabelArrowPx = 10;
 constexpr int kValueTickTarget = 8;
 constexpr int kMarkerSizePx = 11;
-constexpr qint64 kMsPerDay = 86400000;
 
 TForm4::ErrorReporter &Reporter() {
     static TForm4::ErrorReporter reporter = [](const QString &text) {
@@ -81,35 +80,33 @@ Rgb FromQColor(const QColor &c) {
     return static_cast<Rgb>(c.rgb() & 0xFFFFFFu);
 }
 
-// Days since 30 December 1899 as shown on the date-time axis, which writes local time. The start of
-// each day is looked up once and remembered (GUI thread only), which keeps redrawing a long archive fast.
+// Days since 30 December 1899 on the date-time axis, through the graph's one time mapping.
 class DayConverter {
 public:
-    qint64 toMs(double days) {
-        const double whole = std::floor(days);
-        const auto day = static_cast<qint64>(whole);
-        if (day != m_day) {
-            m_day = day;
-            auto &starts = DayStarts();
-            auto known = starts.find(day);
-            if (known == starts.end()) {
-                const qint64 ms =
-                    QDateTime(QDate(1899, 12, 30).addDays(day), QTime(0, 0)).toMSecsSinceEpoch();
-                known = starts.emplace(day, ms).first;
-            }
-            m_dayStartMs = known->second;
-        }
-        return m_dayStartMs + std::llround((days - whole) * static_cast<double>(kMsPerDay));
-    }
+    qint64 toMs(double days) { return std::llround(m_mapping.toEpochMs(days)); }
 
 private:
-    static std::unordered_map<qint64, qint64> &DayStarts() {
-        static std::unordered_map<qint64, qint64> starts;
-        return starts;
-    }
-    qint64 m_day = std::numeric_limits<qint64>::min();
-    qint64 m_dayStartMs = 0;
+    TimeMapping m_mapping;
 };
+
+// Replaces the labelled ticks of a category axis, unless they are already the ones asked for.
+void SetAxisTicks(QCategoryAxis *axis, const std::vector<AxisTick> &ticks) {
+    QStringList labels;
+    for (const AxisTick &tick : ticks)
+        labels.append(tick.label);
+    const QStringList current = axis->categoriesLabels();
+    if (current == labels) {
+        bool same = true;
+        for (const AxisTick &tick : ticks)
+            same = same && axis->endValue(tick.label) == tick.value;
+        if (same) return;
+    }
+    for (const QString &label : current)
+        axis->remove(label);
+    if (!ticks.empty()) axis->setStartValue(ticks.front().value);
+    for (const AxisTick &tick : ticks)
+        axis->append(tick.label, tick.value);
+}
 
 QString HtmlTitle(const QString &title) {
     // The chart breaks title lines only at <br>.
@@ -196,8 +193,11 @@ void TForm4::createChart() {
                                         : QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
     BottomAxis->setTickCount(7);
     LeftAxis = new QValueAxis(chart);
-    RightAxis = new QValueAxis(chart);
-    RightAxis->setLabelFormat(QStringLiteral("%.2f"));
+    // The right axis writes its labels in the number format "#,##0.##", which the chart's printf-style
+    // label formats cannot express: its ticks are categories labelled here.
+    auto *rightTicks = new QCategoryAxis(chart);
+    rightTicks->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    RightAxis = rightTicks;
     chart->addAxis(BottomAxis, Qt::AlignBottom);
     chart->addAxis(LeftAxis, Qt::AlignLeft);
     chart->addAxis(RightAxis, Qt::AlignRight);
@@ -336,9 +336,13 @@ void TForm4::createControls() {
     RadioButton8->setChecked(true);
 
     GroupBox5 = new QGroupBox(Panel5);
-    GroupBox5->setFixedSize(kBoxWidth, 76);
+    // The picture button has a row of its own under the marks box, so the print button and the marks
+    // box stay where they were and the longer Russian caption is not cut.
+    GroupBox5->setFixedSize(kBoxWidth, 110);
     Button1 = new QPushButton(GroupBox5);
     Button1->setGeometry(8, 12, 110, 26);
+    Button2 = new QPushButton(GroupBox5);
+    Button2->setGeometry(8, 74, 160, 26);
     CheckBox5 = new QCheckBox(GroupBox5);
     CheckBox5->setGeometry(8, 46, 150, 20);
     CheckBox5->setChecked(true);
@@ -374,12 +378,14 @@ void TForm4::connectHandlers() {
     connect(Panel3, &ColourSwatch::clicked, this, [this] { Panel3Click(); });
     connect(Panel4, &ColourSwatch::clicked, this, [this] { Panel4Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
 void TForm4::FormCreate(ArchiveTable &table) {
     GroupBox1->setTitle(Pick(TxtChannel1));
     GroupBox2->setTitle(Pick(TxtChannel2));
     Button1->setText(Pick(TxtGraphPrint));
+    Button2->setText(Pick(TxtSavePicture));
     GroupBox3->setTitle(Pick(TxtAxis));
     GroupBox4->setTitle(Pick(TxtAxis));
     Label1->setText(Pick(TxtLeft));
@@ -537,7 +543,9 @@ void TForm4::syncAxes() {
         axis->setRange(range.min, range.max);
         // Ticks at round values while the axis ends stay where the data or the user put them.
         const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
-        if (interval > 0) {
+        if (auto *ticks = qobject_cast<QCategoryAxis *>(axis)) {
+            SetAxisTicks(ticks, ValueAxisTicks(range.min, range.max, interval, CurrentFormats()));
+        } else if (interval > 0) {
             axis->setTickType(QValueAxis::TicksDynamic);
             axis->setTickAnchor(0);
             axis->setTickInterval(interval);
@@ -737,6 +745,11 @@ void TForm4::Button1Click() {
     KeepPreviewSteady(preview);
     preview.exec();
     Chart1->viewport()->update();
+}
+
+void TForm4::Button2Click() {
+    finishZoomTransition();
+    SaveChartPictureWithDialog(this, Chart1);
 }
 
 void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {

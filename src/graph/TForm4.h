@@ -94,6 +94,8 @@ public:
     void Panel3Click();
     void Panel4Click();
     void Button1Click();
+    /// Saves the chart as shown to a picture file chosen in a dialog.
+    void Button2Click();
     /// Mouse events of the chart, positions in its client pixels.
     void Chart1MouseDown(MouseButton button, QPoint pos);
     void Chart1MouseMove(QPoint pos, Qt::MouseButtons held);
@@ -134,6 +136,7 @@ public:
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
     QChart *chart = nullptr;
     QDateTimeAxis *BottomAxis = nullptr;
     QValueAxis *LeftAxis = nullptr;

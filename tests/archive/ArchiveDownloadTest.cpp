@@ -81,9 +81,9 @@ TEST(ArchiveDownload, NoHandOverLeavesTheShownTable) {
     EXPECT_EQ(shown.cell(0, 8), QStringLiteral("old 8"));
 }
 
-TEST(ArchiveDownload, CancelDuringTheFillKeepsTheRowsWritten) {
+TEST(ArchiveDownload, ACancelPendingAtTheFillStillWritesEveryRecord) {
     LanguageIndex = 1;
-    CancelRequested = true; // pressed before the first record: no row is written, the size still is
+    CancelRequested = true; // pressed after state 10 had looked at the flag
     ArchiveTable shown = ShownTable();
     ArchiveDownload download(shown);
     const auto bytes = Concat({RecordBytes(0, RecordSpec{}), RecordBytes(0, RecordSpec{})});
@@ -92,7 +92,8 @@ TEST(ArchiveDownload, CancelDuringTheFillKeepsTheRowsWritten) {
     LanguageIndex = 0;
     ASSERT_TRUE(download.swapInto(shown));
     EXPECT_EQ(shown.rowCount(), 3);
-    EXPECT_TRUE(TableIsEmpty(shown));
+    EXPECT_EQ(shown.cell(0, 1), QStringLiteral("1"));
+    EXPECT_EQ(shown.cell(0, 2), QStringLiteral("2"));
 }
 
 namespace {
@@ -173,4 +174,57 @@ TEST(ArchiveDownload, ReadOfTheSimulatedInstrumentEndsInAFilledTable) {
     EXPECT_TRUE(Channel1Present.load());
     EXPECT_TRUE(Channel2Present.load());
     EXPECT_EQ(ui.messages.load(), 0);
+}
+
+// A full archive read from the simulated instrument whose table fill is slow; the user presses Cancel in
+// the middle of the fill (after the exchange has decided in state 10 that the read stands). The table
+// that is swapped in holds every received record, never a part of them.
+TEST(ArchiveDownload, CancelInTheMiddleOfASlowFillLeavesNoPartialTable) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    constexpr std::size_t kRecords = 2688;
+    const std::string scenario = dir.filePath(QStringLiteral("scenario.json")).toStdString();
+    std::ofstream(scenario)
+        << R"({"firmware_date": "13.03.2018", "generate": {"records": 2688, "format": 2, "seed": 7}})";
+    ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
+    UseSimulator(true);
+    LanguageIndex = 0;
+    CancelRequested = false;
+    VersionPending = true;
+
+    const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
+    ArchiveTable shown = ShownTable();
+    auto download = std::make_shared<ArchiveDownload>(shown, &formats);
+    std::atomic<std::size_t> rowsWritten{0};
+    std::atomic<bool> cancelClicked{false};
+    download->setRowObserver([&](std::size_t rows) {
+        rowsWritten = rows;
+        // The progress dialog's Cancel does nothing but set the flag; here it lands half-way through.
+        if (rows == kRecords / 2) {
+            CancelRequested.store(true);
+            cancelClicked = true;
+        }
+    });
+    InlineUi ui;
+    ExchangeSetup setup;
+    setup.ui = &ui;
+    setup.sleeper = [](std::chrono::milliseconds) {};
+    setup.handOver = download->handOver();
+    ASSERT_EQ(StartArchiveRead(std::move(setup), {}), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(120)));
+    ShutdownDeviceLink();
+    ::unsetenv("VELDA9_SIM_SCENARIO");
+
+    ASSERT_TRUE(cancelClicked.load()) << "rows written: " << rowsWritten.load();
+    EXPECT_EQ(rowsWritten.load(), kRecords) << "the fill went on after the Cancel";
+    EXPECT_EQ(RecordCount.load(), kRecords);
+    ASSERT_TRUE(download->swapInto(shown));
+    ASSERT_EQ(shown.rowCount(), static_cast<int>(kRecords) + 1);
+    int filledRows = 0;
+    for (int row = 1; row < shown.rowCount(); ++row)
+        if (!shown.cell(0, row).isEmpty() && !shown.cell(1, row).isEmpty() && !shown.cell(6, row).isEmpty())
+            ++filledRows;
+    EXPECT_EQ(filledRows, static_cast<int>(kRecords)) << "every row of the table holds its record";
+    EXPECT_EQ(shown.cell(0, static_cast<int>(kRecords)), QString::number(kRecords));
+    CancelRequested = false;
 }

@@ -430,7 +430,7 @@ TEST_F(TableFillTest, HeatFluxThatIsNotFiniteShowsNan) {
 
 TEST_F(TableFillTest, RecordsTheBufferDoesNotHoldAreNotDecoded) {
     const auto one = RecordBytes(1, RecordSpec{});
-    FillArchiveTable(table, one, 3, 1, FillContext{&point, {}});
+    FillArchiveTable(table, one, 3, 1, FillContext{&point, {}, {}});
     EXPECT_EQ(table.rowCount(), 4);
     EXPECT_EQ(cell(0, 1), QStringLiteral("1"));
     EXPECT_EQ(cell(0, 2), QString());

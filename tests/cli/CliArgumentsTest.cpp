@@ -65,6 +65,82 @@ TEST(CliArguments, AcceptsTheDocumentedCommandLines) {
     }
 }
 
+TEST(CliArguments, AcceptsCsvExportMergeAndPlot) {
+    struct Case {
+        const char *name;
+        QStringList args;
+        Command command;
+        QStringList inputs;
+        std::optional<char> delimiter;
+        bool isoDate;
+        int width;
+        int height;
+    };
+    const std::vector<Case> cases = {
+        {"csv with the locale's delimiter",
+         Args({"export", "a.vd", "-o", "a.CSV", "--locale", "de_DE"}),
+         Command::Export,
+         {"a.vd"},
+         std::nullopt,
+         false,
+         1600,
+         1000},
+        {"csv semicolon and iso dates",
+         Args({"export", "a.vd", "-o", "a.csv", "--delimiter", ";", "--iso-date"}),
+         Command::Export,
+         {"a.vd"},
+         ';',
+         true,
+         1600,
+         1000},
+        {"csv tab",
+         Args({"export", "a.vd", "-o", "a.csv", "--delimiter=tab"}),
+         Command::Export,
+         {"a.vd"},
+         '\t',
+         false,
+         1600,
+         1000},
+        {"merge of three",
+         Args({"merge", "a.vd", "b.vd", "c d.vd", "-o", "e.vd", "--locale", "ru_RU"}),
+         Command::Merge,
+         {"a.vd", "b.vd", "c d.vd"},
+         std::nullopt,
+         false,
+         1600,
+         1000},
+        {"plot default size",
+         Args({"plot", "a.vd", "-o", "a.svg", "--lang", "en"}),
+         Command::Plot,
+         {"a.vd"},
+         std::nullopt,
+         false,
+         1600,
+         1000},
+        {"plot sized",
+         Args({"plot", "a.vd", "-o", "a.PDF", "--width", "800", "--height=600"}),
+         Command::Plot,
+         {"a.vd"},
+         std::nullopt,
+         false,
+         800,
+         600},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseArguments(c.args);
+        const Options *options = std::get_if<Options>(&parsed);
+        ASSERT_NE(options, nullptr) << std::get<UsageError>(parsed).message.toStdString();
+        EXPECT_EQ(options->command, c.command);
+        EXPECT_EQ(options->inputs, c.inputs);
+        EXPECT_EQ(options->input, c.inputs.front());
+        EXPECT_EQ(options->delimiter, c.delimiter);
+        EXPECT_EQ(options->isoDate, c.isoDate);
+        EXPECT_EQ(options->width, c.width);
+        EXPECT_EQ(options->height, c.height);
+    }
+}
+
 TEST(CliArguments, KeepsLocaleAndColours) {
     const auto read = ParseArguments(Args({"read", "-o", "a.vd", "--locale", "ru_RU"}));
     ASSERT_TRUE(std::holds_alternative<Options>(read));
@@ -110,6 +186,19 @@ TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
         {"colour name", Args({"screenshot", "-o", "s.bmp", "--background", "chartreuse"}), "\"chartreuse\""},
         {"twice", Args({"read", "-o", "a.vd", "-o", "b.vd"}), "given twice"},
         {"flag with value", Args({"read", "-o", "a.vd", "--simulate=yes"}), "takes no value"},
+        {"delimiter on a workbook", Args({"export", "a.vd", "-o", "a.xlsx", "--delimiter", ";"}),
+         "CSV export"},
+        {"iso date on a workbook", Args({"export", "a.vd", "-o", "a.xlsx", "--iso-date"}), "CSV export"},
+        {"unknown delimiter", Args({"export", "a.vd", "-o", "a.csv", "--delimiter", "|"}), "\"|\""},
+        {"delimiter on merge", Args({"merge", "a.vd", "b.vd", "-o", "c.vd", "--delimiter", ";"}),
+         "does not apply"},
+        {"merge of one file", Args({"merge", "a.vd", "-o", "c.vd"}), "at least 2 project files"},
+        {"merge without -o", Args({"merge", "a.vd", "b.vd"}), "needs -o"},
+        {"plot to a text file", Args({"plot", "a.vd", "-o", "a.txt"}), "\"a.txt\""},
+        {"plot too narrow", Args({"plot", "a.vd", "-o", "a.png", "--width", "10"}), "--width"},
+        {"plot too tall", Args({"plot", "a.vd", "-o", "a.png", "--height", "20000"}), "--height"},
+        {"plot of two files", Args({"plot", "a.vd", "b.vd", "-o", "a.png"}), "\"b.vd\""},
+        {"width on export", Args({"export", "a.vd", "-o", "a.csv", "--width", "800"}), "does not apply"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,8 +213,10 @@ TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
 TEST(CliArguments, HelpListsEveryCommandOptionAndExitCode) {
     const QString help = HelpText();
     for (const char *word :
-         {"read", "dump", "export", "report", "set-clock", "screenshot", "--simulate", "--lang", "--locale",
-          "--timeout", "--pen", "--background", "--version", "  2  ", "  3  ", "  4  "}) {
+         {"read",       "dump",        "export",     "report",    "set-clock", "screenshot",
+          "--simulate", "--lang",      "--locale",   "--timeout", "--pen",     "--background",
+          "--version",  "  2  ",       "  3  ",      "  4  ",     "merge",     "plot",
+          "FILE.csv",   "--delimiter", "--iso-date", "--width",   "--height"}) {
         SCOPED_TRACE(word);
         EXPECT_TRUE(help.contains(QLatin1String(word)));
     }

@@ -16,6 +16,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <grp.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -612,6 +620,18 @@ TEST_F(ExchangeTest, CancelDuringClockAndScreenStates) {
     EXPECT_EQ(commands(), (std::vector<std::string>{"clock", "clock"}));
     EXPECT_TRUE(m_ui.messages().empty());
     EXPECT_FALSE(CancelRequested.load());
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::Set);
+
+    // Cancelled while the instrument is being opened: nothing is sent and the outcome says so.
+    useScenario({{"firmware_date", "13.03.2018"}});
+    int openPausesBeforeClock = 0;
+    onPause = [&](int ms) {
+        if (ms == 300 && ++openPausesBeforeClock == 2) CancelRequested.store(true);
+    };
+    ASSERT_EQ(StartClockSetting(setup()), StartResult::Started);
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::NotSent);
 
     // The screen state does not look at the cancel flag: the image is still read.
     useScenario(
@@ -625,4 +645,90 @@ TEST_F(ExchangeTest, CancelDuringClockAndScreenStates) {
     EXPECT_EQ(commands(), (std::vector<std::string>{"screen"}));
     EXPECT_EQ(ScreenBuffer.snapshot()[1023], 0x5A);
     EXPECT_FALSE(CancelRequested.load());
+}
+
+TEST(ThreadPriority, IdleIsReversibleOnlyWhereTheWayBackIsPermitted) {
+    struct Case {
+        const char *name;
+        int nice;
+        unsigned long long limit;
+        bool capSysNice;
+        bool reversible;
+    };
+    const Case cases[] = {
+        {"ordinary user, default limit 0", 0, 0, false, false},
+        {"limit just allows nice 0", 0, 20, false, true},
+        {"limit one short of nice 0", 0, 19, false, false},
+        {"niced process within its limit", 5, 15, false, true},
+        {"niced process beyond its limit", 5, 14, false, false},
+        {"nicest value with limit 1", 19, 1, false, true},
+        {"unlimited", -20, ~0ULL, false, true},
+        {"CAP_SYS_NICE", 0, 0, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IdlePriorityReversible(c.nice, c.limit, c.capSysNice), c.reversible);
+    }
+}
+
+// An ordinary user (no CAP_SYS_NICE, RLIMIT_NICE 0, as on a default desktop) reads the archive: from
+// the moment the instrument answers, every state of the exchange runs at normal priority, so a busy
+// machine cannot starve the download. Runs in a child process that drops root's rights first.
+TEST_F(ExchangeTest, AnOrdinaryUserDownloadsAtNormalPriority) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Json records = Json::array();
+    for (std::uint32_t i = 0; i < 3; ++i)
+        records.push_back(Hex(TestRecord(kLongRecordSize, i)));
+    const std::string path = m_dir.filePath(QStringLiteral("ordinary.json")).toStdString();
+    std::ofstream(path) << Json{{"firmware_date", "13.03.2018"}, {"records_hex", records}}.dump();
+    // The unprivileged child must still read its scenario.
+    ASSERT_EQ(::chmod(m_dir.path().toLocal8Bit().constData(), 0755), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+
+    const auto downloadAsOrdinaryUser = [&] {
+        const rlimit noNice{0, 0};
+        if (::setrlimit(RLIMIT_NICE, &noNice) != 0) std::_Exit(10);
+        if (::geteuid() == 0) {
+            constexpr gid_t kNobodyGroup = 65534;
+            constexpr uid_t kNobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobodyGroup) != 0 || ::setuid(kNobody) != 0)
+                std::_Exit(11);
+        }
+        if (IdlePriorityReversible()) std::_Exit(12); // not an ordinary user after all
+        ::setenv("VELDA9_SIM_SCENARIO", path.c_str(), 1);
+        std::mutex mutex;
+        std::string slow;
+        const auto check = [&](const char *where) {
+            const int policy = ::sched_getscheduler(0);
+            if (policy != SCHED_OTHER) {
+                std::lock_guard lock(mutex);
+                slow += std::string(where) + " state " + std::to_string(ExchangeState.load()) + " policy " +
+                        std::to_string(policy) + "; ";
+            }
+        };
+        // The first read of a run reads the firmware version; the second goes from the search for the
+        // instrument straight to the parameter block.
+        for (const bool versionPending : {true, false}) {
+            VersionPending.store(versionPending);
+            ExchangeSetup s;
+            s.ui = &m_ui;
+            s.sleeper = [&](std::chrono::milliseconds) {
+                if (ExchangeState.load() != StateConnect) check("pause");
+            };
+            std::atomic<bool> handedOver{false};
+            s.handOver = [&](const ReceivedArchive &archive) {
+                check("fill");
+                handedOver = archive.recordCount == 3;
+            };
+            if (StartArchiveRead(std::move(s), {}) != StartResult::Started) std::_Exit(13);
+            if (!WaitForExchange(std::chrono::seconds(60))) std::_Exit(14);
+            if (!handedOver) std::_Exit(15);
+        }
+        if (!slow.empty()) {
+            std::fprintf(stderr, "below normal priority: %s\n", slow.c_str());
+            std::_Exit(1);
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(downloadAsOrdinaryUser(), ::testing::ExitedWithCode(0), "");
 }

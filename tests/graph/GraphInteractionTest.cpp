@@ -4,7 +4,13 @@
 #include "GraphTestTables.h"
 #include "QtPrinters.h"
 
+#include <QDateTime>
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
 
 using namespace velda;
 using namespace velda::test;
@@ -362,4 +368,86 @@ TEST(Zoom, NiceTickIntervals) {
         SCOPED_TRACE(c.span);
         EXPECT_DOUBLE_EQ(NiceTickInterval(c.span, 8), c.interval);
     }
+}
+
+// Wall-clock days against real time in Berlin, whose clocks skip 02:00-03:00 on 25 March 2018 and repeat
+// it on 28 October 2018: the pixels of the time axis follow real time, the read-out the wall clock.
+TEST(TimeMapping, FollowsTheChangesOfClocks) {
+    const char *saved = std::getenv("TZ");
+    const std::string savedZone = saved ? saved : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    const auto utcMs = [](int y, int mo, int d, int h, int mi) {
+        return static_cast<double>(QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC).toMSecsSinceEpoch());
+    };
+    struct Case {
+        const char *name;
+        double days;
+        double instantMs;
+        double wallDaysBack; // what the read-out names at that instant
+    };
+    const Case cases[] = {
+        {"winter", Days(2018, 3, 24, 14, 0, 0), utcMs(2018, 3, 24, 13, 0), Days(2018, 3, 24, 14, 0, 0)},
+        {"before the skip", Days(2018, 3, 25, 1, 30, 0), utcMs(2018, 3, 25, 0, 30),
+         Days(2018, 3, 25, 1, 30, 0)},
+        {"skipped time: the change", Days(2018, 3, 25, 2, 30, 0), utcMs(2018, 3, 25, 1, 0),
+         Days(2018, 3, 25, 3, 0, 0)},
+        {"summer, day of the skip", Days(2018, 3, 25, 14, 0, 0), utcMs(2018, 3, 25, 12, 0),
+         Days(2018, 3, 25, 14, 0, 0)},
+        {"summer", Days(2018, 7, 1, 14, 0, 0), utcMs(2018, 7, 1, 12, 0), Days(2018, 7, 1, 14, 0, 0)},
+        {"repeated time: first pass", Days(2018, 10, 28, 2, 30, 0), utcMs(2018, 10, 28, 0, 30),
+         Days(2018, 10, 28, 2, 30, 0)},
+        {"winter, day of the repeat", Days(2018, 10, 28, 14, 0, 0), utcMs(2018, 10, 28, 13, 0),
+         Days(2018, 10, 28, 14, 0, 0)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DOUBLE_EQ(DaysToEpochMs(c.days), c.instantMs);
+        EXPECT_NEAR(EpochMsToDays(c.instantMs), c.wallDaysBack, 1e-9);
+    }
+    // One pixel scale for drawing, hit test and read-out over a range crossing the skip.
+    const AxisRange bottom{Days(2018, 3, 24, 0, 0, 0), Days(2018, 3, 27, 0, 0, 0), false};
+    const PlotRect plot{0, 0, 710, 100}; // 71 real hours: 10 pixels an hour
+    EXPECT_NEAR(XToPixel(bottom, plot, Days(2018, 3, 25, 14, 0, 0)), 370.0, 1e-6);
+    EXPECT_NEAR(PixelToX(bottom, plot, 370.0), Days(2018, 3, 25, 14, 0, 0), 1e-9);
+    EXPECT_NEAR(PixelToX(bottom, plot, 710.0), bottom.max, 1e-9);
+    if (saved)
+        ::setenv("TZ", savedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(AxisLabels, GroupedWithAtMostTwoDecimals) {
+    const SystemFormats ru = SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    const SystemFormats us = SystemFormats::FromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString nbsp(QChar(0x00A0));
+    struct Case {
+        double value;
+        const SystemFormats *formats;
+        QString text;
+    };
+    const Case cases[] = {
+        {1234.5, &ru, QStringLiteral("1") + nbsp + QStringLiteral("234,5")},
+        {1234.5, &us, QStringLiteral("1,234.5")},
+        {12000, &us, QStringLiteral("12,000")},
+        {0.25, &us, QStringLiteral("0.25")},
+        {20.1, &ru, QStringLiteral("20,1")},
+        {-3.999, &ru, QStringLiteral("-4")},
+        {0.004, &us, QStringLiteral("0")},
+        {-0.001, &us, QStringLiteral("0")},
+        {1e6 + 0.3 - 0.3, &us, QStringLiteral("1,000,000")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(AxisValueLabel(c.value, *c.formats), c.text);
+    }
+    // Ticks at multiples of the interval; labels never repeat.
+    const auto ticks = ValueAxisTicks(-0.35, 0.3, 0.1, us);
+    QStringList labels;
+    for (const AxisTick &t : ticks)
+        labels.append(t.label);
+    EXPECT_EQ(labels, (QStringList{"-0.3", "-0.2", "-0.1", "0", "0.1", "0.2", "0.3"}));
+    EXPECT_EQ(ValueAxisTicks(0, 0.01, 0.001, us).size(), 2u) << "0 and 0.01 only";
+    EXPECT_TRUE(ValueAxisTicks(0, 1, 0, us).empty());
 }

@@ -462,7 +462,7 @@ TEST(GraphTitles, HiddenChannelKeepsItsAxisUntilTheNextChoice) {
     EXPECT_EQ(m.axis(ValueAxis::Right).title, kT2);
     EXPECT_FALSE(m.controls(1).primarySwatch);
     EXPECT_FALSE(m.controls(1).tempEnabled);
-    EXPECT_FALSE(m.axisDrawn(ValueAxis::Right)) << "no drawn line uses it";
+    EXPECT_TRUE(m.axisDrawn(ValueAxis::Right)) << "a hidden channel keeps its axis";
     m.axisChosen(0, ValueAxis::Left);
     EXPECT_FALSE(m.axis(ValueAxis::Right).visible);
 
@@ -506,4 +506,41 @@ TEST(GraphTitles, HandlersClearTheMarkerButColoursDoNot) {
     m.colourChosen(0, false, 0x00FF00);
     m.colourChosen(1, true, 0x00FF00);
     EXPECT_EQ(m.series(GraphModel::kMarkerSeries).points.size(), 1u);
+}
+
+// The flags name the last record only. A table that shows its second slot with values there offers both
+// channels; one that shows ten columns keeps to its flags.
+TEST(GraphConstruction, ChannelsFollowTheSlotsTheTableShows) {
+    RussianFormats formats;
+    struct Case {
+        const char *name;
+        int colCount;
+        bool ch1;
+        bool ch2;
+        bool channel2Offered;
+        std::size_t channel2Points;
+    };
+    const Case cases[] = {
+        {"last record channel 1 alone, 14 columns", 14, true, false, true, 2},
+        {"ten columns shown", 10, true, false, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable t = MakeTable(
+            {
+                {"10:00:00", "05.03.2018", "DS18B20      ", "21,00", "", "", "DS18B20      ", "11,00"},
+                {"10:01:00", "05.03.2018", "DS18B20      ", "22,00", "", "", "DS18B20      ", "12,00"},
+                {"10:02:00", "05.03.2018", "DS18B20      ", "23,00"},
+            },
+            14);
+        t.setColCount(c.colCount);
+        Channel2Present = c.ch2;
+        Built b = Build(t, c.ch1, c.ch2, 2);
+        ASSERT_FALSE(b.error);
+        EXPECT_EQ(b.model.channel(1).Present, c.channel2Offered);
+        EXPECT_EQ(b.model.controls(1).boxVisible, c.channel2Offered);
+        EXPECT_EQ(b.model.series(3).points.size(), c.channel2Points);
+        EXPECT_EQ(b.model.series(0).points.size(), 3u);
+        EXPECT_EQ(Channel2Present.load(), c.ch2) << "the flags stay as they were";
+    }
 }

@@ -9,10 +9,14 @@
 #include "archive/ProjectFile.h"
 #include "base/SortTable.h"
 #include "base/SystemFormats.h"
+#include "device/ClockSetting.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
 #include "device/TForm2.h"
+#ifdef VELDA_HAVE_GRAPH_GUI
+#include "graph/TForm4.h"
+#endif
 #include "sim/SimArchive.h"
 
 #include "QtPrinters.h"
@@ -22,6 +26,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -312,6 +318,63 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     EXPECT_EQ(f.table().cell(11, 1), "21.50");
 }
 
+#ifdef VELDA_HAVE_GRAPH_GUI
+// Both channels in earlier records, channel 1 alone in the last: the table shows the second slot with its
+// values, so the graph offers channel 2 as well; the flags a saved project stores stay those of the fill.
+TEST_F(TForm1Test, GraphOffersTheSecondChannelTheTableShows) {
+    TForm1 &f = *m_form;
+    sim::Reading reading;
+    reading.number = 1;
+    reading.sensor1 = 1; // thermocouples: temperature only
+    reading.sensor2 = 1;
+    reading.temperature1 = 30.25f;
+    reading.temperature2 = 21.5f;
+    reading.day = 5;
+    reading.month = 3;
+    reading.year = 2024;
+    std::string records;
+    for (int k = 0; k < 3; ++k) {
+        reading.minute = k;
+        reading.channels = k < 2 ? 2 : 0x01;
+        AppendRecordHex(records, sim::EncodeRecord(2, reading));
+    }
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    f.Button1Click();
+    ASSERT_EQ(f.table().colCount(), 14);
+    ASSERT_FALSE(Channel2Present.load());
+
+    bool sawGraph = false;
+    bool channel2Box = false;
+    int channel2Points = 0;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *graph = qobject_cast<TForm4 *>(QApplication::activeModalWidget());
+        if (!graph) return;
+        sawGraph = true;
+        channel2Box = graph->GroupBox2->isVisible();
+        channel2Points = static_cast<int>(graph->model().series(3).points.size());
+        graph->reject();
+    });
+    poll.start();
+    f.Button2Click();
+    poll.stop();
+    ASSERT_TRUE(sawGraph);
+    EXPECT_TRUE(channel2Box) << "the channel-2 box is offered";
+    EXPECT_EQ(channel2Points, 2) << "the two records with a second channel are plotted";
+
+    EXPECT_TRUE(Channel1Present.load());
+    EXPECT_FALSE(Channel2Present.load()) << "opening the graph leaves the flags of the fill";
+    const QString path = m_dir.filePath(QStringLiteral("after-graph.vd"));
+    ASSERT_TRUE(SaveProject(f.table(), path).ok());
+    ArchiveTable loaded;
+    const auto project = ReadProject(loaded, path);
+    ASSERT_TRUE(project.ok());
+    EXPECT_EQ(project.value().flags, (ChannelFlags{true, false}));
+}
+#endif
+
 TEST_F(TForm1Test, LanguageSwitch) {
     TForm1 &f = *m_form;
     f.Action1Execute(writeProject("lang.vd", kFourRows));
@@ -563,7 +626,7 @@ TEST_F(TForm1Test, ClockSettingRefusesOtherExchangesAndASecondClickCancels) {
     ASSERT_TRUE(ExchangeRunning()); // it waits for the GUI thread at least for its result box
     EXPECT_FALSE(f.StatusBar1->currentMessage().isEmpty());
     f.Button1Click();
-    EXPECT_EQ(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+    EXPECT_EQ(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
     EXPECT_TRUE(TableIsEmpty(f.table()));
     f.SpeedButton1Click();
     EXPECT_TRUE(CancelRequested.load());
@@ -571,13 +634,81 @@ TEST_F(TForm1Test, ClockSettingRefusesOtherExchangesAndASecondClickCancels) {
     // After the refusal has had its time the hover hints return.
     for (int tick = 0; tick < 20; ++tick)
         f.Timer1Timer();
-    EXPECT_NE(f.StatusBar1->currentMessage(), "Идёт обмен с прибором, подождите");
+    EXPECT_NE(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
 
     CancelRequested = false;
     f.SpeedButton1Click();
     EXPECT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
     ASSERT_FALSE(answerer.boxes.empty());
     EXPECT_EQ(answerer.boxes.back().text, "Время установлено успешно");
+}
+
+// A double click on the clock button sets the clock once and the status line says so.
+TEST_F(TForm1Test, DoubleClickOnTheClockButtonSetsTheClock) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    // What the platform sends for a double click: press, release, double click, release.
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    QTest::mouseDClick(f.SpeedButton1, Qt::LeftButton);
+    QTest::mouseRelease(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_TRUE(ExchangeRunning());
+    EXPECT_FALSE(CancelRequested.load()) << "the second half of the double click cancels nothing";
+    EXPECT_NE(f.StatusBar1->currentMessage(), Pick(TxtClockCancelling));
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+    f.Timer1Timer();
+    EXPECT_EQ(f.StatusBar1->currentMessage(), "Время установлено успешно");
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Время установлено успешно");
+}
+
+// With no instrument the clock setting waits; the status line, the refusal of a read and the button's
+// hint say how to stop it, and after the second click the status line says nothing was sent.
+TEST_F(TForm1Test, AWaitingClockSettingSaysHowToStopIt) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer;
+    useScenario(R"({"firmware_date": "13.03.2018", "faults": {"absent_ms": 3600000}})");
+    struct Case {
+        std::uint8_t language;
+        const char *noInstrument;
+        const char *howToCancel;
+        const char *notSent;
+    };
+    const Case cases[] = {
+        {0, "Проверьте подключение", "Повторное нажатие кнопки часов отменяет установку времени",
+         "Установка времени отменена, время прибора не изменено"},
+        {1, "Check Connection", "Click the clock button again to cancel the clock setting",
+         "Clock setting cancelled, the instrument clock was not changed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.language));
+        c.language == 0 ? f.Lang0Click() : f.Lang1Click();
+        const QString plainHint = f.SpeedButton1->toolTip();
+        EXPECT_FALSE(plainHint.contains(QString::fromUtf8(c.howToCancel)));
+
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        ASSERT_TRUE(ExchangeRunning());
+        ASSERT_TRUE(QTest::qWaitFor([] { return ExchangeStatus.load() == StatusNoDevice; }, 10000));
+        f.Timer1Timer();
+        const QString waiting = f.StatusBar1->currentMessage();
+        EXPECT_TRUE(waiting.contains(QString::fromUtf8(c.noInstrument))) << waiting.toStdString();
+        EXPECT_TRUE(waiting.contains(QString::fromUtf8(c.howToCancel))) << waiting.toStdString();
+        EXPECT_TRUE(f.SpeedButton1->toolTip().startsWith(plainHint));
+        EXPECT_TRUE(f.SpeedButton1->toolTip().contains(QString::fromUtf8(c.howToCancel)));
+
+        QTest::mouseClick(f.Button1, Qt::LeftButton);
+        EXPECT_EQ(f.StatusBar1->currentMessage(), Pick(TxtClockBusy));
+        EXPECT_TRUE(
+            f.StatusBar1->currentMessage().contains(c.language == 0 ? "кнопки часов" : "clock button"));
+
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        ASSERT_TRUE(WaitForExchange(std::chrono::seconds(30), ProcessGuiEvents));
+        f.Timer1Timer();
+        EXPECT_EQ(f.StatusBar1->currentMessage(), QString::fromUtf8(c.notSent));
+        EXPECT_EQ(f.SpeedButton1->toolTip(), plainHint);
+        EXPECT_EQ(LastClockOutcome.load(), ClockOutcome::NotSent);
+    }
+    f.Lang0Click();
+    EXPECT_TRUE(answerer.boxes.empty());
 }
 
 TEST_F(TForm1Test, AboutBoxTextsAndLinks) {

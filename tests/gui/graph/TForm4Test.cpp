@@ -4,6 +4,7 @@
 
 #include "QtPrinters.h"
 #include "archive/ArchiveDownload.h"
+#include "base/SystemFormats.h"
 #include "base/Texts.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
@@ -13,6 +14,8 @@
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
@@ -20,6 +23,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -29,9 +33,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 using namespace velda;
@@ -402,6 +410,220 @@ TEST_F(TForm4Test, ClosingReleasesThePoints) {
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(f.Series1->count(), 0);
     EXPECT_TRUE(f.model().series(0).points.empty());
+}
+
+namespace {
+
+// Sets the process's time zone for the life of the object.
+class TimeZone {
+public:
+    explicit TimeZone(const char *zone) {
+        if (const char *old = std::getenv("TZ")) m_saved = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TimeZone() {
+        if (m_saved)
+            ::setenv("TZ", m_saved->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    TimeZone(const TimeZone &) = delete;
+    TimeZone &operator=(const TimeZone &) = delete;
+
+private:
+    std::optional<std::string> m_saved;
+};
+
+} // namespace
+
+// Berlin puts its clocks forward on the last Sunday of March and back on the last Sunday of October.
+// Over archives written every half hour across those days, each point is drawn above the axis label of
+// its own time, the read-out under it names that time, and the marker takes that point.
+TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether) {
+    const TimeZone berlin("Europe/Berlin");
+    const std::uint8_t savedFormat = ArchiveFormat.load();
+    ArchiveFormat = 2;
+    struct Case {
+        const char *name;
+        QDate first;
+        std::vector<QDateTime> probes; // wall-clock times of records to point at
+    };
+    const Case cases[] = {
+        {"spring forward",
+         QDate(2018, 3, 24),
+         {QDateTime(QDate(2018, 3, 25), QTime(1, 30)), QDateTime(QDate(2018, 3, 25), QTime(3, 30)),
+          QDateTime(QDate(2018, 3, 25), QTime(14, 0)), QDateTime(QDate(2018, 3, 26), QTime(12, 0))}},
+        {"fall back",
+         QDate(2018, 10, 27),
+         {QDateTime(QDate(2018, 10, 28), QTime(1, 30)), QDateTime(QDate(2018, 10, 28), QTime(3, 30)),
+          QDateTime(QDate(2018, 10, 28), QTime(14, 0)), QDateTime(QDate(2018, 10, 29), QTime(12, 0))}},
+    };
+    const SystemFormats &formats = CurrentFormats();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Three days, a record every 30 minutes, each value telling its record apart.
+        constexpr int kRecords = 3 * 48;
+        ArchiveTable table;
+        table.setColCount(10);
+        table.setRowCount(kRecords + 1);
+        std::vector<QDateTime> times;
+        for (int i = 0; i < kRecords; ++i) {
+            const QDateTime wall(c.first.addDays(i / 48), QTime(0, 0).addSecs((i % 48) * 1800));
+            times.push_back(wall);
+            const int row = i + 1;
+            table.setCell(0, row, QString::number(row));
+            table.setCell(1, row, FormatTimeCell(wall.time(), formats));
+            table.setCell(2, row, FormatDateCell(wall.date(), formats));
+            table.setCell(3, row, QStringLiteral("Непрерывный"));
+            table.setCell(6, row, QStringLiteral("DS18B20      "));
+            table.setCell(7, row, CellFormat(10.0 + i * 0.1, formats.decimalSeparator));
+        }
+        Channel1Present = true;
+        Channel2Present = false;
+        TForm4 f(table);
+        f.show();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(f.Series1->count(), kRecords);
+        const PlotRect plot = f.plotRect();
+        const double msPerPixel = static_cast<double>(f.BottomAxis->max().toMSecsSinceEpoch() -
+                                                      f.BottomAxis->min().toMSecsSinceEpoch()) /
+                                  (plot.right - plot.left);
+
+        for (const QDateTime &probe : c.probes) {
+            SCOPED_TRACE(probe.toString(Qt::ISODate).toStdString());
+            const auto i = static_cast<int>(std::find(times.begin(), times.end(), probe) - times.begin());
+            ASSERT_LT(i, kRecords);
+            // Drawing and labels: the axis writes the local time of the instant the point is drawn at.
+            const QPointF drawn = f.Series1->at(i);
+            const QDateTime labelled = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(drawn.x()));
+            EXPECT_EQ(labelled.date(), probe.date());
+            EXPECT_EQ(labelled.time(), probe.time());
+
+            // Read-out and hit test at the pixel the point is drawn on.
+            const QPointF at = f.chart->mapToPosition(drawn, f.Series1);
+            const QPoint pos = f.Chart1->mapFromScene(f.chart->mapToScene(at));
+            QWidget *target = f.Chart1->viewport();
+            QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(target->mapToGlobal(pos)),
+                              Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+            const QString status = f.StatusBar1->currentMessage();
+            const QString prefix = QStringLiteral("Время  ");
+            ASSERT_TRUE(status.startsWith(prefix)) << status.toStdString();
+            const QStringList when = status.mid(prefix.size()).split(QLatin1Char(' '));
+            ASSERT_GE(when.size(), 2) << status.toStdString();
+            const QDateTime readout(QDate::fromString(when[0], QStringLiteral("dd.MM.yyyy")),
+                                    QTime::fromString(when[1], QStringLiteral("hh:mm:ss")));
+            ASSERT_TRUE(readout.isValid()) << status.toStdString();
+            // The same wall clock, within the pixel the pointer stands on.
+            const qint64 apartMs = std::llabs(readout.toMSecsSinceEpoch() - probe.toMSecsSinceEpoch());
+            EXPECT_LE(static_cast<double>(apartMs), 1.5 * msPerPixel) << status.toStdString();
+
+            ASSERT_EQ(f.Series7->count(), 1) << "the marker finds the point under the pointer";
+            EXPECT_DOUBLE_EQ(f.Series7->at(0).y(), drawn.y());
+        }
+    }
+    ArchiveFormat = savedFormat;
+}
+
+// Clearing a channel's sensor check box hides its lines but keeps its axis and title.
+TEST_F(TForm4Test, AHiddenChannelKeepsItsAxisAndTitle) {
+    TForm4 &f = *m_form;
+    const QString leftTitle = f.LeftAxis->titleText();
+    const QString rightTitle = f.RightAxis->titleText();
+    ASSERT_TRUE(f.LeftAxis->isVisible());
+    ASSERT_TRUE(f.RightAxis->isVisible());
+    struct Step {
+        const char *name;
+        QCheckBox *box;
+    };
+    const Step steps[] = {{"channel 2 hidden", f.CheckBox3},
+                          {"channel 1 hidden too", f.CheckBox1},
+                          {"channel 2 shown again", f.CheckBox3},
+                          {"channel 1 shown again", f.CheckBox1}};
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        ClickBox(step.box);
+        EXPECT_TRUE(f.LeftAxis->isVisible());
+        EXPECT_TRUE(f.RightAxis->isVisible());
+        EXPECT_EQ(f.LeftAxis->titleText(), leftTitle);
+        EXPECT_EQ(f.RightAxis->titleText(), rightTitle);
+        EXPECT_EQ(f.Series4->isVisible(), f.CheckBox3->isChecked());
+        EXPECT_EQ(f.Series1->isVisible(), f.CheckBox1->isChecked());
+    }
+}
+
+// The right axis writes its labels as "#,##0.##": thousands grouped with the system's separator, at
+// most two decimals, no trailing zeros.
+TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
+    const std::uint8_t savedFormat = ArchiveFormat.load();
+    ArchiveFormat = 2;
+    const SystemFormats &formats = CurrentFormats();
+    QString group = formats.locale.groupSeparator();
+    ASSERT_FALSE(group.isEmpty());
+    // The drawn text reads a no-break space back as a plain one.
+    if (group == QString(QChar(0x00A0)) || group == QString(QChar(0x202F))) group = QStringLiteral(" ");
+    struct Case {
+        const char *name;
+        double first; // channel 2 values rise from here by `step` per row
+        double step;
+        bool expectGrouping;
+        bool expectDecimals;
+    };
+    const Case cases[] = {
+        {"thousands", 1000.0, 1.5, true, false},
+        {"fractions", 20.0, 0.01, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable table;
+        table.setColCount(14);
+        constexpr int kRows = 40;
+        table.setRowCount(kRows + 1);
+        for (int i = 0; i < kRows; ++i) {
+            const int row = i + 1;
+            table.setCell(0, row, QString::number(row));
+            table.setCell(1, row, FormatTimeCell(QTime(10, 0).addSecs(i * 60), formats));
+            table.setCell(2, row, FormatDateCell(QDate(2018, 3, 5), formats));
+            table.setCell(6, row, QStringLiteral("DS18B20      "));
+            table.setCell(7, row, CellFormat(20.0, formats.decimalSeparator));
+            table.setCell(10, row, QStringLiteral("DS18B20      "));
+            table.setCell(11, row, CellFormat(c.first + i * c.step, formats.decimalSeparator));
+        }
+        Channel1Present = true;
+        Channel2Present = true;
+        TForm4 f(table);
+        f.resize(1516, 909);
+        f.show();
+        QCoreApplication::processEvents();
+
+        // The labels as drawn: text items to the right of the plot, not the title.
+        const QRectF plot = f.chart->mapRectToScene(f.chart->plotArea());
+        QStringList labels;
+        for (QGraphicsItem *item : f.chart->scene()->items()) {
+            auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+            if (!text || !text->isVisible() || text->sceneBoundingRect().left() < plot.right()) continue;
+            const QString t = text->toPlainText();
+            if (t.isEmpty() || t.contains(QRegularExpression(QStringLiteral("\\p{L}")))) continue;
+            labels.append(t);
+        }
+        ASSERT_GE(labels.size(), 3) << labels.join(QLatin1Char('|')).toStdString();
+        const QRegularExpression pattern(QStringLiteral("^-?\\d{1,3}(%1\\d{3})*(%2\\d{0,1}[1-9])?$")
+                                             .arg(QRegularExpression::escape(group),
+                                                  QRegularExpression::escape(formats.decimalSeparator)));
+        bool grouped = false;
+        bool decimals = false;
+        for (const QString &label : labels) {
+            SCOPED_TRACE(label.toStdString());
+            EXPECT_TRUE(pattern.match(label).hasMatch());
+            grouped = grouped || label.contains(group);
+            decimals = decimals || label.contains(formats.decimalSeparator);
+        }
+        EXPECT_EQ(grouped, c.expectGrouping) << labels.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(decimals, c.expectDecimals) << labels.join(QLatin1Char('|')).toStdString();
+    }
+    ArchiveFormat = savedFormat;
 }
 
 // Axis choices, channel check boxes, zoom, restore, stretch and snap in any order, each followed by a

@@ -1,0 +1,95 @@
+// Merging archive tables and project files: the rows of several downloads as one table in time order,
+// each row once.
+#pragma once
+
+#include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
+#include "base/Texts.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+#include <vector>
+
+namespace velda {
+
+/// Messages of a refused merge: %1 is the input concerned, %2 the first input.
+inline constexpr TextPair TxtMergeHeaderMismatch{
+    "%1: заголовки столбцов не совпадают с %2 (файл записан на другом языке?); ничего не изменено",
+    "%1: the column headers differ from those of %2 (a file written in another language?); nothing "
+    "was changed"};
+/// %1 the file, %2 the reason.
+inline constexpr TextPair TxtMergeLoadFailed{"%1: проект не открыт (%2); ничего не изменено",
+                                             "%1: the project cannot be opened (%2); nothing was changed"};
+inline constexpr TextPair TxtMergeNoInput{"Нет проектов для объединения", "No projects to merge"};
+/// How messages name the main window's table when a file is appended to it.
+inline constexpr TextPair TxtMergeTableName{"таблицы", "the table"};
+
+/// One table taking part in a merge.
+struct MergeInput {
+    QString name; ///< how messages name it (the file name)
+    const ArchiveTable *table = nullptr;
+    ChannelFlags flags;
+};
+
+/// Why a merge was refused; nothing was changed.
+struct MergeError {
+    enum class Kind {
+        NoInput,        ///< no input given
+        LoadFailed,     ///< an input file cannot be opened or is damaged
+        HeaderMismatch, ///< an input's fixed header cells (columns 1 to 8) differ from the first input's
+        WriteFailed,    ///< the result cannot be saved
+    };
+    Kind kind = Kind::NoInput;
+    QString file;    ///< the input or output concerned
+    QString message; ///< one line for the user, in the language active when the merge ran
+};
+
+/// What a merge did.
+struct MergeSummary {
+    int inputRows = 0;  ///< data rows of all inputs together
+    int rows = 0;       ///< data rows of the result
+    int duplicates = 0; ///< rows dropped because an earlier row held the same cells
+    int undated = 0;    ///< rows whose date or time cannot be read (kept, after the others)
+    int colCount = 0;   ///< columns of the result
+    ChannelFlags flags; ///< channel flags of the result: a channel present in any input
+};
+
+class [[nodiscard]] MergeResult {
+public:
+    MergeResult(MergeSummary summary) : m_value(std::move(summary)) {}
+    MergeResult(MergeError error) : m_value(std::move(error)) {}
+    [[nodiscard]] bool ok() const { return std::holds_alternative<MergeSummary>(m_value); }
+    [[nodiscard]] const MergeSummary &summary() const { return std::get<MergeSummary>(m_value); }
+    [[nodiscard]] const MergeError &error() const { return std::get<MergeError>(m_value); }
+
+private:
+    std::variant<MergeSummary, MergeError> m_value;
+};
+
+/// Builds in `*out` the merge of `inputs`: the header row of the first input (a column only later inputs
+/// have takes its header from the first that has it); then the data rows of all inputs in their order,
+/// a row whose cells from column 1 on all equal those of an earlier row dropped; ordered by date
+/// (column 2) and time (column 1) read with `formats`, stably, rows whose date or time cannot be read
+/// keeping their order after all others; column 0 renumbered 1..N. The result has as many columns as
+/// the widest input, so the second channel slot stays when any input has it. Inputs whose header cells
+/// of columns 1 to 8 differ from the first input's are refused and `*out` is left unchanged. Merging a
+/// table with itself, or a result again with one of its inputs, gives the same rows. Any thread.
+MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemFormats &formats,
+                        ArchiveTable *out);
+
+/// Loads the project files `inputs`, merges them as MergeTables does and saves the result to `output`
+/// (which may be one of the inputs) through a temporary file. Nothing is written when an input cannot
+/// be loaded or is refused.
+MergeResult MergeProjectFiles(const QStringList &inputs, const QString &output, const SystemFormats &formats);
+
+/// Appends the rows of the project file `path` to `*table`, whose channels are `flags`, as MergeTables
+/// does with the table first; a table that holds no record (TableIsEmpty) takes the file's rows alone.
+/// On success `*table` holds the result and Channel1Present / Channel2Present its flags; on a refusal
+/// both are unchanged. GUI thread (the main window's table).
+MergeResult AppendProject(ArchiveTable *table, ChannelFlags flags, const QString &path,
+                          const SystemFormats &formats);
+
+} // namespace velda

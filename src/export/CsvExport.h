@@ -1,0 +1,51 @@
+// Writes the archive table as CSV text that spreadsheet programs of any locale open in columns.
+#pragma once
+
+#include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
+#include "export/SpreadsheetExport.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <string>
+
+namespace velda::csv {
+
+using xlsx::ExportError;
+using xlsx::ExportProgress;
+using xlsx::ExportResult;
+
+/// How the cells are written.
+struct CsvOptions {
+    char delimiter = ','; ///< ';', ',' or '\t'
+    /// Date cells of the data rows as yyyy-MM-dd instead of the table's text (a date cell that does not
+    /// parse with the formats in force stays as it is).
+    bool isoDate = false;
+};
+
+/// The delimiter a spreadsheet program of the locale splits on: ';' where the decimal separator is a
+/// comma (a ',' would cut every value in two), ',' otherwise.
+[[nodiscard]] char DefaultDelimiter(QChar decimalSeparator);
+
+/// ";" or "semicolon", "," or "comma", "tab" or a TAB character; nullopt for anything else.
+[[nodiscard]] std::optional<char> ParseDelimiter(QStringView text);
+
+/// Appends row `row` of `table` (the same cells the workbook export writes: columns 0 to
+/// xlsx::ExportedColumnCount - 1) to `out` as one CSV line in UTF-8, CR LF included. A field holding the
+/// delimiter, a double quote, CR or LF is enclosed in double quotes with its quotes doubled; other
+/// fields are written bare. `formats` reads date cells back for `options.isoDate`.
+void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const CsvOptions &options,
+                  const SystemFormats &formats);
+
+/// Writes every row of `table`, header row first, to `fileName`: UTF-8 with a byte-order mark, lines
+/// ended by CR LF. The text goes to a temporary file in the same folder that replaces `fileName` only
+/// when complete, so an existing file stays untouched on failure or cancel. The table is only read and
+/// must not change while the export runs (any thread may run it). `progress` is called every few
+/// hundred rows; returning false cancels.
+ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, const CsvOptions &options,
+                         const SystemFormats &formats, const ExportProgress &progress = {});
+
+} // namespace velda::csv

@@ -1,0 +1,175 @@
+// Chart pictures of the graph window, offscreen: saved as shown and decoded back (PNG size, SVG texts,
+// PDF pages), and the Save picture button's dialog.
+#include "graph/ChartPicture.h"
+
+#include "QtPrinters.h"
+#include "archive/ArchiveRecord.h"
+#include "archive/TableFill.h"
+#include "base/Texts.h"
+#include "graph/TForm4.h"
+#include "sim/SimArchive.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QValueAxis>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace velda;
+
+namespace {
+
+QApplication *App() {
+    static int argc = 1;
+    static char name[] = "ChartPictureTest";
+    static char *argv[] = {name, nullptr};
+    static auto *app = new QApplication(argc, argv);
+    return app;
+}
+
+// 300 quarter-hourly records of both channels (format 2), filled with the Russian formats.
+ArchiveTable GeneratedTable() {
+    std::vector<std::uint8_t> bytes;
+    for (const sim::Bytes &record : sim::GenerateArchive(2, 300, 7))
+        bytes.insert(bytes.end(), record.begin(), record.end());
+    ArchiveTable table;
+    FillArchiveTable(table, bytes, 300, 2);
+    table.setColCount(14);
+    return table;
+}
+
+// The runs of every <text> element of an SVG, joined; empty when the file is no well-formed XML.
+QString SvgText(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QXmlStreamReader xml(&file);
+    QString text;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    return xml.hasError() ? QString() : text;
+}
+
+class ChartPictureTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        App();
+        SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
+        LanguageIndex = 0;
+    }
+    void SetUp() override {
+        TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
+        m_table = GeneratedTable();
+        Channel1Present = true;
+        Channel2Present = true;
+        m_form = std::make_unique<TForm4>(m_table);
+        m_form->show();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(QLatin1Char('\n')).toStdString();
+    }
+    void TearDown() override { m_form.reset(); }
+
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    QStringList m_errors;
+    ArchiveTable m_table;
+    std::unique_ptr<TForm4> m_form;
+    QTemporaryDir m_dir;
+};
+
+TEST(ChartPictureRules, FormatBySuffixAndSizeByShownAspect) {
+    EXPECT_EQ(PictureFormatOf(QStringLiteral("a.png")), PictureFormat::Png);
+    EXPECT_EQ(PictureFormatOf(QStringLiteral("/x/Graph.SVG")), PictureFormat::Svg);
+    EXPECT_EQ(PictureFormatOf(QStringLiteral("a.b.Pdf")), PictureFormat::Pdf);
+    EXPECT_EQ(PictureFormatOf(QStringLiteral("apng")), std::nullopt);
+    EXPECT_EQ(PictureFormatOf(QStringLiteral("a.bmp")), std::nullopt);
+    struct Case {
+        QSize shown;
+        QSize picture;
+    };
+    for (const Case &c : {Case{{800, 500}, {1600, 1000}}, Case{{1000, 1000}, {1000, 1000}},
+                          Case{{1012, 400}, {1600, 632}}, Case{{0, 0}, {1600, 1000}}}) {
+        SCOPED_TRACE(c.shown.width());
+        EXPECT_EQ(PictureSizeFor(c.shown), c.picture);
+    }
+}
+
+TEST_F(ChartPictureTest, SavesTheChartAsShownInEachFormat) {
+    // Humidity instead of temperature on channel 1: the picture must show the changed title.
+    m_form->RadioButton2->click();
+    QCoreApplication::processEvents();
+    const QString leftTitle = m_form->LeftAxis->titleText();
+    ASSERT_TRUE(leftTitle.contains(QStringLiteral("Влажность"))) << leftTitle.toStdString();
+
+    const QSize expected = PictureSizeFor(m_form->Chart1->size());
+    const auto png = SaveChartViewPicture(m_form->Chart1, path("shown.png"), QStringLiteral("t"));
+    ASSERT_TRUE(std::holds_alternative<PictureSaved>(png)) << std::get<QString>(png).toStdString();
+    const QImage image(path("shown.png"));
+    EXPECT_EQ(image.size(), expected);
+    EXPECT_EQ(image.devicePixelRatio(), 1.0);
+    // Not blank: a plotted line leaves pixels that are neither white nor grey.
+    int coloured = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4) {
+            const QColor c = image.pixelColor(x, y);
+            coloured += std::abs(c.red() - c.blue()) > 80 ? 1 : 0;
+        }
+    EXPECT_GT(coloured, 20);
+
+    ASSERT_TRUE(std::holds_alternative<PictureSaved>(
+        SaveChartViewPicture(m_form->Chart1, path("shown.svg"), QStringLiteral("График"))));
+    const QString text = SvgText(path("shown.svg"));
+    EXPECT_TRUE(text.contains(QStringLiteral("Влажность, % Канал 1"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Канал 2"))) << text.toStdString();
+
+    ASSERT_TRUE(std::holds_alternative<PictureSaved>(
+        SaveChartViewPicture(m_form->Chart1, path("shown.pdf"), QStringLiteral("t"))));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path("shown.pdf")});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_TRUE(info.readAllStandardOutput().contains("Pages:           1"));
+}
+
+TEST_F(ChartPictureTest, FailureLeavesNoFileAndNamesTheReason) {
+    const auto folder = SaveChartViewPicture(m_form->Chart1, m_dir.path(), QStringLiteral("t"));
+    ASSERT_TRUE(std::holds_alternative<QString>(folder));
+    const auto missing = SaveChartViewPicture(m_form->Chart1, path("no/such.png"), QStringLiteral("t"));
+    ASSERT_TRUE(std::holds_alternative<QString>(missing));
+    const auto other = SaveChartViewPicture(m_form->Chart1, path("chart.bmp"), QStringLiteral("t"));
+    ASSERT_TRUE(std::holds_alternative<QString>(other));
+    EXPECT_FALSE(QFile::exists(path("chart.bmp")));
+}
+
+TEST_F(ChartPictureTest, ButtonAsksForANameAndCompletesTheSuffix) {
+    ASSERT_NE(m_form->Button2, nullptr);
+    EXPECT_EQ(m_form->Button2->text(), QStringLiteral("Сохранить рисунок..."));
+    EXPECT_EQ(m_form->Button2->parentWidget(), m_form->Button1->parentWidget());
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        offered = name->text();
+        dialog->selectNameFilter(dialog->nameFilters().at(1));
+        Q_EMIT dialog->filterSelected(dialog->nameFilters().at(1));
+        name->setText(path("picked"));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    m_form->Button2->click();
+    EXPECT_EQ(offered, QStringLiteral("Graph.png"));
+    EXPECT_FALSE(SvgText(path("picked.svg")).isEmpty());
+}
+
+} // namespace
