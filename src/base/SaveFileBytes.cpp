@@ -20,6 +20,12 @@ QString SaveFileBytes(const QString &path, const QByteArray &bytes) {
         file.cancelWriting();
         return why;
     }
+    // Small writes stay in QSaveFile's buffer, and commit() does not notice when writing it out fails.
+    if (!file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
     if (!file.commit()) return file.errorString();
     return {};
 }

@@ -217,6 +217,10 @@ std::vector<OutputCase> Outputs() {
          [](const QString &project, const QString &output) {
              return QStringList{QStringLiteral("export"), project, QStringLiteral("-o"), output};
          }},
+        {"csv", "table.csv", false,
+         [](const QString &project, const QString &output) {
+             return QStringList{QStringLiteral("export"), project, QStringLiteral("-o"), output};
+         }},
         {"bitmap", "screen.bmp", false,
          [](const QString &, const QString &output) {
              return QStringList{QStringLiteral("screenshot"), QStringLiteral("--simulate"),
