@@ -37,7 +37,7 @@ double sortMs(ArchiveTable table, int column, int direction) {
     const auto begin = std::chrono::steady_clock::now();
     const SortResult result = SortTable(table, column, direction);
     const auto end = std::chrono::steady_clock::now();
-    if (!result.ok()) std::printf("sort failed: %s\n", qPrintable(result.error->message()));
+    if (!result.ok()) std::printf("sort failed: %s\n", qPrintable(result.error().message()));
     return std::chrono::duration<double, std::milli>(end - begin).count();
 }
 

@@ -24,11 +24,11 @@ int main(int argc, char **argv) {
     const auto start = std::chrono::steady_clock::now();
     const ReportPdfResult result = WriteReportPdf(table, file);
     const double seconds = bench::SecondsSince(start);
-    if (const auto *error = std::get_if<ReportPdfError>(&result)) {
-        std::fprintf(stderr, "report failed: %s\n", qPrintable(error->message));
+    if (!result.ok()) {
+        std::fprintf(stderr, "report failed: %s\n", qPrintable(result.error().message));
         return 1;
     }
-    const int pages = std::get<ReportPdfSummary>(result).pageCount;
+    const int pages = result.value().pageCount;
     std::printf("rows          %d x 14 columns\n", records + 1);
     std::printf("report pdf    %.2f s, %d pages (%.1f pages/s), %lld bytes\n", seconds, pages,
                 pages / seconds, QFileInfo(file).size());

@@ -26,6 +26,5 @@ inline constexpr TextPair TxtHintSort{"Левая кнопка мыши - Сор
 inline constexpr TextPair TxtHintSelect{"Левая кнопка мыши + Тащить - Выделение",
                                         "Left mouse button + drag - Highlight"};
 inline constexpr TextPair TxtDelete{"Удалить", "Delete"};
-inline constexpr TextPair TxtClockSync{"Синхронизация времени с ПК", "Time Synchronization with PC"};
 
 } // namespace velda

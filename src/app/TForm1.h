@@ -1,6 +1,7 @@
 // The main window: command row, archive table, menus and status line.
 #pragma once
 
+#include "app/ArchiveGrid.h"
 #include "app/TableActions.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
@@ -8,7 +9,6 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -18,14 +18,17 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QStatusBar;
-class QTableView;
 class QTimer;
 class QToolButton;
 
 namespace velda {
 
-class ArchiveDownload;
+class ArchiveReadCommand;
+class HelpKeyFilter;
 class ArchiveTableModel;
+class ClockCommand;
+class ProjectFileCommand;
+struct ExchangeSetup;
 class SpreadsheetExportCommand;
 class CsvExportCommand;
 
@@ -41,7 +44,7 @@ public:
     [[nodiscard]] const ArchiveTable &table() const { return m_table; }
 
     /// The table's rectangular selection in table coordinates (row 0 headers, column 0 numbers).
-    [[nodiscard]] Selection selection() const { return m_selection; }
+    [[nodiscard]] Selection selection() const;
     void setSelection(const Selection &selection);
 
     /// Opens the project file at `path` (command line): remembers it as the open dialog's name, loads
@@ -77,11 +80,12 @@ public:
     /// The cell under a global screen point, with the zone the hover hint needs.
     [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos) const;
 
-    /// Opens the project at `path` without a dialog (N2 after its dialog); false when it failed.
-    bool openProject(const QString &path);
+    /// Opens the project at `path` without a dialog (N2 after its dialog, Action1Execute): remembers it as
+    /// the open dialog's name and sets RecordCount; false, with the error shown, when it failed.
+    [[nodiscard]] bool openProject(const QString &path);
     /// The names the file dialogs propose next.
-    [[nodiscard]] const QString &saveDialogName() const { return m_saveName; }
-    [[nodiscard]] const QString &openDialogName() const { return m_openName; }
+    [[nodiscard]] const QString &saveDialogName() const;
+    [[nodiscard]] const QString &openDialogName() const;
 
     /// The pause function handed to every exchange this window starts (tests pass one that does not
     /// sleep); empty: real sleeping.
@@ -98,7 +102,7 @@ public:
     QToolButton *SpeedButton1 = nullptr;
     QLabel *Panel1 = nullptr;
     QLabel *Panel2 = nullptr;
-    QTableView *StringGrid1 = nullptr;
+    ArchiveGrid *StringGrid1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *Delete1 = nullptr;
@@ -134,16 +138,12 @@ private:
     void applyTexts();
     void switchLanguage(std::uint8_t language);
     void ApplyChannelLayout();
-    void applyColumnWidths();
-    void fitColumnsToContent();
     void layoutTable();
-    void updateCorner();
-    void syncSelectionFromView();
-    void showSelectionInView();
     void onRowMoved(int oldVisual, int newVisual);
-    bool refuseWhileExchangeRuns();
+    [[nodiscard]] bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();
+    [[nodiscard]] ExchangeSetup exchangeSetup() const;
     void sortByColumn(int column);
     void copyToClipboard(const QString &text);
 
@@ -156,22 +156,15 @@ private:
     void setPanel2Caption(const QString &caption) override;
     void setPanel2Visible(bool visible) override;
 
-    class HelpKeyFilter;
     std::unique_ptr<HelpKeyFilter> m_helpKeyFilter;
     ArchiveTable m_table;
     ArchiveTableModel *m_model = nullptr;
-    QLabel *m_corner = nullptr;
-    Selection m_selection{1, 1, 1, 1};
-    std::array<int, ArchiveTable::kMaxColCount> m_columnWidths{};
-    bool m_applyingWidths = false;
-    bool m_selectingFromCode = false;
-    QString m_saveName;
-    QString m_openName;
-    std::shared_ptr<ArchiveDownload> m_download;
+    std::unique_ptr<ProjectFileCommand> m_project;
+    std::unique_ptr<ArchiveReadCommand> m_read;
+    std::unique_ptr<ClockCommand> m_clock;
     SpreadsheetExportCommand *m_exportCommand = nullptr;
     CsvExportCommand *m_csvCommand = nullptr;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
-    bool m_clockRunning = false;
     int m_statusMessageTicks = 0;
 };
 

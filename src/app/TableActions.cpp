@@ -3,6 +3,8 @@
 
 #include "app/MainTexts.h"
 
+#include <algorithm>
+
 namespace velda {
 
 ClickAction ClassifyLeftClick(int column, int row) {
@@ -21,6 +23,21 @@ QString HoverHint(const PointerPlace &place) {
     if (place.row == 0) return Pick(TxtHintSort);
     if (place.column == 0 && place.row >= 1) return {};
     return Pick(TxtHintSelect);
+}
+
+void FitColumnWidths(const ArchiveTable &table, ColumnWidths &widths, int sampleRows, int padding,
+                     const std::function<int(const QString &text, bool header)> &measure) {
+    const int rows = table.rowCount();
+    for (int c = 1; c < ArchiveTable::kMaxColCount; ++c) {
+        int needed = measure(table.cell(c, 0), true) + padding;
+        auto take = [&](int r) { needed = std::max(needed, measure(table.cell(c, r), false) + padding); };
+        for (int r = 1; r < rows && r <= sampleRows; ++r)
+            take(r);
+        for (int r = std::max(sampleRows + 1, rows - sampleRows); r < rows; ++r)
+            take(r);
+        auto &width = widths[static_cast<std::size_t>(c)];
+        width = std::max(width, needed);
+    }
 }
 
 } // namespace velda

@@ -1,9 +1,13 @@
 // Toolkit-free rules of the archive table's interaction: clicks, context menu, hover hints.
 #pragma once
 
+#include "base/ArchiveTable.h"
 #include "base/Texts.h"
 
 #include <QString>
+
+#include <array>
+#include <functional>
 
 namespace velda {
 
@@ -46,5 +50,14 @@ struct PointerPlace {
 
 /// The status-line text for the pointer place, picked in the current language.
 [[nodiscard]] QString HoverHint(const PointerPlace &place);
+
+/// Column widths of the grid in pixels, column 0 (the number column) included.
+using ColumnWidths = std::array<int, ArchiveTable::kMaxColCount>;
+
+/// Widens (never narrows) columns 1 and up of `widths` to the text of their header cell and of a sample
+/// of their data cells (the first and the last `sampleRows` rows), plus `padding`. `measure` gives a
+/// text's width in pixels, `header` telling whether it is drawn in the header font.
+void FitColumnWidths(const ArchiveTable &table, ColumnWidths &widths, int sampleRows, int padding,
+                     const std::function<int(const QString &text, bool header)> &measure);
 
 } // namespace velda

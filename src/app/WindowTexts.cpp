@@ -2,6 +2,7 @@
 #include "app/WindowTexts.h"
 
 #include "app/MainTexts.h"
+#include "device/ClockCommand.h"
 
 namespace velda {
 

@@ -1,6 +1,8 @@
 // Project files (*.vd): the archive table's cells, column by column, with the two channel flags.
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -32,18 +34,7 @@ struct ProjectError {
 
 /// A value or the error that prevented it.
 template <typename T>
-class [[nodiscard]] ProjectResult {
-public:
-    ProjectResult(T value) : m_data(std::move(value)) {}
-    ProjectResult(ProjectError error) : m_data(std::move(error)) {}
-    [[nodiscard]] bool ok() const { return std::holds_alternative<T>(m_data); }
-    explicit operator bool() const { return ok(); }
-    [[nodiscard]] const T &value() const { return std::get<T>(m_data); }
-    [[nodiscard]] const ProjectError &error() const { return std::get<ProjectError>(m_data); }
-
-private:
-    std::variant<T, ProjectError> m_data;
-};
+using ProjectResult = Result<T, ProjectError>;
 
 /// The two channel flags stored with a table.
 struct ChannelFlags {

@@ -9,6 +9,6 @@ namespace velda {
 /// stored rows included, and the last row ends empty; the table loses its last row unless it holds only
 /// one data row, which stays as an empty row. Returns false (table untouched) when `topRow` is not a data
 /// row. The numbers in column 0 are not renumbered.
-bool DeleteRow(ArchiveTable &table, int topRow);
+[[nodiscard]] bool DeleteRow(ArchiveTable &table, int topRow);
 
 } // namespace velda

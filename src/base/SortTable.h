@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 
 #include <QString>
 
@@ -54,10 +55,7 @@ struct SortError {
 };
 
 /// The outcome of SortTable: nothing on success, the first failing cell otherwise.
-struct [[nodiscard]] SortResult {
-    std::optional<SortError> error;
-    [[nodiscard]] bool ok() const { return !error.has_value(); }
-};
+using SortResult = Result<Done, SortError>;
 
 /// Sorts the data rows (row 1 and below) of `table` by `column`: `direction` 1 ascending, any other
 /// non-zero value descending, 0 leaves the table untouched. Rows with equal keys end up where the

@@ -282,7 +282,7 @@ int RunScreenshot(const Options &options, const Streams &streams) {
     const auto screen = ScreenBuffer.snapshot();
     const BmpFileResult written = WriteScreenBmp(options.output, screen, options.pen, options.background);
     if (!written.ok()) {
-        PrintError(streams.err, written.error->message);
+        PrintError(streams.err, written.error().message);
         return ExitFile;
     }
     printLine(streams.err, Pick(TxtScreenSaved).arg(options.output));

@@ -12,12 +12,11 @@ int RunReport(const Options &options, const Streams &streams) {
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const ReportPdfResult result = WriteReportPdf(table, options.output);
-    if (const auto *error = std::get_if<ReportPdfError>(&result)) {
-        PrintError(streams.err, error->message);
+    if (!result.ok()) {
+        PrintError(streams.err, result.error().message);
         return ExitFile;
     }
-    const QString done =
-        Pick(TxtReportDone).arg(options.output).arg(std::get<ReportPdfSummary>(result).pageCount);
+    const QString done = Pick(TxtReportDone).arg(options.output).arg(result.value().pageCount);
     const QByteArray bytes = done.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), streams.err);
     return ExitOk;

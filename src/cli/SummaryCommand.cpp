@@ -39,11 +39,11 @@ int RunSummary(const Options &options, const Streams &streams) {
     if (stats.unreadableRows > 0)
         PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
     const SummaryPdfResult result = WriteSummaryPdf(input, options.output);
-    if (const auto *error = std::get_if<SummaryPdfError>(&result)) {
-        PrintError(streams.err, error->message);
+    if (!result.ok()) {
+        PrintError(streams.err, result.error().message);
         return ExitFile;
     }
-    const QString done = Pick(TxtSummaryDone).arg(options.output).arg(std::get<int>(result));
+    const QString done = Pick(TxtSummaryDone).arg(options.output).arg(result.value());
     const QByteArray bytes = done.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), streams.err);
     return ExitOk;

@@ -210,7 +210,8 @@ public:
     void Join();
     /// Waits until Execute has returned, calling `pump` (may be empty) between short waits; false when
     /// `timeout` passed first.
-    bool WaitFinished(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
+    [[nodiscard]] bool WaitFinished(std::chrono::milliseconds timeout,
+                                    const std::function<void()> &pump = {});
 
     [[nodiscard]] int Progress() const { return m_progress.load(); }
 
@@ -276,7 +277,7 @@ enum class StartResult { Started, Busy };
 /// Waits until the current exchange has ended and joins it. `pump` (may be empty) is called between
 /// short waits so that calls the worker hands to this thread still run (pass the GUI's event processing
 /// when called on the GUI thread). Returns false when `timeout` passed first (the exchange keeps running).
-bool WaitForExchange(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
+[[nodiscard]] bool WaitForExchange(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
 
 /// Ends the current exchange for good (program exit, CLI timeout): asks it to terminate, then joins it
 /// while calling `pump`. Safe when no exchange runs.

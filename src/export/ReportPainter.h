@@ -2,11 +2,10 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <variant>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -38,7 +37,7 @@ struct ReportPdfError {
 struct ReportPdfSummary {
     int pageCount = 0;
 };
-using ReportPdfResult = std::variant<ReportPdfSummary, ReportPdfError>;
+using ReportPdfResult = Result<ReportPdfSummary, ReportPdfError>;
 
 /// Writes the report of `document` as a PDF file `fileName`; the file is replaced only by a complete
 /// document. Needs a QGuiApplication (the offscreen platform will do); GUI thread only.

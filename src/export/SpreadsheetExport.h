@@ -2,11 +2,11 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 
 #include <QString>
 
 #include <functional>
-#include <variant>
 
 namespace velda::xlsx {
 
@@ -30,17 +30,11 @@ struct ExportSummary {
     QString fileName; ///< the file that now holds the workbook
 };
 
-/// A summary on success, an error otherwise.
-class [[nodiscard]] ExportResult {
+/// A summary on success, an error otherwise; summary() is value() under the name the callers use.
+class [[nodiscard]] ExportResult : public Result<ExportSummary, ExportError> {
 public:
-    ExportResult(ExportSummary summary) : m_value(std::move(summary)) {}
-    ExportResult(ExportError error) : m_value(std::move(error)) {}
-    [[nodiscard]] bool ok() const { return std::holds_alternative<ExportSummary>(m_value); }
-    [[nodiscard]] const ExportSummary &summary() const { return std::get<ExportSummary>(m_value); }
-    [[nodiscard]] const ExportError &error() const { return std::get<ExportError>(m_value); }
-
-private:
-    std::variant<ExportSummary, ExportError> m_value;
+    using Result::Result;
+    [[nodiscard]] const ExportSummary &summary() const { return value(); }
 };
 
 /// Called with the table rows written so far and the total; returning false cancels the export.

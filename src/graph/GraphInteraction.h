@@ -133,7 +133,7 @@ public:
     /// Rectangle zoom from a left press inside the plot at (x0, y0) released at (x1, y1): towards lower
     /// right zooms all axes to the rectangle, any other direction restores automatic scaling; a release
     /// within the threshold in either direction does nothing. Returns whether the ranges changed.
-    bool rubberBand(int x0, int y0, int x1, int y1, const PlotRect &plot);
+    [[nodiscard]] bool rubberBand(int x0, int y0, int x1, int y1, const PlotRect &plot);
     /// Automatic scaling for all three axes.
     void restoreAutomatic();
     /// Right-button scrolling: the view follows the pointer by (dx, dy) pixels.

@@ -416,10 +416,10 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
     if (!sorted.ok()) {
         GraphError e;
         e.kind = GraphError::Kind::Sort;
-        e.column = sorted.error->column;
-        e.row = sorted.error->row;
-        e.cellText = sorted.error->cellText;
-        e.sortMessage = sorted.error->message();
+        e.column = sorted.error().column;
+        e.row = sorted.error().row;
+        e.cellText = sorted.error().cellText;
+        e.sortMessage = sorted.error().message();
         return e;
     }
 

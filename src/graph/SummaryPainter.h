@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 #include "base/SystemFormats.h"
 #include "graph/Limits.h"
 #include "graph/Statistics.h"
@@ -10,7 +11,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <variant>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -39,7 +39,7 @@ int PaintSummary(QPainter &painter, QPagedPaintDevice &device, const SummaryInpu
 struct SummaryPdfError {
     QString message;
 };
-using SummaryPdfResult = std::variant<int, SummaryPdfError>; ///< the page count, or why it failed
+using SummaryPdfResult = Result<int, SummaryPdfError>; ///< the page count, or why it failed
 
 /// Writes the summary as the PDF file `fileName`, replaced only by a complete document. Needs a
 /// QGuiApplication (the offscreen platform will do); GUI thread only.

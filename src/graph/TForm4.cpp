@@ -3,8 +3,10 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
+#include "graph/ChannelBox.h"
 #include "graph/ChartPicture.h"
-#include "graph/Envelope.h"
+#include "graph/ChartSync.h"
+#include "graph/GraphChartView.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
 #include "graph/SteadyPreview.h"
@@ -24,7 +26,6 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -33,7 +34,6 @@
 #include <QRubberBand>
 #include <QScatterSeries>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -53,7 +53,6 @@ constexpr int kPanelMinWidth = 213;
 constexpr int kStatusHeight = 19;
 constexpr int kBoxWidth = 245;
 constexpr int kMarkerLabelArrowPx = 10;
-constexpr int kValueTickTarget = 8;
 constexpr int kMarkerSizePx = 11;
 
 TForm4::ErrorReporter &Reporter() {
@@ -107,53 +106,6 @@ void SetAxisTicks(QCategoryAxis *axis, const std::vector<AxisTick> &ticks) {
     for (const AxisTick &tick : ticks)
         axis->append(tick.label, tick.value);
 }
-
-QString HtmlTitle(const QString &title) {
-    // The chart breaks title lines only at <br>.
-    return title.toHtmlEscaped().replace(QLatin1Char('\r'), QStringLiteral("<br>"));
-}
-
-MouseButton ButtonOf(Qt::MouseButton b) {
-    if (b == Qt::LeftButton) return MouseButton::Left;
-    if (b == Qt::RightButton) return MouseButton::Right;
-    return MouseButton::Middle;
-}
-
-// Forwards the chart's mouse events to the window; the window does its own zooming and scrolling.
-class GraphChartView : public QChartView {
-public:
-    GraphChartView(QChart *c, TForm4 *form) : QChartView(c), m_form(form) {
-        setMouseTracking(true);
-        setRubberBand(QChartView::NoRubberBand);
-        setFrameShape(QFrame::NoFrame);
-        setRenderHint(QPainter::Antialiasing, false);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-    void mouseMoveEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseMove(e->position().toPoint(), e->buttons());
-        e->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent *e) override {
-        m_form->Chart1MouseUp(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-    void mouseDoubleClickEvent(QMouseEvent *e) override {
-        // The second press of a double click arrives here; it still chooses the zone and drag mode.
-        if (e->button() == Qt::LeftButton)
-            m_form->Chart1DblClick(e->position().toPoint());
-        else
-            m_form->Chart1MouseDown(ButtonOf(e->button()), e->position().toPoint());
-        e->accept();
-    }
-
-private:
-    TForm4 *m_form;
-};
 
 } // namespace
 
@@ -250,12 +202,12 @@ void TForm4::createChart() {
     m_zoomTransition->setEasingCurve(chart->animationEasingCurve());
     connect(m_zoomTransition, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         if (m_zoomTransition->state() != QAbstractAnimation::Running) return;
-        m_transitionProgress = value.toDouble();
+        m_transition.setProgress(value.toDouble());
         syncAxes();
         syncMarker();
     });
     connect(m_zoomTransition, &QVariantAnimation::finished, this, [this] {
-        m_transitionProgress = 1;
+        m_transition.finish();
         syncAxes();
         syncMarker();
     });
@@ -288,50 +240,27 @@ void TForm4::createControls() {
     layout->addWidget(Splitter1, 1);
     layout->addWidget(StatusBar1);
 
-    auto makeChannelBox = [this](int height, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
-                                 QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck,
-                                 QGroupBox *&axisBox, QRadioButton *&left, QLabel *&leftLabel,
-                                 QRadioButton *&right, QLabel *&rightLabel) {
-        auto *box = new QGroupBox(Panel5);
-        box->setFixedSize(kBoxWidth, height);
-        primary = new ColourSwatch(box);
-        // Four rows of controls spread over the box's height: sensor, temperature, humidity, third quantity.
-        const int rowStep = (height - 26) / 4;
-        auto rowY = [rowStep](int row) { return 18 + row * rowStep; };
-        primary->setGeometry(8, rowY(0) + 2, 17, 17);
-        sensor = new QCheckBox(box);
-        sensor->setGeometry(30, rowY(0), 150, 20);
-        sensor->setChecked(true);
-        // The quantity pair and the axis pair are separate groups.
-        temp = new QRadioButton(box);
-        temp->setGeometry(30, rowY(1), 150, 20);
-        temp->setChecked(true);
-        hum = new QRadioButton(box);
-        hum->setGeometry(30, rowY(2), 150, 20);
-        third = new ColourSwatch(box);
-        third->setGeometry(8, rowY(3) + 2, 17, 17);
-        thirdCheck = new QCheckBox(box);
-        thirdCheck->setGeometry(30, rowY(3), 150, 20);
-        thirdCheck->setChecked(true);
-        axisBox = new QGroupBox(box);
-        axisBox->setGeometry(182, 14, 56, 62);
-        left = new QRadioButton(axisBox);
-        left->setGeometry(6, 18, 20, 20);
-        leftLabel = new QLabel(axisBox);
-        leftLabel->setGeometry(28, 18, 20, 20);
-        right = new QRadioButton(axisBox);
-        right->setGeometry(6, 38, 20, 20);
-        rightLabel = new QLabel(axisBox);
-        rightLabel->setGeometry(28, 38, 20, 20);
-        for (QWidget *w : std::initializer_list<QWidget *>{primary, sensor, temp, hum, third, thirdCheck})
-            w->hide();
-        box->hide();
-        return box;
+    auto parts = [](ChannelBox *box, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
+                    QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck, QGroupBox *&axisBox,
+                    QRadioButton *&left, QLabel *&leftLabel, QRadioButton *&right, QLabel *&rightLabel) {
+        primary = box->primary;
+        sensor = box->sensor;
+        temp = box->temp;
+        hum = box->hum;
+        third = box->third;
+        thirdCheck = box->thirdCheck;
+        axisBox = box->axisBox;
+        left = box->left;
+        leftLabel = box->leftLabel;
+        right = box->right;
+        rightLabel = box->rightLabel;
     };
-    GroupBox1 = makeChannelBox(106, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2,
-                               GroupBox3, RadioButton3, Label1, RadioButton4, Label2);
-    GroupBox2 = makeChannelBox(96, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4,
-                               GroupBox4, RadioButton7, Label3, RadioButton8, Label4);
+    GroupBox1 = new ChannelBox(106, Panel5);
+    parts(GroupBox1, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2, GroupBox3,
+          RadioButton3, Label1, RadioButton4, Label2);
+    GroupBox2 = new ChannelBox(96, Panel5);
+    parts(GroupBox2, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4, GroupBox4,
+          RadioButton7, Label3, RadioButton8, Label4);
     RadioButton3->setChecked(true);
     RadioButton8->setChecked(true);
 
@@ -414,21 +343,13 @@ void TForm4::refreshSeriesData() {
     const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
     DayConverter days;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        const SeriesState &s = m_model.series(i);
-        if (!s.active) continue;
-        // A short series is drawn whole once; a long one as its envelope over the visible range.
-        const bool whole = s.points.size() <= static_cast<std::size_t>(width) * kEnvelopeFactor;
-        const DrawnRange key =
-            whole ? DrawnRange{0, 0, 0, true} : DrawnRange{bottom.min, bottom.max, width, true};
-        if (key == m_drawn[static_cast<std::size_t>(i)]) continue;
-        const std::vector<GraphPoint> shown =
-            whole ? s.points : Envelope(s.points, bottom.min, bottom.max, width);
+        const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width);
+        if (!shown) continue;
         QList<QPointF> list;
-        list.reserve(static_cast<qsizetype>(shown.size()));
-        for (const GraphPoint &p : shown)
+        list.reserve(static_cast<qsizetype>(shown->size()));
+        for (const GraphPoint &p : *shown)
             list.append(QPointF(static_cast<double>(days.toMs(p.x)), p.y));
         lineSeries(i)->replace(list);
-        m_drawn[static_cast<std::size_t>(i)] = key;
     }
 }
 
@@ -445,26 +366,21 @@ PlotRect TForm4::plotRect() const {
 }
 
 AxisRange TForm4::drawnRange(int axis) const {
-    const AxisRange &to = axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
-                          : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
-                                                                : m_interaction.right();
-    if (m_transitionProgress >= 1) return to;
-    const AxisRange &from = m_transitionFrom[static_cast<std::size_t>(axis)];
-    const double t = m_transitionProgress;
-    return AxisRange{from.min + (to.min - from.min) * t, from.max + (to.max - from.max) * t, to.automatic};
+    return m_transition.drawn(axis, axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
+                                    : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
+                                                                          : m_interaction.right());
 }
 
 void TForm4::startZoomTransition(const std::array<AxisRange, 3> &from) {
     finishZoomTransition();
-    m_transitionFrom = from;
-    m_transitionProgress = 0;
+    m_transition.start(from);
     m_zoomTransition->start();
 }
 
 void TForm4::finishZoomTransition() {
-    if (m_transitionProgress >= 1) return;
+    if (!m_transition.running()) return;
     m_zoomTransition->stop();
-    m_transitionProgress = 1;
+    m_transition.finish();
     syncAxes();
 }
 
@@ -492,42 +408,7 @@ void TForm4::sync() {
 }
 
 void TForm4::syncChannel(int ch) {
-    const ChannelControls &c = m_model.controls(ch);
-    QGroupBox *box = ch == 0 ? GroupBox1 : GroupBox2;
-    ColourSwatch *primary = ch == 0 ? Panel1 : Panel3;
-    ColourSwatch *third = ch == 0 ? Panel2 : Panel4;
-    QCheckBox *sensor = ch == 0 ? CheckBox1 : CheckBox3;
-    QCheckBox *thirdCheck = ch == 0 ? CheckBox2 : CheckBox4;
-    QRadioButton *temp = ch == 0 ? RadioButton1 : RadioButton5;
-    QRadioButton *hum = ch == 0 ? RadioButton2 : RadioButton6;
-    QRadioButton *left = ch == 0 ? RadioButton3 : RadioButton7;
-    QRadioButton *right = ch == 0 ? RadioButton4 : RadioButton8;
-    const QSignalBlocker b1(sensor), b2(thirdCheck), b3(temp), b4(hum), b5(left), b6(right);
-
-    box->setVisible(c.boxVisible);
-    primary->setVisible(c.primarySwatchVisible);
-    primary->setColour(c.primarySwatch ? std::optional<QColor>(ToQColor(*c.primarySwatch)) : std::nullopt);
-    primary->setEnabled(c.primarySwatchEnabled);
-    sensor->setVisible(c.sensorCheckVisible);
-    sensor->setChecked(c.sensorChecked);
-    sensor->setText(c.sensorCaption);
-    temp->setVisible(c.tempRadioVisible);
-    temp->setText(c.tempCaption);
-    temp->setEnabled(c.tempEnabled);
-    hum->setVisible(c.humRadioVisible);
-    hum->setText(c.humCaption);
-    hum->setEnabled(c.humEnabled);
-    (c.humChecked ? hum : temp)->setChecked(true);
-    third->setVisible(c.thirdSwatchVisible);
-    third->setColour(c.thirdSwatch ? std::optional<QColor>(ToQColor(*c.thirdSwatch)) : std::nullopt);
-    third->setEnabled(c.thirdSwatchEnabled);
-    thirdCheck->setVisible(c.thirdCheckVisible);
-    thirdCheck->setChecked(c.thirdChecked);
-    thirdCheck->setText(c.thirdCaption);
-    thirdCheck->setEnabled(c.thirdCheckEnabled);
-    (c.rightChecked ? right : left)->setChecked(true);
-    left->setEnabled(c.axisRadiosEnabled);
-    right->setEnabled(c.axisRadiosEnabled);
+    (ch == 0 ? GroupBox1 : GroupBox2)->showControls(m_model.controls(ch));
 }
 
 void TForm4::syncAxes() {
@@ -537,21 +418,19 @@ void TForm4::syncAxes() {
                          QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.max)));
     for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
         QValueAxis *axis = side == ValueAxis::Left ? LeftAxis : RightAxis;
-        const ValueAxisState &state = m_model.axis(side);
-        const AxisRange range =
-            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis);
-        axis->setRange(range.min, range.max);
-        // Ticks at round values while the axis ends stay where the data or the user put them.
-        const double interval = NiceTickInterval(range.max - range.min, kValueTickTarget);
+        const ValueAxisLook look = ValueAxisLookOf(
+            m_model, side,
+            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis));
+        axis->setRange(look.min, look.max);
         if (auto *ticks = qobject_cast<QCategoryAxis *>(axis)) {
-            SetAxisTicks(ticks, ValueAxisTicks(range.min, range.max, interval, CurrentFormats()));
-        } else if (interval > 0) {
+            SetAxisTicks(ticks, ValueAxisTicks(look.min, look.max, look.tickInterval, CurrentFormats()));
+        } else if (look.tickInterval > 0) {
             axis->setTickType(QValueAxis::TicksDynamic);
             axis->setTickAnchor(0);
-            axis->setTickInterval(interval);
+            axis->setTickInterval(look.tickInterval);
         }
-        axis->setTitleText(HtmlTitle(state.title));
-        axis->setVisible(m_model.axisDrawn(side));
+        axis->setTitleText(look.titleHtml);
+        axis->setVisible(look.visible);
     }
     refreshSeriesData();
     Chart1GetAxisLabel();
@@ -615,28 +494,29 @@ QString TForm4::markerLabelText() const {
     return m_model.series(GraphModel::kMarkerSeries).points.empty() ? QString() : m_markerLabel->text();
 }
 
-void TForm4::CheckBox1Click() {
-    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
+void TForm4::controlsChanged() {
     m_interaction.updateAutomatic();
     sync();
+}
+
+void TForm4::CheckBox1Click() {
+    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
+    controlsChanged();
 }
 
 void TForm4::CheckBox3Click() {
     m_model.sensorCheckClicked(1, CheckBox3->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox2Click() {
     m_model.thirdCheckClicked(0, CheckBox2->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox4Click() {
     m_model.thirdCheckClicked(1, CheckBox4->isChecked());
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::CheckBox5Click() {
@@ -647,50 +527,42 @@ void TForm4::CheckBox5Click() {
 
 void TForm4::RadioButton1Click() {
     m_model.quantityChosen(0, false);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton2Click() {
     m_model.quantityChosen(0, true);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton5Click() {
     m_model.quantityChosen(1, false);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton6Click() {
     m_model.quantityChosen(1, true);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton3Click() {
     m_model.axisChosen(0, ValueAxis::Left);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton4Click() {
     m_model.axisChosen(0, ValueAxis::Right);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton7Click() {
     m_model.axisChosen(1, ValueAxis::Left);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::RadioButton8Click() {
     m_model.axisChosen(1, ValueAxis::Right);
-    m_interaction.updateAutomatic();
-    sync();
+    controlsChanged();
 }
 
 void TForm4::pickColour(int ch, bool thirdSwatch) {
@@ -734,7 +606,7 @@ void TForm4::done(int result) {
     m_markerBox->hide();
     m_markerArrow->hide();
     m_model = GraphModel(m_model.language());
-    m_drawn.fill(DrawnRange{});
+    m_seriesData.clear();
 }
 
 void TForm4::Button1Click() {

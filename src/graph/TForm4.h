@@ -2,6 +2,8 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "graph/ChannelBox.h"
+#include "graph/ChartSync.h"
 #include "graph/ColourSwatch.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
@@ -63,7 +65,7 @@ public:
     /// The plotting area in the chart's client pixels.
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
-    [[nodiscard]] bool zoomTransitionRunning() const { return m_transitionProgress < 1; }
+    [[nodiscard]] bool zoomTransitionRunning() const { return m_transition.running(); }
     /// The dashed lines of the current limits, as drawn.
     [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
@@ -109,8 +111,8 @@ public:
     QChartView *Chart1 = nullptr;
     QWidget *Panel5 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QGroupBox *GroupBox2 = nullptr;
+    ChannelBox *GroupBox1 = nullptr;
+    ChannelBox *GroupBox2 = nullptr;
     QGroupBox *GroupBox3 = nullptr;
     QGroupBox *GroupBox4 = nullptr;
     QGroupBox *GroupBox5 = nullptr;
@@ -158,6 +160,8 @@ private:
     void refreshSeriesData();
     /// Pushes the model's and the mouse state's current values into the controls and the chart.
     void sync();
+    /// After a channel control changed the model: automatic axis ranges follow, then sync().
+    void controlsChanged();
     void syncChannel(int channel);
     void syncAxes();
     void syncMarker();
@@ -173,14 +177,6 @@ private:
     /// Ends a running zoom transition at its target, before anything else changes what is drawn.
     void finishZoomTransition();
 
-    struct DrawnRange {
-        double min = 0;
-        double max = 0;
-        int width = 0;
-        bool valid = false;
-        friend bool operator==(const DrawnRange &, const DrawnRange &) = default;
-    };
-
     GraphModel m_model;
     GraphInteraction m_interaction;
     std::optional<GraphError> m_error;
@@ -190,14 +186,13 @@ private:
     QRubberBand *m_rubberBand = nullptr;
     std::optional<QPoint> m_bandOrigin;
     std::optional<QPoint> m_scrollLast;
-    std::array<DrawnRange, GraphModel::kMarkerSeries> m_drawn{};
+    SeriesDataCache m_seriesData;
     // The rectangle zoom's animated transition. The chart's own axis animations stay off: they keep
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
     // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
     QVariantAnimation *m_zoomTransition = nullptr;
     std::unique_ptr<LimitLineItems> m_limitLines;
-    std::array<AxisRange, 3> m_transitionFrom{};
-    double m_transitionProgress = 1;
+    ZoomTransition m_transition;
 };
 
 } // namespace velda

@@ -86,16 +86,11 @@ QByteArray EncodeBmp(const PixelMatrix &matrix, RgbColor pen, RgbColor backgroun
 }
 
 BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
-    BmpFileResult result;
     auto fail = [&](BmpFileError::Kind kind, const QString &why) {
-        result.error = BmpFileError{kind, QStringLiteral("%1: %2").arg(path, why)};
-        return result;
+        return BmpFileError{kind, QStringLiteral("%1: %2").arg(path, why)};
     };
-    if (path.isEmpty()) {
-        result.error =
-            BmpFileError{BmpFileError::Kind::NoFileName, QStringLiteral("no file name for the bitmap")};
-        return result;
-    }
+    if (path.isEmpty())
+        return BmpFileError{BmpFileError::Kind::NoFileName, QStringLiteral("no file name for the bitmap")};
     if (QFileInfo(path).isDir()) return fail(BmpFileError::Kind::CannotOpen, QStringLiteral("is a folder"));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -110,8 +105,7 @@ BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
     if (!file.commit())
         return fail(BmpFileError::Kind::CannotReplace,
                     QStringLiteral("cannot be saved under this name: %1").arg(file.errorString()));
-    result.bytesWritten = bmp.size();
-    return result;
+    return qint64{bmp.size()};
 }
 
 BmpFileResult WriteScreenBmp(const QString &path, std::span<const std::uint8_t> screen, RgbColor pen,

@@ -2,6 +2,8 @@
 // Windows bitmap (BMP) in two colours: in memory and written to a file.
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -51,11 +53,7 @@ struct BmpFileError {
 };
 
 /// The outcome of a save: the bytes written, or the error.
-struct BmpFileResult {
-    std::optional<BmpFileError> error;
-    qint64 bytesWritten = 0;
-    [[nodiscard]] bool ok() const { return !error.has_value(); }
-};
+using BmpFileResult = Result<qint64, BmpFileError>;
 
 /// Writes `bmp` to `path`. An existing file of that name is replaced only once the new one is complete,
 /// so a failed save leaves the old file as it was.

@@ -236,7 +236,7 @@ void TForm5::Timer1Timer() {
     if (CheckBox1->isChecked() && !m_fileName.isEmpty()) {
         const BmpFileResult saved =
             WriteBmpFile(m_fileName, EncodeBmp(matrix, ToRgb(pen), ToRgb(background)));
-        if (!saved.ok() && showSaveError) showSaveError(saved.error->message);
+        if (!saved.ok() && showSaveError) showSaveError(saved.error().message);
     }
     if (CheckBox2->isChecked()) QGuiApplication::clipboard()->setImage(picture);
     backToIdle();

@@ -64,5 +64,42 @@ TEST(HoverHintTest, Zones) {
     LanguageIndex = 0;
 }
 
+// Widths measured as one pixel per character (ten for a header character), so the expected widths
+// show which cells were looked at.
+TEST(FitColumnWidthsTest, WidensToHeaderAndSampledCellsOnly) {
+    auto measure = [](const QString &text, bool header) {
+        return static_cast<int>(text.size()) * (header ? 10 : 1);
+    };
+    struct Case {
+        const char *name;
+        int dataRows;
+        int longRow; ///< the row whose column-3 cell is 60 characters long
+        int expected;
+    };
+    const Case cases[] = {
+        {"header wins over short cells", 10, -1, 22},
+        {"first rows are sampled", 600, 1, 62},
+        {"last row is sampled", 600, 600, 62},
+        {"middle row is not sampled", 600, 300, 22},
+        {"row just past the first sample is not sampled", 600, 201, 22},
+        {"short table: every row is sampled", 300, 250, 62},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable table;
+        table.setRowCount(c.dataRows + 1);
+        table.setCell(3, 0, QStringLiteral("TT"));
+        for (int r = 1; r <= c.dataRows; ++r)
+            table.setCell(3, r, r == c.longRow ? QString(60, QLatin1Char('x')) : QStringLiteral("1"));
+        ColumnWidths widths{};
+        widths[3] = 5;
+        widths[4] = 500; // never narrowed
+        FitColumnWidths(table, widths, 200, 2, measure);
+        EXPECT_EQ(widths[3], c.expected);
+        EXPECT_EQ(widths[4], 500);
+        EXPECT_EQ(widths[0], 0); // the number column is the view's
+    }
+}
+
 } // namespace
 } // namespace velda

@@ -169,10 +169,10 @@ TEST_F(SortTableTest, FailureLeavesTableUntouched) {
         const auto before = snapshot(t);
         const SortResult result = SortTable(t, c.column, -1);
         ASSERT_FALSE(result.ok());
-        EXPECT_EQ(result.error->kind, c.kind);
-        EXPECT_EQ(result.error->row, c.row);
-        EXPECT_EQ(result.error->column, c.column);
-        EXPECT_FALSE(result.error->message().isEmpty());
+        EXPECT_EQ(result.error().kind, c.kind);
+        EXPECT_EQ(result.error().row, c.row);
+        EXPECT_EQ(result.error().column, c.column);
+        EXPECT_FALSE(result.error().message().isEmpty());
         EXPECT_EQ(snapshot(t), before);
     }
     // The same text in column 4 sorts by its leading digits.

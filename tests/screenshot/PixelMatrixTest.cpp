@@ -146,12 +146,12 @@ TEST(PixelMatrixTest, FileIsReplacedOnlyByACompleteBitmap) {
     Screen screen{};
     screen[0] = 0x01;
     const auto written = WriteScreenBmp(path, screen, 0xFF0000, 0x00FF00);
-    ASSERT_TRUE(written.ok()) << written.error->message.toStdString();
+    ASSERT_TRUE(written.ok()) << written.error().message.toStdString();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_EQ(bytes, EncodeBmp(PixelMatrix(screen), 0xFF0000, 0x00FF00));
-    EXPECT_EQ(written.bytesWritten, bytes.size());
+    EXPECT_EQ(written.value(), bytes.size());
     const auto decoded = DecodeBmp(bytes);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->at(2, 2), 0xFF0000u);
@@ -172,9 +172,9 @@ TEST(PixelMatrixTest, FileIsReplacedOnlyByACompleteBitmap) {
         SCOPED_TRACE(c.name);
         const auto result = WriteScreenBmp(c.path, screen, 0, 0xFFFFFF);
         ASSERT_FALSE(result.ok());
-        EXPECT_EQ(result.error->kind, c.kind);
+        EXPECT_EQ(result.error().kind, c.kind);
         if (!c.path.isEmpty()) {
-            EXPECT_TRUE(result.error->message.startsWith(c.path)) << result.error->message.toStdString();
+            EXPECT_TRUE(result.error().message.startsWith(c.path)) << result.error().message.toStdString();
         }
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("screen.bmp")})

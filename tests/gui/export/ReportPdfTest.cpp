@@ -25,9 +25,8 @@ TEST(ReportPdfTest, EveryPageHasTitleHeaderLineAndItsNumber) {
     ReportDocument document{QStringLiteral("Архив измерений 07.03.2026 14:05:09"), MakeReportLines(table),
                             table.rowCount()};
     const ReportPdfResult result = WriteReportPdf(document, file);
-    ASSERT_TRUE(std::holds_alternative<ReportPdfSummary>(result))
-        << std::get<ReportPdfError>(result).message.toStdString();
-    EXPECT_EQ(std::get<ReportPdfSummary>(result).pageCount, 3);
+    ASSERT_TRUE(result.ok()) << result.error().message.toStdString();
+    EXPECT_EQ(result.value().pageCount, 3);
 
     const QStringList pages = testing::PdfPages(file);
     ASSERT_EQ(pages.size(), 3);
@@ -56,15 +55,15 @@ TEST(ReportPdfTest, EmptyTablePrintsOnePageAndBadPathsFailWithoutHarm) {
     ArchiveTable empty; // 10 columns, 9 rows of nothing
     const QString file = dir.filePath(QStringLiteral("empty.pdf"));
     const ReportPdfResult result = WriteReportPdf(empty, file);
-    ASSERT_TRUE(std::holds_alternative<ReportPdfSummary>(result));
+    ASSERT_TRUE(result.ok());
     EXPECT_EQ(testing::PdfPages(file).size(), 1);
 
     const ReportPdfResult missing = WriteReportPdf(empty, dir.filePath(QStringLiteral("no/such/dir/r.pdf")));
-    ASSERT_TRUE(std::holds_alternative<ReportPdfError>(missing));
-    EXPECT_TRUE(std::get<ReportPdfError>(missing).message.contains(QStringLiteral("r.pdf")));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().message.contains(QStringLiteral("r.pdf")));
 
     const ReportPdfResult unnamed = WriteReportPdf(empty, QString());
-    EXPECT_TRUE(std::holds_alternative<ReportPdfError>(unnamed));
+    EXPECT_FALSE(unnamed.ok());
 }
 
 } // namespace

@@ -1,0 +1,63 @@
+// The main window's archive table view: header setup, column widths, selection, hit testing, clicks.
+#pragma once
+
+#include "app/TableActions.h"
+#include "base/ArchiveTable.h"
+
+#include <QTableView>
+
+class QLabel;
+
+namespace velda {
+
+class ArchiveTableModel;
+
+/// StringGrid1: a table view over the main window's archive table in table coordinates (row 0 the
+/// headers, column 0 the record numbers, both shown as header sections). It keeps the column widths
+/// and the rectangular selection and turns mouse clicks into cell clicks; what a click does is the
+/// window's. The table and the model belong to the window and outlive the view. GUI thread.
+class ArchiveGrid : public QTableView {
+    Q_OBJECT
+public:
+    ArchiveGrid(const ArchiveTable &table, ArchiveTableModel *model, QWidget *parent);
+
+    [[nodiscard]] Selection selection() const { return m_selection; }
+    /// Sets the selection and shows it.
+    void setSelection(const Selection &selection);
+    /// Shows the kept selection again (after the model was reset).
+    void showSelection();
+
+    /// Width of table column `column` in pixels (column 0 is the number column); 0 outside the table.
+    [[nodiscard]] int columnWidthPx(int column) const;
+    void setColumnWidthPx(int column, int width);
+    /// Widens the columns (never narrows them) so that headers and values show in full.
+    void fitColumnsToContent();
+
+    /// The cell under a global screen point, with the zone the hover hint needs; `insideWindow` is the
+    /// caller's.
+    [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos, bool insideWindow) const;
+
+Q_SIGNALS:
+    /// The left button was released over cell (`column`, `row`); (-1, -1) is over no cell.
+    void leftReleased(int column, int row);
+    /// The right button was pressed over the number column's row `row` (-1 over no row); `globalPos` is
+    /// where a menu for it opens.
+    void numberRightPressed(int row, const QPoint &globalPos);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void applyColumnWidths();
+    void updateCorner();
+    void syncSelectionFromView();
+
+    const ArchiveTable &m_table;
+    ArchiveTableModel *m_model;
+    QLabel *m_corner = nullptr;
+    Selection m_selection{1, 1, 1, 1};
+    ColumnWidths m_columnWidths{};
+    bool m_applyingWidths = false;
+};
+
+} // namespace velda

@@ -1,0 +1,39 @@
+// The read-archive command: starts the exchange that fills a detached table and swaps the result in.
+#pragma once
+
+#include "base/ArchiveTable.h"
+#include "device/Exchange.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace velda {
+
+class ArchiveDownload;
+
+/// One main window's archive reads. start() begins an exchange whose fill writes a detached copy of the
+/// shown table; after the progress dialog has closed, waitForEnd() lets the exchange thread finish and
+/// swapInto() puts the filled table in place. The shown table is never written while the exchange
+/// runs. GUI thread (the thread that owns the shown table).
+class ArchiveReadCommand {
+public:
+    /// Starts a read into a detached table shaped like `shown` (size and header row). Busy, and nothing
+    /// started, while another exchange runs. `controls` are the progress dialog's.
+    [[nodiscard]] StartResult start(const ArchiveTable &shown, ExchangeSetup setup,
+                                    const ExchangeControls &controls);
+
+    /// Waits up to `timeout` for the exchange thread to end, calling `pump` between short waits; false
+    /// when it is still running.
+    [[nodiscard]] bool waitForEnd(std::chrono::milliseconds timeout, const std::function<void()> &pump = {});
+
+    /// Swaps the table the last read filled into `shown`; false, and `shown` unchanged, when that read
+    /// was cancelled or failed before its hand-over, has not finished, or was swapped in already.
+    [[nodiscard]] bool swapInto(ArchiveTable &shown);
+
+private:
+    // Shared with the hand-over the exchange thread holds, which may outlive a refused wait.
+    std::shared_ptr<ArchiveDownload> m_download;
+};
+
+} // namespace velda

@@ -1,0 +1,70 @@
+// What the graph window hands its chart, decided without the chart: the value axes' looks, the zoom
+// transition's in-between ranges and which series need new points.
+#pragma once
+
+#include "graph/GraphInteraction.h"
+#include "graph/GraphModel.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace velda {
+
+/// How one value axis is drawn.
+struct ValueAxisLook {
+    double min = 0;
+    double max = 1;
+    /// Ticks at multiples of this from zero; 0 keeps the chart's own ticks (an empty or broken range).
+    double tickInterval = 0;
+    QString titleHtml; ///< the model's title, escaped, its line breaks as <br>
+    bool visible = true;
+};
+
+/// The look of the value axis `side` of `model` drawn over `range`: ticks at round values while the
+/// ends stay where the data or the user put them.
+[[nodiscard]] ValueAxisLook ValueAxisLookOf(const GraphModel &model, ValueAxis side, const AxisRange &range);
+
+/// The rectangle zoom's animated transition: the axes move from the ranges before the zoom to the
+/// interaction's current ones as the progress goes from 0 to 1. Axes as GraphInteraction's indices.
+class ZoomTransition {
+public:
+    /// Starts from `from` at progress 0.
+    void start(const std::array<AxisRange, 3> &from);
+    /// Progress in [0, 1]; 1 ends the transition.
+    void setProgress(double progress);
+    void finish() { m_progress = 1; }
+    [[nodiscard]] bool running() const { return m_progress < 1; }
+    /// The range axis `axis` is drawn with on the way to `target` (`target` itself when not running).
+    [[nodiscard]] AxisRange drawn(int axis, const AxisRange &target) const;
+
+private:
+    std::array<AxisRange, 3> m_from{};
+    double m_progress = 1;
+};
+
+/// Which points the chart gets for each line series. A short series is handed over whole once; a long
+/// one as its envelope over the visible time range, again whenever that range or the plot width changes.
+class SeriesDataCache {
+public:
+    /// The points to hand the chart for series `index` (`series` as the model holds it) over `bottom`
+    /// drawn `widthPx` wide; nullopt when the chart already shows them or the series is inactive.
+    [[nodiscard]] std::optional<std::vector<GraphPoint>> pointsToDraw(int index, const SeriesState &series,
+                                                                      const AxisRange &bottom, int widthPx);
+    /// Forgets what the chart shows (it was cleared).
+    void clear() { m_drawn.fill(Drawn{}); }
+
+private:
+    struct Drawn {
+        double min = 0;
+        double max = 0;
+        int width = 0;
+        bool valid = false;
+        friend bool operator==(const Drawn &, const Drawn &) = default;
+    };
+    std::array<Drawn, GraphModel::kMarkerSeries> m_drawn{};
+};
+
+} // namespace velda

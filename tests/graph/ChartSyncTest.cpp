@@ -1,0 +1,121 @@
+// What the graph window hands its chart: value-axis looks, zoom transition ranges, series refreshes.
+#include "graph/ChartSync.h"
+
+#include "GraphTestTables.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace velda;
+using namespace velda::test;
+
+namespace {
+
+GraphModel TwoChannelModel(bool channel2) {
+    ArchiveTable t = MakeTable(
+        {
+            {"10:00:00", "05.03.2018", "DS18B20      ", "21,00", "", "", "MK BMP280 SHT", "19,00", "41,00",
+             "751,00"},
+            {"10:00:01", "05.03.2018", "DS18B20      ", "23,50", "", "", "MK BMP280 SHT", "18,00", "42,00",
+             "752,00"},
+        },
+        14);
+    GraphModel model(0);
+    EXPECT_FALSE(model.build(t, true, channel2, 2, CurrentFormats()));
+    return model;
+}
+
+std::vector<GraphPoint> Points(int count) {
+    std::vector<GraphPoint> points;
+    for (int i = 0; i < count; ++i)
+        points.push_back(GraphPoint{static_cast<double>(i), static_cast<double>(i % 7)});
+    return points;
+}
+
+} // namespace
+
+TEST(ValueAxisLook, RangeTicksTitleAndVisibility) {
+    RussianFormats formats;
+    GraphModel model = TwoChannelModel(true);
+    const ValueAxisLook left = ValueAxisLookOf(model, ValueAxis::Left, AxisRange{-1, 9, true});
+    EXPECT_EQ(left.min, -1);
+    EXPECT_EQ(left.max, 9);
+    EXPECT_EQ(left.tickInterval, 2); // ten units at no more than eight ticks: every 2
+    EXPECT_EQ(left.titleHtml, QStringLiteral("Температура, °C Канал 1"));
+    EXPECT_TRUE(left.visible);
+    EXPECT_EQ(ValueAxisLookOf(model, ValueAxis::Left, AxisRange{5, 5, false}).tickInterval, 0);
+
+    // Both channels on the left axis: their titles on separate lines, as the chart breaks them.
+    model.axisChosen(1, ValueAxis::Left);
+    const ValueAxisLook both = ValueAxisLookOf(model, ValueAxis::Left, AxisRange{0, 1, true});
+    QString lines = model.axis(ValueAxis::Left).title;
+    ASSERT_TRUE(lines.contains(QLatin1Char('\r')));
+    EXPECT_EQ(both.titleHtml, lines.replace(QLatin1Char('\r'), QStringLiteral("<br>")));
+
+    // Visibility is the model's: the axis is drawn only with an active line on it.
+    for (const GraphModel &m : {model, TwoChannelModel(false)}) {
+        for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right})
+            EXPECT_EQ(ValueAxisLookOf(m, side, AxisRange{0, 1, true}).visible, m.axisDrawn(side));
+    }
+    EXPECT_FALSE(ValueAxisLookOf(model, ValueAxis::Right, AxisRange{0, 1, true}).visible);
+}
+
+TEST(ZoomTransition, MovesEachAxisFromItsStartToTheTarget) {
+    ZoomTransition transition;
+    const AxisRange target{10, 20, false};
+    EXPECT_FALSE(transition.running());
+    EXPECT_EQ(transition.drawn(0, target), target);
+
+    transition.start({AxisRange{0, 100, true}, AxisRange{-4, 4, true}, AxisRange{1, 2, true}});
+    EXPECT_TRUE(transition.running());
+    EXPECT_EQ(transition.drawn(0, target), (AxisRange{0, 100, false})); // the target's mode at once
+    transition.setProgress(0.5);
+    EXPECT_EQ(transition.drawn(0, target), (AxisRange{5, 60, false}));
+    EXPECT_EQ(transition.drawn(1, target), (AxisRange{3, 12, false}));
+    transition.setProgress(1.5); // an easing curve overshooting ends the transition
+    EXPECT_FALSE(transition.running());
+    EXPECT_EQ(transition.drawn(2, target), target);
+
+    transition.start({});
+    transition.finish();
+    EXPECT_FALSE(transition.running());
+    EXPECT_EQ(transition.drawn(1, target), target);
+}
+
+TEST(SeriesDataCache, ShortSeriesOnceLongSeriesPerRangeAndWidth) {
+    SeriesDataCache cache;
+    SeriesState shortSeries;
+    shortSeries.points = Points(40); // at most four points per pixel column of 10: whole
+    SeriesState longSeries;
+    longSeries.points = Points(4000);
+    const AxisRange all{0, 4000, true};
+    const AxisRange half{0, 2000, false};
+
+    const auto first = cache.pointsToDraw(0, shortSeries, all, 10);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size(), 40u);
+    EXPECT_FALSE(cache.pointsToDraw(0, shortSeries, half, 10)); // whole already, whatever the range
+    EXPECT_FALSE(cache.pointsToDraw(0, shortSeries, all, 12));
+
+    const auto envelope = cache.pointsToDraw(1, longSeries, all, 10);
+    ASSERT_TRUE(envelope);
+    EXPECT_LT(envelope->size(), 4000u);
+    EXPECT_FALSE(cache.pointsToDraw(1, longSeries, all, 10));
+    EXPECT_TRUE(cache.pointsToDraw(1, longSeries, half, 10));
+    EXPECT_TRUE(cache.pointsToDraw(1, longSeries, half, 11));
+
+    // A long series that the plot has become wide enough to show whole is handed over whole.
+    const auto whole = cache.pointsToDraw(1, longSeries, half, 1000);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->size(), 4000u);
+
+    SeriesState inactive = shortSeries;
+    inactive.active = false;
+    EXPECT_FALSE(cache.pointsToDraw(2, inactive, all, 10));
+    EXPECT_FALSE(
+        cache.pointsToDraw(GraphModel::kMarkerSeries, shortSeries, all, 10)); // the marker is no line
+
+    cache.clear();
+    EXPECT_TRUE(cache.pointsToDraw(0, shortSeries, all, 10));
+}
