@@ -62,14 +62,14 @@ struct Options {
 };
 
 std::atomic<long> Heartbeat{0};
-std::atomic<bool> Done{false};
+std::atomic<bool> MonkeyDone{false};
 std::string CurrentStep; // written by the GUI thread only, read by the watchdog when it fires
 
 // Ends the process when the GUI thread has not finished an event for `seconds`: a hang.
 void Watchdog(int seconds) {
     long last = -1;
     auto since = std::chrono::steady_clock::now();
-    while (!Done.load()) {
+    while (!MonkeyDone.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const long now = Heartbeat.load();
         if (now != last) {
@@ -441,7 +441,7 @@ int main(int argc, char **argv) {
     if (wanted("stats")) MonkeyStats(options, table);
 
     ShutdownDeviceLink(ProcessGuiEvents);
-    Done = true;
+    MonkeyDone = true;
     watchdog.join();
     std::fprintf(stderr, "monkey: no finding\n");
     return 0;
