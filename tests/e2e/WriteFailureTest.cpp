@@ -231,6 +231,9 @@ std::vector<OutputCase> Outputs() {
     cases.push_back({"report", "report.pdf", true, [](const QString &project, const QString &output) {
                          return QStringList{QStringLiteral("report"), project, QStringLiteral("-o"), output};
                      }});
+    cases.push_back({"plot", "plot.pdf", true, [](const QString &project, const QString &output) {
+                         return QStringList{QStringLiteral("plot"), project, QStringLiteral("-o"), output};
+                     }});
     cases.push_back({"summary", "summary.pdf", true, [](const QString &project, const QString &output) {
                          return QStringList{QStringLiteral("summary"), project, QStringLiteral("-o"), output};
                      }});
