@@ -13,9 +13,5 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/velda9" ] && [ "${1:-
     exec "$bin/velda9" --simulate
 fi
 
-out=$(mktemp -d)/demo.vd
 echo "No display: headless demo against the simulated instrument." >&2
-"$bin/velda9-cli" read --simulate -o "$out"
-# sed reads to the end, so the writers of the pipe never see a closed pipe (pipefail would report it).
-"$bin/velda9-cli" dump "$out" | column -t -s $'\t' | sed -n 1,25p
-echo "... $(($("$bin/velda9-cli" dump "$out" | wc -l) - 1)) records in $out" >&2
+exec scripts/headless-demo.sh "$bin"

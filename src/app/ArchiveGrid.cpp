@@ -4,6 +4,7 @@
 #include "app/ArchiveTableModel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace velda {
 
@@ -208,8 +210,33 @@ PointerPlace ArchiveGrid::placeAt(const QPoint &globalPos, bool insideWindow) co
     return place;
 }
 
+void ArchiveGrid::rowNumberReleased(int row) {
+    const RowDrag drag = std::exchange(m_rowDrag, RowDrag{});
+    const bool overRow = row >= 0 && row < m_model->rowCount();
+    if (drag.moved && drag.pressedRow >= 0 && overRow && row != drag.pressedRow) {
+        Q_EMIT rowDragged(drag.pressedRow + 1, row + 1);
+    } else if (overRow) {
+        Q_EMIT leftReleased(0, row + 1);
+    } else {
+        Q_EMIT leftReleased(-1, -1);
+    }
+}
+
 bool ArchiveGrid::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
+    // The table sizes its corner button only once it is laid out; the "№" on it follows every size.
+    if (type == QEvent::Resize && m_corner && watched == m_corner->parentWidget()) {
+        m_corner->setGeometry(m_corner->parentWidget()->rect());
+        return false;
+    }
+    if (type == QEvent::MouseMove && watched == verticalHeader()->viewport()) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if ((mouse->buttons() & Qt::LeftButton) && m_rowDrag.pressedRow >= 0 &&
+            (mouse->position().toPoint() - m_rowDrag.pressPos).manhattanLength() >=
+                QApplication::startDragDistance())
+            m_rowDrag.moved = true;
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
         type != QEvent::MouseButtonDblClick)
         return QTableView::eventFilter(watched, event);
@@ -240,15 +267,15 @@ bool ArchiveGrid::eventFilter(QObject *watched, QEvent *event) {
     }
     if (watched == rows->viewport()) {
         const int logical = rows->logicalIndexAt(pos.y());
+        if (left && press) {
+            m_rowDrag = RowDrag{logical, pos, false, false};
+            return false;
+        }
         if (left && release) {
-            // Let the header finish a drag first; the row it lands on is then the one under the pointer.
-            QTimer::singleShot(0, this, [this, logical] {
-                if (logical >= 0 && logical < m_model->rowCount()) {
-                    Q_EMIT leftReleased(0, logical + 1);
-                } else {
-                    Q_EMIT leftReleased(-1, -1);
-                }
-            });
+            // The header ends its drag animation with this release, after this filter; the row is moved
+            // (or the click handled) once it has, to the row under the pointer.
+            m_rowDrag.releasing = true;
+            QTimer::singleShot(0, this, [this, logical] { rowNumberReleased(logical); });
             return false;
         }
         if (right && press) {

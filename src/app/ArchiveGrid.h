@@ -4,6 +4,7 @@
 #include "app/TableActions.h"
 #include "base/ArchiveTable.h"
 
+#include <QPoint>
 #include <QTableView>
 
 class QLabel;
@@ -37,12 +38,19 @@ public:
     /// caller's.
     [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos, bool insideWindow) const;
 
+    /// Whether the header is finishing a row drag of the mouse; the row is then moved by rowDragged, to
+    /// the row under the pointer, not where the header would drop it.
+    [[nodiscard]] bool rowDragReleasing() const { return m_rowDrag.releasing; }
+
 Q_SIGNALS:
     /// The left button was released over cell (`column`, `row`); (-1, -1) is over no cell.
     void leftReleased(int column, int row);
     /// The right button was pressed over the number column's row `row` (-1 over no row); `globalPos` is
     /// where a menu for it opens.
     void numberRightPressed(int row, const QPoint &globalPos);
+    /// A row number dragged with the left button was released over another row: table row `from` goes
+    /// to position `to`.
+    void rowDragged(int from, int to);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,6 +59,7 @@ private:
     void applyColumnWidths();
     void updateCorner();
     void syncSelectionFromView();
+    void rowNumberReleased(int row);
 
     const ArchiveTable &m_table;
     ArchiveTableModel *m_model;
@@ -58,6 +67,14 @@ private:
     Selection m_selection{1, 1, 1, 1};
     ColumnWidths m_columnWidths{};
     bool m_applyingWidths = false;
+    /// A press on a row number and what followed it, until its release has been handled.
+    struct RowDrag {
+        int pressedRow = -1; ///< 0-based data row under the press, -1 over no row
+        QPoint pressPos;
+        bool moved = false;     ///< the pointer went past the drag distance with the button held
+        bool releasing = false; ///< the header is handling the release
+    };
+    RowDrag m_rowDrag;
 };
 
 } // namespace velda

@@ -24,8 +24,12 @@ void SetUrlOpener(std::function<bool(const QUrl &)> replacement) {
     opener() = std::move(replacement);
 }
 
+QString HelpPageName(int language) {
+    return language == 0 ? QStringLiteral("index.html") : QStringLiteral("index-en.html");
+}
+
 QUrl HelpPageUrl(int language) {
-    const QString page = language == 0 ? QStringLiteral("index.html") : QStringLiteral("index-en.html");
+    const QString page = HelpPageName(language);
     QStringList folders;
     const QString fromEnvironment = qEnvironmentVariable("VELDA9_HELP_DIR");
     if (!fromEnvironment.isEmpty()) folders << fromEnvironment;

@@ -15,6 +15,9 @@ bool OpenUrl(const QUrl &url);
 /// the desktop's. GUI thread.
 void SetUrlOpener(std::function<bool(const QUrl &)> opener);
 
+/// The file name of the help page for `language`: index.html (0, Russian) or index-en.html (1, English).
+[[nodiscard]] QString HelpPageName(int language);
+
 /// The help page for `language` (0 Russian index.html, 1 English index-en.html): looked up in
 /// $VELDA9_HELP_DIR, next to the program (help/), in the installed data folder (../share/velda9/help)
 /// and in the source tree. An empty URL when none is found.

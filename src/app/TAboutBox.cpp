@@ -51,6 +51,28 @@ QLabel *makeLink(const QString &text, QWidget *parent) {
     return label;
 }
 
+// The version line, wrapped only before its date: the day, month, year and year mark (the line's last
+// four words) stay together on one line. The text itself is unchanged.
+class VersionLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QString shown = text();
+        int kept = 0;
+        for (qsizetype i = shown.size() - 1; i >= 0 && kept < 3; --i) {
+            if (shown[i] == QLatin1Char(' ')) {
+                shown[i] = QChar(QChar::Nbsp);
+                ++kept;
+            }
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextWordWrap, shown);
+    }
+};
+
 } // namespace
 
 TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
@@ -75,7 +97,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
 
     ProductName = new QLabel(Panel1);
     ProductName->move(96, 16);
-    Version = new QLabel(QStringLiteral("Version"), Panel1);
+    Version = new VersionLabel(QStringLiteral("Version"), Panel1);
     // The date line in words may need a second line beside the picture.
     Version->setGeometry(96, 34, kPanelWidth - 96 - 4, 30);
     Version->setWordWrap(true);

@@ -8,11 +8,13 @@
 #include "app/DesktopServices.h"
 #include "app/MainTexts.h"
 #include "app/ProjectDialogs.h"
+#include "app/QtTranslations.h"
 #include "app/TAboutBox.h"
 #include "app/WindowTexts.h"
 #include "archive/ArchiveReadCommand.h"
 #include "archive/ProjectFileCommand.h"
 #include "base/DeleteRow.h"
+#include "base/FileTarget.h"
 #include "base/SortTable.h"
 #include "base/TableHeader.h"
 #include "device/ClockCommand.h"
@@ -38,6 +40,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -54,10 +57,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace velda {
 
 namespace {
+
+inline constexpr TextPair TxtHelpMissing{"Справка не найдена: нет файла %1",
+                                         "Help not found: the file %1 is missing"};
+inline constexpr TextPair TxtHelpNotOpened{
+    "Не удалось открыть справку %1: ни одна программа не открыла страницу",
+    "Could not open the help page %1: no program opened it"};
 
 constexpr int kClientWidth = 1507;
 constexpr int kClientHeight = 429;
@@ -199,6 +209,7 @@ void TForm1::createControls() {
     m_helpKeyFilter = std::make_unique<HelpKeyFilter>(this, [this] { Contents1Click(); });
     qApp->installEventFilter(m_helpKeyFilter.get());
     connect(StringGrid1, &ArchiveGrid::leftReleased, this, &TForm1::StringGrid1LeftRelease);
+    connect(StringGrid1, &ArchiveGrid::rowDragged, this, &TForm1::moveRowTo);
     connect(StringGrid1, &ArchiveGrid::numberRightPressed, this,
             [this](int row, const QPoint &globalPos) { StringGrid1RightPress(0, row, globalPos); });
     connect(StringGrid1->verticalHeader(), &QHeaderView::sectionMoved, this,
@@ -229,6 +240,7 @@ void TForm1::createControls() {
 
 void TForm1::FormCreate() {
     LanguageIndex = 0;
+    static_cast<void>(UseQtTranslations(LanguageIndex));
     Lang0->setChecked(true);
     Lang1->setChecked(false);
     applyTexts();
@@ -269,6 +281,8 @@ void TForm1::applyTexts() {
 
 void TForm1::switchLanguage(std::uint8_t language) {
     LanguageIndex = language;
+    // Without Qt's Russian catalogue its own dialogs simply stay English.
+    static_cast<void>(UseQtTranslations(language));
     Lang0->setChecked(language == 0);
     Lang1->setChecked(language == 1);
     applyTexts();
@@ -388,9 +402,16 @@ void TForm1::onRowMoved(int oldVisual, int newVisual) {
         const QSignalBlocker blocker(rows);
         rows->moveSection(newVisual, oldVisual);
     }
-    m_table.moveRow(oldVisual + 1, newVisual + 1);
+    // A drag with the mouse is finished by its release (ArchiveGrid::rowDragged): the header would drop the
+    // row before the section under the pointer when the pointer is in that section's near half.
+    if (StringGrid1->rowDragReleasing()) return;
+    moveRowTo(oldVisual + 1, newVisual + 1);
+}
+
+void TForm1::moveRowTo(int from, int to) {
+    m_table.moveRow(from, to);
     m_model->cellsChanged();
-    setSelection(Selection{0, newVisual + 1, m_table.colCount() - 1, newVisual + 1});
+    setSelection(Selection{0, to, m_table.colCount() - 1, to});
 }
 
 PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
@@ -405,7 +426,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
     if (type != QEvent::KeyPress || watched != StringGrid1) return QMainWindow::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+    // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
+    if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         Delete1Click();
         return true;
     }
@@ -555,12 +577,14 @@ void TForm1::Print1Click() {
 void TForm1::N1Click() {
     const std::optional<QString> path = AskProjectSavePath(this, m_project->proposedSaveName());
     if (!path) return;
+    RememberFolder(*path);
     const auto saved = m_project->save(m_table, *path);
     if (!saved.ok()) ShowErrorBox(saved.error().message, Pick(TxtError));
 }
 
 void TForm1::N2Click() {
     if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName())) {
+        RememberFolder(*path);
         static_cast<void>(openProject(*path));
     } else {
         ProjectFileCommand::countRecords(m_table);
@@ -568,6 +592,7 @@ void TForm1::N2Click() {
 }
 
 void TForm1::Action1Execute(const QString &path) {
+    RememberFolder(path);
     static_cast<void>(openProject(path));
 }
 
@@ -626,7 +651,12 @@ void TForm1::Copy3Click() {
 
 void TForm1::Contents1Click() {
     const QUrl page = HelpPageUrl(LanguageIndex);
-    if (!page.isEmpty()) OpenUrl(page);
+    if (page.isEmpty()) {
+        ShowErrorBox(Pick(TxtHelpMissing).arg(HelpPageName(LanguageIndex)), Pick(TxtWarning));
+    } else if (!OpenUrl(page)) {
+        ShowErrorBox(Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile())),
+                     Pick(TxtWarning));
+    }
 }
 
 void TForm1::About1Click() {

@@ -7,6 +7,7 @@
 #include "base/ArchiveTable.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 #include <chrono>
@@ -140,6 +141,8 @@ private:
     void ApplyChannelLayout();
     void layoutTable();
     void onRowMoved(int oldVisual, int newVisual);
+    /// Moves table row `from` to position `to` and selects it there.
+    void moveRowTo(int from, int to);
     [[nodiscard]] bool refuseWhileExchangeRuns();
     void showStatusMessage(const QString &text);
     void showClockStatus();

@@ -2,6 +2,8 @@
 #include "archive/ProjectFile.h"
 
 #include "base/ArchiveTable.h"
+#include "base/FileTarget.h"
+#include "base/Texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,18 +37,83 @@ std::int32_t Int32At(const char *p) {
         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
 }
 
+// Messages are picked in the language in force when the file is opened or saved.
+constexpr TextPair TxtOffset{" (смещение %1)", " (offset %1)"};
+constexpr TextPair TxtCannotOpen{"не удаётся открыть: %1", "cannot open: %1"};
+constexpr TextPair TxtNoSuchFile{"файл не найден", "no such file"};
+constexpr TextPair TxtIsFolder{"это папка, а не файл", "is a folder, not a file"};
+constexpr TextPair TxtNoReadPermission{"нет прав на чтение", "no permission to read it"};
+constexpr TextPair TxtTooShort{"в файле %1 байт, а в файле проекта их не меньше %2",
+                               "the file holds %1 bytes, a project file has at least %2"};
+constexpr TextPair TxtNoHeader{"не удаётся прочитать заголовок", "cannot read the header"};
+constexpr TextPair TxtNegativeColumns{"число столбцов %1 отрицательно", "the column count %1 is negative"};
+constexpr TextPair TxtNegativeRows{"число строк %1 отрицательно", "the row count %1 is negative"};
+constexpr TextPair TxtTooManyCells{
+    "%1 столбцов по %2 строк требуют больше ячеек, чем вмещают %3 байт после заголовка (каждая ячейка "
+    "занимает не меньше 4)",
+    "%1 columns of %2 rows claim more cells than the %3 bytes after the header can hold (each cell takes at "
+    "least 4)"};
+constexpr TextPair TxtNoCellsTooLarge{
+    "%1 столбцов по %2 строк: в таблице без ячеек их не больше %3",
+    "%1 columns of %2 rows: a table without cells has at most %3 of either"};
+constexpr TextPair TxtEndsInLength{"файл обрывается внутри длины ячейки %1 столбца %2",
+                                   "the file ends inside the length of cell %1 of column %2"};
+constexpr TextPair TxtNegativeLength{"ячейка %1 столбца %2 заявляет %3 байт",
+                                     "cell %1 of column %2 claims %3 bytes"};
+constexpr TextPair TxtCellTooLong{"ячейка %1 столбца %2 заявляет %3 байт, а осталось %4",
+                                  "cell %1 of column %2 claims %3 bytes, %4 remain"};
+constexpr TextPair TxtChanged{"файл изменился во время чтения", "the file changed while it was read"};
+constexpr TextPair TxtCannotCreate{"не удаётся создать: %1", "cannot create: %1"};
+constexpr TextPair TxtFolderMissing{"папка %1 не существует", "the folder %1 does not exist"};
+constexpr TextPair TxtNoWritePermission{"нет прав на запись в папку %1",
+                                        "no permission to write in the folder %1"};
+constexpr TextPair TxtCannotWrite{"ошибка записи: %1", "cannot write: %1"};
+constexpr TextPair TxtCannotReplace{"не удаётся заменить файл: %1", "cannot replace the file: %1"};
+constexpr TextPair TxtNoSpace{"на диске нет места", "no space left on the disk"};
+constexpr TextPair TxtQuotaExceeded{"превышена дисковая квота", "the disk quota is exceeded"};
+constexpr TextPair TxtInputOutput{"ошибка ввода-вывода", "input/output error"};
+
 QString FileName(const QString &path) {
     return QFileInfo(path).fileName();
 }
 
 ProjectError Fault(ProjectError::Kind kind, const QString &path, qint64 offset, const QString &what) {
     QString message = FileName(path) + QStringLiteral(": ") + what;
-    if (offset >= 0) message += QStringLiteral(" (offset %1)").arg(offset);
+    if (offset >= 0) message += Pick(TxtOffset).arg(offset);
     return ProjectError{kind, message, offset};
 }
 
-QString CellName(int col, int row) {
-    return QStringLiteral("cell %1 of column %2").arg(row).arg(col);
+// The system's reason for a failed write, in the language in force where it is a common one.
+QString WriteReason(int error) {
+    switch (error) {
+    case ENOSPC:
+        return Pick(TxtNoSpace);
+    case EDQUOT:
+        return Pick(TxtQuotaExceeded);
+    case EIO:
+        return Pick(TxtInputOutput);
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+// Why `path` cannot be opened for reading, named from the file itself where it can be.
+QString OpenReason(const QString &path, const QFileDevice &file) {
+    const QFileInfo info(path);
+    if (!info.exists()) return Pick(TxtNoSuchFile);
+    if (info.isDir()) return Pick(TxtIsFolder);
+    if (!info.isReadable()) return Pick(TxtNoReadPermission);
+    return file.errorString();
+}
+
+// Why no new file can be made at `path`, named from its folder where it can be.
+QString CreateReason(const QString &path, const QFileDevice &file) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (info.isDir()) return Pick(TxtIsFolder);
+    if (!folder.isDir()) return Pick(TxtFolderMissing).arg(folder.filePath());
+    if (!folder.isWritable()) return Pick(TxtNoWritePermission).arg(folder.filePath());
+    return file.errorString();
 }
 
 // Buffered reading at an offset of its own; several cursors share one file descriptor.
@@ -149,47 +216,32 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     using Kind = ProjectError::Kind;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Fault(Kind::OpenFailed, path, -1, QStringLiteral("cannot open: %1").arg(file.errorString()));
+        return Fault(Kind::OpenFailed, path, -1, Pick(TxtCannotOpen).arg(OpenReason(path, file)));
     const qint64 fileSize = file.size();
     if (fileSize < kHeaderSize)
-        return Fault(Kind::Truncated, path, fileSize,
-                     QStringLiteral("the file holds %1 bytes, a project file has at least %2")
-                         .arg(fileSize)
-                         .arg(kHeaderSize));
+        return Fault(Kind::Truncated, path, fileSize, Pick(TxtTooShort).arg(fileSize).arg(kHeaderSize));
     const int fd = file.handle();
 
     Cursor scan(fd, 0, kReadBuffer);
     char header[kHeaderSize];
-    if (!scan.read(header, sizeof header))
-        return Fault(Kind::ReadFailed, path, 0, QStringLiteral("cannot read the header"));
+    if (!scan.read(header, sizeof header)) return Fault(Kind::ReadFailed, path, 0, Pick(TxtNoHeader));
     LoadedProject project;
     project.flags = ChannelFlags{header[0] != 0, header[1] != 0};
     const std::int32_t cols = Int32At(header + 2);
     const std::int32_t rows = Int32At(header + 6);
-    if (cols < 0)
-        return Fault(Kind::NegativeCount, path, 2,
-                     QStringLiteral("the column count %1 is negative").arg(cols));
-    if (rows < 0)
-        return Fault(Kind::NegativeCount, path, 6, QStringLiteral("the row count %1 is negative").arg(rows));
+    if (cols < 0) return Fault(Kind::NegativeCount, path, 2, Pick(TxtNegativeColumns).arg(cols));
+    if (rows < 0) return Fault(Kind::NegativeCount, path, 6, Pick(TxtNegativeRows).arg(rows));
     // Every cell takes at least its length field, so the counts alone can be checked against the size.
     const qint64 cells = static_cast<qint64>(cols) * rows;
     const qint64 room = fileSize - kHeaderSize;
     if (cells > room / kLengthSize)
-        return Fault(Kind::CountTooLarge, path, 2,
-                     QStringLiteral("%1 columns of %2 rows claim more cells than the %3 bytes after the "
-                                    "header can hold (each cell takes at least 4)")
-                         .arg(cols)
-                         .arg(rows)
-                         .arg(room));
+        return Fault(Kind::CountTooLarge, path, 2, Pick(TxtTooManyCells).arg(cols).arg(rows).arg(room));
     // A count whose partner is zero stores no cell, so the size cannot bound it; it is held to the widest
     // table, as the window will show cells in it all the same. Bytes after the header do not raise the
     // bound: the table would save without them and its own file would not open again.
     if ((cols == 0 || rows == 0) && std::max(cols, rows) > ArchiveTable::kMaxColCount)
         return Fault(Kind::CountTooLarge, path, 2,
-                     QStringLiteral("%1 columns of %2 rows: a table without cells has at most %3 of either")
-                         .arg(cols)
-                         .arg(rows)
-                         .arg(ArchiveTable::kMaxColCount));
+                     Pick(TxtNoCellsTooLarge).arg(cols).arg(rows).arg(ArchiveTable::kMaxColCount));
 
     // First pass: check every length against the rest of the file and note where each column starts.
     std::vector<qint64> columnStart(static_cast<std::size_t>(cols));
@@ -199,19 +251,15 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
             const qint64 at = scan.offset();
             char lengthBytes[kLengthSize];
             if (!scan.read(lengthBytes, sizeof lengthBytes))
-                return Fault(Kind::Truncated, path, at,
-                             QStringLiteral("the file ends inside the length of %1").arg(CellName(col, row)));
+                return Fault(Kind::Truncated, path, at, Pick(TxtEndsInLength).arg(row).arg(col));
             const std::int32_t length = Int32At(lengthBytes);
             if (length < 0)
                 return Fault(Kind::NegativeLength, path, at,
-                             QStringLiteral("%1 claims %2 bytes").arg(CellName(col, row)).arg(length));
+                             Pick(TxtNegativeLength).arg(row).arg(col).arg(length));
             const qint64 remain = fileSize - scan.offset();
             if (length > remain)
                 return Fault(Kind::CellTooLong, path, at,
-                             QStringLiteral("%1 claims %2 bytes, %3 remain")
-                                 .arg(CellName(col, row))
-                                 .arg(length)
-                                 .arg(remain));
+                             Pick(TxtCellTooLong).arg(row).arg(col).arg(length).arg(remain));
             scan.skip(length);
         }
     }
@@ -225,9 +273,7 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
 
     // Second pass: the table keeps its cells row by row, so the cells are taken in that order, with one
     // cursor per column; filling it column by column would walk the whole table once per column.
-    const auto changed = [&](qint64 at) {
-        return Fault(Kind::ReadFailed, path, at, QStringLiteral("the file changed while it was read"));
-    };
+    const auto changed = [&](qint64 at) { return Fault(Kind::ReadFailed, path, at, Pick(TxtChanged)); };
     std::string text;
     if (cols <= kMaxColumnCursors) {
         std::vector<Cursor> cursors;
@@ -265,14 +311,15 @@ bool WriteAt(int fd, const std::string &bytes, qint64 offset) {
 
 ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path, ChannelFlags flags) {
     using Kind = ProjectError::Kind;
+    // A file the user protected is not replaced, not even where the superuser could write it.
+    if (IsReadOnlyTarget(path)) return ProjectError{Kind::OpenFailed, ReadOnlyTargetText(FileName(path)), -1};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Fault(Kind::OpenFailed, path, -1, QStringLiteral("cannot create: %1").arg(file.errorString()));
+        return Fault(Kind::OpenFailed, path, -1, Pick(TxtCannotCreate).arg(CreateReason(path, file)));
     const auto failed = [&]() {
         const int error = errno;
         file.cancelWriting();
-        return Fault(Kind::WriteFailed, path, -1,
-                     QStringLiteral("cannot write: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
+        return Fault(Kind::WriteFailed, path, -1, Pick(TxtCannotWrite).arg(WriteReason(error)));
     };
     const int cols = table.colCount();
     const int rows = table.rowCount();
@@ -316,8 +363,7 @@ ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path
 
     // commit() syncs the new file to disk and only then renames it over the old one.
     if (!file.commit())
-        return Fault(Kind::WriteFailed, path, -1,
-                     QStringLiteral("cannot replace the file: %1").arg(file.errorString()));
+        return Fault(Kind::WriteFailed, path, -1, Pick(TxtCannotReplace).arg(file.errorString()));
     return total;
 }
 

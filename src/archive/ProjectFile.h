@@ -26,7 +26,8 @@ struct ProjectError {
         CellTooLong,    ///< a cell claims more bytes than the rest of the file holds
     };
     Kind kind = Kind::OpenFailed;
-    /// One line for the user, naming the file and, for a content fault, the offset and the cell.
+    /// One line for the user in the language in force, naming the file and, for a content fault, the
+    /// offset and the cell.
     QString message;
     /// Byte offset of the fault in the file; -1 when the fault is not about content.
     qint64 offset = -1;

@@ -8,7 +8,8 @@
 namespace velda {
 
 /// Writes the header row: "№" in column 0 and the headers of columns 1 to 13 in `language`, whatever
-/// the shown column count; the third-quantity headers of columns 9 and 13 included.
+/// the shown column count. Columns 9 and 13 keep naming the quantity they hold (heat flux, dew point or
+/// pressure, as the fill or a project file left their header), now in `language`.
 void WriteHeaderRow(ArchiveTable &table, std::uint8_t language);
 
 } // namespace velda

@@ -4,6 +4,7 @@
 #include "archive/ArchiveDownload.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
+#include "base/FileTarget.h"
 #include "base/SharedTexts.h"
 #include "base/SystemFormats.h"
 #include "base/TableHeader.h"
@@ -164,7 +165,7 @@ QString OutputPathProblem(const QString &path) {
     if (!folder.isWritable())
         return QStringLiteral("%1: the folder %2 is not writable")
             .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (file.exists() && !file.isWritable()) return QStringLiteral("%1: the file is read-only").arg(path);
+    if (IsReadOnlyTarget(path)) return ReadOnlyTargetText(path);
     return {};
 }
 
@@ -246,6 +247,10 @@ int RunDump(const Options &options, const Streams &streams) {
 }
 
 int RunExport(const Options &options, const Streams &streams) {
+    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+        PrintError(streams.err, problem);
+        return ExitFile;
+    }
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
@@ -294,6 +299,13 @@ int RunScreenshot(const Options &options, const Streams &streams) {
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
+    // Every command that writes a file refuses what the windows would not write either, before any work.
+    if (!options.output.isEmpty()) {
+        if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
+            PrintError(streams.err, problem);
+            return ExitFile;
+        }
+    }
     switch (options.command) {
     case Command::Help:
         printLine(streams.out, HelpText().chopped(1));

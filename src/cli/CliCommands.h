@@ -68,8 +68,9 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 /// Loads a project file for export, report or dump; prints the one-line error on `err` when it fails.
 [[nodiscard]] bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err);
 
-/// Why `path` cannot take a new file (it names a folder, its folder is missing or not writable), or an
-/// empty text when it can. Checked before an exchange so that a download is not lost at the end.
+/// Why `path` cannot take a new file (it names a folder, its folder is missing or not writable, or it is
+/// a read-only file that the windows would not replace either), or an empty text when it can. Checked before
+/// an exchange so that a download is not lost at the end.
 [[nodiscard]] QString OutputPathProblem(const QString &path);
 
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.

@@ -1,5 +1,11 @@
 // CSV export: Windows-1251 cells to UTF-8 through a byte table, RFC 4180 quoting, written in large
 // blocks through a save file that is renamed over the target when complete.
+//
+// Most cells are short ASCII texts that need no quotes. Every cell is copied and checked in one pass,
+// sixteen bytes at a time; only a cell that fails the check is written again byte by byte. Room in the
+// block is checked per cell, from a bound on the cell's output, so each cell is looked up once.
+// Columns repeat their texts from row to row (mode, sensor names), so the last slow cell of each column
+// is kept with its output and copied when the next one is the same.
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
@@ -14,6 +20,13 @@
 #include <unordered_map>
 #include <vector>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#define VELDA_CSV_SSE2 1
+#else
+#define VELDA_CSV_SSE2 0
+#endif
+
 namespace velda::csv {
 namespace {
 
@@ -22,6 +35,11 @@ constexpr int kProgressStep = 512;
 constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
+/// Bytes after the end of the written text that the writers may store into: PutUtf8 stores four bytes
+/// for a code of one.
+constexpr std::size_t kSlack = 4;
+/// Room kept for a yyyy-MM-dd text (ten characters, a few more for a year beyond 9999 or before 1).
+constexpr std::size_t kIsoRoom = 16;
 
 // UTF-8 of every Windows-1251 byte: up to three bytes packed little-endian in `bytes`, and their count.
 struct Utf8Code {
@@ -58,23 +76,13 @@ char *PutUtf8(char *to, std::string_view cp1251) {
     return to;
 }
 
-// Writes one field at `to`, quoted when it holds the delimiter, a quote, CR or LF; at most 3 * size + 2
-// bytes (a doubled quote takes two of the three a byte may need), plus one byte of room.
-char *PutField(char *to, std::string_view cp1251, char delimiter) {
-    unsigned high = 0;
-    unsigned quote = 0;
-    for (const char c : cp1251) {
-        high |= static_cast<unsigned char>(c);
-        quote |= static_cast<unsigned>(c == delimiter) | static_cast<unsigned>(c == '"') |
-                 static_cast<unsigned>(c == '\r') | static_cast<unsigned>(c == '\n');
-    }
-    if (!quote) {
-        if (high < 0x80) {
-            std::memcpy(to, cp1251.data(), cp1251.size());
-            return to + cp1251.size();
-        }
-        return PutUtf8(to, cp1251);
-    }
+// Writes one field at `to` byte by byte, quoted when it holds the delimiter, a quote, CR or LF; at most
+// 3 * size + 2 bytes (a doubled quote takes two of the three a byte may need), plus one byte of room.
+char *PutFieldSlow(char *to, std::string_view cp1251, char delimiter) {
+    bool quote = false;
+    for (const char c : cp1251)
+        quote = quote || c == delimiter || c == '"' || c == '\r' || c == '\n';
+    if (!quote) return PutUtf8(to, cp1251);
     *to++ = '"';
     std::size_t start = 0;
     for (std::size_t i = 0; i < cp1251.size(); ++i) {
@@ -88,27 +96,210 @@ char *PutField(char *to, std::string_view cp1251, char delimiter) {
     return to;
 }
 
+// Copies a cell and tells whether it is written as it is: all ASCII, and none of its bytes the
+// delimiter, a quote, CR or LF. Only the cell's own bytes are read (short cells through two overlapping
+// loads, as memcpy does), so the check never waits for the stores of the copy.
+class BareCopy {
+public:
+    explicit BareCopy(char delimiter)
+#if VELDA_CSV_SSE2
+        : m_delimiter(_mm_set1_epi8(delimiter)), m_quote(_mm_set1_epi8('"')), m_cr(_mm_set1_epi8('\r')),
+          m_lf(_mm_set1_epi8('\n'))
+#endif
+    {
+#if !VELDA_CSV_SSE2
+        for (int b = 0; b < 0x100; ++b)
+            m_special[static_cast<std::size_t>(b)] =
+                b >= 0x80 || b == static_cast<unsigned char>(delimiter) || b == '"' || b == '\r' || b == '\n';
+#endif
+    }
+
+    /// Copies the `size` bytes at `from` to `to` and returns whether none of them needs care.
+    [[nodiscard]] Q_ALWAYS_INLINE bool copy(char *to, const char *from, std::size_t size) const {
+#if VELDA_CSV_SSE2
+        if (size >= 16) {
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t at = 0; at + 16 < size; at += 16)
+                hit = _mm_or_si128(hit, move16(to + at, from + at));
+            return _mm_movemask_epi8(_mm_or_si128(hit, move16(to + size - 16, from + size - 16))) == 0;
+        }
+        std::uint64_t bytes = 0;
+        if (size >= 8) {
+            std::uint64_t head = 0;
+            std::uint64_t tail = 0;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + size - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + size - 8, &tail, 8);
+            return flags(_mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head))) == 0;
+        }
+        if (size >= 4) {
+            std::uint32_t head = 0;
+            std::uint32_t tail = 0;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + size - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + size - 4, &tail, 4);
+            bytes = head | (std::uint64_t{tail} << 32);
+        } else if (size > 0) {
+            // One to three bytes: the first, the middle and the last cover them all. The zero bytes
+            // left in `bytes` match nothing but a zero delimiter, which only sends the cell the slow way.
+            const auto first = static_cast<unsigned char>(from[0]);
+            const auto middle = static_cast<unsigned char>(from[size / 2]);
+            const auto last = static_cast<unsigned char>(from[size - 1]);
+            to[0] = static_cast<char>(first);
+            to[size / 2] = static_cast<char>(middle);
+            to[size - 1] = static_cast<char>(last);
+            bytes = first | (std::uint64_t{middle} << 8) | (std::uint64_t{last} << 16);
+        }
+        return flags(_mm_cvtsi64_si128(static_cast<long long>(bytes))) == 0;
+#else
+        if (size > 0) std::memcpy(to, from, size);
+        unsigned special = 0;
+        for (std::size_t i = 0; i < size; ++i)
+            special |= m_special[static_cast<unsigned char>(from[i])];
+        return special == 0;
+#endif
+    }
+
+private:
+#if VELDA_CSV_SSE2
+    // A byte of 0x80 and above has its top bit set, as has every byte that matched.
+    [[nodiscard]] __m128i special(__m128i v) const {
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, m_delimiter), _mm_cmpeq_epi8(v, m_quote)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, m_cr), _mm_cmpeq_epi8(v, m_lf)));
+        return _mm_or_si128(hit, v);
+    }
+    [[nodiscard]] int flags(__m128i v) const {
+        return _mm_movemask_epi8(special(v));
+    }
+    __m128i move16(char *to, const char *from) const {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to), v);
+        return special(v);
+    }
+
+    __m128i m_delimiter;
+    __m128i m_quote;
+    __m128i m_cr;
+    __m128i m_lf;
+#else
+    std::array<unsigned char, 256> m_special{};
+#endif
+};
+
 // The yyyy-MM-dd form of a date cell, or nullopt when it does not parse. An archive holds few distinct
 // dates, and the general parser costs microseconds a cell, so answers are kept (per thread, per format).
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
 std::optional<std::string> IsoDate(std::string_view cell, const SystemFormats &formats) {
     constexpr std::size_t kMaxKept = 4096;
     thread_local QString format;
-    thread_local std::unordered_map<std::string, std::optional<std::string>> kept;
+    thread_local std::unordered_map<std::string, std::optional<std::string>, TextHash, std::equal_to<>> kept;
     if (formats.shortDateFormat != format || kept.size() > kMaxKept) {
         kept.clear();
         format = formats.shortDateFormat;
     }
-    const auto [at, inserted] = kept.try_emplace(std::string(cell));
-    if (inserted) {
-        const auto date = ParseDateCell(FromCp1251(cell), formats);
-        if (date) at->second = date->toString(QStringLiteral("yyyy-MM-dd")).toStdString();
-    }
-    return at->second;
+    if (const auto found = kept.find(cell); found != kept.end()) return found->second;
+    std::optional<std::string> iso;
+    if (const auto date = ParseDateCell(FromCp1251(cell), formats))
+        iso = date->toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+    kept.emplace(std::string(cell), iso);
+    return iso;
 }
 
 ExportError Error(ExportError::Kind kind, const QString &message) {
     return ExportError{kind, message};
 }
+
+// Turns rows into CSV text in a buffer that the caller empties (flushes) when it asks for room.
+class RowWriter {
+public:
+    RowWriter(const ArchiveTable &table, const CsvOptions &options, const SystemFormats &formats)
+        : m_table(table), m_options(options), m_formats(formats), m_copy(options.delimiter),
+          m_cols(xlsx::ExportedColumnCount(table)), m_last(static_cast<std::size_t>(std::max(m_cols, 0))) {}
+
+    /// Writes row `row` into `out` from `used` on, calling `makeRoom(used, bytes)` whenever fewer than
+    /// `bytes` bytes are free; makeRoom returns the new `used` (after flushing the text so far, and
+    /// growing `out` when it is shorter than `bytes`), or nullopt to stop. Returns the new `used`, or
+    /// nullopt when makeRoom stopped.
+    template <typename MakeRoom>
+    std::optional<std::size_t> put(int row, std::vector<char> &out, std::size_t used, MakeRoom &&makeRoom) {
+        char *to = out.data() + used;
+        char *limit = out.data() + out.size();
+        const auto ensure = [&](std::size_t need) {
+            if (static_cast<std::size_t>(limit - to) >= need) return true;
+            const auto room = makeRoom(static_cast<std::size_t>(to - out.data()), need);
+            if (!room) return false;
+            to = out.data() + *room;
+            limit = out.data() + out.size();
+            return true;
+        };
+        const bool isoRow = m_options.isoDate && row > 0;
+        for (int col = 0; col < m_cols; ++col) {
+            const std::string_view cell = m_table.cellBytes(col, row);
+            // Room for the delimiter, the field (quotes and all) or its ISO date, and the slack.
+            if (!ensure(3 * cell.size() + 3 + kIsoRoom + kSlack)) return std::nullopt;
+            if (col > 0) *to++ = m_options.delimiter;
+            if (isoRow && col == kDateColumn && !cell.empty()) {
+                to = putDate(to, cell);
+            } else if (m_copy.copy(to, cell.data(), cell.size())) {
+                to += cell.size();
+            } else {
+                to = putSlow(to, cell, col);
+            }
+        }
+        if (!ensure(kLineEnd.size())) return std::nullopt;
+        std::memcpy(to, kLineEnd.data(), kLineEnd.size());
+        return static_cast<std::size_t>(to + kLineEnd.size() - out.data());
+    }
+
+private:
+    // The last cell of a column that took the slow way, and what it became.
+    struct Kept {
+        std::string cell;
+        std::string text;
+    };
+
+    char *putSlow(char *to, std::string_view cell, int col) {
+        Kept &kept = m_last[static_cast<std::size_t>(col)];
+        if (cell == kept.cell) {
+            std::memcpy(to, kept.text.data(), kept.text.size());
+            return to + kept.text.size();
+        }
+        char *end = PutFieldSlow(to, cell, m_options.delimiter);
+        kept.cell.assign(cell);
+        kept.text.assign(to, static_cast<std::size_t>(end - to));
+        return end;
+    }
+
+    // A date cell of a data row with --iso-date: yyyy-MM-dd when it parses, else as any other cell.
+    char *putDate(char *to, std::string_view cell) {
+        if (cell != m_lastDate) {
+            m_lastDate.assign(cell);
+            m_lastIso = IsoDate(cell, m_formats);
+        }
+        if (m_lastIso && m_lastIso->size() <= kIsoRoom) {
+            std::memcpy(to, m_lastIso->data(), m_lastIso->size());
+            return to + m_lastIso->size();
+        }
+        if (m_copy.copy(to, cell.data(), cell.size())) return to + cell.size();
+        return putSlow(to, cell, kDateColumn);
+    }
+
+    const ArchiveTable &m_table;
+    const CsvOptions &m_options;
+    const SystemFormats &m_formats;
+    const BareCopy m_copy;
+    const int m_cols;
+    std::vector<Kept> m_last;
+    std::string m_lastDate;
+    std::optional<std::string> m_lastIso;
+};
 
 } // namespace
 
@@ -123,45 +314,15 @@ std::optional<char> ParseDelimiter(QStringView text) {
     return std::nullopt;
 }
 
-namespace {
-
-// The most bytes one row can take: every cell three bytes per input byte, its quotes and delimiter; and
-// the one byte of room PutUtf8 needs after its end.
-std::size_t RowBound(const ArchiveTable &table, int row, int cols) {
-    std::size_t bound = kLineEnd.size() + sizeof(std::uint32_t);
-    for (int col = 0; col < cols; ++col)
-        bound += 3 * table.cellBytes(col, row).size() + 3;
-    return bound;
-}
-
-// Writes row `row` at `to` (room for RowBound bytes) and returns the end.
-char *PutRow(char *to, const ArchiveTable &table, int row, int cols, const CsvOptions &options,
-             const SystemFormats &formats) {
-    for (int col = 0; col < cols; ++col) {
-        if (col > 0) *to++ = options.delimiter;
-        const std::string_view cell = table.cellBytes(col, row);
-        if (options.isoDate && col == kDateColumn && row > 0 && !cell.empty()) {
-            if (const auto iso = IsoDate(cell, formats)) {
-                std::memcpy(to, iso->data(), iso->size());
-                to += iso->size();
-                continue;
-            }
-        }
-        to = PutField(to, cell, options.delimiter);
-    }
-    std::memcpy(to, kLineEnd.data(), kLineEnd.size());
-    return to + kLineEnd.size();
-}
-
-} // namespace
-
 void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const CsvOptions &options,
                   const SystemFormats &formats) {
-    const int cols = xlsx::ExportedColumnCount(table);
-    const std::size_t old = out.size();
-    out.resize(old + RowBound(table, row, cols));
-    char *end = PutRow(out.data() + old, table, row, cols, options, formats);
-    out.resize(static_cast<std::size_t>(end - out.data()));
+    RowWriter writer(table, options, formats);
+    std::vector<char> text(256);
+    const auto grow = [&](std::size_t used, std::size_t need) -> std::optional<std::size_t> {
+        text.resize(std::max(2 * text.size(), used + need));
+        return used;
+    };
+    if (const auto used = writer.put(row, text, 0, grow)) out.append(text.data(), *used);
 }
 
 ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, const CsvOptions &options,
@@ -189,26 +350,30 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
         file.cancelWriting();
         return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
     }
-    const int cols = xlsx::ExportedColumnCount(table);
-    // Rows are written into a block without zero-filling it first; a row longer than the free room
-    // flushes the block, and one longer than the whole block gets a block of its own size.
+    // Rows are written into one large block, which goes to the file whenever a cell may not fit in what
+    // is left of it (also in the middle of a row); a cell longer than the whole block gets a block of its
+    // own size.
     std::vector<char> block(kWriteBlock);
     std::size_t used = kByteOrderMark.size();
     std::memcpy(block.data(), kByteOrderMark.data(), kByteOrderMark.size());
-    const auto flush = [&] {
-        const auto size = static_cast<qint64>(used);
-        if (file.write(block.data(), size) != size) return false;
-        used = 0;
-        return true;
+    bool failed = false;
+    const auto flush = [&](std::size_t size) {
+        const auto bytes = static_cast<qint64>(size);
+        return file.write(block.data(), bytes) == bytes;
     };
-    for (int row = 0; row < rowTotal; ++row) {
-        const std::size_t bound = RowBound(table, row, cols);
-        if (used + bound > block.size()) {
-            if (!flush()) return writeFailed();
-            if (bound > block.size()) block.resize(bound);
+    const auto makeRoom = [&](std::size_t size, std::size_t need) -> std::optional<std::size_t> {
+        if (!flush(size)) {
+            failed = true;
+            return std::nullopt;
         }
-        used = static_cast<std::size_t>(PutRow(block.data() + used, table, row, cols, options, formats) -
-                                        block.data());
+        if (need > block.size()) block.resize(need);
+        return 0;
+    };
+    RowWriter writer(table, options, formats);
+    for (int row = 0; row < rowTotal; ++row) {
+        const auto next = writer.put(row, block, used, makeRoom);
+        if (!next) break;
+        used = *next;
         if (progress && (row + 1) % kProgressStep == 0 && !progress(row + 1, rowTotal)) {
             file.cancelWriting();
             return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
@@ -216,7 +381,7 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
     }
     // QSaveFile keeps small writes in its buffer, and commit() does not notice when writing that buffer
     // out fails (a full disk, the file-size limit): the buffer is flushed and checked first.
-    if (!flush() || !file.flush()) return writeFailed();
+    if (failed || !flush(used) || !file.flush()) return writeFailed();
     // commit() syncs the new file to disk and only then renames it over the old one.
     if (!file.commit())
         return Error(Kind::ReplaceFailed,

@@ -3,6 +3,7 @@
 #include "export/SpreadsheetExport.h"
 
 #include "base/Cp1251.h"
+#include "base/FileTarget.h"
 #include "export/SheetPlan.h"
 #include "export/WorkbookCheck.h"
 
@@ -181,6 +182,10 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     }
     const QString targetPath = target.absoluteFilePath();
     const QString folder = target.absolutePath();
+    const auto readOnly = [&] {
+        return ExportError{ExportError::Kind::ReadOnly, ReadOnlyTargetText(targetPath)};
+    };
+    if (IsReadOnlyTarget(targetPath)) return readOnly();
     if (!QFileInfo(folder).isDir()) {
         return ExportError{ExportError::Kind::CannotCreate,
                            QStringLiteral("Folder %1 does not exist").arg(folder)};
@@ -285,6 +290,8 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     }
     if (progress) progress(rowTotal, rowTotal);
 
+    // The user may have protected the file while the workbook was being built.
+    if (IsReadOnlyTarget(targetPath)) return readOnly();
     const QFileDevice::Permissions permissions =
         QFileInfo::exists(targetPath) ? QFile::permissions(targetPath) : NewFilePermissions();
     QFile::setPermissions(temporary.fileName(), permissions);

@@ -18,6 +18,7 @@ struct ExportError {
         CellTooLong,   ///< a cell holds more characters than a workbook cell can
         WriteFailed,   ///< the writer failed while building or saving the workbook
         ReplaceFailed, ///< the complete workbook could not take the place of the chosen name
+        ReadOnly,      ///< the chosen name is an existing file protected against writing
         Cancelled,     ///< the progress callback asked to stop
     };
     Kind kind = Kind::WriteFailed;
@@ -51,7 +52,8 @@ inline constexpr int kMaxCellLength = 32767;
 /// into a workbook saved as `fileName`: 65,535 table rows per sheet, sheets named `namePrefix` + k,
 /// every cell centred, every used column as wide as its widest text. The workbook is built in a
 /// temporary file in the same folder and renamed over `fileName` only when complete, so an existing
-/// file is replaced only by a finished workbook and stays untouched on failure or cancel. The table is
+/// file is replaced only by a finished workbook and stays untouched on failure or cancel. A read-only
+/// target (IsReadOnlyTarget) is refused before and again just before the rename. The table is
 /// only read; it must not change while the export runs (any thread may run it, one export per table).
 ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &namePrefix,
                                  const QString &fileName, const ExportProgress &progress = {});

@@ -1,10 +1,12 @@
 // Save dialog, refusal and progress of the spreadsheet export.
 #include "export/SpreadsheetExportCommand.h"
 
+#include "base/FileTarget.h"
 #include "base/SharedTexts.h"
 #include "export/BackgroundExport.h"
 #include "export/SaveTypeRule.h"
 
+#include <QComboBox>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -53,6 +55,11 @@ QFileDialog *SpreadsheetExportCommand::createSaveDialog1(QWidget *parent) {
     // The folder of the last chosen file stays offered after a success has cleared the name.
     if (!m_folder.isEmpty()) dialog->setDirectory(m_folder);
     if (!m_fileName.isEmpty()) dialog->selectFile(m_fileName);
+    // The dialog's own reaction to a picked type replaces the name's extension ("Arhive.xls" would
+    // become "Arhive.xlsx") before filterSelected arrives. It is taken off the type list, so the rule
+    // below sees the name as the user left it; the rule then applies the type's file filter itself.
+    if (auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+        QObject::disconnect(types, SIGNAL(activated(int)), dialog, nullptr);
     connect(dialog, &QFileDialog::filterSelected, this,
             [this, dialog](const QString &filter) { SaveDialog1TypeChange(dialog, filter); });
     return dialog;
@@ -63,8 +70,11 @@ void SpreadsheetExportCommand::SaveDialog1TypeChange(QFileDialog *dialog, const 
     if (typeIndex < 0) return;
     dialog->setDefaultSuffix(DefaultSuffix(typeIndex));
     auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QString typed = edit ? edit->text() : QString();
+    // Filters the file list; it also rewrites the extension, which the rule's name then replaces.
+    dialog->selectNameFilter(filter);
     if (!edit) return;
-    const QString name = xlsx::SaveDialog1TypeChange(edit->text(), typeIndex);
+    const QString name = xlsx::SaveDialog1TypeChange(typed, typeIndex);
     if (name != edit->text()) edit->setText(name);
 }
 
@@ -78,6 +88,7 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
     }
     m_fileName = chosen;
     m_folder = QFileInfo(chosen).absolutePath();
+    RememberFolder(chosen);
     if (TableIsEmpty(table)) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;

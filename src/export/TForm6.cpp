@@ -1,12 +1,15 @@
 // Report form and its print preview.
 #include "export/TForm6.h"
 
+#include "base/FileTarget.h"
 #include "export/ReportLines.h"
 
+#include <QDir>
 #include <QGraphicsView>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 namespace velda {
 
@@ -16,7 +19,13 @@ TForm6::TForm6(const ArchiveTable &table, QWidget *parent)
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(m_document.title);
     ResetPrintCursor(m_document.rowCount);
-    m_printer->setDocName(m_document.title);
+    // Qt proposes the document name for a printed PDF; the title's date and time carry separators that
+    // a file name should not.
+    m_printer->setDocName(SafeFileName(m_document.title));
+    // Without a printer the PDF is the only way out: it is proposed in the folder last used.
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        m_printer->setOutputFileName(
+            QDir(LastUsedFolder()).filePath(m_printer->docName() + QStringLiteral(".pdf")));
     SetUpReportPage(*m_printer);
 }
 

@@ -153,6 +153,7 @@ void TForm4::createChart() {
     chart->addAxis(BottomAxis, Qt::AlignBottom);
     chart->addAxis(LeftAxis, Qt::AlignLeft);
     chart->addAxis(RightAxis, Qt::AlignRight);
+    RightAxis->setGridLineVisible(false); // the left axis's grid lines are the chart's only ones
 
     QLineSeries **lines[] = {&Series1, &Series2, &Series3, &Series4, &Series5, &Series6};
     for (int i = 0; i < 6; ++i) {

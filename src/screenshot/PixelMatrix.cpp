@@ -1,6 +1,8 @@
 // The framed pixel matrix of the instrument's screen and its BMP encoding.
 #include "screenshot/PixelMatrix.h"
 
+#include "base/FileTarget.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -92,6 +94,7 @@ BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
     if (path.isEmpty())
         return BmpFileError{BmpFileError::Kind::NoFileName, QStringLiteral("no file name for the bitmap")};
     if (QFileInfo(path).isDir()) return fail(BmpFileError::Kind::CannotOpen, QStringLiteral("is a folder"));
+    if (IsReadOnlyTarget(path)) return BmpFileError{BmpFileError::Kind::ReadOnly, ReadOnlyTargetText(path)};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(BmpFileError::Kind::CannotOpen,

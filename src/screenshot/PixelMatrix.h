@@ -47,7 +47,7 @@ using RgbColor = std::uint32_t;
 
 /// Why a bitmap could not be saved; `message` names the file and the cause in words for the user.
 struct BmpFileError {
-    enum class Kind { NoFileName, CannotOpen, CannotWrite, CannotReplace };
+    enum class Kind { NoFileName, ReadOnly, CannotOpen, CannotWrite, CannotReplace };
     Kind kind = Kind::CannotOpen;
     QString message;
 };
@@ -56,7 +56,7 @@ struct BmpFileError {
 using BmpFileResult = Result<qint64, BmpFileError>;
 
 /// Writes `bmp` to `path`. An existing file of that name is replaced only once the new one is complete,
-/// so a failed save leaves the old file as it was.
+/// so a failed save leaves the old file as it was; a read-only file (IsReadOnlyTarget) is not replaced.
 [[nodiscard]] BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp);
 
 /// The screenshot command in one call: frames `screen` (1024 bytes), paints it in `pen` and `background`

@@ -1,6 +1,7 @@
 // The screenshot window: Update starts a screen read, the poll draws, saves and copies the picture.
 #include "screenshot/TForm5.h"
 
+#include "base/FileTarget.h"
 #include "base/SharedTexts.h"
 #include "base/Texts.h"
 #include "device/QtExchangeUi.h"
@@ -93,6 +94,7 @@ QString AskBitmapFile(QWidget *parent, const QString &current) {
     dialog.setNameFilter(Pick(TxtBitmapFilter));
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    RememberFolder(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 
@@ -253,8 +255,11 @@ void TForm5::setGaugeValue(int percent) {
     CGauge1->setValue(percent);
 }
 
-// The window hides its gauge itself once the picture is drawn, so the poll still sees the final 100.
-void TForm5::hideGauge() {}
+// The exchange's last status display: the read is over. The gauge keeps its value while hidden, so the
+// poll still sees the final 100 and draws the picture.
+void TForm5::hideGauge() {
+    CGauge1->hide();
+}
 
 void TForm5::setStatusText(const QString &text) {
     Label3->setText(text);

@@ -15,10 +15,12 @@ namespace {
 TEST(WindowTextsTest, HeaderRowIsWrittenForAllFourteenColumns) {
     ArchiveTable t;
     t.setCell(9, 0, u"Точка росы, °C");
+    t.setCell(13, 0, u"something else");
     WriteHeaderRow(t, 1);
     EXPECT_EQ(t.colCount(), 10);
-    const QStringList expected = {"№",     "Time", "Date",    "Regime", "Number", "Series", "Sensor",
-                                  "T, °C", "H, %", "Q, W/m2", "Sensor", "T, °C",  "H, %",   "Q, W/m2"};
+    // Column 9 keeps naming the dew point it holds; a header that names no quantity becomes heat flux.
+    const QStringList expected = {"№",     "Time", "Date",          "Regime", "Number", "Series", "Sensor",
+                                  "T, °C", "H, %", "Dew Point, °C", "Sensor", "T, °C",  "H, %",   "Q, W/m2"};
     for (int k = 0; k < 14; ++k)
         EXPECT_EQ(t.cell(k, 0), expected[k]) << k;
     EXPECT_EQ(CaptionsIn(1).createProject, QString::fromUtf8("Сreate Project"));

@@ -225,6 +225,7 @@ TEST_F(ProjectFileTest, TableWithoutCellsOpens) {
 
 TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
     using Kind = ProjectError::Kind;
+    LanguageIndex = 1;
     struct Case {
         const char *name;
         std::string bytes;
@@ -290,6 +291,7 @@ TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().kind, Kind::OpenFailed);
     EXPECT_TRUE(missing.error().message.startsWith(QStringLiteral("no such file.vd: ")));
+    LanguageIndex = 0;
 }
 
 TEST_F(ProjectFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {

@@ -201,11 +201,17 @@ TEST(ReadSummary, NamesRecordsChannelsAndTheFirstAndLastDate) {
 }
 
 TEST(OutputPathProblem, RefusesWhatCannotTakeTheFileBeforeAnyDownload) {
+    LanguageIndex.store(1);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("locked")));
     QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    {
+        QFile protectedFile(dir.filePath(QStringLiteral("protected.vd")));
+        ASSERT_TRUE(protectedFile.open(QIODevice::WriteOnly));
+    }
+    QFile::setPermissions(dir.filePath(QStringLiteral("protected.vd")), QFile::ReadOwner | QFile::ReadGroup);
     struct Case {
         const char *name;
         QString path;
@@ -218,6 +224,8 @@ TEST(OutputPathProblem, RefusesWhatCannotTakeTheFileBeforeAnyDownload) {
         {"a folder", dir.filePath(QStringLiteral("sub")), "is a folder", false},
         {"missing folder", dir.filePath(QStringLiteral("none/a.vd")), "does not exist", false},
         {"folder without write access", dir.filePath(QStringLiteral("locked/a.vd")), "not writable", true},
+        // Refused also where the superuser could write it: the windows do not replace it either.
+        {"read-only file", dir.filePath(QStringLiteral("protected.vd")), "read-only", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,4 +240,5 @@ TEST(OutputPathProblem, RefusesWhatCannotTakeTheFileBeforeAnyDownload) {
     }
     QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    LanguageIndex.store(0);
 }

@@ -336,6 +336,108 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
     }
 }
 
+TEST_F(CliEndToEnd, ReadOnlyOutputsAreRefusedAndLeftAsTheyWere) {
+    const QString vd = path(QStringLiteral("source.vd"));
+    ASSERT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), vd},
+                     recordsScenario(QStringLiteral("source.json"), ThreeRecords()))
+                  .exitCode,
+              0);
+    struct Case {
+        const char *name;
+        QString output;
+        QStringList args; ///< the output path is appended after "-o"
+        const char *mentions;
+    };
+    std::vector<Case> cases = {
+        {"workbook",
+         path(QStringLiteral("kept.xlsx")),
+         {QStringLiteral("export"), vd, QStringLiteral("--lang"), QStringLiteral("en")},
+         "read-only"},
+        {"workbook, Russian",
+         path(QStringLiteral("kept2.xls")),
+         {QStringLiteral("export"), vd, QStringLiteral("--lang"), QStringLiteral("ru")},
+         "только для чтения"},
+        {"bitmap",
+         path(QStringLiteral("kept.bmp")),
+         {QStringLiteral("screenshot"), QStringLiteral("--simulate"), QStringLiteral("--lang"),
+          QStringLiteral("en")},
+         "read-only"},
+        {"text table",
+         path(QStringLiteral("kept.csv")),
+         {QStringLiteral("export"), vd, QStringLiteral("--lang"), QStringLiteral("en")},
+         "read-only"},
+        {"merged project",
+         path(QStringLiteral("merged.vd")),
+         {QStringLiteral("merge"), vd, vd, QStringLiteral("--lang"), QStringLiteral("en")},
+         "read-only"},
+        {"project file",
+         path(QStringLiteral("kept.vd")),
+         {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("--lang"),
+          QStringLiteral("en")},
+         "read-only"},
+    };
+#ifdef VELDA_E2E_WITH_REPORT
+    cases.push_back({"report",
+                     path(QStringLiteral("kept.pdf")),
+                     {QStringLiteral("report"), vd, QStringLiteral("--lang"), QStringLiteral("en")},
+                     "read-only"});
+#endif
+    const QByteArray old("protected by the user");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            QFile file(c.output);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        }
+        ASSERT_TRUE(QFile::setPermissions(c.output, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const CliRun run = RunCli(c.args + QStringList{QStringLiteral("-o"), c.output});
+        EXPECT_EQ(run.exitCode, 4) << run.err.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(run.err).contains(QString::fromUtf8(c.mentions)))
+            << run.err.toStdString();
+        QFile file(c.output);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), old);
+        EXPECT_EQ(QDir(m_dir.path()).entryList({QStringLiteral(".*part*")}, QDir::Files | QDir::Hidden),
+                  QStringList());
+    }
+}
+
+TEST_F(CliEndToEnd, ProjectFileMessagesFollowLang) {
+    QFile damaged(path(QStringLiteral("short.vd")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray::fromHex("0100020000"));
+    damaged.close();
+    struct Case {
+        const char *name;
+        QStringList args;
+        const char *line;
+    };
+    const QString missing = path(QStringLiteral("missing.vd"));
+    const Case cases[] = {
+        {"dump, Russian by default",
+         {QStringLiteral("dump"), damaged.fileName()},
+         "velda9-cli: short.vd: в файле 5 байт, а в файле проекта их не меньше 10 (смещение 5)\n"},
+        {"dump, English",
+         {QStringLiteral("dump"), damaged.fileName(), QStringLiteral("--lang"), QStringLiteral("en")},
+         "velda9-cli: short.vd: the file holds 5 bytes, a project file has at least 10 (offset 5)\n"},
+        {"export, Russian",
+         {QStringLiteral("export"), missing, QStringLiteral("-o"), path(QStringLiteral("x.xlsx")),
+          QStringLiteral("--lang"), QStringLiteral("ru")},
+         "velda9-cli: missing.vd: не удаётся открыть: файл не найден\n"},
+        {"export, English",
+         {QStringLiteral("export"), missing, QStringLiteral("-o"), path(QStringLiteral("x.xlsx")),
+          QStringLiteral("--lang"), QStringLiteral("en")},
+         "velda9-cli: missing.vd: cannot open: no such file\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, 4);
+        EXPECT_EQ(QString::fromUtf8(run.err), QString::fromUtf8(c.line));
+    }
+}
+
 TEST_F(CliEndToEnd, LinkFailureInTheRecordLoopKeepsTheRecordsReceived) {
     const QString file = path(QStringLiteral("partial.vd"));
     const CliRun read = RunCli(

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 namespace velda::csv {
 namespace {
 
@@ -161,6 +164,133 @@ TEST(CsvExportTest, WritesTheSameColumnsAsTheWorkbook) {
     EXPECT_EQ(line, "1,,,,,,,,,last\r\n");
     EXPECT_EQ(xlsx::ExportedColumnCount(table), 10);
 }
+
+// The file the rules describe, built the plain way from each cell's text: UTF-8 with a BOM, CR LF,
+// a field quoted (quotes doubled) only when it holds the delimiter, a quote, CR or LF.
+QByteArray ReferenceCsv(const ArchiveTable &table, const CsvOptions &options, const SystemFormats &formats) {
+    QString text = QStringLiteral("\uFEFF");
+    const QChar delimiter = QLatin1Char(options.delimiter);
+    for (int r = 0; r < table.rowCount(); ++r) {
+        for (int c = 0; c < xlsx::ExportedColumnCount(table); ++c) {
+            if (c > 0) text += delimiter;
+            QString cell = table.cell(c, r);
+            if (options.isoDate && c == 2 && r > 0 && !cell.isEmpty()) {
+                if (const auto date = ParseDateCell(cell, formats))
+                    cell = date->toString(QStringLiteral("yyyy-MM-dd"));
+            }
+            if (cell.contains(delimiter) || cell.contains(QLatin1Char('"')) ||
+                cell.contains(QLatin1Char('\r')) || cell.contains(QLatin1Char('\n'))) {
+                cell.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+                cell = QLatin1Char('"') + cell + QLatin1Char('"');
+            }
+            text += cell;
+        }
+        text += QStringLiteral("\r\n");
+    }
+    return text.toUtf8();
+}
+
+// Cells of every length the writer treats apart (empty, 1-3, 4-7, 8-15, 16, longer than 16 bytes), of
+// every Windows-1251 byte, with the characters that force quotes at the first, the last or any byte;
+// cells repeated from the row above or changed in one byte; date cells; and one cell of 1.5 MB, longer
+// than the write block. More than a megabyte of text, so the block is written out in the middle of rows.
+ArchiveTable RandomTable(const SystemFormats &formats) {
+    constexpr int kRows = 4000;
+    ArchiveTable table;
+    table.setColCount(14);
+    table.setRowCount(kRows);
+    std::mt19937 random(20260309);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::string specials = ";,\t\"\r\n";
+    const int lengths[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 64};
+    const std::string date = FormatDateCell(QDate(2026, 3, 9), formats).toStdString();
+    for (int r = 0; r < kRows; ++r) {
+        for (int c = 0; c < 14; ++c) {
+            const std::string above(r > 0 ? table.cellBytes(c, r - 1) : std::string_view());
+            std::string cell;
+            switch (pick(8)) {
+            case 0:
+                cell = above;
+                break;
+            case 1:
+                cell = above;
+                if (!cell.empty()) cell[static_cast<std::size_t>(pick(static_cast<int>(cell.size())))] ^= 1;
+                break;
+            case 2:
+                cell = c == 2 ? date : "12,5";
+                break;
+            default: {
+                const int length = lengths[pick(static_cast<int>(std::size(lengths)))];
+                const int kind = pick(4); // ASCII, Cyrillic, any byte, ASCII with specials
+                for (int i = 0; i < length; ++i) {
+                    if (kind == 0)
+                        cell += static_cast<char>(0x20 + pick(0x5F));
+                    else if (kind == 1)
+                        cell += static_cast<char>(pick(3) ? 0xC0 + pick(0x40) : 0x20 + pick(0x5F));
+                    else if (kind == 2)
+                        cell += static_cast<char>(1 + pick(0xFF));
+                    else
+                        cell += pick(6) ? static_cast<char>(0x30 + pick(0x40))
+                                        : specials[static_cast<std::size_t>(pick(6))];
+                }
+                if (kind == 3 && length > 0 && pick(2))
+                    cell[pick(2) ? 0 : cell.size() - 1] = specials[static_cast<std::size_t>(pick(6))];
+            }
+            }
+            table.setCellBytes(c, r, cell);
+        }
+    }
+    std::string huge(1'500'000, '\xEF');
+    huge[700'000] = '"';
+    table.setCellBytes(9, kRows / 2, huge);
+    return table;
+}
+
+struct SameBytesCase {
+    const char *name;
+    char delimiter;
+    bool isoDate;
+};
+
+class CsvSameBytesTest : public ::testing::TestWithParam<SameBytesCase> {};
+
+TEST_P(CsvSameBytesTest, FileIsByteForByteWhatTheRulesGive) {
+    const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
+    const ArchiveTable table = RandomTable(formats);
+    const CsvOptions options{GetParam().delimiter, GetParam().isoDate};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("same.csv"));
+    ASSERT_TRUE(ExportToCsv(table, path, options, formats).ok());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    const QByteArray expected = ReferenceCsv(table, options, formats);
+    ASSERT_GT(written.size(), 2'000'000);
+    if (written != expected) {
+        qsizetype at = 0;
+        while (at < std::min(written.size(), expected.size()) && written[at] == expected[at])
+            ++at;
+        FAIL() << "first difference at byte " << at << ": written \""
+               << written.mid(at - 20, 60).toStdString() << "\", expected \""
+               << expected.mid(at - 20, 60).toStdString() << "\"";
+    }
+    // One row alone gives that row's line.
+    const int lineStarts[] = {0, 1, 2, 1999};
+    for (const int row : lineStarts) {
+        std::string line;
+        AppendCsvRow(line, table, row, options, formats);
+        EXPECT_TRUE(written.contains(QByteArray::fromStdString("\n" + line)) ||
+                    (row == 0 && written.startsWith("\xEF\xBB\xBF" + QByteArray::fromStdString(line))))
+            << "row " << row;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Delimiters, CsvSameBytesTest,
+                         ::testing::Values(SameBytesCase{"semicolon", ';', false},
+                                           SameBytesCase{"comma", ',', false},
+                                           SameBytesCase{"tab", '\t', false},
+                                           SameBytesCase{"semicolon_iso_date", ';', true}),
+                         [](const auto &param) { return std::string(param.param.name); });
 
 TEST(CsvExportTest, DelimiterNames) {
     EXPECT_EQ(ParseDelimiter(u";"), ';');

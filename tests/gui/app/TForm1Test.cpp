@@ -14,6 +14,9 @@
 #include "device/LibUsbBinding.h"
 #include "device/QtExchangeUi.h"
 #include "device/TForm2.h"
+#ifdef VELDA_HAVE_EXPORT_GUI
+#include "export/TForm6.h"
+#endif
 #ifdef VELDA_HAVE_GRAPH_GUI
 #include "graph/TForm4.h"
 #endif
@@ -24,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -32,6 +36,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -39,6 +45,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -407,6 +414,80 @@ TEST_F(TForm1Test, LanguageSwitch) {
     EXPECT_EQ(f.table().cell(3, 0), "Режим");
 }
 
+TEST_F(TForm1Test, LanguageSwitchKeepsTheThirdQuantityOfEachChannel) {
+    TForm1 &f = *m_form;
+    sim::Reading reading;
+    reading.channels = 2;
+    reading.sensor1 = 6; // MK SHT: dew point in column 9
+    reading.sensor2 = 7; // MK BMP280 SHT: pressure in column 13
+    reading.temperature1 = reading.temperature2 = 21.0f;
+    reading.humidity1 = reading.humidity2 = 40.0f;
+    reading.aux2 = 755.0f;
+    reading.day = 5;
+    reading.month = 3;
+    reading.year = 2024;
+    std::string records;
+    AppendRecordHex(records, sim::EncodeRecord(2, reading));
+    useScenario(R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) + R"(", "records_hex": [)" + records +
+                "]}");
+    ModalAnswerer answerer;
+    f.Button1->click();
+    ASSERT_EQ(f.table().colCount(), 14);
+    ASSERT_EQ(f.table().cell(9, 0), "Точка росы, °C");
+    ASSERT_EQ(f.table().cell(13, 0), "Давление, мм рт. ст.");
+    f.Lang1->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Dew Point, °C");
+    EXPECT_EQ(f.table().cell(13, 0), "Pressure, mm Hg");
+    EXPECT_EQ(f.StringGrid1->model()->headerData(8, Qt::Horizontal).toString(), "Dew Point, °C");
+    EXPECT_EQ(f.table().cell(7, 0), "T, °C");
+    f.Lang0->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Точка росы, °C");
+    EXPECT_EQ(f.table().cell(13, 0), "Давление, мм рт. ст.");
+
+    // A heat-flux column keeps the heat-flux header in either language.
+    f.Action1Execute(writeProject("flux.vd", kFourRows));
+    f.Lang1->trigger();
+    EXPECT_EQ(f.table().cell(9, 0), "Q, W/m2");
+    EXPECT_EQ(f.table().cell(13, 0), "Q, W/m2");
+    EXPECT_TRUE(answerer.boxes.empty());
+}
+
+// Qt's own dialogs speak the language of the menu: the open dialog's labels and buttons, the buttons of
+// a message box.
+TEST_F(TForm1Test, QtDialogsFollowTheLanguage) {
+    TForm1 &f = *m_form;
+    struct Seen {
+        QString cancel, fileTypeLabel, boxButton;
+    };
+    const auto openDialogTexts = [&] {
+        Seen seen;
+        ModalAnswerer answerer;
+        answerer.onFileDialog = [&](QFileDialog *dialog) {
+            auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+            if (buttons) seen.cancel = buttons->button(QDialogButtonBox::Cancel)->text();
+            if (auto *label = dialog->findChild<QLabel *>(QStringLiteral("fileTypeLabel")))
+                seen.fileTypeLabel = label->text();
+            dialog->reject();
+        };
+        f.N2->trigger();
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("t"), QStringLiteral("m"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        seen.boxButton = box.button(QMessageBox::Cancel)->text();
+        return seen;
+    };
+    const Seen russian = openDialogTexts();
+    EXPECT_EQ(russian.cancel, "Отмена");
+    EXPECT_EQ(russian.boxButton, "Отмена");
+    EXPECT_TRUE(russian.fileTypeLabel.contains("Тип")) << russian.fileTypeLabel.toStdString();
+    f.Lang1->trigger();
+    const Seen english = openDialogTexts();
+    EXPECT_EQ(english.cancel, "Cancel");
+    EXPECT_EQ(english.boxButton, "Cancel");
+    EXPECT_TRUE(english.fileTypeLabel.contains("type")) << english.fileTypeLabel.toStdString();
+    f.Lang0->trigger();
+    EXPECT_EQ(openDialogTexts().cancel, "Отмена");
+}
+
 TEST_F(TForm1Test, HeaderClicksSortAndRowNumbersSelect) {
     TForm1 &f = *m_form;
     f.Action1Execute(writeProject("sort.vd", kFourRows));
@@ -456,6 +537,19 @@ TEST_F(TForm1Test, DeleteRemovesTheTopRowOfTheSelection) {
     f.PopupMenu1->close();
     f.Delete1->trigger();
     EXPECT_EQ(column(0), (std::vector<QString>{"3", "4"}));
+}
+
+TEST_F(TForm1Test, DeleteOnTheKeypadDeletesTheRowAsDeleteDoes) {
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("keypad.vd", kFourRows));
+    f.StringGrid1->setFocus();
+    clickNumber(2);
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete, Qt::KeypadModifier);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
+    // With another modifier held the key is not the Delete command.
+    clickNumber(1);
+    QTest::keyClick(f.StringGrid1, Qt::Key_Delete, Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_EQ(column(0), (std::vector<QString>{"1", "3", "4"}));
 }
 
 TEST_F(TForm1Test, CtrlCCopiesTableOrBlock) {
@@ -539,6 +633,83 @@ TEST_F(TForm1Test, ProjectMenuItems) {
     EXPECT_EQ(f.openDialogName(), target);
 }
 
+TEST_F(TForm1Test, ProjectFileMessagesFollowTheLanguage) {
+    TForm1 &f = *m_form;
+    const auto write = [this](const char *name, const QByteArray &hex) {
+        QFile file(m_dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex(hex));
+        return file.fileName();
+    };
+    const QString shortFile = write("short.vd", "0100020000");
+    const QString negative = write("negative.vd", "0100feffffff01000000");
+    const QString tooMany = write("toomany.vd", "01000e00000040420f0000000000");
+    const QString protectedFile = writeProject("protected.vd", kFourRows);
+    ASSERT_TRUE(QFile::setPermissions(protectedFile, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray protectedBytes = [&] {
+        QFile file(protectedFile);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }();
+    f.Action1Execute(writeProject("shown.vd", kFourRows));
+
+    enum class Way { OpenMenu, CommandLine, SaveMenu };
+    struct Case {
+        const char *name;
+        Way way;
+        QString path;
+        const char *russian;
+        const char *english;
+    };
+    const Case cases[] = {
+        {"truncated", Way::OpenMenu, shortFile,
+         "short.vd: в файле 5 байт, а в файле проекта их не меньше 10 (смещение 5)",
+         "short.vd: the file holds 5 bytes, a project file has at least 10 (offset 5)"},
+        {"negative count", Way::OpenMenu, negative,
+         "negative.vd: число столбцов -2 отрицательно (смещение 2)",
+         "negative.vd: the column count -2 is negative (offset 2)"},
+        {"impossible counts", Way::OpenMenu, tooMany,
+         "toomany.vd: 14 столбцов по 1000000 строк требуют больше ячеек, чем вмещают 4 байт после заголовка "
+         "(каждая ячейка занимает не меньше 4) (смещение 2)",
+         "toomany.vd: 14 columns of 1000000 rows claim more cells than the 4 bytes after the header can hold "
+         "(each cell takes at least 4) (offset 2)"},
+        {"missing file", Way::CommandLine, m_dir.filePath("missing.vd"),
+         "missing.vd: не удаётся открыть: файл не найден", "missing.vd: cannot open: no such file"},
+        {"read-only file", Way::SaveMenu, protectedFile, "protected.vd: файл только для чтения",
+         "protected.vd: the file is read-only"},
+    };
+    ModalAnswerer answerer;
+    for (const bool english : {false, true}) {
+        (english ? f.Lang1 : f.Lang0)->trigger();
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (english ? ", English" : ", Russian"));
+            answerer.boxes.clear();
+            answerer.onFileDialog = [&](QFileDialog *dialog) {
+                dialog->selectFile(c.path);
+                dialog->QDialog::accept(); // a chosen file that exists is taken without the replace question
+            };
+            switch (c.way) {
+            case Way::OpenMenu:
+                f.N2->trigger();
+                break;
+            case Way::CommandLine:
+                f.Action1Execute(c.path);
+                break;
+            case Way::SaveMenu:
+                f.N1->trigger();
+                break;
+            }
+            ASSERT_EQ(answerer.boxes.size(), 1u);
+            EXPECT_EQ(answerer.boxes[0].text, QString::fromUtf8(english ? c.english : c.russian));
+            EXPECT_EQ(answerer.boxes[0].title, english ? "Error" : "Ошибка");
+            EXPECT_EQ(f.table().cell(7, 1), "20.50") << "the table stays as it was";
+        }
+    }
+    QFile file(protectedFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), protectedBytes);
+}
+
 TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
     TForm1 &f = *m_form;
     OpenedUrls().clear();
@@ -556,6 +727,32 @@ TEST_F(TForm1Test, HelpOpensThePageForTheLanguageAndF1ReachesTheTable) {
     f.Contents1->trigger();
     ASSERT_EQ(OpenedUrls().size(), 2u);
     EXPECT_TRUE(OpenedUrls()[1].toLocalFile().endsWith("help/index-en.html"));
+}
+
+TEST_F(TForm1Test, HelpThatNoProgramOpensIsReportedInTheLanguage) {
+    TForm1 &f = *m_form;
+    SetUrlOpener([](const QUrl &) { return false; });
+    ModalAnswerer answerer;
+    f.StringGrid1->setFocus();
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(f.StringGrid1, Qt::Key_F1);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].title, "Внимание");
+    EXPECT_TRUE(answerer.boxes[0].text.startsWith("Не удалось открыть справку "))
+        << answerer.boxes[0].text.toStdString();
+    EXPECT_TRUE(answerer.boxes[0].text.contains("help/index.html")) << answerer.boxes[0].text.toStdString();
+    f.Lang1->trigger();
+    f.Contents1->trigger();
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(answerer.boxes[1].title, "Warning");
+    EXPECT_TRUE(answerer.boxes[1].text.startsWith("Could not open the help page "))
+        << answerer.boxes[1].text.toStdString();
+    EXPECT_TRUE(answerer.boxes[1].text.contains("help/index-en.html"))
+        << answerer.boxes[1].text.toStdString();
+    SetUrlOpener([](const QUrl &url) {
+        OpenedUrls().push_back(url);
+        return true;
+    });
 }
 
 TEST_F(TForm1Test, HoverHintFollowsThePointer) {
@@ -599,6 +796,49 @@ TEST_F(TForm1Test, DraggingANumberMovesTheWholeRow) {
     EXPECT_EQ(rows->visualIndex(0), 0); // the header itself returns to its plain order
     EXPECT_EQ(f.StringGrid1->model()->headerData(2, Qt::Vertical).toString(), "1");
     EXPECT_EQ(f.selection(), (Selection{0, 3, 9, 3}));
+}
+
+// A row number dragged with the mouse lands on the row under the pointer at release, wherever in that
+// row the pointer is, and the moved row is the one selected afterwards.
+TEST_F(TForm1Test, RowDraggedWithTheMouseLandsWhereItIsReleased) {
+    struct Case {
+        const char *name;
+        int from;
+        int to;
+        int releaseY; ///< pixels below the top of the row released on
+        std::vector<QString> order;
+    };
+    const Case cases[] = {
+        {"down, upper part of the row", 1, 3, 3, {"2", "3", "1", "4"}},
+        {"down, middle of the row", 1, 3, 10, {"2", "3", "1", "4"}},
+        {"down, lower part of the row", 1, 3, 16, {"2", "3", "1", "4"}},
+        {"down by one, upper part", 1, 2, 3, {"2", "1", "3", "4"}},
+        {"up, lower part of the row", 4, 2, 16, {"1", "4", "2", "3"}},
+        {"up by one, lower part", 3, 2, 16, {"1", "3", "2", "4"}},
+    };
+    TForm1 &f = *m_form;
+    QHeaderView *rows = f.StringGrid1->verticalHeader();
+    QWidget *vp = rows->viewport();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        f.Action1Execute(writeProject("drag.vd", kFourRows));
+        const int x = numberPoint(c.from).x();
+        const QPoint release(x, rows->sectionViewportPosition(c.to - 1) +
+                                    c.releaseY * rows->sectionSize(c.to - 1) / 20);
+        QTest::mousePress(vp, Qt::LeftButton, {}, numberPoint(c.from));
+        const int step = release.y() > numberPoint(c.from).y() ? 3 : -3;
+        for (int y = numberPoint(c.from).y(); (release.y() - y) * step > 0; y += step)
+            QTest::mouseMove(vp, QPoint(x, y));
+        QTest::mouseMove(vp, release);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, release);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(column(0), c.order);
+        const auto numbers = column(0);
+        const auto moved = std::find(numbers.begin(), numbers.end(), QString::number(c.from));
+        EXPECT_EQ(moved - numbers.begin() + 1, c.to);
+        EXPECT_EQ(f.selection(), (Selection{0, c.to, 9, c.to}));
+        EXPECT_EQ(f.StringGrid1->selectionModel()->selectedIndexes().size(), 9);
+    }
 }
 
 TEST_F(TForm1Test, StatusLineShowsTheHintUnderThePointer) {
@@ -783,3 +1023,89 @@ TEST_F(TForm1Test, MouseDragOfANumberMovesTheRow) {
     EXPECT_EQ(column(7)[static_cast<std::size_t>(moved - numbers.begin())], "20.50");
 }
 } // namespace
+
+namespace {
+
+// The text lines a label shows, as the horizontal extent of the ink of each line of its picture.
+std::vector<int> InkLineWidths(QWidget *label) {
+    const QImage picture = label->grab().toImage();
+    std::vector<int> widths;
+    bool inLine = false;
+    for (int y = 0; y < picture.height(); ++y) {
+        int left = picture.width(), right = -1;
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qGray(picture.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        if (right < 0) {
+            inLine = false;
+            continue;
+        }
+        if (!inLine) widths.push_back(0);
+        inLine = true;
+        widths.back() = std::max(widths.back(), right - left + 1);
+    }
+    return widths;
+}
+
+} // namespace
+
+// Small layout faults a user sees at once: the corner "№" of the empty table, the About box's version
+// line, the graph's grid, the name proposed for a printed PDF.
+TEST_F(TForm1Test, SmallLayoutFaults) {
+    TForm1 &f = *m_form;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    auto *corner = f.StringGrid1->findChild<QLabel *>(QStringLiteral("StringGrid1Corner"));
+    ASSERT_NE(corner, nullptr);
+    EXPECT_EQ(corner->text(), "№");
+    EXPECT_EQ(corner->geometry(), corner->parentWidget()->rect());
+    const QFontMetrics cornerFont(corner->font());
+    EXPECT_GE(corner->width(), cornerFont.horizontalAdvance(QStringLiteral("№")));
+    EXPECT_GE(corner->height(), cornerFont.height());
+
+    for (const std::uint8_t language : {0, 1}) {
+        SCOPED_TRACE(language);
+        LanguageIndex = language;
+        TAboutBox box;
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        const std::vector<int> lines = InkLineWidths(box.Version);
+        ASSERT_FALSE(lines.empty());
+        // The year mark stays with the date: no line holds it alone.
+        const int yearMark = QFontMetrics(box.Version->font()).horizontalAdvance(QStringLiteral("2026 г."));
+        for (const int width : lines)
+            EXPECT_GE(width, yearMark);
+    }
+    LanguageIndex = 0;
+
+    f.Action1Execute(writeProject("layout.vd", kFourRows));
+#ifdef VELDA_HAVE_GRAPH_GUI
+    // The graph draws one set of horizontal grid lines, the left axis's.
+    const SystemFormats saved = CurrentFormats();
+    SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::German, QLocale::Switzerland)));
+    ModalAnswerer answerer;
+    {
+        TForm4 graph(f.table(), &f);
+        EXPECT_TRUE(graph.LeftAxis->isGridLineVisible());
+        EXPECT_FALSE(graph.RightAxis->isGridLineVisible());
+    }
+    SetCurrentFormats(saved);
+    for (const ShownBox &box : answerer.boxes)
+        ADD_FAILURE() << box.text.toStdString();
+#endif
+
+#ifdef VELDA_HAVE_EXPORT_GUI
+    // The PDF of a report is proposed under the report's title without the time's colons, in the folder
+    // of the project just opened.
+    TForm6 report(f.table(), &f);
+    const QString docName = report.printer().docName();
+    EXPECT_TRUE(docName.startsWith("Архив измерений ")) << docName.toStdString();
+    for (const QChar c : QStringLiteral("/\\:*?\"<>|"))
+        EXPECT_FALSE(docName.contains(c)) << docName.toStdString();
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        EXPECT_EQ(report.printer().outputFileName(), QDir(m_dir.path()).filePath(docName + ".pdf"));
+    }
+#endif
+}

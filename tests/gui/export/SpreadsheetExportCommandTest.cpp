@@ -2,10 +2,12 @@
 #include "export/SpreadsheetExportCommand.h"
 
 #include "base/Texts.h"
+#include "export/SaveTypeRule.h"
 
 #include "ExportGuiTestSupport.h"
 #include "QtPrinters.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -117,6 +120,49 @@ TEST_F(SpreadsheetExportCommandTest, PickingAFileTypeCompletesTheName) {
     EXPECT_EQ(NameEdit(dialog.get())->text(), QStringLiteral("data.xls"));
 }
 
+// The user types a name, then changes the file type with the keyboard or the open list, as in the real
+// dialog, whose own type handling runs first.
+TEST_F(SpreadsheetExportCommandTest, FileTypeChosenInTheDialogFollowsTheNameRule) {
+    SpreadsheetExportCommand command;
+    std::unique_ptr<QFileDialog> dialog(command.createSaveDialog1(&m_main));
+    dialog->setDirectory(m_dir.path());
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QLineEdit *edit = NameEdit(dialog.get());
+    const auto pickByList = [types](int index) {
+        types->showPopup();
+        QAbstractItemView *list = types->view();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(index, 0)).center());
+    };
+    const struct {
+        const char *typed;
+        std::function<void()> pick;
+        int type;
+        const char *expected;
+    } steps[] = {
+        {"Arhive.xls", [types] { QTest::keyClick(types, Qt::Key_Down); }, 1, "Arhive.xls.xlsx"},
+        {"Arhive.xlsx", [types] { QTest::keyClick(types, Qt::Key_Up); }, 0, "Arhive.xlsx"},
+        {"data.txt", [types] { QTest::keyClick(types, Qt::Key_End); }, 2, "data.txt.xls"},
+        {"data.txt", [types] { QTest::keyClick(types, Qt::Key_Home); }, 0, "data.txt.xls"},
+        {"Arhive", [&] { pickByList(1); }, 1, "Arhive.xlsx"},
+        {"report.xlsx", [&] { pickByList(0); }, 0, "report.xlsx"},
+        {"old.xls", [&] { pickByList(1); }, 1, "old.xls.xlsx"},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.typed);
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(step.typed));
+        ASSERT_EQ(edit->text(), QString::fromLatin1(step.typed));
+        step.pick();
+        ASSERT_EQ(types->currentIndex(), step.type);
+        EXPECT_EQ(edit->text(), QString::fromLatin1(step.expected));
+    }
+    EXPECT_EQ(dialog->selectedNameFilter(), xlsx::SaveDialogFilters().at(1));
+}
+
 TEST_F(SpreadsheetExportCommandTest, SuccessWritesTheWorkbookAndClearsTheName) {
     SpreadsheetExportCommand command;
     const QString target = m_dir.filePath(QStringLiteral("Arhive.xlsx"));
@@ -157,6 +203,46 @@ TEST_F(SpreadsheetExportCommandTest, FailureShowsTheExportErrorAndKeepsTheName) 
     EXPECT_EQ(script.boxCaption, QStringLiteral("Warning"));
     EXPECT_EQ(command.fileName(), target);
     EXPECT_FALSE(QFile::exists(target));
+    LanguageIndex = 0;
+}
+
+TEST_F(SpreadsheetExportCommandTest, ReadOnlyWorkbookIsRefusedAndKept) {
+    for (const std::uint8_t language : {0, 1}) {
+        SCOPED_TRACE(language);
+        LanguageIndex = language;
+        SpreadsheetExportCommand command;
+        const QString target = m_dir.filePath(QStringLiteral("protected%1.xlsx").arg(language));
+        const QByteArray old("the user's own workbook");
+        {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        }
+        ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        // The user picks the file, confirms that it is to be replaced, and is then told it cannot be.
+        QString boxText;
+        OnNextModal<QFileDialog>([&](QFileDialog *dialog) {
+            NameEdit(dialog)->setText(target);
+            OnNextModal<QMessageBox>([&](QMessageBox *question) {
+                question->button(QMessageBox::Yes)->click();
+                OnNextModal<QMessageBox>([&](QMessageBox *box) {
+                    boxText = box->text();
+                    box->accept();
+                });
+            });
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept, which asks about replacing
+        });
+        command.run(&m_main, testing::NumberedTable(5, 10));
+        EXPECT_EQ(boxText, language == 0 ? QStringLiteral("Экспорт данных - Ошибка !!!")
+                                         : QStringLiteral("Export of the data - Error !!!"));
+        ASSERT_TRUE(command.lastResult().has_value());
+        ASSERT_FALSE(command.lastResult()->ok());
+        EXPECT_EQ(command.lastResult()->error().kind, xlsx::ExportError::Kind::ReadOnly);
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), old);
+        EXPECT_EQ(command.fileName(), target);
+    }
     LanguageIndex = 0;
 }
 

@@ -166,6 +166,28 @@ TEST_F(ScreenshotWindowTest, ReadsDrawsSavesAndCopiesTheInstrumentScreen) {
     EXPECT_EQ(commands(), expected);
 }
 
+TEST_F(ScreenshotWindowTest, GaugeDisappearsWhenTheExchangeEnds) {
+    Screen screen{};
+    screen[5] = 0xFF;
+    useScenario({{"firmware_date", "13.03.2018"}, {"screen_hex", Hex(screen)}});
+    TForm5 form;
+    prepare(form);
+    form.show();
+    form.Button1->click();
+    ASSERT_TRUE(form.CGauge1->isVisible());
+    // The poll has not come round yet when the exchange reports its end.
+    form.Timer1->stop();
+    ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60), ProcessGuiEvents));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Label3->text(), QStringLiteral("Готово"));
+    EXPECT_FALSE(form.CGauge1->isVisible());
+    // The poll's next tick still draws the picture of this read.
+    form.Timer1Timer();
+    EXPECT_FALSE(form.reading());
+    ExpectPicture(form.Image1->image(), screen, Qt::black, Qt::white);
+    EXPECT_FALSE(form.CGauge1->isVisible());
+}
+
 TEST_F(ScreenshotWindowTest, CancelledFileDialogKeepsTheBoxTickedAndSavesNothing) {
     useScenario({{"firmware_date", "13.03.2018"}});
     TForm5 form;
@@ -199,6 +221,32 @@ TEST_F(ScreenshotWindowTest, FailedSaveIsReportedOnceAndTheWindowGoesOn) {
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(kPixelMatrixWidth, kPixelMatrixHeight))
         << "the clipboard still receives the picture";
+}
+
+TEST_F(ScreenshotWindowTest, ReadOnlyBitmapIsReportedAndKept) {
+    useScenario({{"firmware_date", "13.03.2018"}});
+    TForm5 form;
+    prepare(form);
+    const QString path = m_dir.filePath(QStringLiteral("protected.bmp"));
+    const QByteArray old("the user's own picture");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
+    QStringList errors;
+    form.showSaveError = [&](const QString &message) { errors << message; };
+    form.show();
+    form.CheckBox1->click();
+    readScreen(form);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("только для чтения"))) << errors.front().toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_FALSE(form.Image1->image().isNull()) << "the picture is still shown";
 }
 
 TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {

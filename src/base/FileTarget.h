@@ -1,0 +1,33 @@
+// Files the program writes: whether an existing one may be replaced, names made from titles, and the
+// folder the user last chose.
+#pragma once
+
+#include "base/Texts.h"
+
+#include <QString>
+
+namespace velda {
+
+/// "%1: the file is read-only" in both languages; %1 is the path.
+inline constexpr TextPair TxtFileReadOnly{"%1: файл только для чтения", "%1: the file is read-only"};
+
+/// True when `path` names an existing file that a save must leave alone: one this process cannot write,
+/// or one whose owner has no write permission (a file the user protected; the superuser could write it,
+/// but a protected file is never replaced). Symbolic links are followed. Any thread.
+[[nodiscard]] bool IsReadOnlyTarget(const QString &path);
+
+/// The message for a protected target in the language active now, naming `path`.
+[[nodiscard]] QString ReadOnlyTargetText(const QString &path);
+
+/// `title` as a file name: the characters a file name should not carry (path separators, colons, the
+/// characters Windows refuses, control characters) become '-'. Any thread.
+[[nodiscard]] QString SafeFileName(const QString &title);
+
+/// Notes the folder of `filePath`, a file the user chose in a file dialog (or named on the command line).
+/// GUI thread.
+void RememberFolder(const QString &filePath);
+
+/// The folder noted last in this run; the home folder before any was noted. GUI thread.
+[[nodiscard]] QString LastUsedFolder();
+
+} // namespace velda
