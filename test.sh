@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the formatting check, the full build with warnings
 # as errors and all its tests, the .deb package test (installs and removes the package when run as root),
-# the core tests under AddressSanitizer + UndefinedBehaviorSanitizer and the exchange tests under
-# ThreadSanitizer. VELDA_QUICK=1 skips the sanitizer builds.
+# the core tests under AddressSanitizer + UndefinedBehaviorSanitizer, the exchange tests under
+# ThreadSanitizer and a short run of every fuzz target (VELDA_FUZZ_SECONDS each, default 30; 0 skips it).
+# VELDA_QUICK=1 skips the sanitizer builds and the fuzzing.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -27,4 +28,9 @@ if [ "${VELDA_QUICK:-0}" != "1" ]; then
     echo "== exchange tests under ThreadSanitizer" >&2
     scripts/build.sh tsan
     ctest --preset tsan
+    fuzz_seconds=${VELDA_FUZZ_SECONDS:-30}
+    if [ "$fuzz_seconds" != "0" ]; then
+        echo "== every fuzz target for ${fuzz_seconds} s" >&2
+        scripts/fuzz.sh "$fuzz_seconds"
+    fi
 fi

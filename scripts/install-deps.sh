@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build, run and test the program. Idempotent: packages
-# already present are not touched, and apt-get runs only when something is missing.
+# already present are not touched, and apt-get runs only when something is missing. With --fuzz it also
+# installs the clang toolchain and libFuzzer that the fuzz preset builds with.
 set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config ccache clang-format
     qt6-base-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-svg-dev qt6-qpa-plugins
     qt6-translations-l10n
-    libxlsxwriter-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
+    libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
     desktop-file-utils shared-mime-info dpkg-dev file
     # test.sh lists the sources to format-check with git.
     git
 )
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang-16 libclang-rt-16-dev libfuzzer-16-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,6 +17,30 @@ struct ScenarioFault : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Messages quote the file's own keys and texts, which may hold any control character: they are shown
+// escaped, so that a message stays the one line the log and the terminal expect.
+std::string OneLine(const std::string &message) {
+    static const char *const kHex = "0123456789abcdef";
+    std::string line;
+    for (const char c : message) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else if (c == '\t') {
+            line += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            line += "\\x";
+            line += kHex[u >> 4];
+            line += kHex[u & 0xF];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 [[noreturn]] void Fail(const std::string &message) {
     throw ScenarioFault(message);
 }
@@ -258,9 +282,9 @@ std::variant<Scenario, std::string> ParseScenario(const std::string &text) {
     try {
         return Parse(text);
     } catch (const ScenarioFault &e) {
-        return std::string(e.what());
+        return OneLine(e.what());
     } catch (const std::exception &e) {
-        return std::string("cannot be read: ") + e.what();
+        return OneLine(std::string("cannot be read: ") + e.what());
     }
 }
 

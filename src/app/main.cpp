@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +33,9 @@ constexpr const char *kUsage =
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // A save past the file-size limit must fail like a full disk (EFBIG) and show its message, not end
+    // the program by the file-size signal and lose the archive on screen.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Answered before the window toolkit starts, so they work without a display. Only as the sole argument:
     // a project path split by the shell may contain such a word.
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

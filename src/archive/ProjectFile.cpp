@@ -46,6 +46,9 @@ constexpr TextPair TxtTooManyCells{
     "занимает не меньше 4)",
     "%1 columns of %2 rows claim more cells than the %3 bytes after the header can hold (each cell takes at "
     "least 4)"};
+constexpr TextPair TxtNoCellsTooLarge{
+    "%1 столбцов по %2 строк: в таблице без ячеек их не больше %3",
+    "%1 columns of %2 rows: a table without cells has at most %3 of either"};
 constexpr TextPair TxtEndsInLength{"файл обрывается внутри длины ячейки %1 столбца %2",
                                    "the file ends inside the length of cell %1 of column %2"};
 constexpr TextPair TxtNegativeLength{"ячейка %1 столбца %2 заявляет %3 байт",
@@ -175,13 +178,14 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     // Every cell takes at least its length field, so the counts alone can be checked against the size.
     const qint64 cells = static_cast<qint64>(cols) * rows;
     const qint64 room = fileSize - kHeaderSize;
-    // A count whose partner is zero stores no cell, so the size alone cannot bound it; it is held to
-    // what one row or column of cells would need (or the widest table), as the window will show cells
-    // in it all the same.
-    const qint64 countBound =
-        std::max<qint64>(room / static_cast<qint64>(kLengthSize), ArchiveTable::kMaxColCount);
-    if (cells > room / static_cast<qint64>(kLengthSize) || cols > countBound || rows > countBound)
+    if (cells > room / static_cast<qint64>(kLengthSize))
         return Fault(Kind::CountTooLarge, path, 2, Pick(TxtTooManyCells).arg(cols).arg(rows).arg(room));
+    // A count whose partner is zero stores no cell, so the size cannot bound it; it is held to the widest
+    // table, as the window will show cells in it all the same. Bytes after the header do not raise the
+    // bound: the table would save without them and its own file would not open again.
+    if ((cols == 0 || rows == 0) && std::max(cols, rows) > ArchiveTable::kMaxColCount)
+        return Fault(Kind::CountTooLarge, path, 2,
+                     Pick(TxtNoCellsTooLarge).arg(cols).arg(rows).arg(ArchiveTable::kMaxColCount));
 
     std::vector<PodBuffer<std::uint32_t>> entries;
     entries.reserve(static_cast<std::size_t>(cols));

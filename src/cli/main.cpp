@@ -15,6 +15,9 @@
 
 int main(int argc, char **argv) {
     using namespace velda::cli;
+    // A write past the file-size limit must fail like a full disk (EFBIG) and be reported with exit
+    // status 4, not end the process by the file-size signal with a half-written temporary file.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -379,7 +379,9 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
             return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
         }
     }
-    if (failed || !flush(used)) return writeFailed();
+    // QSaveFile keeps small writes in its buffer, and commit() does not notice when writing that buffer
+    // out fails (a full disk, the file-size limit): the buffer is flushed and checked first.
+    if (failed || !flush(used) || !file.flush()) return writeFailed();
     // commit() syncs the new file to disk and only then renames it over the old one.
     if (!file.commit())
         return Error(Kind::ReplaceFailed,

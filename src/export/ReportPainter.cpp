@@ -1,9 +1,11 @@
 // Page painting of the printed report and its PDF output.
 #include "export/ReportPainter.h"
 
+#include "base/SaveFileBytes.h"
 #include "base/Texts.h"
 #include "export/ReportLines.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
@@ -13,7 +15,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace velda {
 namespace {
@@ -110,28 +111,25 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
 ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
         return ReportPdfError{QStringLiteral("No file name given for the report")};
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString())};
-    }
+    // The PDF writer ignores what its device reports, so the document is made in memory and the file
+    // written with every write checked.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     int pages = 0;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setResolution(300);
         writer.setCreator(QStringLiteral("VELDA-9"));
         writer.setTitle(document.title);
         SetUpReportPage(writer);
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
+        if (!painter.begin(&writer))
             return ReportPdfError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
-        }
         pages = PaintReport(painter, writer, document);
         painter.end();
     }
-    if (!file.commit()) {
-        return ReportPdfError{QStringLiteral("Cannot save %1: %2").arg(fileName, file.errorString())};
-    }
+    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
+        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
     return ReportPdfSummary{pages};
 }
 

@@ -5,6 +5,7 @@
 #include "base/Cp1251.h"
 #include "base/FileTarget.h"
 #include "export/SheetPlan.h"
+#include "export/WorkbookCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,6 +280,13 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
         return ExportError{
             ExportError::Kind::WriteFailed,
             QStringLiteral("Cannot save the workbook %1: %2").arg(targetPath, LibraryError(closed))};
+    }
+    if (const QString fault = CheckWorkbookFile(temporary.fileName()); !fault.isEmpty()) {
+        return ExportError{
+            ExportError::Kind::WriteFailed,
+            QStringLiteral("Cannot save the workbook %1: it came out incomplete (%2); the disk "
+                           "may be full or the file too large")
+                .arg(targetPath, fault)};
     }
     if (progress) progress(rowTotal, rowTotal);
 

@@ -5,6 +5,7 @@
 #include "export/ReportLines.h"
 
 #include <QDir>
+#include <QGraphicsView>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -34,6 +35,13 @@ QPrintPreviewDialog *TForm6::createPreviewDialog() {
     dialog->setWindowTitle(m_document.title);
     dialog->setWindowModality(Qt::ApplicationModal);
     connect(dialog, &QPrintPreviewDialog::paintRequested, this, &TForm6::QuickRep1Print);
+    // The preview fits the page to its view; a scroll bar that comes and goes with the fit changes the
+    // view's size again, and at some window sizes the two chase each other for ever and the window
+    // hangs. Scroll bars that are always there keep the view's size steady.
+    for (QGraphicsView *view : dialog->findChildren<QGraphicsView *>()) {
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
     return dialog;
 }
 

@@ -2,8 +2,10 @@
 // through a save file.
 #include "graph/ChartPicture.h"
 
+#include "base/SaveFileBytes.h"
 #include "base/SharedTexts.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
@@ -16,7 +18,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <cmath>
@@ -69,8 +70,10 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
     if (size.isEmpty())
         return QStringLiteral("the picture size %1 x %2 is empty").arg(size.width()).arg(size.height());
     if (QFileInfo(path).isDir()) return QStringLiteral("%1 is a folder").arg(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    // The picture writers ignore short writes to their device, so the picture is made in memory and
+    // the file written with every write checked.
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
     const QRectF target(QPointF(0, 0), QSizeF(size));
 
     bool written = true;
@@ -121,14 +124,8 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
         break;
     }
     }
-    if (!written || file.error() != QFileDevice::NoError) {
-        const QString reason = file.error() != QFileDevice::NoError
-                                   ? file.errorString()
-                                   : QStringLiteral("the picture could not be drawn");
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit()) return file.errorString();
+    if (!written) return QStringLiteral("the picture could not be drawn");
+    if (const QString why = SaveFileBytes(path, file.data()); !why.isEmpty()) return why;
     return PictureSaved{QFileInfo(path).absoluteFilePath(), size};
 }
 

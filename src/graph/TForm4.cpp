@@ -9,6 +9,7 @@
 #include "graph/GraphChartView.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
+#include "graph/SteadyPreview.h"
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -614,6 +615,7 @@ void TForm4::Button1Click() {
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { printChart(p); });
+    KeepPreviewSteady(preview);
     preview.exec();
     Chart1->viewport()->update();
 }

@@ -4,6 +4,7 @@
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
 #include "graph/StatsTexts.h"
+#include "graph/SteadyPreview.h"
 #include "graph/SummaryPainter.h"
 
 #include <QAction>
@@ -206,6 +207,7 @@ void TStatsForm::PrintClick() {
     QPrinter printer(QPrinter::HighResolution);
     SetUpSummaryPage(printer);
     QPrintPreviewDialog preview(&printer, this);
+    KeepPreviewSteady(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) {
         SummaryInput input;
         input.table = &m_table;

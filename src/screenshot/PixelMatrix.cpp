@@ -99,7 +99,8 @@ BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
     if (!file.open(QIODevice::WriteOnly))
         return fail(BmpFileError::Kind::CannotOpen,
                     QStringLiteral("cannot be created: %1").arg(file.errorString()));
-    if (file.write(bmp) != bmp.size()) {
+    // Small writes stay in QSaveFile's buffer, and commit() does not notice when writing it out fails.
+    if (file.write(bmp) != bmp.size() || !file.flush()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return fail(BmpFileError::Kind::CannotWrite, QStringLiteral("cannot be written: %1").arg(why));

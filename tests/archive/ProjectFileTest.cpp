@@ -251,6 +251,10 @@ TEST_F(ProjectFileTest, MalformedFilesLeaveEverythingUnchanged) {
          Kind::CountTooLarge, nullptr},
         {"countless columns but no rows", FileBytes().u8(0).u8(0).i32(0x7FFFFFFF).i32(0).bytes,
          Kind::CountTooLarge, nullptr},
+        // Its own save would hold the header alone, which could not be opened again.
+        {"no columns, more rows than the widest table, padded",
+         FileBytes().u8(0).u8(0).i32(0).i32(16).bytes + std::string(120, '\0'), Kind::CountTooLarge,
+         "a.vd: 0 columns of 16 rows: a table without cells has at most 14 of either (offset 2)"},
         {"overlong cell", FileBytes(header).i32(4096).bytes + std::string(12, 'x'), Kind::CellTooLong,
          "a.vd: cell 0 of column 0 claims 4096 bytes, 12 remain (offset 10)"},
         {"negative length", FileBytes(header).cell("ab").i32(-2).bytes + std::string(4, 'x'),

@@ -374,12 +374,10 @@ TEST_F(CliEndToEnd, ReadOnlyOutputsAreRefusedAndLeftAsTheyWere) {
           QStringLiteral("en")},
          "read-only"},
     };
-#ifdef VELDA_E2E_WITH_REPORT
     cases.push_back({"report",
                      path(QStringLiteral("kept.pdf")),
                      {QStringLiteral("report"), vd, QStringLiteral("--lang"), QStringLiteral("en")},
                      "read-only"});
-#endif
     const QByteArray old("protected by the user");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -454,6 +454,10 @@ TEST_F(SimTest, MalformedScenarioIsReportedAndLeavesNoInstrument) {
         {"stage", R"({"faults": {"fail": [{"command": "clock", "stage": "length"}]}})", "has no reply"},
         {"type", R"({"faults": {"absent_ms": "soon"}})", "faults.absent_ms must be a whole number"},
         {"choice", R"({"param_block_check": "sum"})", "allowed are crc, aaaa, bad"},
+        // Control characters of the file's own texts are shown escaped, so the message stays one line.
+        {"line break in a key", R"({"generate": {"r\n2": 0}})", R"(unknown key "r\n2" in generate)"},
+        {"line break in a value", R"({"firmware_date": "1.\r\n.2"})", R"(firmware_date "1.\r\n.2" is not)"},
+        {"control character as a digit", R"({"screen_hex": "0\u0001"})", R"(screen_hex holds '\x01')"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
