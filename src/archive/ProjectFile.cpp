@@ -38,7 +38,6 @@ constexpr TextPair TxtIsFolder{"это папка, а не файл", "is a fold
 constexpr TextPair TxtNoReadPermission{"нет прав на чтение", "no permission to read it"};
 constexpr TextPair TxtTooShort{"в файле %1 байт, а в файле проекта их не меньше %2",
                                "the file holds %1 bytes, a project file has at least %2"};
-constexpr TextPair TxtNoHeader{"не удаётся прочитать заголовок", "cannot read the header"};
 constexpr TextPair TxtNegativeColumns{"число столбцов %1 отрицательно", "the column count %1 is negative"};
 constexpr TextPair TxtNegativeRows{"число строк %1 отрицательно", "the row count %1 is negative"};
 constexpr TextPair TxtTooManyCells{
