@@ -31,7 +31,7 @@ enum OptionBit : unsigned {
     OptHeight = 1U << 12,
 };
 
-struct CommandSpec {
+struct CommandEntry {
     const char *name;
     Command command;
     int minFiles;     ///< project-file arguments at least
@@ -45,7 +45,7 @@ constexpr unsigned kAnywhere = OptLang | OptLocale;
 
 constexpr int kManyFiles = 1 << 20;
 
-constexpr std::array<CommandSpec, 10> kCommands{{
+constexpr std::array<CommandEntry, 10> kCommands{{
     {"read", Command::Read, 0, 0, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
     {"dump", Command::Dump, 1, 1, false, kAnywhere},
     {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
@@ -59,14 +59,14 @@ constexpr std::array<CommandSpec, 10> kCommands{{
     {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
 }};
 
-struct OptionSpec {
+struct OptionEntry {
     const char *longName;
     const char *shortName; ///< nullptr when there is none
     OptionBit bit;
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 13> kOptions{{
+constexpr std::array<OptionEntry, 13> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -88,8 +88,8 @@ constexpr unsigned kRepeatable = OptLimit;
 // Largest accepted --timeout: a day; anything longer is a typo rather than a wish.
 constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
 
-const OptionSpec *findOption(QStringView name) {
-    for (const OptionSpec &entry : kOptions) {
+const OptionEntry *findOption(QStringView name) {
+    for (const OptionEntry &entry : kOptions) {
         if (name == QLatin1String(entry.longName) ||
             (entry.shortName != nullptr && name == QLatin1String(entry.shortName)))
             return &entry;
@@ -97,8 +97,8 @@ const OptionSpec *findOption(QStringView name) {
     return nullptr;
 }
 
-const CommandSpec *findCommand(QStringView name) {
-    for (const CommandSpec &entry : kCommands) {
+const CommandEntry *findCommand(QStringView name) {
+    for (const CommandEntry &entry : kCommands) {
         if (name == QLatin1String(entry.name)) return &entry;
     }
     return nullptr;
@@ -115,7 +115,7 @@ Options onlyCommand(Command command) {
 }
 
 struct PendingOption {
-    const OptionSpec *entry;
+    const OptionEntry *entry;
     QString spelled; ///< as the user wrote it, for messages
     QString value;
 };
@@ -180,7 +180,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             return onlyCommand(Command::Version);
     }
 
-    const CommandSpec *command = nullptr;
+    const CommandEntry *command = nullptr;
     QStringList positional;
     std::vector<PendingOption> pending;
     bool optionsEnded = false;
@@ -210,7 +210,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             name = argument.left(2); // "-oFILE"
             inlineValue = argument.mid(2);
         }
-        const OptionSpec *entry = findOption(name);
+        const OptionEntry *entry = findOption(name);
         if (entry == nullptr) return usage(QStringLiteral("unknown option \"%1\"").arg(name));
         PendingOption option{entry, name, {}};
         if (entry->takesValue) {

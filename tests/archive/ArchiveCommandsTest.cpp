@@ -19,7 +19,7 @@
 
 using namespace velda;
 using velda::test::RecordBytes;
-using velda::test::RecordSpec;
+using velda::test::RecordFields;
 
 namespace {
 
@@ -166,12 +166,12 @@ class ArchiveReadCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        RecordSpec spec;
-        spec.modeCount = 255;
-        spec.sensor1 = 1;
+        RecordFields record;
+        record.modeCount = 255;
+        record.sensor1 = 1;
         const std::string scenario = m_dir.filePath(QStringLiteral("scenario.json")).toStdString();
         std::ofstream(scenario) << R"({"firmware_date": "13.03.2018", "records_hex": [")"
-                                << Hex(RecordBytes(2, spec)) << R"(", ")" << Hex(RecordBytes(2, spec))
+                                << Hex(RecordBytes(2, record)) << R"(", ")" << Hex(RecordBytes(2, record))
                                 << R"("]})";
         ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
         UseSimulator(true);

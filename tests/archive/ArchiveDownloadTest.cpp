@@ -17,7 +17,7 @@
 using namespace velda;
 using velda::test::Concat;
 using velda::test::RecordBytes;
-using velda::test::RecordSpec;
+using velda::test::RecordFields;
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST(ArchiveDownload, FillsOnTheExchangeThreadAndSwapsInWhole) {
     ArchiveTable shown = ShownTable();
     ArchiveDownload download(shown, &formats);
 
-    RecordSpec both;
+    RecordFields both;
     both.sensor1 = 6; // MK SHT: dew point in slot 0
     both.sensor2 = 7; // MK BMP280 SHT: pressure in slot 1
     both.humidity2 = 50.0f;
@@ -86,7 +86,7 @@ TEST(ArchiveDownload, ACancelPendingAtTheFillStillWritesEveryRecord) {
     CancelRequested = true; // pressed after state 10 had looked at the flag
     ArchiveTable shown = ShownTable();
     ArchiveDownload download(shown);
-    const auto bytes = Concat({RecordBytes(0, RecordSpec{}), RecordBytes(0, RecordSpec{})});
+    const auto bytes = Concat({RecordBytes(0, RecordFields{}), RecordBytes(0, RecordFields{})});
     download.fill(ReceivedArchive{nullptr, 2, 0, 36, bytes});
     CancelRequested = false;
     LanguageIndex = 0;
@@ -121,12 +121,12 @@ std::string Hex(const std::vector<std::uint8_t> &bytes) {
 TEST(ArchiveDownload, ReadOfTheSimulatedInstrumentEndsInAFilledTable) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    RecordSpec first; // channel 2 alone, MK SHT: temperature, humidity and dew point in slot 0
+    RecordFields first; // channel 2 alone, MK SHT: temperature, humidity and dew point in slot 0
     first.channels = 0x21;
     first.sensor2 = 6;
     first.temperature2 = 20.0f;
     first.humidity2 = 50.0f;
-    RecordSpec second; // both channels, continuous mode: thermocouple and pressure probe
+    RecordFields second; // both channels, continuous mode: thermocouple and pressure probe
     second.modeCount = 255;
     second.sensor1 = 1;
     second.sensor2 = 7;

@@ -9,10 +9,10 @@
 
 using namespace velda;
 using velda::test::RecordBytes;
-using velda::test::RecordSpec;
+using velda::test::RecordFields;
 
 TEST(DecodeRecord, BothLayoutsGiveTheSameFields) {
-    RecordSpec fields;
+    RecordFields fields;
     fields.channels = 0x21;
     fields.number = 200;
     fields.series = 17;
@@ -47,7 +47,7 @@ TEST(DecodeRecord, BothLayoutsGiveTheSameFields) {
 }
 
 TEST(DecodeRecord, LongCountersAreLittleEndianSixteenBits) {
-    RecordSpec fields;
+    RecordFields fields;
     fields.number = 0x1234;
     fields.series = 0xBEEF;
     auto bytes = RecordBytes(2, fields);

@@ -8,7 +8,7 @@
 
 namespace velda::test {
 
-struct RecordSpec {
+struct RecordFields {
     std::uint8_t channels = 2;
     std::uint16_t number = 3;
     std::uint16_t series = 7;
@@ -35,7 +35,7 @@ inline void PutF32(std::vector<std::uint8_t> &b, std::size_t at, float v) {
 }
 
 /// ShortRecord (format 0) or LongRecord (formats 1, 2) bytes; long records carry the 0xAAAA check field.
-inline std::vector<std::uint8_t> RecordBytes(int format, const RecordSpec &r) {
+inline std::vector<std::uint8_t> RecordBytes(int format, const RecordFields &r) {
     const bool shortLayout = format == 0;
     std::vector<std::uint8_t> b(shortLayout ? 36 : 44, 0);
     b[0] = r.channels;

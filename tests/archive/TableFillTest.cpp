@@ -14,7 +14,7 @@
 using namespace velda;
 using velda::test::Concat;
 using velda::test::RecordBytes;
-using velda::test::RecordSpec;
+using velda::test::RecordFields;
 
 namespace {
 
@@ -31,14 +31,14 @@ protected:
     }
     void TearDown() override { LanguageIndex = 0; }
 
-    void fill(int format, const std::vector<RecordSpec> &specs, const FillContext &context = {}) {
+    void fill(int format, const std::vector<RecordFields> &records, const FillContext &context = {}) {
         std::vector<std::vector<std::uint8_t>> records;
-        for (const auto &s : specs)
+        for (const auto &s : records)
             records.push_back(RecordBytes(format, s));
         const auto bytes = Concat(records);
         FillContext ctx = context;
         if (!ctx.formats) ctx.formats = &point;
-        FillArchiveTable(table, bytes, specs.size(), format, ctx);
+        FillArchiveTable(table, bytes, records.size(), format, ctx);
     }
 
     QString cell(int col, int row = 1) const { return table.cell(col, row); }
@@ -93,7 +93,7 @@ constexpr ValueRule kExpectedB[13][3] = {
 } // namespace
 
 TEST_F(TableFillTest, EveryCodeOfEveryFormatInEverySlot) {
-    const RecordSpec values; // channel 1: T 21.5, H 40, A 123.45; channel 2: T -7.25, H 60, A 456.5
+    const RecordFields values; // channel 1: T 21.5, H 40, A 123.45; channel 2: T -7.25, H 60, A 456.5
     for (int format : {0, 1, 2}) {
         const int codes = format == 2 ? 12 : 10;
         for (int code = 0; code <= codes + 1; ++code) {
@@ -112,7 +112,7 @@ TEST_F(TableFillTest, EveryCodeOfEveryFormatInEverySlot) {
             for (const auto &k : kinds) {
                 SCOPED_TRACE(testing::Message()
                              << "format " << format << ", code " << int(sensor) << ", " << k.name);
-                RecordSpec r = values;
+                RecordFields r = values;
                 r.channels = k.channels;
                 r.sensor1 = sensor;
                 r.sensor2 = sensor;
@@ -176,7 +176,7 @@ TEST_F(TableFillTest, RangeBoundsSuppressTheWholeChannel) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        RecordSpec r;
+        RecordFields r;
         r.channels = 0x01;
         r.sensor1 = c.sensor;
         r.temperature1 = c.t;
@@ -192,12 +192,12 @@ TEST_F(TableFillTest, RangeBoundsSuppressTheWholeChannel) {
     }
     // H = 0 gives the dew point 0; H = 100 gives the temperature itself.
     SetUp();
-    RecordSpec dry;
+    RecordFields dry;
     dry.channels = 0x01;
     dry.sensor1 = 5;
     dry.temperature1 = 20.0f;
     dry.humidity1 = 0.0f;
-    RecordSpec wet = dry;
+    RecordFields wet = dry;
     wet.humidity1 = 100.0f;
     fill(1, {dry, wet});
     EXPECT_EQ(cell(9, 1), QStringLiteral("0.00"));
@@ -217,17 +217,17 @@ TEST(DewPoint, ReferenceValues) {
 }
 
 TEST_F(TableFillTest, ModeNumberDateAndTimeCells) {
-    RecordSpec series;
+    RecordFields series;
     series.modeCount = 10;
     series.number = 3;
     series.series = 12;
-    RecordSpec continuous = series;
+    RecordFields continuous = series;
     continuous.modeCount = 255;
-    RecordSpec badDate = series;
+    RecordFields badDate = series;
     badDate.month = 13;
-    RecordSpec badTime = series;
+    RecordFields badTime = series;
     badTime.minute = 60;
-    RecordSpec leap = series;
+    RecordFields leap = series;
     leap.year = 0;
     leap.month = 2;
     leap.day = 29;
@@ -255,7 +255,7 @@ TEST_F(TableFillTest, ModeNumberDateAndTimeCells) {
 TEST_F(TableFillTest, NumbersFollowTheLocale) {
     const SystemFormats ru = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
     const SystemFormats us = SystemFormats::FromLocale(QLocale(QStringLiteral("en_US")));
-    RecordSpec r;
+    RecordFields r;
     r.channels = 0x01;
     r.sensor1 = 5;
     r.temperature1 = 21.5f;
@@ -273,7 +273,7 @@ TEST_F(TableFillTest, NumbersFollowTheLocale) {
 }
 
 TEST_F(TableFillTest, ChannelTwoAloneFillsSlotZero) {
-    RecordSpec r;
+    RecordFields r;
     r.channels = 0x21;
     r.sensor1 = 1;
     r.sensor2 = 5;
@@ -302,7 +302,7 @@ TEST_F(TableFillTest, ChannelsByteKinds) {
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.channels));
         SetUp();
-        RecordSpec r;
+        RecordFields r;
         r.channels = c.channels;
         r.sensor1 = 1;
         r.sensor2 = 2;
@@ -315,8 +315,8 @@ TEST_F(TableFillTest, ChannelsByteKinds) {
 }
 
 TEST_F(TableFillTest, FlagsDescribeTheLastRecord) {
-    RecordSpec both;
-    RecordSpec second = both;
+    RecordFields both;
+    RecordFields second = both;
     second.channels = 0x21;
     fill(1, {both, second});
     EXPECT_FALSE(Channel1Present.load());
@@ -327,16 +327,16 @@ TEST_F(TableFillTest, FlagsDescribeTheLastRecord) {
 }
 
 TEST_F(TableFillTest, HeadersOfBothSlotsFollowTheLastRecordThatSetThem) {
-    RecordSpec dew; // both channels: D in slot 0, P in slot 1
+    RecordFields dew; // both channels: D in slot 0, P in slot 1
     dew.sensor1 = 6;
     dew.sensor2 = 7;
     dew.humidity2 = 50.0f;
     dew.aux2 = 745.0f;
-    RecordSpec pressure; // channel 1 alone with the pressure probe: slot 0
+    RecordFields pressure; // channel 1 alone with the pressure probe: slot 0
     pressure.channels = 0x01;
     pressure.sensor1 = 7;
     pressure.aux1 = 750.0f;
-    RecordSpec flux; // heat flux leaves headers as they are
+    RecordFields flux; // heat flux leaves headers as they are
     flux.channels = 0x01;
     flux.sensor1 = 5;
     fill(2, {dew, pressure, flux});
@@ -350,7 +350,7 @@ TEST_F(TableFillTest, HeadersOfBothSlotsFollowTheLastRecordThatSetThem) {
 }
 
 TEST_F(TableFillTest, LanguageIsTakenAtTheMomentOfWriting) {
-    RecordSpec r;
+    RecordFields r;
     r.channels = 0x01;
     r.sensor1 = 5;
     r.modeCount = 255;
@@ -365,7 +365,7 @@ TEST_F(TableFillTest, LanguageIsTakenAtTheMomentOfWriting) {
     EXPECT_EQ(cell(6, 1), QStringLiteral("MK SHT       "));
     EXPECT_EQ(cell(3, 2), QStringLiteral("Uninterrupted"));
     EXPECT_EQ(cell(9, 0), QStringLiteral("Dew Point, °C"));
-    RecordSpec unknown = r;
+    RecordFields unknown = r;
     unknown.sensor1 = 200;
     fill(1, {unknown});
     EXPECT_EQ(cell(6, 1), QStringLiteral("Unknown code 200"));
@@ -373,7 +373,7 @@ TEST_F(TableFillTest, LanguageIsTakenAtTheMomentOfWriting) {
 }
 
 TEST_F(TableFillTest, CancelStopsAtTheNextRecordAndKeepsWrittenRows) {
-    RecordSpec r;
+    RecordFields r;
     r.channels = 0x01;
     r.sensor1 = 1;
     FillContext context;
@@ -393,7 +393,7 @@ TEST_F(TableFillTest, EarlierRowsAreClearedAndNoRecordsKeepTheFlags) {
             table.setCell(col, row, QStringLiteral("old"));
     Channel1Present = true;
     Channel2Present = false;
-    RecordSpec r; // continuous mode, channel 1 alone, out-of-range values: few cells written
+    RecordFields r; // continuous mode, channel 1 alone, out-of-range values: few cells written
     r.modeCount = 255;
     r.channels = 0x01;
     r.sensor1 = 1;
@@ -416,11 +416,11 @@ TEST_F(TableFillTest, EarlierRowsAreClearedAndNoRecordsKeepTheFlags) {
 }
 
 TEST_F(TableFillTest, HeatFluxThatIsNotFiniteShowsNan) {
-    RecordSpec r;
+    RecordFields r;
     r.channels = 0x01;
     r.sensor1 = 4;
     r.aux1 = std::numeric_limits<float>::infinity();
-    RecordSpec big = r;
+    RecordFields big = r;
     big.aux1 = 3.0e38f;
     fill(1, {r, big});
     EXPECT_EQ(cell(9, 1), QStringLiteral("NAN"));
@@ -429,7 +429,7 @@ TEST_F(TableFillTest, HeatFluxThatIsNotFiniteShowsNan) {
 }
 
 TEST_F(TableFillTest, RecordsTheBufferDoesNotHoldAreNotDecoded) {
-    const auto one = RecordBytes(1, RecordSpec{});
+    const auto one = RecordBytes(1, RecordFields{});
     FillArchiveTable(table, one, 3, 1, FillContext{&point, {}, {}});
     EXPECT_EQ(table.rowCount(), 4);
     EXPECT_EQ(cell(0, 1), QStringLiteral("1"));
@@ -450,11 +450,11 @@ TEST_F(TableFillTest, TimeAndDateCellsAreThoseOfTheFormats) {
         {"12-hour clock", ":", "h:mm:ss AP"},
         {"letter separator quoted", "'h'", "hh'h'mm'h'ss"},
     };
-    RecordSpec evening;
+    RecordFields evening;
     evening.hour = 21;
     evening.minute = 7;
     evening.second = 3;
-    RecordSpec nextDay = evening;
+    RecordFields nextDay = evening;
     nextDay.day = 30;
     nextDay.hour = 0;
     for (const Case &c : cases) {
@@ -467,7 +467,7 @@ TEST_F(TableFillTest, TimeAndDateCellsAreThoseOfTheFormats) {
         fill(2, {evening, nextDay, evening}, context);
         for (int row = 1; row <= 3; ++row) {
             SCOPED_TRACE(row);
-            const RecordSpec &r = row == 2 ? nextDay : evening;
+            const RecordFields &r = row == 2 ? nextDay : evening;
             EXPECT_EQ(cell(1, row), FormatTimeCell(QTime(r.hour, r.minute, r.second), formats));
             EXPECT_EQ(cell(2, row), FormatDateCell(QDate(2000 + r.year, r.month, r.day), formats));
         }
