@@ -31,14 +31,14 @@ protected:
     }
     void TearDown() override { LanguageIndex = 0; }
 
-    void fill(int format, const std::vector<RecordFields> &records, const FillContext &context = {}) {
+    void fill(int format, const std::vector<RecordFields> &fields, const FillContext &context = {}) {
         std::vector<std::vector<std::uint8_t>> records;
-        for (const auto &s : records)
+        for (const auto &s : fields)
             records.push_back(RecordBytes(format, s));
         const auto bytes = Concat(records);
         FillContext ctx = context;
         if (!ctx.formats) ctx.formats = &point;
-        FillArchiveTable(table, bytes, records.size(), format, ctx);
+        FillArchiveTable(table, bytes, fields.size(), format, ctx);
     }
 
     QString cell(int col, int row = 1) const { return table.cell(col, row); }
