@@ -1,4 +1,5 @@
 // The main window's archive commands without the window: project save and open, the archive read.
+#include "ExchangeTestSupport.h"
 #include "archive/ArchiveReadCommand.h"
 #include "archive/ProjectFileCommand.h"
 
@@ -18,6 +19,8 @@
 #include <mutex>
 
 using namespace velda;
+using velda::test::Gate;
+using velda::test::Hex;
 using velda::test::RecordBytes;
 using velda::test::RecordFields;
 
@@ -124,43 +127,6 @@ TEST_F(ProjectFileCommandTest, FailedOpenKeepsTheTableAndCountsItsRows) {
 }
 
 namespace {
-
-std::string Hex(const std::vector<std::uint8_t> &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 0x0F]);
-    }
-    return text;
-}
-
-// Holds the exchange thread in its first pause until the test releases it, so "an exchange runs" is a
-// state the test controls rather than a race.
-class Gate {
-public:
-    void wait() {
-        std::unique_lock lock(m_mutex);
-        m_entered = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void waitEntered() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
-    }
-    void open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_entered = false;
-    bool m_open = false;
-};
 
 class ArchiveReadCommandTest : public ::testing::Test {
 protected:

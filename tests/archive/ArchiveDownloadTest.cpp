@@ -1,6 +1,7 @@
 // The download hand-over: a detached table filled on another thread and swapped in whole.
 #include "archive/ArchiveDownload.h"
 
+#include "ExchangeTestSupport.h"
 #include "QtPrinters.h"
 #include "RecordBytes.h"
 #include "base/SharedTexts.h"
@@ -16,6 +17,7 @@
 
 using namespace velda;
 using velda::test::Concat;
+using velda::test::Hex;
 using velda::test::RecordBytes;
 using velda::test::RecordFields;
 
@@ -105,16 +107,6 @@ public:
     void showMessage(const QString &, const QString &, MessageIcon) override { ++messages; }
     std::atomic<int> messages{0};
 };
-
-std::string Hex(const std::vector<std::uint8_t> &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 0x0F]);
-    }
-    return text;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The clock command without the window: start, cancel by a second press, refusal, end of a setting.
 #include "device/ClockCommand.h"
 
+#include "ExchangeTestSupport.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
 
@@ -16,34 +17,9 @@
 #include <mutex>
 
 using namespace velda;
+using velda::test::Gate;
 
 namespace {
-
-// Holds the exchange thread in its first pause until released.
-class Gate {
-public:
-    void wait() {
-        std::unique_lock lock(m_mutex);
-        m_entered = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void waitEntered() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
-    }
-    void open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_entered = false;
-    bool m_open = false;
-};
 
 class ClockCommandTest : public ::testing::Test {
 protected:

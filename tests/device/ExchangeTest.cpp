@@ -1,6 +1,7 @@
 // The exchange thread against the simulated instrument, loaded through the real dlopen path.
 #include "device/Exchange.h"
 
+#include "ExchangeTestSupport.h"
 #include "base/Texts.h"
 #include "device/LibUsbBinding.h"
 #include "device/Protocol.h"
@@ -33,19 +34,10 @@
 #include <vector>
 
 using namespace velda;
+using velda::test::Hex;
 using Json = nlohmann::json;
 
 namespace {
-
-std::string Hex(const std::vector<std::uint8_t> &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 0x0F]);
-    }
-    return text;
-}
 
 // Record i of a test archive: recognisable bytes, 44-byte records sealed with their CRC.
 std::vector<std::uint8_t> TestRecord(std::size_t size, std::uint32_t index) {
