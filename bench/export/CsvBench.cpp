@@ -1,6 +1,8 @@
 // CSV export of a 200,000-row, 14-column table against plain buffered writing of the same bytes. The
 // export syncs its temporary file to disk before the rename (QSaveFile::commit), so the fair baseline is
-// the plain write followed by fsync; the ratio to the plain write alone is printed too.
+// the plain write followed by fsync; the ratio to the plain write alone is printed too. The export fills
+// one block while a second thread writes the one before, so wall time is what it is judged by; process
+// CPU time (both threads) is printed beside it.
 #include "BenchTable.h"
 #include "export/CsvExport.h"
 
@@ -115,8 +117,10 @@ int main(int argc, char **argv) {
     std::printf(
         "  floor of any export of this table (reading its cells, then plain fwrite + fsync): CPU %.2f\n",
         (read.cpu + plainSync.cpu) / plainSync.cpu);
-    std::printf("csv_ratio below: CPU time of the export over CPU time of plain buffered fwrite of the same "
-                "bytes + fsync, because the export syncs before its rename\n");
-    std::printf("csv_ratio=%.2f\n", ours.cpu / plainSync.cpu);
+    // The export hands its blocks to a writer thread while it fills the next, so its time is measured
+    // as the user waits for it: wall time, best of the rounds.
+    std::printf("csv_ratio below: wall time of the export over wall time of plain buffered fwrite of the "
+                "same bytes + fsync, because the export syncs before its rename\n");
+    std::printf("csv_ratio=%.2f\n", ours.wall / plainSync.wall);
     return 0;
 }

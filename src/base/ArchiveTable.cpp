@@ -47,16 +47,6 @@ std::uint32_t ArchiveTable::entryLength(std::uint32_t at) const {
     return le::U32(m_store.data() + at);
 }
 
-std::string_view ArchiveTable::cellBytes(int col, int row) const {
-    // An empty cell is a view of an empty text rather than a null view, so that callers may hand its
-    // pointer to memcpy and the like.
-    static constexpr std::string_view kEmpty("");
-    if (row < 0 || col < 0 || Index(row) >= m_rows.size() || Index(col) >= m_entries.size()) return kEmpty;
-    const std::uint32_t at = m_entries[Index(col)][m_rows[Index(row)]];
-    if (at == kNoEntry) return kEmpty;
-    return {m_store.data() + at + kLengthSize, entryLength(at)};
-}
-
 std::uint32_t *ArchiveTable::existingEntry(int col, int row) {
     if (Index(row) >= m_rows.size() || Index(col) >= m_entries.size()) return nullptr;
     return &m_entries[Index(col)][m_rows[Index(row)]];

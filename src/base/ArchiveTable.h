@@ -120,7 +120,19 @@ public:
     void setCell(int col, int row, QStringView text);
 
     /// Raw Windows-1251 bytes of a cell (a view valid until the table is next changed; never a null pointer).
-    [[nodiscard]] std::string_view cellBytes(int col, int row) const;
+    /// Inline: exports and the sort read every cell through it.
+    [[nodiscard]] std::string_view cellBytes(int col, int row) const {
+        // An empty cell is a view of an empty text rather than a null view, so that callers may hand its
+        // pointer to memcpy and the like.
+        if (row < 0 || col < 0 || static_cast<std::size_t>(row) >= m_rows.size() ||
+            static_cast<std::size_t>(col) >= m_entries.size())
+            return std::string_view("");
+        const std::uint32_t at =
+            m_entries[static_cast<std::size_t>(col)][m_rows[static_cast<std::size_t>(row)]];
+        if (at == kNoEntry) return std::string_view("");
+        const char *entry = m_store.data() + at;
+        return {entry + kLengthSize, le::U32(entry)};
+    }
     /// `bytes` may be a view of a cell of this table.
     void setCellBytes(int col, int row, std::string_view bytes);
     [[nodiscard]] bool cellIsEmpty(int col, int row) const { return cellBytes(col, row).empty(); }

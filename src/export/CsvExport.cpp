@@ -1,5 +1,6 @@
 // CSV export: Windows-1251 cells to UTF-8 through a byte table, RFC 4180 quoting, written in large
-// blocks through a save file that is renamed over the target when complete.
+// blocks through a save file that is renamed over the target when complete. A second thread writes each
+// block while the next is being filled.
 //
 // Most cells are short ASCII texts that need no quotes. Every cell is copied and checked in one pass,
 // sixteen bytes at a time; only a cell that fails the check is written again byte by byte. Room in the
@@ -16,8 +17,11 @@
 #include <QtEndian>
 
 #include <array>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -216,6 +220,72 @@ ExportError Error(ExportError::Kind kind, const QString &message) {
     return ExportError{kind, message};
 }
 
+// Writes filled blocks to the file on a thread of its own while the caller fills the next one, so that
+// turning cells into text overlaps the kernel's copy of the previous block. One block is in flight.
+class OverlappedWriter {
+public:
+    explicit OverlappedWriter(QIODevice &file) : m_file(file), m_thread([this] { run(); }) {}
+    OverlappedWriter(const OverlappedWriter &) = delete;
+    OverlappedWriter &operator=(const OverlappedWriter &) = delete;
+    ~OverlappedWriter() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    /// Hands the first `size` bytes of `block` to the thread once the block before them is written, and
+    /// gives back in `block` a buffer to fill next. False once any write has failed.
+    [[nodiscard]] bool hand(std::vector<char> &block, std::size_t size) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_busy; });
+        if (m_failed) return false;
+        m_block.swap(block);
+        m_size = size;
+        m_busy = true;
+        lock.unlock();
+        m_changed.notify_all();
+        if (block.size() < m_block.size()) block.resize(m_block.size());
+        return true;
+    }
+
+    /// Waits until nothing is in flight; false when any write has failed. The file is the caller's again.
+    [[nodiscard]] bool drain() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_busy; });
+        return !m_failed;
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_busy || m_stop; });
+            if (!m_busy) return;
+            // The block and the file are this thread's until m_busy is cleared.
+            lock.unlock();
+            const auto bytes = static_cast<qint64>(m_size);
+            const bool written = m_file.write(m_block.data(), bytes) == bytes;
+            lock.lock();
+            m_failed = m_failed || !written;
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    QIODevice &m_file;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<char> m_block;
+    std::size_t m_size = 0;
+    bool m_busy = false;
+    bool m_failed = false;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once the members above exist
+};
+
 // Turns rows into CSV text in a buffer that the caller empties (flushes) when it asks for room.
 class RowWriter {
 public:
@@ -240,10 +310,23 @@ public:
             return true;
         };
         const bool isoRow = m_options.isoDate && row > 0;
+        // The row's cells (at most kMaxColCount, as ExportedColumnCount clamps) are looked up before any text
+        // is stored: a store through a char pointer may alias the table, which would make every lookup read
+        // the table's arrays again.
+        std::array<std::string_view, ArchiveTable::kMaxColCount> cells;
+        // Room for each delimiter and field (quotes and all), an ISO date, the line end and the slack.
+        std::size_t rowRoom = kIsoRoom + kLineEnd.size() + kSlack;
         for (int col = 0; col < m_cols; ++col) {
-            const std::string_view cell = m_table.cellBytes(col, row);
-            // Room for the delimiter, the field (quotes and all) or its ISO date, and the slack.
-            if (!ensure(3 * cell.size() + 3 + kIsoRoom + kSlack)) return std::nullopt;
+            cells[static_cast<std::size_t>(col)] = m_table.cellBytes(col, row);
+            rowRoom += 3 * cells[static_cast<std::size_t>(col)].size() + 3;
+        }
+        // A row that fits in a block is given its room at once; a longer one cell by cell, so that a block
+        // grows to one huge cell at most.
+        const bool cellByCell = rowRoom > kWriteBlock;
+        if (!cellByCell && !ensure(rowRoom)) return std::nullopt;
+        for (int col = 0; col < m_cols; ++col) {
+            const std::string_view cell = cells[static_cast<std::size_t>(col)];
+            if (cellByCell && !ensure(3 * cell.size() + 3 + kIsoRoom + kSlack)) return std::nullopt;
             if (col > 0) *to++ = m_options.delimiter;
             if (isoRow && col == column::kDate && !cell.empty()) {
                 to = putDate(to, cell);
@@ -350,38 +433,39 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
         file.cancelWriting();
         return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
     }
-    // Rows are written into one large block, which goes to the file whenever a cell may not fit in what
-    // is left of it (also in the middle of a row); a cell longer than the whole block gets a block of its
-    // own size.
+    // Rows are written into one large block, which goes to the writer thread whenever a cell may not fit
+    // in what is left of it (also in the middle of a row); a cell longer than the whole block gets a block
+    // of its own size.
     std::vector<char> block(kWriteBlock);
     std::size_t used = kByteOrderMark.size();
     std::memcpy(block.data(), kByteOrderMark.data(), kByteOrderMark.size());
-    bool failed = false;
-    const auto flush = [&](std::size_t size) {
-        const auto bytes = static_cast<qint64>(size);
-        return file.write(block.data(), bytes) == bytes;
-    };
-    const auto makeRoom = [&](std::size_t size, std::size_t need) -> std::optional<std::size_t> {
-        if (!flush(size)) {
-            failed = true;
-            return std::nullopt;
+    bool written = true;
+    {
+        OverlappedWriter writer(file);
+        const auto makeRoom = [&](std::size_t size, std::size_t need) -> std::optional<std::size_t> {
+            if (!writer.hand(block, size)) return std::nullopt;
+            if (need > block.size()) block.resize(need);
+            return 0;
+        };
+        RowWriter rows(table, options, formats);
+        for (int row = 0; row < rowTotal; ++row) {
+            const auto next = rows.put(row, block, used, makeRoom);
+            if (!next) {
+                written = false;
+                break;
+            }
+            used = *next;
+            if (progress && (row + 1) % kProgressStep == 0 && !progress(row + 1, rowTotal)) {
+                (void)writer.drain();
+                file.cancelWriting();
+                return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
+            }
         }
-        if (need > block.size()) block.resize(need);
-        return 0;
-    };
-    RowWriter writer(table, options, formats);
-    for (int row = 0; row < rowTotal; ++row) {
-        const auto next = writer.put(row, block, used, makeRoom);
-        if (!next) break;
-        used = *next;
-        if (progress && (row + 1) % kProgressStep == 0 && !progress(row + 1, rowTotal)) {
-            file.cancelWriting();
-            return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
-        }
+        written = written && writer.hand(block, used) && writer.drain();
     }
     // QSaveFile keeps small writes in its buffer, and commit() does not notice when writing that buffer
     // out fails (a full disk, the file-size limit): the buffer is flushed and checked first.
-    if (failed || !flush(used) || !file.flush()) return writeFailed();
+    if (!written || !file.flush()) return writeFailed();
     // commit() syncs the new file to disk and only then renames it over the old one.
     if (!file.commit())
         return Error(Kind::ReplaceFailed,
