@@ -26,6 +26,7 @@
 #include <QLocale>
 
 #include <memory>
+#include <utility>
 
 namespace velda::cli {
 
@@ -191,9 +192,9 @@ int RunRead(const Options &options, const Streams &streams) {
     ExchangeSetup setup = exchange.setup();
     std::uint32_t received = 0;
     const ArchiveHandOver fill = download->handOver();
-    setup.handOver = [&received, fill](const ReceivedArchive &archive) {
+    setup.handOver = [&received, fill](ReceivedArchive archive) {
         received = archive.recordCount;
-        fill(archive);
+        fill(std::move(archive));
     };
     UseSimulator(options.simulate);
     if (StartArchiveRead(std::move(setup), exchange.controls(true, &table)) != StartResult::Started) {

@@ -32,8 +32,6 @@ std::atomic<bool> VersionPending{true};
 std::atomic<std::uint8_t> ArchiveFormat{0};
 std::atomic<std::uint32_t> RecordCount{0};
 std::atomic<ClockOutcome> LastClockOutcome{ClockOutcome::Pending};
-RecordArray ShortRecords;
-RecordArray LongRecords;
 ScreenImage ScreenBuffer;
 
 namespace {
@@ -47,10 +45,6 @@ constexpr std::chrono::milliseconds kPauseBeforeRecordReplyMs{50};
 constexpr std::chrono::milliseconds kPauseBeforeClockPayloadMs{300};
 constexpr std::size_t kLengthFieldSize = 4;
 constexpr std::uint32_t kMinVersionLength = 10;
-
-// Parameter blocks are only touched by the exchange thread; one exchange runs at a time.
-std::array<std::uint8_t, kShortParamBlockSize> ShortParamBlock{};
-std::array<std::uint8_t, kLongParamBlockSize> LongParamBlock{};
 
 // The registry of the program's main, or for a program that made none (a test program) one made on
 // first use and never destroyed, so no static destructor runs under a live exchange thread.
@@ -84,47 +78,30 @@ bool WriteCommand(const std::array<std::uint8_t, N> &bytes) {
 // ---- RecordArray / ScreenImage ------------------------------------------------------------------------
 
 void RecordArray::allocate(std::uint32_t count, std::size_t recordSize) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * recordSize, 0);
-    std::lock_guard lock(m_mutex);
-    m_bytes.swap(bytes);
+    m_bytes.assign(static_cast<std::size_t>(count) * recordSize, 0);
     m_count = count;
     m_recordSize = recordSize;
     m_allocated = true;
 }
 
 void RecordArray::release() {
-    std::vector<std::uint8_t> bytes;
-    std::lock_guard lock(m_mutex);
-    m_bytes.swap(bytes);
+    std::vector<std::uint8_t>().swap(m_bytes);
     m_count = 0;
     m_allocated = false;
 }
 
 void RecordArray::store(std::uint32_t index, std::span<const std::uint8_t> bytes) {
-    std::lock_guard lock(m_mutex);
     if (index >= m_count) return;
     const std::size_t length = std::min(bytes.size(), m_recordSize);
     std::copy_n(bytes.begin(), length, m_bytes.begin() + static_cast<std::ptrdiff_t>(index * m_recordSize));
 }
 
-bool RecordArray::allocated() const {
-    std::lock_guard lock(m_mutex);
-    return m_allocated;
-}
-
-std::uint32_t RecordArray::slotCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_count;
-}
-
-std::size_t RecordArray::recordSize() const {
-    std::lock_guard lock(m_mutex);
-    return m_recordSize;
-}
-
-std::vector<std::uint8_t> RecordArray::copy() const {
-    std::lock_guard lock(m_mutex);
-    return m_bytes;
+std::vector<std::uint8_t> RecordArray::take(std::uint32_t count) {
+    // Shrinking keeps the block, so the bytes change hands without a copy.
+    m_bytes.resize(static_cast<std::size_t>(std::min(count, m_count)) * m_recordSize);
+    std::vector<std::uint8_t> taken = std::move(m_bytes);
+    release();
+    return taken;
 }
 
 std::array<std::uint8_t, kScreenBufferSize> ScreenImage::snapshot() const {
@@ -288,10 +265,8 @@ void BMTreadUSB::Execute() {
         // Told to terminate: leave the link closed and release what this exchange holds; no hand-over.
         LibUSB.CloseDevice();
         if (m_paramBlockAccepted) RecordCount.store(m_recordCountBefore);
-        if (m_ownsRecords) {
-            ShortRecords.release();
-            LongRecords.release();
-        }
+        m_buffers.ShortRecords.release();
+        m_buffers.LongRecords.release();
         settleClockOutcome();
     }
     {
@@ -375,8 +350,8 @@ void BMTreadUSB::stepParams() {
     ExchangeStatus.store(StatusOk);
     pause(kPauseBeforeParamReplyMs);
     const bool shortFormat = ArchiveFormat.load() == 0;
-    const std::span<std::uint8_t> block =
-        shortFormat ? std::span<std::uint8_t>(ShortParamBlock) : std::span<std::uint8_t>(LongParamBlock);
+    const std::span<std::uint8_t> block = shortFormat ? std::span<std::uint8_t>(m_buffers.ShortParamBlock)
+                                                      : std::span<std::uint8_t>(m_buffers.LongParamBlock);
     const ReplyResult reply = ReadReply(TransportReader(), block, block.size());
     if (!reply.ok) {
         ExchangeStatus.store(StatusLinkError);
@@ -408,7 +383,7 @@ void BMTreadUSB::stepParams() {
 
 void BMTreadUSB::stepRecords() {
     const bool shortFormat = ArchiveFormat.load() == 0;
-    RecordArray &records = shortFormat ? ShortRecords : LongRecords;
+    RecordArray &records = shortFormat ? m_buffers.ShortRecords : m_buffers.LongRecords;
     const std::size_t recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
     const std::uint32_t count = RecordCount.load();
     try {
@@ -423,7 +398,6 @@ void BMTreadUSB::stepRecords() {
         }
         std::_Exit(1);
     }
-    m_ownsRecords = true;
     m_receivedCount = 0;
     pause(kPauseBeforeRecordLoopMs);
 
@@ -533,28 +507,20 @@ void BMTreadUSB::stepFinish() {
         VersionPending.store(false);
         if (ExchangeMode.load() == ModeArchiveRead && m_paramBlockAccepted && m_setup.handOver) {
             const bool shortFormat = ArchiveFormat.load() == 0;
-            const std::size_t recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
-            std::vector<std::uint8_t> bytes;
-            if (m_ownsRecords) {
-                bytes = (shortFormat ? ShortRecords : LongRecords).copy();
-                bytes.resize(static_cast<std::size_t>(m_receivedCount) * recordSize);
-            }
+            RecordArray &records = shortFormat ? m_buffers.ShortRecords : m_buffers.LongRecords;
             // Only records that arrived in this exchange are handed over, and RecordCount says so.
             RecordCount.store(m_receivedCount);
             ReceivedArchive archive;
             archive.grid = controls.grid;
             archive.recordCount = m_receivedCount;
             archive.archiveFormat = ArchiveFormat.load();
-            archive.recordSize = recordSize;
-            archive.records = bytes;
-            m_setup.handOver(archive);
+            archive.recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
+            archive.records = records.take(m_receivedCount);
+            m_setup.handOver(std::move(archive));
         }
     }
-    if (m_ownsRecords) {
-        ShortRecords.release();
-        LongRecords.release();
-        m_ownsRecords = false;
-    }
+    m_buffers.ShortRecords.release();
+    m_buffers.LongRecords.release();
     settleClockOutcome();
     if (controls.dialog && !stopping())
         m_setup.ui->runBlocking([dialog = controls.dialog] { dialog->closeDialog(); });
@@ -654,11 +620,11 @@ StartResult Start(std::uint8_t mode, ExchangeSetup setup, const ExchangeControls
     return Registry().start(mode, std::move(setup), controls);
 }
 
+} // namespace
+
 std::shared_ptr<BMTreadUSB> CurrentExchange() {
     return Registry().current();
 }
-
-} // namespace
 
 StartResult StartArchiveRead(ExchangeSetup setup, const ExchangeControls &controls) {
     return Start(ModeArchiveRead, std::move(setup), controls);

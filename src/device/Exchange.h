@@ -67,7 +67,9 @@ enum class ClockOutcome : std::uint8_t { Pending, Set, NotSent };
 extern std::atomic<ClockOutcome> LastClockOutcome; ///< written by StartClockSetting and the exchange thread
 
 /// The records of one archive read, fixed-size slots of 36 (format 0) or 44 bytes (formats 1 and 2).
-/// Allocated in state 3 and released in state 10 by the exchange thread; any thread may take a copy.
+/// Each exchange owns its own (see ExchangeBuffers): allocated in state 3, handed over by move or
+/// released in state 10. Not locked: the exchange thread uses it while the exchange runs; another thread
+/// may look at it only after the exchange has finished.
 class RecordArray {
 public:
     /// Allocates `count` zeroed slots of `recordSize` bytes; throws std::bad_alloc when memory is short.
@@ -75,22 +77,31 @@ public:
     void release();
     /// Stores one received record (at most recordSize() bytes are taken; the rest of the slot is kept).
     void store(std::uint32_t index, std::span<const std::uint8_t> bytes);
-    [[nodiscard]] bool allocated() const;
-    [[nodiscard]] std::uint32_t slotCount() const;
-    [[nodiscard]] std::size_t recordSize() const;
-    /// Copy of all slots, slotCount() * recordSize() bytes.
-    [[nodiscard]] std::vector<std::uint8_t> copy() const;
+    [[nodiscard]] bool allocated() const { return m_allocated; }
+    [[nodiscard]] std::uint32_t slotCount() const { return m_count; }
+    [[nodiscard]] std::size_t recordSize() const { return m_recordSize; }
+    /// All slots, slotCount() * recordSize() bytes.
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const { return m_bytes; }
+    /// Hands out the first `count` slots (at most slotCount()) without copying them and leaves the array
+    /// released.
+    [[nodiscard]] std::vector<std::uint8_t> take(std::uint32_t count);
 
 private:
-    mutable std::mutex m_mutex;
     std::vector<std::uint8_t> m_bytes;
     std::uint32_t m_count = 0;
     std::size_t m_recordSize = 0;
     bool m_allocated = false;
 };
 
-extern RecordArray ShortRecords; ///< 36-byte records of format 0
-extern RecordArray LongRecords;  ///< 44-byte records of formats 1 and 2
+/// The buffers one exchange reads the instrument's replies into, owned by its BMTreadUSB. A parameter
+/// block is read into the one of its format, from its first byte; the records into the array of their
+/// format, allocated in state 3.
+struct ExchangeBuffers {
+    std::array<std::uint8_t, kShortParamBlockSize> ShortParamBlock{}; ///< format 0
+    std::array<std::uint8_t, kLongParamBlockSize> LongParamBlock{};   ///< formats 1 and 2
+    RecordArray ShortRecords;                                         ///< 36-byte records of format 0
+    RecordArray LongRecords;                                          ///< 44-byte records of formats 1 and 2
+};
 
 /// The instrument's 128 x 64 screen image of the last screen read (1024 bytes, zero at start). The
 /// exchange thread writes it whole; readers take a copy (the screenshot window after the gauge shows 100).
@@ -152,16 +163,19 @@ using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
 /// What an archive read hands to the table fill, on the exchange thread, in state 10 of an exchange that
 /// was not cancelled. `records` holds exactly `recordCount` records of `recordSize` bytes that arrived in
-/// this exchange (fewer than announced after a link error in the record loop; none for "No Data").
+/// this exchange (fewer than announced after a link error in the record loop; none for "No Data"); the
+/// exchange moves its record array in, so the receiver owns the bytes and nothing else refers to them.
 /// Nothing is handed over when the exchange ended without records of its own (failed parameter block).
 struct ReceivedArchive {
     ArchiveTable *grid = nullptr; ///< the table attached with SetControls (may be null)
     std::uint32_t recordCount = 0;
     std::uint8_t archiveFormat = 0;
     std::size_t recordSize = 0; ///< 36 for format 0, 44 otherwise
-    std::span<const std::uint8_t> records;
+    std::vector<std::uint8_t> records;
 };
-using ArchiveHandOver = std::function<void(const ReceivedArchive &)>;
+/// Takes the received archive by value: the exchange moves it in, and the records are released when the
+/// call returns unless the receiver moves them on.
+using ArchiveHandOver = std::function<void(ReceivedArchive)>;
 
 /// Everything an exchange needs besides the process-wide variables.
 struct ExchangeSetup {
@@ -183,7 +197,8 @@ struct ExchangeControls {
 };
 
 /// The exchange thread: the state machine that talks to the instrument on a std::thread of its own. It
-/// never touches a widget; it reaches the user interface only through ExchangeUi.
+/// never touches a widget; it reaches the user interface only through ExchangeUi. It owns the buffers
+/// its replies are read into (ExchangeBuffers) and moves the received records into the hand-over.
 class BMTreadUSB {
 public:
     /// Creates the thread running; the controls are in place before the first status display.
@@ -215,6 +230,10 @@ public:
 
     [[nodiscard]] int Progress() const { return m_progress.load(); }
 
+    /// The parameter blocks and record arrays of this exchange. Read them only after Finished() (the
+    /// exchange thread owns them while it runs).
+    [[nodiscard]] const ExchangeBuffers &Buffers() const { return m_buffers; }
+
 private:
     void Execute();
     void stepConnect();
@@ -242,10 +261,10 @@ private:
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition; ///< signalled on Terminate() and when Execute returns
     bool m_mayIdle = false;                  ///< idle priority can be left again (exchange thread only)
-    bool m_ownsRecords = false;            ///< this exchange allocated a record array (exchange thread only)
-    std::uint32_t m_receivedCount = 0;     ///< records stored in this exchange (exchange thread only)
-    bool m_paramBlockAccepted = false;     ///< this exchange has a parameter block of its own
-    std::uint32_t m_recordCountBefore = 0; ///< RecordCount when the exchange started (exchange thread only)
+    ExchangeBuffers m_buffers;               ///< exchange thread only while it runs
+    std::uint32_t m_receivedCount = 0;       ///< records stored in this exchange (exchange thread only)
+    bool m_paramBlockAccepted = false;       ///< this exchange has a parameter block of its own
+    std::uint32_t m_recordCountBefore = 0;   ///< RecordCount when the exchange started (exchange thread only)
     std::array<std::uint8_t, 32> m_versionBuffer{};
     std::mutex m_joinMutex;
     std::thread m_thread;
@@ -303,6 +322,10 @@ private:
 
 /// True while an exchange thread has been started and its Execute has not yet returned.
 [[nodiscard]] bool ExchangeRunning();
+
+/// The program's exchange under way, or the last one until the next start (null before the first start
+/// or after StopExchange()).
+[[nodiscard]] std::shared_ptr<BMTreadUSB> CurrentExchange();
 
 /// Waits until the current exchange has ended and joins it. `pump` (may be empty) is called between
 /// short waits so that calls the worker hands to this thread still run (pass the GUI's event processing

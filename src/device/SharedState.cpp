@@ -13,8 +13,6 @@ bool ResetSharedState() {
     ArchiveFormat.store(0);
     RecordCount.store(0);
     LastClockOutcome.store(ClockOutcome::Pending);
-    ShortRecords.release();
-    LongRecords.release();
     ScreenBuffer.store({});
     ResetBaseState();
     return true;

@@ -11,10 +11,10 @@ namespace velda {
 //   ExchangeState 0, ExchangeMode 0, ExchangeStatus 0, CancelRequested false, VersionPending true,
 //   ArchiveFormat 0, RecordCount 0,
 //   LastClockOutcome Pending             the exchange's state and outcome
-//   ShortRecords, LongRecords            released
 //   ScreenBuffer                         all zero
 // together with the base's (ResetBaseState). LibUSB, the binding, is left as it is: it keeps its loaded
-// library and its simulate switch until ShutdownDeviceLink at exit.
+// library and its simulate switch until ShutdownDeviceLink at exit. The parameter blocks and the record
+// arrays ShortRecords / LongRecords are not process-wide: each exchange owns its own (ExchangeBuffers).
 
 /// Sets every named value of the device link and of the base back to its start value. Refuses, changing
 /// nothing, while an exchange thread runs (returns false). GUI thread; meant for test fixtures.

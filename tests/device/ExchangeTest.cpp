@@ -195,6 +195,13 @@ protected:
     std::vector<HandedOver> m_handOvers;
 };
 
+// True when the last exchange has ended holding no record array of either format.
+bool LastExchangeReleasedItsRecords() {
+    const auto exchange = CurrentExchange();
+    return exchange && !exchange->Buffers().ShortRecords.allocated() &&
+           !exchange->Buffers().LongRecords.allocated();
+}
+
 std::vector<std::string> RecordCommands(std::uint32_t from, std::uint32_t to) {
     std::vector<std::string> names;
     for (std::uint32_t i = from; i < to; ++i)
@@ -286,7 +293,7 @@ TEST_F(ExchangeTest, FullReadOfEachFormat) {
         EXPECT_EQ(RecordCount.load(), kRecords);
         EXPECT_EQ(ExchangeStatus.load(), StatusOk);
         EXPECT_FALSE(VersionPending.load());
-        EXPECT_FALSE(ShortRecords.allocated() || LongRecords.allocated());
+        EXPECT_TRUE(LastExchangeReleasedItsRecords());
         EXPECT_EQ(m_controls.closed, 1);
         EXPECT_TRUE(m_controls.gaugeHidden);
         EXPECT_EQ(m_controls.labels.back(), "Готово");
@@ -438,6 +445,95 @@ TEST_F(ExchangeTest, NoDataHandsOverZeroRecords) {
     EXPECT_EQ(m_controls.closed, 1);
 }
 
+// Each exchange reads into buffers of its own and moves its records into the hand-over: the receiver
+// holds the very block the records were read into, and a later exchange neither sees nor touches it.
+TEST_F(ExchangeTest, EachExchangeHandsOverItsOwnRecordsByMove) {
+    struct Read {
+        const char *firmwareDate;
+        std::size_t recordSize;
+        std::uint32_t count;
+        std::uint32_t firstIndex; // makes the records of the two reads differ
+    };
+    const Read reads[] = {{"01.06.2015", kShortRecordSize, 3, 0}, {"13.03.2018", kLongRecordSize, 5, 40}};
+    std::vector<ReceivedArchive> kept;
+    std::vector<std::shared_ptr<BMTreadUSB>> exchanges;
+    std::vector<const std::uint8_t *> blocks;
+    std::vector<std::vector<std::uint8_t>> expected;
+    for (const Read &r : reads) {
+        SCOPED_TRACE(r.firmwareDate);
+        VersionPending.store(true);
+        std::vector<std::uint8_t> bytes;
+        Json records = Json::array();
+        for (std::uint32_t i = 0; i < r.count; ++i) {
+            const auto record = TestRecord(r.recordSize, r.firstIndex + i);
+            bytes.insert(bytes.end(), record.begin(), record.end());
+            records.push_back(Hex(record));
+        }
+        useScenario({{"firmware_date", r.firmwareDate}, {"records_hex", records}});
+        // The pauses of state 3 run on the exchange thread, which owns the buffers while it runs.
+        const std::uint8_t *block = nullptr;
+        onPause = [&](int) {
+            if (ExchangeState.load() != StateRecords) return;
+            const ExchangeBuffers &buffers = CurrentExchange()->Buffers();
+            block = (r.recordSize == kShortRecordSize ? buffers.ShortRecords : buffers.LongRecords)
+                        .bytes()
+                        .data();
+        };
+        ExchangeSetup s = setup();
+        s.handOver = [&kept](ReceivedArchive archive) { kept.push_back(std::move(archive)); };
+        ASSERT_EQ(StartArchiveRead(std::move(s), {}), StartResult::Started);
+        ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
+        onPause = nullptr;
+        exchanges.push_back(CurrentExchange());
+        ASSERT_EQ(kept.size(), exchanges.size());
+        ASSERT_NE(block, nullptr);
+        blocks.push_back(block);
+        expected.push_back(bytes);
+    }
+    ASSERT_NE(exchanges[0], exchanges[1]);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kept[i].records, expected[i]);
+        EXPECT_EQ(kept[i].records.data(), blocks[i]) << "the records change hands without a copy";
+        EXPECT_FALSE(exchanges[i]->Buffers().ShortRecords.allocated());
+        EXPECT_FALSE(exchanges[i]->Buffers().LongRecords.allocated());
+    }
+}
+
+TEST(RecordArray, TakeHandsOutTheReceivedSlotsWithoutACopy) {
+    struct Case {
+        const char *name;
+        std::uint32_t slots;
+        std::size_t recordSize;
+        std::uint32_t taken;
+        std::size_t expectedBytes;
+    };
+    const Case cases[] = {
+        {"every slot of format 0", 3, kShortRecordSize, 3, 3 * kShortRecordSize},
+        {"the slots before a link error", 4, kLongRecordSize, 2, 2 * kLongRecordSize},
+        {"no more than were allocated", 2, kLongRecordSize, 5, 2 * kLongRecordSize},
+        {"none received", 4, kShortRecordSize, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordArray array;
+        array.allocate(c.slots, c.recordSize);
+        for (std::uint32_t i = 0; i < c.slots; ++i)
+            array.store(i, TestRecord(c.recordSize, i));
+        const std::uint8_t *block = array.bytes().data();
+        const std::vector<std::uint8_t> expected(
+            array.bytes().begin(), array.bytes().begin() + static_cast<std::ptrdiff_t>(c.expectedBytes));
+        const std::vector<std::uint8_t> taken = array.take(c.taken);
+        EXPECT_EQ(taken, expected);
+        if (!taken.empty()) {
+            EXPECT_EQ(taken.data(), block);
+        }
+        EXPECT_FALSE(array.allocated());
+        EXPECT_EQ(array.slotCount(), 0u);
+        EXPECT_TRUE(array.bytes().empty());
+    }
+}
+
 TEST_F(ExchangeTest, OutdatedFirmwareRepeatsTheVersionUntilCancelled) {
     useScenario({{"firmware_date", "23.09.2012"}, {"records_hex", {Hex(TestRecord(36, 0))}}});
     int versionPauses = 0;
@@ -521,7 +617,7 @@ TEST_F(ExchangeTest, CancelInEachState) {
         EXPECT_EQ(m_controls.closed, 1);
         EXPECT_FALSE(CancelRequested.load());
         EXPECT_EQ(VersionPending.load(), c.versionPendingAfter);
-        EXPECT_FALSE(ShortRecords.allocated() || LongRecords.allocated());
+        EXPECT_TRUE(LastExchangeReleasedItsRecords());
     }
 }
 
@@ -563,7 +659,6 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     LastClockOutcome = ClockOutcome::Set;
     LanguageIndex = 1;
     Channel2Present = true;
-    ShortRecords.allocate(3, kShortRecordSize);
     std::array<std::uint8_t, kScreenBufferSize> screen{};
     screen.fill(0xA5);
     ScreenBuffer.store(screen);
@@ -587,8 +682,6 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     EXPECT_EQ(LanguageIndex.load(), 0);
     EXPECT_FALSE(Channel1Present.load());
     EXPECT_FALSE(Channel2Present.load());
-    EXPECT_FALSE(ShortRecords.allocated());
-    EXPECT_FALSE(LongRecords.allocated());
     EXPECT_EQ(ScreenBuffer.snapshot(), (std::array<std::uint8_t, kScreenBufferSize>{}));
     EXPECT_TRUE(SimulatorSelected()) << "the binding keeps its simulate switch";
 }
