@@ -114,9 +114,8 @@ int main(int argc, char **argv) {
                 modelS, runs[kRuns / 2], kRuns, points, kModelTargetS, modelS / kModelTargetS);
 
 #ifdef VELDA_BENCH_WINDOW
-    Channel1Present = true;
-    Channel2Present = true;
     ArchiveTable windowTable = source;
+    windowTable.setChannels({true, true});
     start = std::chrono::steady_clock::now();
     TForm4 form(windowTable);
     const double createdS = Seconds(start);

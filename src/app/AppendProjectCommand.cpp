@@ -29,8 +29,7 @@ bool AppendProjectWithDialog(QWidget *parent, ArchiveTableModel &model, QString 
 
     QString error;
     model.change([&](ArchiveTable &table) {
-        const ChannelFlags flags{Channel1Present.load(), Channel2Present.load()};
-        const MergeResult result = AppendProject(&table, flags, *lastName, CurrentFormats());
+        const MergeResult result = AppendProject(&table, table.channels(), *lastName, CurrentFormats());
         if (!result.ok()) error = result.error().message;
     });
     if (!error.isEmpty()) {

@@ -333,8 +333,8 @@ void TForm1::setPanel2Visible(bool visible) {
 
 void TForm1::ApplyChannelLayout() {
     const bool bothSlots = SecondSlotHoldsData(m_table);
-    velda::ApplyChannelLayout(*this, Channel1Present.load() || bothSlots,
-                              Channel2Present.load() || bothSlots);
+    velda::ApplyChannelLayout(*this, m_table.channels().channel1 || bothSlots,
+                              m_table.channels().channel2 || bothSlots);
 }
 
 // ---- Selection ------------------------------------------------------------------------------------

@@ -166,6 +166,8 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
     }
     summary.rows = rowCount - 1;
     summary.colCount = cols;
+    merged.setChannels(summary.flags);
+    merged.setArchiveFormat(first.table->archiveFormat());
     out->swap(merged);
     return summary;
 }

@@ -75,8 +75,9 @@ private:
 /// (column 2) and time (column 1) read with `formats`, stably, rows whose date or time cannot be read
 /// keeping their order after all others; column 0 renumbered 1..N. The result has as many columns as
 /// the widest input, so the second channel slot stays when any input has it. Inputs whose header cells
-/// of columns 1 to 8 differ from the first input's are refused and `*out` is left unchanged. Merging a
-/// table with itself, or a result again with one of its inputs, gives the same rows. Any thread.
+/// of columns 1 to 8 differ from the first input's are refused and `*out` is left unchanged. The result
+/// carries the summary's channel flags and the first input's archive format. Merging a table with itself,
+/// or a result again with one of its inputs, gives the same rows. Any thread.
 MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemFormats &formats,
                         ArchiveTable *out);
 

@@ -5,6 +5,7 @@
 #include "base/FileTarget.h"
 #include "base/LittleEndian.h"
 #include "base/Texts.h"
+#include "device/Exchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -346,7 +347,12 @@ ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path
 ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path) {
     ArchiveTable loaded;
     auto result = ReadInto(loaded, path);
-    if (result) table.swap(loaded);
+    if (!result) return result;
+    loaded.setChannels(result.value().flags);
+    // The file keeps no archive format: the table takes the one the program works in now, which is what
+    // names its probes as long as it is shown.
+    loaded.setArchiveFormat(ArchiveFormat.load());
+    table.swap(loaded);
     return result;
 }
 

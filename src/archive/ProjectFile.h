@@ -1,6 +1,7 @@
 // Project files (*.vd): the archive table's cells, column by column, with the two channel flags.
 #pragma once
 
+#include "base/ArchiveTable.h"
 #include "base/Result.h"
 
 #include <QString>
@@ -10,8 +11,6 @@
 #include <variant>
 
 namespace velda {
-
-class ArchiveTable;
 
 /// Why a project file could not be saved or opened.
 struct ProjectError {
@@ -38,13 +37,6 @@ struct ProjectError {
 template <typename T>
 using ProjectResult = Result<T, ProjectError>;
 
-/// The two channel flags stored with a table.
-struct ChannelFlags {
-    bool channel1 = false;
-    bool channel2 = false;
-    friend bool operator==(const ChannelFlags &, const ChannelFlags &) = default;
-};
-
 /// What an opened project file held besides its cells.
 struct LoadedProject {
     ChannelFlags flags;
@@ -66,13 +58,15 @@ struct LoadedProject {
 /// Reads the project file at `path` into a new table in one pass and checks all of it first: non-negative
 /// counts, counts that the file's size can hold, cell lengths within the rest of the file (bytes after the
 /// last cell are ignored). The file's bytes become the table's store as they were read. Only a file that
-/// passed replaces `*table` whole (size as stored, every cell, no text of the earlier content left anywhere)
-/// and sets Channel1Present / Channel2Present. On an error the table and the flags are unchanged. A cell's
-/// text ends early at a zero byte among its bytes. The caller sets RecordCount from the result and lays the
-/// window out for the flags.
+/// passed replaces `*table` whole (size as stored, every cell, no text of the earlier content left anywhere;
+/// the table's channels() are the file's flags and its archiveFormat() is ArchiveFormat, as a file stores
+/// none) and sets Channel1Present / Channel2Present. On an error the table and the flags are unchanged. A
+/// cell's text ends early at a zero byte among its bytes. The caller sets RecordCount from the result and
+/// lays the window out for the flags.
 [[nodiscard]] ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path);
 
-/// As LoadProject, without touching the process-wide flags (for tools and tests).
+/// As LoadProject, without touching the process-wide flags (for tools and tests); the table carries its
+/// channels and archive format all the same.
 [[nodiscard]] ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path);
 
 } // namespace velda

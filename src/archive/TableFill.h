@@ -64,8 +64,9 @@ struct FillContext {
 /// (RecordSize(archiveFormat) bytes each; records the buffer does not hold are not written). Empties
 /// every data row (row 1 and below, all stored columns), sets the row count to recordCount + 1, writes
 /// one row per record and the third-quantity headers of row 0, and sets Channel1Present and
-/// Channel2Present from each record (they keep their values when there is no record). Texts chosen by
-/// language are taken from LanguageIndex at the moment each is written. A cell whose text cannot be
+/// Channel2Present from each record (they keep their values when there is no record). The table's
+/// archiveFormat() becomes `archiveFormat` and its channels() what the two flags hold at the end. Texts
+/// chosen by language are taken from LanguageIndex at the moment each is written. A cell whose text cannot be
 /// produced shows "NAN". Runs on whichever thread owns `table` (the exchange thread for a detached table).
 void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records, std::size_t recordCount,
                       int archiveFormat, const FillContext &context = {});

@@ -198,6 +198,8 @@ void ArchiveTable::swap(ArchiveTable &other) noexcept {
     m_entries.swap(other.m_entries);
     m_rows.swap(other.m_rows);
     std::swap(m_garbage, other.m_garbage);
+    std::swap(m_archiveFormat, other.m_archiveFormat);
+    std::swap(m_channels, other.m_channels);
 }
 
 bool TableIsEmpty(const ArchiveTable &table) {

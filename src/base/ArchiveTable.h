@@ -85,6 +85,13 @@ private:
     std::size_t m_capacity = 0;
 };
 
+/// Which of the instrument's two channels a table holds (also the two flags a project file stores).
+struct ChannelFlags {
+    bool channel1 = false;
+    bool channel2 = false;
+    friend bool operator==(const ChannelFlags &, const ChannelFlags &) = default;
+};
+
 /// A rectangular table of text cells: row 0 holds the headers, row i + 1 record i; columns 6-9 and 10-13
 /// are the two channel slots. `colCount()` x `rowCount()` is the shown size. Cells outside it keep their
 /// texts and show again when the table grows; writes are allowed anywhere (non-negative indices).
@@ -94,6 +101,10 @@ private:
 /// little-endian length, then the bytes); one array per column holds the store offset of each row's
 /// entry, indexed by the row's handle; a row position maps to a handle, so moving, swapping and sorting
 /// rows move handles, never texts. A loaded project file becomes the store as read.
+///
+/// Besides its cells a table carries what it was made from: the archive format (0, 1 or 2) that decides
+/// which sensor table names its probes, and its channel flags. The fill, a project load and a merge set
+/// them; copies, moves and swap carry them; row operations leave them alone.
 /// Not thread-safe: one thread at a time (the fill writes a detached table that the GUI swaps in).
 class ArchiveTable {
 public:
@@ -108,6 +119,13 @@ public:
     static constexpr std::size_t kMaxStoreBytes = 0xFFFFFFFFU;
 
     ArchiveTable() = default;
+
+    /// The archive format the table was filled in: 0, 1 or 2 (0 for a new table).
+    [[nodiscard]] std::uint8_t archiveFormat() const { return m_archiveFormat; }
+    void setArchiveFormat(std::uint8_t format) { m_archiveFormat = format; }
+    /// The channels the table holds (neither for a new table).
+    [[nodiscard]] ChannelFlags channels() const { return m_channels; }
+    void setChannels(ChannelFlags channels) { m_channels = channels; }
 
     [[nodiscard]] int colCount() const { return m_colCount; }
     [[nodiscard]] int rowCount() const { return m_rowCount; }
@@ -175,7 +193,8 @@ public:
     /// Replaces the whole table by `cols` x `rows` cells whose entries lie in `store`: `entries[c][r]` is
     /// the offset in `store` of the entry of cell (c, r) or kNoEntry. The caller has checked that every
     /// entry lies whole inside `store`; `entries` holds `cols` arrays of `rows` offsets. Both sizes become
-    /// the shown size. For the project loader, which reads a file straight into the store.
+    /// the shown size; the archive format and the channel flags are kept. For the project loader, which
+    /// reads a file straight into the store.
     void adopt(PodBuffer<char> store, std::vector<PodBuffer<std::uint32_t>> entries, int cols, int rows);
 
     void swap(ArchiveTable &other) noexcept;
@@ -196,6 +215,8 @@ private:
     std::vector<PodBuffer<std::uint32_t>> m_entries; ///< by column, indexed by row handle
     PodBuffer<std::uint32_t> m_rows;                 ///< the handle of the row at each position
     std::size_t m_garbage = 0;                       ///< store bytes no cell refers to any more
+    std::uint8_t m_archiveFormat = 0;
+    ChannelFlags m_channels;
 };
 
 /// The table counts as not read while cell (0, 1) is empty.
@@ -203,6 +224,7 @@ private:
 
 /// Which channels the last filled record or the opened project holds; both false at start. Written by the
 /// fill (exchange thread, while the GUI waits in the progress dialog) and by project open (GUI thread).
+/// Readers of a table use the table's own channels(), which the same writers set.
 extern std::atomic<bool> Channel1Present;
 extern std::atomic<bool> Channel2Present;
 

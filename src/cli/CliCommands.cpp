@@ -210,7 +210,7 @@ int RunRead(const Options &options, const Streams &streams) {
         return ExitInstrument;
     }
 
-    const ChannelFlags flags{Channel1Present.load(), Channel2Present.load()};
+    const ChannelFlags flags = table.channels();
     ApplyColumnLayout(table, flags);
     const auto saved = SaveProject(table, options.output, flags);
     if (!saved.ok()) {

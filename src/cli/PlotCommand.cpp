@@ -11,13 +11,13 @@ namespace velda::cli {
 
 int RunPlot(const Options &options, const Streams &streams) {
     ArchiveTable table;
-    // As the main window opens a project: the process-wide channel flags follow the file.
-    const auto loaded = LoadProject(table, options.input);
+    // The graph reads the channels and the format the loaded table carries.
+    const auto loaded = ReadProject(table, options.input);
     if (!loaded.ok()) {
         PrintError(streams.err, loaded.error().message);
         return ExitFile;
     }
-    ApplyColumnLayout(table, loaded.value().flags);
+    ApplyColumnLayout(table, table.channels());
     if (TableIsEmpty(table)) {
         PrintError(streams.err, QStringLiteral("%1: %2").arg(options.input, Pick(TxtArchiveNotRead)));
         return ExitFile;

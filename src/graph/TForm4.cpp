@@ -324,8 +324,8 @@ void TForm4::FormCreate(ArchiveTable &table) {
     Label4->setText(Pick(TxtRight));
     CheckBox5->setText(Pick(TxtShowMarks));
 
-    m_error = m_model.build(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(),
-                            CurrentFormats());
+    m_error = m_model.build(table, table.channels().channel1, table.channels().channel2,
+                            table.archiveFormat(), CurrentFormats());
     m_interaction.updateAutomatic();
     sync();
     if (m_error) Reporter()(m_error->message(m_model.language()));

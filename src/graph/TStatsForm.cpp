@@ -229,7 +229,8 @@ void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::funct
         box.exec();
         return;
     }
-    TStatsForm form(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(), parent);
+    TStatsForm form(table, table.channels().channel1, table.channels().channel2, table.archiveFormat(),
+                    parent);
     QObject::connect(&form, &TStatsForm::limitsChanged, &form, [limitsChanged] { limitsChanged(); });
     form.exec();
 }

@@ -3,6 +3,7 @@
 
 #include "QtPrinters.h"
 #include "base/SharedTexts.h"
+#include "device/Exchange.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -225,6 +226,74 @@ TEST(MergeProjectFilesTest, WritesTheMergeOverAnInputAndNothingOnFailure) {
     ASSERT_TRUE(MergeProjectFiles({a, b}, a, kRu).ok());
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     EXPECT_EQ(first.readAll(), once) << "merging the same download again leaves the bytes as they were";
+}
+
+// A merge result carries the channels of all its inputs and the archive format of the first.
+TEST(MergeTablesTest, TheResultCarriesEveryInputsChannelsAndTheFirstInputsFormat) {
+    struct Case {
+        const char *name;
+        std::uint8_t formatA;
+        std::uint8_t formatB;
+        ChannelFlags channelsA;
+        ChannelFlags channelsB;
+        ChannelFlags expected;
+    };
+    const Case cases[] = {
+        {"format 2 first, channels of both", 2, 0, kOne, {false, true}, kBoth},
+        {"format 0 first, channel 2 alone", 0, 2, {false, true}, {false, true}, {false, true}},
+        {"format 1, channel 1 alone", 1, 1, kOne, kOne, kOne},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable a = Table({{"10:00:00", "01.03.2018", "1"}});
+        a.setArchiveFormat(c.formatA);
+        a.setChannels(c.channelsA);
+        ArchiveTable b = Table({{"11:00:00", "01.03.2018", "2"}});
+        b.setArchiveFormat(c.formatB);
+        b.setChannels(c.channelsB);
+        const ArchiveTable out = Merge({{&a, a.channels()}, {&b, b.channels()}});
+        EXPECT_EQ(out.archiveFormat(), c.formatA);
+        EXPECT_EQ(out.channels(), c.expected);
+    }
+}
+
+// Appending a file to the main window's table: the table keeps its format and takes the merged channels;
+// an empty table takes the file's rows with the format the program works in. The process-wide flags
+// follow as before.
+TEST(AppendProjectTest, TheTableTakesTheMergedChannelsAndItsFormat) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("more.vd"));
+    ASSERT_TRUE(SaveProject(Table({{"11:00:00", "01.03.2018", "2"}}), file, {false, true}).ok());
+    struct Case {
+        const char *name;
+        bool emptyTable;
+        std::uint8_t tableFormat;
+        std::uint8_t programFormat; // ArchiveFormat when the file is read
+        std::uint8_t expectedFormat;
+        ChannelFlags expected;
+    };
+    const Case cases[] = {
+        {"rows of a format-2 download", false, 2, 0, 2, kBoth},
+        {"an empty table", true, 2, 1, 1, {false, true}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveFormat = c.programFormat;
+        ArchiveTable table = c.emptyTable ? Table(std::vector<std::vector<QString>>{})
+                                          : Table({{"10:00:00", "01.03.2018", "1"}});
+        table.setArchiveFormat(c.tableFormat);
+        table.setChannels(c.emptyTable ? ChannelFlags{} : kOne);
+        Channel1Present = table.channels().channel1;
+        Channel2Present = table.channels().channel2;
+        const MergeResult result = AppendProject(&table, table.channels(), file, kRu);
+        ASSERT_TRUE(result.ok()) << result.error().message.toStdString();
+        EXPECT_EQ(table.archiveFormat(), c.expectedFormat);
+        EXPECT_EQ(table.channels(), c.expected);
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), c.expected);
+    }
+    ArchiveFormat = 0;
+    Channel1Present = false;
+    Channel2Present = false;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 #include "base/ArchiveTable.h"
 #include "base/SharedTexts.h"
+#include "device/Exchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -366,4 +367,44 @@ TEST_F(ProjectFileTest, EditsOfAnOpenedTableSaveAsTheirCells) {
     }
     EXPECT_EQ(ReadAll(path("edited.vd")), expected.bytes);
     EXPECT_EQ(table.cellBytes(12, 2), "hidden");
+}
+
+// A loaded table carries the file's channel flags and, as a file keeps no format, the format the program
+// works in when it is loaded; a refused file leaves the table's own as they were.
+TEST_F(ProjectFileTest, ALoadedTableCarriesTheFilesFlagsAndTheCurrentFormat) {
+    struct Case {
+        const char *name;
+        std::uint8_t flag1;
+        std::uint8_t flag2;
+        std::uint8_t programFormat;
+        bool load; // LoadProject, else ReadProject
+        ChannelFlags expected;
+    };
+    const Case cases[] = {
+        {"channel 1, format 0, opened", 1, 0, 0, true, {true, false}},
+        {"channel 2, format 2, read", 0, 1, 2, false, {false, true}},
+        {"any byte but 0 counts as set, format 1", 7, 1, 1, true, {true, true}},
+        {"neither", 0, 0, 2, false, {false, false}},
+    };
+    WriteAll(path("refused.vd"), FileBytes().u8(1).u8(1).i32(1).bytes);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteAll(path("a.vd"),
+                 FileBytes().u8(c.flag1).u8(c.flag2).i32(1).i32(2).cell("\xB9").cell("1").bytes);
+        ArchiveFormat = c.programFormat;
+        ArchiveTable table;
+        table.setArchiveFormat(static_cast<std::uint8_t>((c.programFormat + 1) % 3));
+        table.setChannels({!c.expected.channel1, !c.expected.channel2});
+        const auto loaded = c.load ? LoadProject(table, path("a.vd")) : ReadProject(table, path("a.vd"));
+        ASSERT_TRUE(loaded) << loaded.error().message.toStdString();
+        EXPECT_EQ(table.channels(), c.expected);
+        EXPECT_EQ(table.archiveFormat(), c.programFormat);
+
+        ArchiveFormat = static_cast<std::uint8_t>((c.programFormat + 2) % 3);
+        EXPECT_FALSE(c.load ? LoadProject(table, path("refused.vd"))
+                            : ReadProject(table, path("refused.vd")));
+        EXPECT_EQ(table.channels(), c.expected);
+        EXPECT_EQ(table.archiveFormat(), c.programFormat);
+    }
+    ArchiveFormat = 0;
 }

@@ -473,3 +473,39 @@ TEST_F(TableFillTest, TimeAndDateCellsAreThoseOfTheFormats) {
         }
     }
 }
+
+// The filled table carries the format it was filled in and the channels of its last record, whatever it
+// carried before; without a record it takes the process-wide flags as they stand (which keep theirs).
+TEST_F(TableFillTest, TheFilledTableCarriesItsFormatAndChannels) {
+    const auto record = [](std::uint8_t channels) {
+        RecordFields r;
+        r.channels = channels;
+        return r;
+    };
+    struct Case {
+        const char *name;
+        int format;
+        std::vector<RecordFields> records;
+        ChannelFlags before; // the process-wide flags when the fill starts
+        ChannelFlags expected;
+    };
+    const Case cases[] = {
+        {"format 0, channel 1 alone", 0, {record(0x01)}, {false, true}, {true, false}},
+        {"format 1, channel 2 alone", 1, {record(0x21)}, {true, true}, {false, true}},
+        {"format 2, both channels", 2, {record(0x02)}, {false, false}, {true, true}},
+        {"the last record decides", 2, {record(0x02), record(0x21)}, {false, false}, {false, true}},
+        {"no record keeps the earlier flags", 1, {}, {true, false}, {true, false}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        table.setArchiveFormat(static_cast<std::uint8_t>((c.format + 1) % 3));
+        table.setChannels({!c.expected.channel1, !c.expected.channel2});
+        Channel1Present = c.before.channel1;
+        Channel2Present = c.before.channel2;
+        fill(c.format, c.records);
+        EXPECT_EQ(table.archiveFormat(), c.format);
+        EXPECT_EQ(table.channels(), c.expected);
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), c.expected)
+            << "the process-wide flags are set as before";
+    }
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -180,4 +181,61 @@ TEST(ArchiveTable, EntriesAreThoseOfAProjectFile) {
     t.setCellBytes(2, 1, {});
     for (const auto &[col, row] : {std::pair{2, 1}, std::pair{3, 3}, std::pair{99, 0}, std::pair{0, 999}})
         EXPECT_NE(t.cellBytes(col, row).data(), nullptr);
+}
+
+// What a table was made from travels with it through copies, moves and swaps; row edits keep it.
+TEST(ArchiveTable, CopiesMovesAndSwapsCarryTheFormatAndChannels) {
+    ArchiveTable source;
+    source.setCell(0, 1, u"1");
+    source.setCell(0, 2, u"2");
+    source.setArchiveFormat(2);
+    source.setChannels({false, true});
+    struct Case {
+        const char *name;
+        std::function<ArchiveTable(const ArchiveTable &)> make;
+    };
+    const Case cases[] = {
+        {"copy", [](const ArchiveTable &t) { return ArchiveTable(t); }},
+        {"copy assignment",
+         [](const ArchiveTable &t) {
+             ArchiveTable out;
+             out = t;
+             return out;
+         }},
+        {"move",
+         [](const ArchiveTable &t) {
+             ArchiveTable from = t;
+             ArchiveTable out(std::move(from));
+             return out;
+         }},
+        {"swap",
+         [](const ArchiveTable &t) {
+             ArchiveTable from = t;
+             ArchiveTable out;
+             out.setArchiveFormat(1);
+             out.setChannels({true, false});
+             out.swap(from);
+             EXPECT_EQ(from.archiveFormat(), 1) << "the other side takes the old values";
+             EXPECT_EQ(from.channels(), (ChannelFlags{true, false}));
+             return out;
+         }},
+        {"row edits",
+         [](const ArchiveTable &t) {
+             ArchiveTable out = t;
+             out.moveRow(1, 2);
+             out.swapRows(1, 2);
+             out.clearRowsFrom(2);
+             out.setRowCount(1);
+             return out;
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ArchiveTable made = c.make(source);
+        EXPECT_EQ(made.archiveFormat(), 2);
+        EXPECT_EQ(made.channels(), (ChannelFlags{false, true}));
+    }
+    const ArchiveTable fresh;
+    EXPECT_EQ(fresh.archiveFormat(), 0);
+    EXPECT_EQ(fresh.channels(), ChannelFlags{});
 }

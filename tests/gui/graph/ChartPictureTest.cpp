@@ -72,8 +72,7 @@ protected:
     void SetUp() override {
         TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
         m_table = GeneratedTable();
-        Channel1Present = true;
-        Channel2Present = true;
+        m_table.setChannels({true, true});
         m_form = std::make_unique<TForm4>(m_table);
         m_form->show();
         QCoreApplication::processEvents();

@@ -200,8 +200,7 @@ TEST_F(StatsWindowTest, MainWindowItemRefusesAnEmptyTableThenOpensAndTintsTheTab
 
 TEST_F(StatsWindowTest, GraphDrawsDashedLimitLinesOnlyWhenLimitsAreSet) {
     ArchiveTable table = TwoChannels();
-    Channel1Present = true;
-    Channel2Present = true;
+    table.setChannels({true, true});
     TForm4::setErrorReporter([](const QString &text) { ADD_FAILURE() << text.toStdString(); });
     {
         TForm4 plain(table);
@@ -234,8 +233,6 @@ TEST_F(StatsWindowTest, GraphDrawsDashedLimitLinesOnlyWhenLimitsAreSet) {
     QApplication::processEvents();
     ASSERT_FALSE(graph.limitLines().lines().empty());
     EXPECT_EQ(graph.limitLines().lines().front(), (LimitLine{1, ValueAxis::Left, 48.0, 0x008000}));
-    Channel1Present = false;
-    Channel2Present = false;
 }
 
 TEST_F(StatsWindowTest, MenuItemGoesAfterItsNeighbour) {

@@ -95,8 +95,7 @@ protected:
     void SetUp() override {
         TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
         m_table = DemoTable();
-        Channel1Present = true;
-        Channel2Present = true;
+        m_table.setChannels({true, true});
         m_form = std::make_unique<TForm4>(m_table);
         m_form->show();
         QCoreApplication::processEvents();
@@ -443,8 +442,6 @@ private:
 // its own time, the read-out under it names that time, and the marker takes that point.
 TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether) {
     const TimeZone berlin("Europe/Berlin");
-    const std::uint8_t savedFormat = ArchiveFormat.load();
-    ArchiveFormat = 2;
     struct Case {
         const char *name;
         QDate first;
@@ -480,8 +477,8 @@ TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether
             table.setCell(6, row, QStringLiteral("DS18B20      "));
             table.setCell(7, row, CellFormat(10.0 + i * 0.1, formats.decimalSeparator));
         }
-        Channel1Present = true;
-        Channel2Present = false;
+        table.setArchiveFormat(2);
+        table.setChannels({true, false});
         TForm4 f(table);
         f.show();
         QCoreApplication::processEvents();
@@ -524,7 +521,6 @@ TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether
             EXPECT_DOUBLE_EQ(f.Series7->at(0).y(), drawn.y());
         }
     }
-    ArchiveFormat = savedFormat;
 }
 
 // Clearing a channel's sensor check box hides its lines but keeps its axis and title.
@@ -557,8 +553,6 @@ TEST_F(TForm4Test, AHiddenChannelKeepsItsAxisAndTitle) {
 // The right axis writes its labels as "#,##0.##": thousands grouped with the system's separator, at
 // most two decimals, no trailing zeros.
 TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
-    const std::uint8_t savedFormat = ArchiveFormat.load();
-    ArchiveFormat = 2;
     const SystemFormats &formats = CurrentFormats();
     QString group = formats.locale.groupSeparator();
     ASSERT_FALSE(group.isEmpty());
@@ -591,8 +585,8 @@ TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
             table.setCell(10, row, QStringLiteral("DS18B20      "));
             table.setCell(11, row, CellFormat(c.first + i * c.step, formats.decimalSeparator));
         }
-        Channel1Present = true;
-        Channel2Present = true;
+        table.setArchiveFormat(2);
+        table.setChannels({true, true});
         TForm4 f(table);
         f.resize(1516, 909);
         f.show();
@@ -623,7 +617,6 @@ TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
         EXPECT_EQ(grouped, c.expectGrouping) << labels.join(QLatin1Char('|')).toStdString();
         EXPECT_EQ(decimals, c.expectDecimals) << labels.join(QLatin1Char('|')).toStdString();
     }
-    ArchiveFormat = savedFormat;
 }
 
 // Axis choices, channel check boxes, zoom, restore, stretch and snap in any order, each followed by a
@@ -719,5 +712,75 @@ TEST_F(TForm4Test, AnySequenceOfAxisChangesIsSafe) {
         EXPECT_DOUBLE_EQ(f.LeftAxis->max(), f.interaction().left().max);
         EXPECT_DOUBLE_EQ(f.RightAxis->min(), f.interaction().right().min);
         EXPECT_DOUBLE_EQ(f.RightAxis->max(), f.interaction().right().max);
+    }
+}
+
+// The window builds from the format and channels the table carries, not from the process-wide values,
+// which may have moved on since the table was filled or opened.
+TEST_F(TForm4Test, BuildsFromTheTablesOwnFormatAndChannels) {
+    struct Case {
+        const char *name;
+        std::uint8_t tableFormat;
+        ChannelFlags tableChannels;
+        std::uint8_t globalFormat;
+        ChannelFlags globalChannels;
+        SensorCode firstCode; // of the channel shown
+        QuantitySet quantities;
+        int shownChannel; // 0 or 1
+    };
+    const Case cases[] = {
+        {"format 2 table, program in format 0",
+         2,
+         {true, false},
+         0,
+         {false, true},
+         7,
+         QuantitySet::ThermoHygroPressure,
+         0},
+        {"format 0 table, program in format 2", 0, {true, false}, 2, {true, true}, 0, QuantitySet::NoPlot, 0},
+        {"channel 2 alone, program flags both",
+         2,
+         {false, true},
+         2,
+         {true, true},
+         7,
+         QuantitySet::ThermoHygroPressure,
+         1},
+    };
+    const SystemFormats &formats = CurrentFormats();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable table;
+        table.setColCount(10);
+        constexpr int kRows = 5;
+        table.setRowCount(kRows + 1);
+        for (int i = 0; i < kRows; ++i) {
+            const int row = i + 1;
+            table.setCell(0, row, QString::number(row));
+            table.setCell(1, row, FormatTimeCell(QTime(10, i), formats));
+            table.setCell(2, row, FormatDateCell(QDate(2018, 3, 5), formats));
+            table.setCell(6, row, QStringLiteral("MK BMP280 SHT"));
+            table.setCell(7, row, CellFormat(20.0 + i, formats.decimalSeparator));
+            table.setCell(8, row, CellFormat(50.0, formats.decimalSeparator));
+            table.setCell(9, row, CellFormat(745.0, formats.decimalSeparator));
+        }
+        table.setArchiveFormat(c.tableFormat);
+        table.setChannels(c.tableChannels);
+        const std::uint8_t savedFormat = ArchiveFormat.load();
+        ArchiveFormat = c.globalFormat;
+        Channel1Present = c.globalChannels.channel1;
+        Channel2Present = c.globalChannels.channel2;
+        TForm4 f(table);
+        ArchiveFormat = savedFormat;
+        EXPECT_EQ(f.model().channel(0).Present, c.tableChannels.channel1);
+        EXPECT_EQ(f.model().channel(1).Present, c.tableChannels.channel2);
+        const GraphChannel &shown = f.model().channel(c.shownChannel);
+        EXPECT_EQ(shown.SensorColumn, 6);
+        EXPECT_EQ(shown.FirstCode, c.firstCode);
+        EXPECT_EQ(shown.Quantities, c.quantities);
+        if (c.quantities == QuantitySet::ThermoHygroPressure) {
+            EXPECT_EQ(f.model().series(3 * c.shownChannel + 2).points.size(), std::size_t{kRows})
+                << "the pressure is plotted";
+        }
     }
 }

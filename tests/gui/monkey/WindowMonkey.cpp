@@ -362,8 +362,7 @@ void MonkeyProgress(const Options &options) {
 }
 
 void MonkeyGraph(const Options &options, ArchiveTable &table) {
-    Channel1Present = true;
-    Channel2Present = true;
+    table.setChannels({true, true});
     TForm4::setErrorReporter([](const QString &) {});
     TForm4::setColourPicker(
         [](const QColor &initial, QWidget *) -> std::optional<QColor> { return initial.darker(120); });
