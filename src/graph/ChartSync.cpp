@@ -89,7 +89,7 @@ MarkerCallout MarkerCalloutAt(const QPointF &at, const QSizeF &textSize, const Q
 }
 
 QRectF PrintTarget(const QRectF &page, const QSizeF &shown) {
-    if (shown.isEmpty()) return QRectF(page.topLeft(), QSizeF());
+    if (shown.isEmpty()) return QRectF(page.topLeft(), QSizeF(0, 0));
     const double scale = std::min(page.width() / shown.width(), page.height() / shown.height());
     return QRectF(page.topLeft(), shown * scale);
 }
