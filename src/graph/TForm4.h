@@ -14,10 +14,10 @@
 #include <QDialog>
 #include <QPoint>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QChart;
 class QChartView;
