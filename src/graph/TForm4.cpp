@@ -1,4 +1,5 @@
-// The graph window: lays out the chart and the channel boxes and mirrors the graph model into them.
+// The graph window: lays out the chart and the channel boxes, hands every event to the graph's flow
+// controller and mirrors the model and the mouse state into the controls and the chart.
 #include "graph/TForm4.h"
 
 #include "base/SharedTexts.h"
