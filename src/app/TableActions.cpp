@@ -1,4 +1,4 @@
-// Click classification, context-menu condition and hover-hint zones of the archive table.
+// Click and key classification, context-menu condition and hover-hint zones of the archive table.
 #include "app/TableActions.h"
 
 #include "app/MainTexts.h"
@@ -16,6 +16,15 @@ ClickAction ClassifyLeftClick(int column, int row) {
 
 bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty) {
     return column == 0 && selection.left == 0 && selection.top == row && !tableIsEmpty;
+}
+
+TableKeyAction ClassifyTableKey(int key, Qt::KeyboardModifiers modifiers, const Selection &selection) {
+    // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
+    if (key == Qt::Key_Delete && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier)
+        return TableKeyAction::DeleteRow;
+    if (key == Qt::Key_C && (modifiers & Qt::ControlModifier))
+        return selection.singleCell() ? TableKeyAction::CopyTable : TableKeyAction::CopyBlock;
+    return TableKeyAction::None;
 }
 
 QString HoverHint(const PointerPlace &place) {

@@ -5,6 +5,7 @@
 #include "base/Texts.h"
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <array>
 #include <functional>
@@ -38,6 +39,18 @@ enum class ClickAction {
 
 /// Whether a right-button press over cell (`column`, `row`) opens the table's context menu.
 [[nodiscard]] bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty);
+
+/// What a key pressed in the table does.
+enum class TableKeyAction {
+    None,
+    DeleteRow, ///< Delete, the keypad's too, without another modifier: delete the selection's top row
+    CopyTable, ///< Ctrl+C with one cell selected: copy the whole table
+    CopyBlock, ///< Ctrl+C with a block selected: copy the block
+};
+
+/// The action of `key` (a Qt::Key) pressed with `modifiers` in the table showing `selection`.
+[[nodiscard]] TableKeyAction ClassifyTableKey(int key, Qt::KeyboardModifiers modifiers,
+                                              const Selection &selection);
 
 /// Where the pointer is, for the status-line hint.
 struct PointerPlace {

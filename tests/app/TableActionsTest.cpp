@@ -1,4 +1,4 @@
-// Click rules, context-menu condition and hover-hint zones.
+// Click and key rules, context-menu condition and hover-hint zones.
 #include "app/TableActions.h"
 
 #include "app/MainTexts.h"
@@ -36,6 +36,36 @@ TEST(ClickRulesTest, ContextMenuConditions) {
     EXPECT_FALSE(ContextMenuOpens(1, 3, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 4, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 3, Selection{1, 3, 9, 3}, false));
+}
+
+TEST(ClickRulesTest, TableKeys) {
+    const Selection cell{2, 3, 2, 3};
+    const Selection block{1, 3, 4, 5};
+    struct Case {
+        const char *name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Selection selection;
+        TableKeyAction action;
+    };
+    const Case cases[] = {
+        {"delete", Qt::Key_Delete, Qt::NoModifier, block, TableKeyAction::DeleteRow},
+        {"keypad delete", Qt::Key_Delete, Qt::KeypadModifier, cell, TableKeyAction::DeleteRow},
+        {"shift delete", Qt::Key_Delete, Qt::ShiftModifier, block, TableKeyAction::None},
+        {"ctrl delete", Qt::Key_Delete, Qt::ControlModifier, block, TableKeyAction::None},
+        {"ctrl c on one cell copies the table", Qt::Key_C, Qt::ControlModifier, cell,
+         TableKeyAction::CopyTable},
+        {"ctrl c on a block copies the block", Qt::Key_C, Qt::ControlModifier, block,
+         TableKeyAction::CopyBlock},
+        {"ctrl shift c still copies", Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, block,
+         TableKeyAction::CopyBlock},
+        {"c alone", Qt::Key_C, Qt::NoModifier, block, TableKeyAction::None},
+        {"ctrl v", Qt::Key_V, Qt::ControlModifier, block, TableKeyAction::None},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ClassifyTableKey(c.key, c.modifiers, c.selection), c.action);
+    }
 }
 
 TEST(HoverHintTest, Zones) {
