@@ -2,10 +2,8 @@
 #include "app/TForm1.h"
 
 #include "app/AppendProjectCommand.h"
-#include "app/ArchiveGrid.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
-#include "app/DesktopServices.h"
 #include "app/MainTexts.h"
 #include "app/ProjectDialogs.h"
 #include "app/QtTranslations.h"
@@ -15,12 +13,9 @@
 #include "archive/ProjectFileCommand.h"
 #include "base/DeleteRow.h"
 #include "base/FileTarget.h"
-#include "base/SortTable.h"
 #include "base/TableHeader.h"
-#include "device/ClockCommand.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
-#include "device/ShowStatus.h"
 #include "device/TForm2.h"
 
 #include "export/CsvExportCommand.h"
@@ -34,7 +29,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -51,7 +45,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <utility>
 
 namespace velda {
 
@@ -302,11 +295,6 @@ void TForm1::setPanel2Visible(bool visible) {
     Panel2->setVisible(visible);
 }
 
-void TForm1::layOutForTable() {
-    ApplyChannelLayout();
-    StringGrid1->fitColumnsToContent();
-}
-
 void TForm1::ApplyChannelLayout() {
     const bool bothSlots = SecondSlotHoldsData(m_table);
     velda::ApplyChannelLayout(*this, Channel1Present.load() || bothSlots,
@@ -326,27 +314,13 @@ void TForm1::setSelection(const Selection &selection) {
 // ---- Mouse and keys -------------------------------------------------------------------------------
 
 void TForm1::StringGrid1LeftRelease(int column, int row) {
-    switch (ClassifyLeftClick(column, row)) {
-    case ClickAction::SortByColumn:
-        sortByColumn(column);
-        break;
-    case ClickAction::SelectRow:
-        setSelection(Selection{0, row, m_table.colCount() - 1, row});
-        break;
-    case ClickAction::ClearSelection:
-        setSelection(Selection{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection});
-        break;
-    case ClickAction::Nothing:
-        break;
-    }
+    showChange(LeftReleaseOnTable(m_table, m_sortToggle, column, row));
 }
 
-void TForm1::sortByColumn(int column) {
-    const int direction = m_sortToggle.ToggleSortDirection();
-    if (TableIsEmpty(m_table)) return;
-    const SortResult result = SortTable(m_table, column, direction);
-    m_model->cellsChanged();
-    if (!result.ok()) ShowErrorBox(result.error().message(), Pick(TxtError));
+void TForm1::showChange(const TableChange &change) {
+    if (change.cellsChanged) m_model->cellsChanged();
+    if (change.selection) setSelection(*change.selection);
+    if (change.error) ShowErrorBox(*change.error, Pick(TxtError));
 }
 
 bool TForm1::StringGrid1RightPress(int column, int row, const QPoint &globalPos) {
@@ -375,9 +349,7 @@ void TForm1::onRowMoved(int oldVisual, int newVisual) {
 }
 
 void TForm1::moveRowTo(int from, int to) {
-    m_table.moveRow(from, to);
-    m_model->cellsChanged();
-    setSelection(Selection{0, to, m_table.colCount() - 1, to});
+    showChange(MoveTableRow(m_table, from, to));
 }
 
 PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
@@ -392,20 +364,14 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
     if (type != QEvent::KeyPress || watched != StringGrid1) return QMainWindow::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
-    switch (ClassifyTableKey(key->key(), key->modifiers(), selection())) {
-    case TableKeyAction::DeleteRow:
+    const TableKeyAction action = ClassifyTableKey(key->key(), key->modifiers(), selection());
+    if (action == TableKeyAction::None) return QMainWindow::eventFilter(watched, event);
+    if (action == TableKeyAction::DeleteRow) {
         Delete1Click();
-        return true;
-    case TableKeyAction::CopyTable:
-        ACopyTableExecute();
-        return true;
-    case TableKeyAction::CopyBlock:
-        ACopyBlockTableExecute();
-        return true;
-    case TableKeyAction::None:
-        break;
+    } else {
+        copyToClipboard(action == TableKeyAction::CopyTable);
     }
-    return QMainWindow::eventFilter(watched, event);
+    return true;
 }
 
 // ---- Hover hints and status line ----------------------------------------------------------------
@@ -427,6 +393,11 @@ ExchangeSetup TForm1::exchangeSetup() const {
     setup.ui = &QtExchangeUi::instance();
     setup.sleeper = m_sleeper;
     return setup;
+}
+
+void TForm1::layOutForTable() {
+    ApplyChannelLayout();
+    StringGrid1->fitColumnsToContent();
 }
 
 void TForm1::Button1Click() {

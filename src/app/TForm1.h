@@ -151,7 +151,8 @@ private:
     void moveRowTo(int from, int to);
     void showStatus(const StatusLineUpdate &update);
     [[nodiscard]] ExchangeSetup exchangeSetup() const;
-    void sortByColumn(int column);
+    /// Shows what a table command changed (cells, selection, error).
+    void showChange(const TableChange &change);
     /// Copies the whole table or the selected block, or says that the table is empty.
     void copyToClipboard(bool wholeTable);
 

@@ -14,6 +14,34 @@ ClickAction ClassifyLeftClick(int column, int row) {
     return ClickAction::Nothing;
 }
 
+TableChange LeftReleaseOnTable(ArchiveTable &table, SortToggle &sortToggle, int column, int row) {
+    TableChange change;
+    switch (ClassifyLeftClick(column, row)) {
+    case ClickAction::SortByColumn: {
+        const int direction = sortToggle.ToggleSortDirection();
+        if (TableIsEmpty(table)) break;
+        const SortResult result = SortTable(table, column, direction);
+        change.cellsChanged = true;
+        if (!result.ok()) change.error = result.error().message();
+        break;
+    }
+    case ClickAction::SelectRow:
+        change.selection = Selection{0, row, table.colCount() - 1, row};
+        break;
+    case ClickAction::ClearSelection:
+        change.selection = Selection{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection};
+        break;
+    case ClickAction::Nothing:
+        break;
+    }
+    return change;
+}
+
+TableChange MoveTableRow(ArchiveTable &table, int from, int to) {
+    table.moveRow(from, to);
+    return {true, Selection{0, to, table.colCount() - 1, to}, std::nullopt};
+}
+
 bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty) {
     return column == 0 && selection.left == 0 && selection.top == row && !tableIsEmpty;
 }

@@ -1,9 +1,11 @@
-// Click and key rules, context-menu condition and hover-hint zones.
+// Click and key rules and what they do to a table, context-menu condition and hover-hint zones.
 #include "app/TableActions.h"
 
 #include "app/MainTexts.h"
 
 #include "QtPrinters.h"
+
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,126 @@ TEST(ClickRulesTest, ContextMenuConditions) {
     EXPECT_FALSE(ContextMenuOpens(1, 3, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 4, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 3, Selection{1, 3, 9, 3}, false));
+}
+
+// A table whose number column holds `numbers` from row 1 down; the series column names the row each
+// data row was built as.
+ArchiveTable numberedTable(const QStringList &numbers) {
+    ArchiveTable t;
+    t.setColCount(10);
+    t.setRowCount(static_cast<int>(numbers.size()) + 1);
+    for (int r = 1; r <= numbers.size(); ++r) {
+        t.setCell(0, r, numbers[r - 1]);
+        t.setCell(5, r, QStringLiteral("row %1").arg(r));
+    }
+    return t;
+}
+
+QStringList columnOf(const ArchiveTable &t, int column) {
+    QStringList cells;
+    for (int r = 1; r < t.rowCount(); ++r)
+        cells << t.cell(column, r);
+    return cells;
+}
+
+TEST(ClickRulesTest, LeftReleaseSortsSelectsOrClears) {
+    const Selection offTable{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection};
+    struct Case {
+        const char *name;
+        QStringList numbers; ///< number column of rows 1 and up; empty: a table not read
+        int column, row;
+        int releases; ///< the same release repeated
+        QStringList numbersAfter;
+        bool cellsChanged;
+        std::optional<Selection> selection;
+        bool error;
+        int directionAfter;
+    };
+    const Case cases[] = {
+        {"header click sorts descending first",
+         {"1", "3", "2"},
+         0,
+         0,
+         1,
+         {"3", "2", "1"},
+         true,
+         {},
+         false,
+         -1},
+        {"second header click sorts ascending",
+         {"1", "3", "2"},
+         0,
+         0,
+         2,
+         {"1", "2", "3"},
+         true,
+         {},
+         false,
+         1},
+        {"header click on a table not read only toggles",
+         {"", "", ""},
+         0,
+         0,
+         1,
+         {"", "", ""},
+         false,
+         {},
+         false,
+         -1},
+        {"cell that does not convert leaves the order",
+         {"1", "x", "2"},
+         0,
+         0,
+         1,
+         {"1", "x", "2"},
+         true,
+         {},
+         true,
+         -1},
+        {"row number selects the whole row",
+         {"1", "3", "2"},
+         0,
+         2,
+         1,
+         {"1", "3", "2"},
+         false,
+         Selection{0, 2, 9, 2},
+         false,
+         0},
+        {"over no cell moves the selection off",
+         {"1", "3", "2"},
+         -1,
+         -1,
+         1,
+         {"1", "3", "2"},
+         false,
+         offTable,
+         false,
+         0},
+        {"data cell does nothing", {"1", "3", "2"}, 3, 2, 1, {"1", "3", "2"}, false, {}, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable t = numberedTable(c.numbers);
+        SortToggle toggle;
+        TableChange change;
+        for (int k = 0; k < c.releases; ++k)
+            change = LeftReleaseOnTable(t, toggle, c.column, c.row);
+        EXPECT_EQ(columnOf(t, 0), c.numbersAfter);
+        EXPECT_EQ(change.cellsChanged, c.cellsChanged);
+        EXPECT_EQ(change.selection, c.selection);
+        EXPECT_EQ(change.error.has_value(), c.error);
+        EXPECT_EQ(toggle.SortDirection(), c.directionAfter);
+    }
+}
+
+TEST(ClickRulesTest, MovedRowIsSelectedWhereItLands) {
+    ArchiveTable t = numberedTable({"1", "2", "3", "4"});
+    const TableChange change = MoveTableRow(t, 4, 2);
+    EXPECT_EQ(columnOf(t, 5), QStringList({"row 1", "row 4", "row 2", "row 3"}));
+    EXPECT_TRUE(change.cellsChanged);
+    EXPECT_EQ(change.selection, (Selection{0, 2, 9, 2}));
+    EXPECT_FALSE(change.error);
 }
 
 TEST(ClickRulesTest, TableKeys) {
