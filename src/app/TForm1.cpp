@@ -150,26 +150,21 @@ void TForm1::createControls() {
     QFont commandFont = client->font();
     commandFont.setPixelSize(kCommandFontPixels);
 
-    Button1 = new QPushButton(client);
-    Button1->setFont(commandFont);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(1, 0, 114, 25);
-    Button2 = new QPushButton(client);
-    Button2->setFont(commandFont);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(134, 0, 161, 25);
-    SpeedButton1 = new QToolButton(client);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setGeometry(312, 0, 27, 27);
+    const auto place = [](auto *control, const char *name, const QRect &geometry) {
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(geometry);
+        return control;
+    };
+    Button1 = place(new QPushButton(client), "Button1", {1, 0, 114, 25});
+    Button2 = place(new QPushButton(client), "Button2", {134, 0, 161, 25});
+    for (QPushButton *button : {Button1, Button2})
+        button->setFont(commandFont);
+    SpeedButton1 = place(new QToolButton(client), "SpeedButton1", {312, 0, 27, 27});
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
 
-    Panel1 = new QLabel(client);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(427, 0, 304, 24);
-    Panel2 = new QLabel(client);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(731, 0, 304, 24);
+    Panel1 = place(new QLabel(client), "Panel1", {427, 0, 304, 24});
+    Panel2 = place(new QLabel(client), "Panel2", {731, 0, 304, 24});
     for (QLabel *panel : {Panel1, Panel2}) {
         panel->setFont(panelFont());
         panel->setAlignment(Qt::AlignCenter);
@@ -463,8 +458,7 @@ void TForm1::N1Click() {
 
 void TForm1::N2Click() {
     if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName())) {
-        RememberFolder(*path);
-        static_cast<void>(openProject(*path));
+        Action1Execute(*path);
     } else {
         ProjectFileCommand::countRecords(m_table);
     }
