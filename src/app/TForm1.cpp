@@ -30,14 +30,12 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -181,8 +179,6 @@ void TForm1::createControls() {
     connect(StringGrid1, &ArchiveGrid::rowDragged, this, &TForm1::moveRowTo);
     connect(StringGrid1, &ArchiveGrid::numberRightPressed, this,
             [this](int row, const QPoint &globalPos) { StringGrid1RightPress(0, row, globalPos); });
-    connect(StringGrid1->verticalHeader(), &QHeaderView::sectionMoved, this,
-            [this](int, int oldVisual, int newVisual) { onRowMoved(oldVisual, newVisual); });
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -328,19 +324,6 @@ void TForm1::Delete1Click() {
     // A selection above the data rows deletes nothing; the table is shown as it is either way.
     m_model->change([this](ArchiveTable &t) { static_cast<void>(DeleteRow(t, selection().top)); });
     StringGrid1->showSelection();
-}
-
-void TForm1::onRowMoved(int oldVisual, int newVisual) {
-    // The header only animates the drag; the table moves the row and the header returns to identity.
-    QHeaderView *rows = StringGrid1->verticalHeader();
-    {
-        const QSignalBlocker blocker(rows);
-        rows->moveSection(newVisual, oldVisual);
-    }
-    // A drag with the mouse is finished by its release (ArchiveGrid::rowDragged): the header would drop the
-    // row before the section under the pointer when the pointer is in that section's near half.
-    if (StringGrid1->rowDragReleasing()) return;
-    moveRowTo(oldVisual + 1, newVisual + 1);
 }
 
 void TForm1::moveRowTo(int from, int to) {

@@ -146,7 +146,6 @@ private:
     /// The channel layout for the flags and the shown table, then the columns widened to their texts.
     void layOutForTable();
     void layoutTable();
-    void onRowMoved(int oldVisual, int newVisual);
     /// Moves table row `from` to position `to` and selects it there.
     void moveRowTo(int from, int to);
     void showStatus(const StatusLineUpdate &update);
