@@ -124,9 +124,11 @@ FailRule ParseFailRule(const Json &item, const std::string &where) {
 }
 
 void ParseFaults(const Json &faults, Scenario &s) {
-    OnlyKeys(faults, "faults", {"absent_ms", "open_error", "fail", "bad_crc_records"});
+    OnlyKeys(faults, "faults", {"absent_ms", "absent_scans", "open_error", "fail", "bad_crc_records"});
     if (faults.contains("absent_ms"))
         s.absentMs = Integer(faults["absent_ms"], "faults.absent_ms", 0, 24LL * 3600 * 1000);
+    if (faults.contains("absent_scans"))
+        s.absentScans = Integer(faults["absent_scans"], "faults.absent_scans", 0, 1000000);
     if (faults.contains("open_error"))
         s.openError = Choice<OpenError>(
             faults["open_error"], "faults.open_error",

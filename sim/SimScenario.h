@@ -21,6 +21,9 @@ namespace velda::sim {
 //   param_block_check  "crc" (default), "aaaa" (check field 0xAAAA) or "bad" (a wrong CRC)
 //   screen_hex         the screen reply's data (default: a frame, the name and the latest readings)
 //   faults.absent_ms   the instrument joins the bus this long after the scenario was loaded
+//   faults.absent_scans  the instrument is missing from this many device scans (usb_find_devices) after
+//                      the scenario was loaded, and joins at the next: "absent, then appearing" that does
+//                      not depend on how fast the machine is
 //   faults.open_error  "EACCES": usb_open fails; "EBUSY": configuration, claim and transfers fail
 //   faults.fail        [{command, index, stage, times}]: stage "write" fails the command's write (for
 //                      clock: the command), "length" the reply's first read, "data" its second read
@@ -58,6 +61,7 @@ struct Scenario {
     bool liveScreen = false;
     std::optional<Reading> latest;
     std::int64_t absentMs = 0;
+    std::int64_t absentScans = 0;
     OpenError openError = OpenError::None;
     std::vector<FailRule> fails;
     std::set<std::uint32_t> badCrcRecords;

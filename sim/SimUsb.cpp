@@ -101,6 +101,7 @@ public:
         std::lock_guard lock(m_mutex);
         ensureLoaded();
         const bool present = devicePresent();
+        if (m_absentScansLeft > 0) --m_absentScansLeft;
         m_bus.devices = present ? &m_device : nullptr;
         const int changes = present != m_deviceListed ? 1 : 0;
         m_deviceListed = present;
@@ -312,7 +313,7 @@ private:
     }
 
     bool devicePresent() const {
-        if (!m_valid) return false;
+        if (!m_valid || m_absentScansLeft > 0) return false;
         return Clock::now() - m_epoch >= std::chrono::milliseconds(m_scenario.absentMs);
     }
 
@@ -335,11 +336,13 @@ private:
         const char *path = ScenarioEnv();
         if (!path) {
             m_scenario = DemoScenario(Today());
+            m_absentScansLeft = 0;
             m_valid = true;
             return;
         }
         m_valid = false;
         m_scenario = Scenario{};
+        m_absentScansLeft = 0;
         std::ifstream file(path, std::ios::binary);
         std::ostringstream text;
         if (file) text << file.rdbuf();
@@ -354,6 +357,7 @@ private:
             return;
         }
         m_scenario = std::move(std::get<Scenario>(parsed));
+        m_absentScansLeft = m_scenario.absentScans;
         m_valid = true;
     }
 
@@ -383,6 +387,7 @@ private:
     Clock::time_point m_epoch{};
     bool m_busReported = false;
     bool m_deviceListed = false;
+    std::int64_t m_absentScansLeft = 0; // device scans that still report no instrument
     std::set<std::unique_ptr<usb_dev_handle>> m_handles;
     std::deque<Bytes> m_reply; // the length chunk, then the data chunk of the pending reply
     Command m_replyCommand = Command::Version;

@@ -1,11 +1,10 @@
 // Page painting of the printed report and its PDF output.
 #include "export/ReportPainter.h"
 
-#include "base/SaveFileBytes.h"
+#include "base/PdfFile.h"
 #include "base/Texts.h"
 #include "export/ReportLines.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
@@ -14,7 +13,6 @@
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 
 namespace velda {
 namespace {
@@ -111,26 +109,13 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
 ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
         return ReportPdfError{QStringLiteral("No file name given for the report")};
-    // The PDF writer ignores what its device reports, so the document is made in memory and the file
-    // written with every write checked.
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
-    int pages = 0;
-    {
-        QPdfWriter writer(&pdf);
-        writer.setResolution(300);
-        writer.setCreator(QStringLiteral("VELDA-9"));
-        writer.setTitle(document.title);
-        SetUpReportPage(writer);
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return ReportPdfError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
-        pages = PaintReport(painter, writer, document);
-        painter.end();
-    }
-    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
-        return ReportPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
-    return ReportPdfSummary{pages};
+    const auto pages = WritePdfFile(
+        fileName, document.title, [](QPagedPaintDevice &page) { SetUpReportPage(page); },
+        [&document](QPainter &painter, QPagedPaintDevice &page) {
+            return PaintReport(painter, page, document);
+        });
+    if (!pages) return ReportPdfError{pages.error().message};
+    return ReportPdfSummary{pages.value()};
 }
 
 ReportPdfResult WriteReportPdf(const ArchiveTable &table, const QString &fileName) {

@@ -2,14 +2,13 @@
 // with dashed limit lines, and the statistics table.
 #include "graph/SummaryPainter.h"
 
-#include "base/SaveFileBytes.h"
+#include "base/PdfFile.h"
 #include "base/SharedTexts.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
 #include "graph/LimitLines.h"
 #include "graph/StatsTexts.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
@@ -18,7 +17,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -288,26 +286,12 @@ int PaintSummary(QPainter &painter, QPagedPaintDevice &device, const SummaryInpu
 SummaryPdfResult WriteSummaryPdf(const SummaryInput &input, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
         return SummaryPdfError{QStringLiteral("No file name given for the summary")};
-    // The PDF writer ignores what its device reports, so the document is made in memory and the file
-    // written with every write checked.
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
-    int pages = 0;
-    {
-        QPdfWriter writer(&pdf);
-        writer.setResolution(300);
-        writer.setCreator(QStringLiteral("VELDA-9"));
-        writer.setTitle(PickIn(TxtSummaryTitle, input.language).arg(QFileInfo(input.fileName).fileName()));
-        SetUpSummaryPage(writer);
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return SummaryPdfError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
-        pages = PaintSummary(painter, writer, input);
-        painter.end();
-    }
-    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
-        return SummaryPdfError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
-    return pages;
+    const auto pages = WritePdfFile(
+        fileName, PickIn(TxtSummaryTitle, input.language).arg(QFileInfo(input.fileName).fileName()),
+        [](QPagedPaintDevice &page) { SetUpSummaryPage(page); },
+        [&input](QPainter &painter, QPagedPaintDevice &page) { return PaintSummary(painter, page, input); });
+    if (!pages) return SummaryPdfError{pages.error().message};
+    return pages.value();
 }
 
 } // namespace velda

@@ -321,7 +321,7 @@ TEST_F(ExchangeTest, SecondReadSkipsTheVersionAndKeepsTheFormat) {
 TEST_F(ExchangeTest, InstrumentAbsentThenAppearing) {
     useScenario({{"firmware_date", "13.03.2018"},
                  {"records_hex", {Hex(TestRecord(44, 0))}},
-                 {"faults", {{"absent_ms", 150}}}});
+                 {"faults", {{"absent_scans", 2}}}});
     runArchiveRead();
     EXPECT_TRUE(m_controls.sawLabel("Проверьте подключение"));
     ASSERT_EQ(m_handOvers.size(), 1u);

@@ -436,6 +436,12 @@ TEST_F(SimTest, AbsentInstrumentIsNotOnTheBus) {
     EXPECT_EQ(findInstrument(), nullptr);
     useScenario({{"faults", {{"absent_ms", 0}}}});
     EXPECT_NE(findInstrument(), nullptr);
+    // Missing from the first two scans, present from the third on, however long they take.
+    useScenario({{"faults", {{"absent_scans", 2}}}});
+    EXPECT_EQ(findInstrument(), nullptr);
+    EXPECT_EQ(findInstrument(), nullptr);
+    EXPECT_NE(findInstrument(), nullptr);
+    EXPECT_NE(findInstrument(), nullptr);
 }
 
 TEST_F(SimTest, MalformedScenarioIsReportedAndLeavesNoInstrument) {

@@ -1,0 +1,34 @@
+#include "base/PdfFile.h"
+
+#include "base/SaveFileBytes.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace velda {
+
+Result<int, PdfFileError> WritePdfFile(const QString &fileName, const QString &title,
+                                       const std::function<void(QPagedPaintDevice &)> &setUp,
+                                       const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    int pages = 0;
+    {
+        QPdfWriter writer(&pdf);
+        writer.setResolution(300);
+        writer.setCreator(QStringLiteral("VELDA-9"));
+        writer.setTitle(title);
+        setUp(writer);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return PdfFileError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
+        pages = paint(painter, writer);
+        painter.end();
+    }
+    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
+        return PdfFileError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
+    return pages;
+}
+
+} // namespace velda

@@ -1,0 +1,30 @@
+// A PDF document painted in memory and written to its file all or nothing: the printed report and the
+// statistics summary both save this way.
+#pragma once
+
+#include "base/Result.h"
+
+#include <QString>
+
+#include <functional>
+
+class QPagedPaintDevice;
+class QPainter;
+
+namespace velda {
+
+struct PdfFileError {
+    QString message;
+};
+
+/// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page, then `paint` draws
+/// every page through a painter already begun on it and returns the page count. The PDF writer ignores
+/// what its device reports, so the document is made in memory and `fileName` is replaced by it only when
+/// every byte was written (SaveFileBytes). Returns the page count. Needs a QGuiApplication (offscreen will
+/// do); GUI thread only.
+[[nodiscard]] Result<int, PdfFileError>
+WritePdfFile(const QString &fileName, const QString &title,
+             const std::function<void(QPagedPaintDevice &)> &setUp,
+             const std::function<int(QPainter &, QPagedPaintDevice &)> &paint);
+
+} // namespace velda
