@@ -15,129 +15,80 @@ namespace {
 using Tick = ClockCommand::Tick;
 using Press = ClockCommand::Press;
 
-const QString kHover = QStringLiteral("hover hint");
-
-// What a step shows; Clock is the clock setting's status text, whatever the exchange globals make it.
-enum class Shown { Nothing, Hover, Clock, ExchangeBusy, ClockBusy };
-// What a step does to the clock button's tooltip.
-enum class Hint { Kept, Idle, Running };
-
-struct Step {
-    enum class Event { ClockTick, Refuse, RefuseDuringClock, ClockPress } event;
-    Tick clock = Tick::Idle; ///< what the clock command answers when asked on a tick
-    Press press = Press::Started;
-    Shown shown = Shown::Nothing;
-    Hint hint = Hint::Kept;
-    bool clockAsked = false;
-    int repeat = 1;
-};
-
-std::optional<QString> ExpectedText(Shown shown) {
-    switch (shown) {
-    case Shown::Nothing:
-        return std::nullopt;
-    case Shown::Hover:
-        return kHover;
-    case Shown::Clock:
-        return ClockCommand::statusText();
-    case Shown::ExchangeBusy:
-        return ExchangeBusyText(false);
-    case Shown::ClockBusy:
-        return ExchangeBusyText(true);
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> ExpectedHint(Hint hint) {
-    switch (hint) {
-    case Hint::Kept:
-        return std::nullopt;
-    case Hint::Idle:
-        return ClockButtonHint(Pick(TxtClockSync), false);
-    case Hint::Running:
-        return ClockButtonHint(Pick(TxtClockSync), true);
-    }
-    return std::nullopt;
-}
+// What a step shows (Clock: the clock setting's status text) and does to the clock button's tooltip.
+enum Shown { Nothing, Hover, Clock, ExchangeBusy, ClockBusy };
+enum Hint { Kept, Idle, Running };
 
 TEST(MainStatusLineTest, Scenarios) {
-    using E = Step::Event;
+    enum Event { OnTick, Refused, RefusedDuringClock, Pressed };
+    struct Step {
+        Event event;
+        Tick clock = Tick::Idle; ///< the clock command's answer when a tick asks it
+        Press press = Press::Started;
+        Shown shown = Nothing;
+        Hint hint = Kept;
+        bool clockAsked = false;
+        int repeat = 1;
+    };
     const int held = MainStatusLine::kHeldTicks;
-    struct Scenario {
+    const struct {
         const char *name;
         std::vector<Step> steps;
-    };
-    const Scenario scenarios[] = {
-        {"idle ticks show the hover hint",
-         {{E::ClockTick, Tick::Idle, {}, Shown::Hover, Hint::Kept, true, 3}}},
-        {"a refusal holds its text and does not ask the clock meanwhile",
-         {{E::Refuse, {}, {}, Shown::ExchangeBusy},
-          {E::ClockTick, Tick::Ended, {}, Shown::Nothing, Hint::Kept, false, held},
-          {E::ClockTick, Tick::Idle, {}, Shown::Hover, Hint::Kept, true}}},
-        {"a refusal while the clock runs names the clock",
-         {{E::RefuseDuringClock, {}, {}, Shown::ClockBusy},
-          {E::ClockTick, {}, {}, Shown::Nothing, Hint::Kept, false, held}}},
+    } scenarios[] = {
+        {"idle ticks show the hover hint", {{OnTick, Tick::Idle, {}, Hover, Kept, true, 3}}},
+        {"a refusal is held and the clock is not asked meanwhile",
+         {{Refused, {}, {}, ExchangeBusy},
+          {OnTick, Tick::Ended, {}, Nothing, Kept, false, held},
+          {OnTick, Tick::Idle, {}, Hover, Kept, true}}},
+        {"a refusal while the clock runs names the clock", {{RefusedDuringClock, {}, {}, ClockBusy}}},
         {"a running setting shows its progress on every tick",
-         {{E::ClockTick, Tick::Running, {}, Shown::Clock, Hint::Kept, true, 2}}},
-        {"the end of a setting is held and the button hint loses its cancel line",
-         {{E::ClockTick, Tick::Ended, {}, Shown::Clock, Hint::Idle, true},
-          {E::ClockTick, Tick::Idle, {}, Shown::Nothing, Hint::Kept, false, held},
-          {E::ClockTick, Tick::Idle, {}, Shown::Hover, Hint::Kept, true}}},
+         {{OnTick, Tick::Running, {}, Clock, Kept, true, 2}}},
+        {"the end of a setting is held and the hint loses its cancel line",
+         {{OnTick, Tick::Ended, {}, Clock, Idle, true}, {OnTick, {}, {}, Nothing, Kept, false, held}}},
         {"a press that finds another exchange refuses with the exchange's text",
-         {{E::ClockPress, {}, Press::Busy, Shown::ExchangeBusy},
-          {E::ClockTick, {}, {}, Shown::Nothing, Hint::Kept, false, held}}},
+         {{Pressed, {}, Press::Busy, ExchangeBusy}, {OnTick, {}, {}, Nothing, Kept, false, held}}},
         {"a started setting drops a held refusal and says how to cancel",
-         {{E::Refuse, {}, {}, Shown::ExchangeBusy},
-          {E::ClockPress, {}, Press::Started, Shown::Clock, Hint::Running},
-          {E::ClockTick, Tick::Running, {}, Shown::Clock, Hint::Kept, true}}},
+         {{Refused, {}, {}, ExchangeBusy},
+          {Pressed, {}, Press::Started, Clock, Running},
+          {OnTick, Tick::Running, {}, Clock, Kept, true}}},
         {"a cancelling press drops the hold and keeps the hint",
-         {{E::RefuseDuringClock, {}, {}, Shown::ClockBusy},
-          {E::ClockPress, {}, Press::Cancelling, Shown::Clock, Hint::Kept},
-          {E::ClockTick, Tick::Running, {}, Shown::Clock, Hint::Kept, true}}},
+         {{RefusedDuringClock, {}, {}, ClockBusy},
+          {Pressed, {}, Press::Cancelling, Clock, Kept},
+          {OnTick, Tick::Running, {}, Clock, Kept, true}}},
     };
     for (std::uint8_t language : {0, 1}) {
         LanguageIndex = language;
-        for (const Scenario &scenario : scenarios) {
+        const QString hover = QStringLiteral("hover hint");
+        const std::optional<QString> texts[] = {std::nullopt, hover, ClockCommand::statusText(),
+                                                ExchangeBusyText(false), ExchangeBusyText(true)};
+        const std::optional<QString> hints[] = {std::nullopt, ClockButtonHint(Pick(TxtClockSync), false),
+                                                ClockButtonHint(Pick(TxtClockSync), true)};
+        ASSERT_NE(texts[ExchangeBusy], texts[ClockBusy]);
+        ASSERT_NE(hints[Idle], hints[Running]);
+        for (const auto &scenario : scenarios) {
             SCOPED_TRACE(scenario.name);
             MainStatusLine line;
-            int stepIndex = 0;
-            for (const Step &step : scenario.steps) {
-                SCOPED_TRACE(stepIndex++);
+            for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+                SCOPED_TRACE(i);
+                const Step &step = scenario.steps[i];
                 for (int k = 0; k < step.repeat; ++k) {
                     bool asked = false;
-                    StatusLineUpdate update;
-                    switch (step.event) {
-                    case E::ClockTick:
-                        update = line.tick(
-                            [&] {
-                                asked = true;
-                                return step.clock;
-                            },
-                            [] { return kHover; });
-                        break;
-                    case E::Refuse:
-                    case E::RefuseDuringClock:
-                        update = line.refused(step.event == E::RefuseDuringClock);
-                        break;
-                    case E::ClockPress:
-                        update = line.clockPressed(step.press);
-                        break;
-                    }
-                    EXPECT_EQ(update.text, ExpectedText(step.shown));
-                    EXPECT_EQ(update.clockHint, ExpectedHint(step.hint));
+                    const auto clock = [&] {
+                        asked = true;
+                        return step.clock;
+                    };
+                    const StatusLineUpdate update =
+                        step.event == OnTick    ? line.tick(clock, [&] { return hover; })
+                        : step.event == Pressed ? line.clockPressed(step.press)
+                                                : line.refused(step.event == RefusedDuringClock);
+                    EXPECT_EQ(update.text, texts[step.shown]);
+                    EXPECT_EQ(update.clockHint, hints[step.hint]);
                     EXPECT_EQ(asked, step.clockAsked);
                 }
             }
         }
     }
     LanguageIndex = 0;
-}
-
-TEST(MainStatusLineTest, BusyTextsDifferAndHintsDifferWhileRunning) {
-    // The scenarios tell the texts apart only if they are different texts.
-    EXPECT_NE(ExchangeBusyText(false), ExchangeBusyText(true));
-    EXPECT_NE(ExpectedHint(Hint::Idle), ExpectedHint(Hint::Running));
-    EXPECT_NE(ClockCommand::statusText(), kHover);
 }
 
 } // namespace

@@ -29,60 +29,32 @@ TEST(WindowTextsTest, HeaderRowIsWrittenForAllFourteenColumns) {
 }
 
 TEST(WindowTextsTest, MenusInOrderWithTheirCaptions) {
-    struct Case {
-        std::uint8_t language;
-        MainMenu menu;
-        QString title;
-        QStringList items;
+    // Menu title, then its items in order; "|" a separator line, "*" an item that checks its language.
+    const QStringList expected[] = {
+        {"Файл", "Сохранить в Exel", "Сохранить в CSV...", "Создать Проект", "Открыть Проект",
+         "Добавить проект...", "|Печать", "|Выход", "Правка", "Копировать таблицу в буфер",
+         "Копировать выделенное в буфер", "Скриншот из прибора", "Language(Язык)", "*русский", "*english",
+         "Помощь", "Справка", "О приборе"},
+        {"File", "Save to Exel", "Save to CSV...", "Сreate Project", "Open Project", "Append project...",
+         "|Print", "|Exit", "Edit", "Copy table to clipboard", "Copy select to clipboard",
+         "Screenshot from Device", "Language(Язык)", "*русский", "*english", "Help", "Information", "About"},
     };
-    const Case cases[] = {
-        {0,
-         MainMenu::File,
-         "Файл",
-         {"Сохранить в Exel", "Сохранить в CSV...", "Создать Проект", "Открыть Проект", "Добавить проект...",
-          "Печать", "Выход"}},
-        {1,
-         MainMenu::File,
-         "File",
-         {"Save to Exel", "Save to CSV...", "Сreate Project", "Open Project", "Append project...", "Print",
-          "Exit"}},
-        {0,
-         MainMenu::Edit,
-         "Правка",
-         {"Копировать таблицу в буфер", "Копировать выделенное в буфер", "Скриншот из прибора"}},
-        {1,
-         MainMenu::Edit,
-         "Edit",
-         {"Copy table to clipboard", "Copy select to clipboard", "Screenshot from Device"}},
-        {0, MainMenu::Language, "Language(Язык)", {"русский", "english"}},
-        {1, MainMenu::Language, "Language(Язык)", {"русский", "english"}},
-        {0, MainMenu::Help, "Помощь", {"Справка", "О приборе"}},
-        {1, MainMenu::Help, "Help", {"Information", "About"}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.title.toStdString() + " " + std::to_string(c.language));
-        const MainWindowCaptions captions = CaptionsIn(c.language);
-        EXPECT_EQ(captions.*kMainMenuTitles[static_cast<std::size_t>(c.menu)], c.title);
-        QStringList items;
-        for (const MainMenuItem &item : kMainMenuItems)
-            if (item.menu == c.menu) items << captions.*item.caption;
-        EXPECT_EQ(items, c.items);
-    }
-    // A menu's items stand together, separators only before Print and Exit, and only the two language
-    // items switch (and check) a language.
-    QStringList separated;
-    QStringList switching;
-    for (std::size_t i = 0; i < kMainMenuItems.size(); ++i) {
-        const MainMenuItem &item = kMainMenuItems[i];
-        if (i > 0) {
-            EXPECT_LE(static_cast<int>(kMainMenuItems[i - 1].menu), static_cast<int>(item.menu)) << i;
+    for (std::uint8_t language : {0, 1}) {
+        const MainWindowCaptions c = CaptionsIn(language);
+        QStringList menus;
+        int shownMenu = -1;
+        for (const MainMenuItem &item : kMainMenuItems) {
+            const int menu = static_cast<int>(item.menu);
+            if (menu != shownMenu) menus << c.*kMainMenuTitles[static_cast<std::size_t>(menu)];
+            shownMenu = menu;
+            const QString mark = item.separatorBefore ? "|" : item.language >= 0 ? "*" : "";
+            menus << mark + c.*item.caption;
         }
-        if (item.separatorBefore) separated << CaptionsIn(1).*item.caption;
-        if (item.language >= 0)
-            switching << CaptionsIn(static_cast<std::uint8_t>(item.language)).*item.caption;
+        EXPECT_EQ(menus, expected[language]);
     }
-    EXPECT_EQ(separated, QStringList({"Print", "Exit"}));
-    EXPECT_EQ(switching, QStringList({"русский", "english"}));
+    // Each language item switches to the language its caption names.
+    EXPECT_EQ(kMainMenuItems[10].language, 0);
+    EXPECT_EQ(kMainMenuItems[11].language, 1);
 }
 
 TEST(AboutTextsTest, DateLineInWords) {
