@@ -5,6 +5,8 @@
 
 #include <QGroupBox>
 
+#include <tuple>
+
 class QCheckBox;
 class QLabel;
 class QRadioButton;
@@ -22,6 +24,12 @@ public:
 
     /// Shows `controls` as they are: visibility, texts, checks, colours, enabled states.
     void showControls(const ChannelControls &controls);
+    /// The parts in the window's order: swatch, sensor, temperature, humidity, third swatch, third check,
+    /// axis box, left radio and label, right radio and label.
+    [[nodiscard]] auto parts() const {
+        return std::tuple(primary, sensor, temp, hum, third, thirdCheck, axisBox, left, leftLabel, right,
+                          rightLabel);
+    }
 
     ColourSwatch *primary = nullptr;
     QCheckBox *sensor = nullptr;

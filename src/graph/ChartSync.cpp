@@ -4,12 +4,21 @@
 #include "graph/Envelope.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace velda {
 
 namespace {
 constexpr int kValueTickTarget = 8;
+constexpr double kCalloutArrowPx = 10;
+constexpr double kCalloutPadPx = 2;
 } // namespace
+
+QString TimeAxisFormat(const QLocale &locale) {
+    const bool monthHasPoint = locale.monthName(1, QLocale::ShortFormat).endsWith(QLatin1Char('.'));
+    return monthHasPoint ? QStringLiteral("hh:mm:ss'<br>'dd.MMMyyyy")
+                         : QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy");
+}
 
 ValueAxisLook ValueAxisLookOf(const GraphModel &model, ValueAxis side, const AxisRange &range) {
     ValueAxisLook look;
@@ -49,6 +58,40 @@ std::optional<std::vector<GraphPoint>> SeriesDataCache::pointsToDraw(int index, 
     if (key == drawn) return std::nullopt;
     drawn = key;
     return whole ? series.points : Envelope(series.points, bottom.min, bottom.max, widthPx);
+}
+
+qint64 ChartTime::ms(double days) {
+    return std::llround(m_mapping.toEpochMs(days));
+}
+
+QList<QPointF> ChartTime::points(const std::vector<GraphPoint> &points) {
+    QList<QPointF> list;
+    list.reserve(static_cast<qsizetype>(points.size()));
+    for (const GraphPoint &p : points)
+        list.append(point(p));
+    return list;
+}
+
+int EnvelopeWidth(const PlotRect &plot, int chartWidth) {
+    const int width = plot.right - plot.left;
+    return width < 2 ? std::max(1, chartWidth) : width;
+}
+
+MarkerCallout MarkerCalloutAt(const QPointF &at, const QSizeF &textSize, const QRectF &plotArea) {
+    MarkerCallout callout;
+    callout.box = QRectF(0, 0, textSize.width() + 2 * kCalloutPadPx, textSize.height() + 2 * kCalloutPadPx);
+    callout.textPos = QPointF(kCalloutPadPx, kCalloutPadPx);
+    const double rim = at.y() - kMarkerSizePx / 2.0;
+    callout.boxPos = QPointF(at.x() - callout.box.width() / 2, rim - kCalloutArrowPx - callout.box.height());
+    callout.arrow = QLineF(at.x(), rim, at.x(), rim - kCalloutArrowPx);
+    callout.visible = plotArea.contains(at);
+    return callout;
+}
+
+QRectF PrintTarget(const QRectF &page, const QSizeF &shown) {
+    if (shown.isEmpty()) return QRectF(page.topLeft(), QSizeF(0, 0));
+    const double scale = std::min(page.width() / shown.width(), page.height() / shown.height());
+    return QRectF(page.topLeft(), shown * scale);
 }
 
 } // namespace velda

@@ -1,10 +1,17 @@
-// What the graph window hands its chart, decided without the chart: the value axes' looks, the zoom
-// transition's in-between ranges and which series need new points.
+// What the graph window hands its chart, decided without the chart: the value axes' looks, the time
+// axis's label format, the zoom transition's in-between ranges, which series need new points, where the
+// marker's value label goes and where a print of the chart lands on the page.
 #pragma once
 
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
 
+#include <QLineF>
+#include <QList>
+#include <QLocale>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <array>
@@ -26,6 +33,10 @@ struct ValueAxisLook {
 /// The look of the value axis `side` of `model` drawn over `range`: ticks at round values while the
 /// ends stay where the data or the user put them.
 [[nodiscard]] ValueAxisLook ValueAxisLookOf(const GraphModel &model, ValueAxis side, const AxisRange &range);
+
+/// The time axis's label format: time over date. Where the locale's abbreviated month names end in a
+/// point ("янв."), the point after the month is already there.
+[[nodiscard]] QString TimeAxisFormat(const QLocale &locale);
 
 /// The rectangle zoom's animated transition: the axes move from the ranges before the zoom to the
 /// interaction's current ones as the progress goes from 0 to 1. Axes as GraphInteraction's indices.
@@ -66,5 +77,42 @@ private:
     };
     std::array<Drawn, GraphModel::kMarkerSeries> m_drawn{};
 };
+
+/// Days since 30 December 1899 as the date-time axis's milliseconds since the epoch, through the graph's
+/// one time mapping (one object per pass: it keeps the day it converted last).
+class ChartTime {
+public:
+    [[nodiscard]] qint64 ms(double days);
+    [[nodiscard]] QPointF point(const GraphPoint &p) { return QPointF(static_cast<double>(ms(p.x)), p.y); }
+    [[nodiscard]] QList<QPointF> points(const std::vector<GraphPoint> &points);
+
+private:
+    TimeMapping m_mapping;
+};
+
+/// The width in pixels long series are thinned to: the plot's, or before the first layout, while the plot
+/// is not known yet, the chart's.
+[[nodiscard]] int EnvelopeWidth(const PlotRect &plot, int chartWidth);
+
+/// Diameter of the marker's circle in pixels.
+inline constexpr int kMarkerSizePx = 11;
+
+/// The marker's value label: its text in a small box centred above the marker's circle, joined to the
+/// circle's rim by a short vertical arrow. Chart coordinates.
+struct MarkerCallout {
+    QRectF box;      ///< at the origin: the text's size and a padding on every side
+    QPointF boxPos;  ///< where the box goes
+    QPointF textPos; ///< the text inside the box
+    QLineF arrow;    ///< from the rim up to the box
+    bool visible = false;
+};
+/// The callout of a marker drawn at `at` for a text of `textSize`; hidden while the marker lies outside
+/// `plotArea` (scrolled out of the plot).
+[[nodiscard]] MarkerCallout MarkerCalloutAt(const QPointF &at, const QSizeF &textSize,
+                                            const QRectF &plotArea);
+
+/// Where a print of the chart shown at `shown` goes on `page`: as large as fits, aspect kept, at the top
+/// left. Empty for an empty chart.
+[[nodiscard]] QRectF PrintTarget(const QRectF &page, const QSizeF &shown);
 
 } // namespace velda

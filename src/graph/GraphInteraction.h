@@ -91,6 +91,7 @@ struct Extremes {
 struct AxisTick {
     double value = 0;
     QString label;
+    friend bool operator==(const AxisTick &, const AxisTick &) = default;
 };
 /// The ticks of a value axis from `min` to `max`: the multiples of `interval` in that range, labelled
 /// with AxisValueLabel; a tick whose label repeats the previous one is left out. Empty when `interval`

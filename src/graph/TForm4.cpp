@@ -1,11 +1,10 @@
-// The graph window: lays out the chart and the channel boxes and mirrors the graph model into them.
+// The graph window: lays out the chart and the channel boxes, hands every event to the graph's flow
+// controller and mirrors the model and the mouse state into the controls and the chart.
 #include "graph/TForm4.h"
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
-#include "graph/ChannelBox.h"
 #include "graph/ChartPicture.h"
-#include "graph/ChartSync.h"
 #include "graph/GraphChartView.h"
 #include "graph/GraphTexts.h"
 #include "graph/Limits.h"
@@ -40,8 +39,6 @@
 #include <QValueAxis>
 #include <QVariantAnimation>
 
-#include <cmath>
-
 namespace velda {
 namespace {
 
@@ -52,13 +49,10 @@ constexpr int kSplitterWidth = 7;
 constexpr int kPanelMinWidth = 213;
 constexpr int kStatusHeight = 19;
 constexpr int kBoxWidth = 245;
-constexpr int kMarkerLabelArrowPx = 10;
-constexpr int kMarkerSizePx = 11;
 
 TForm4::ErrorReporter &Reporter() {
     static TForm4::ErrorReporter reporter = [](const QString &text) {
-        QMessageBox box(QMessageBox::Critical, Pick(TxtError), text, QMessageBox::Ok);
-        box.exec();
+        QMessageBox(QMessageBox::Critical, Pick(TxtError), text, QMessageBox::Ok).exec();
     };
     return reporter;
 }
@@ -66,8 +60,7 @@ TForm4::ErrorReporter &Reporter() {
 TForm4::ColourPicker &Picker() {
     static TForm4::ColourPicker picker = [](const QColor &initial, QWidget *parent) -> std::optional<QColor> {
         const QColor c = QColorDialog::getColor(initial, parent);
-        if (!c.isValid()) return std::nullopt;
-        return c;
+        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
     };
     return picker;
 }
@@ -79,28 +72,9 @@ Rgb FromQColor(const QColor &c) {
     return static_cast<Rgb>(c.rgb() & 0xFFFFFFu);
 }
 
-// Days since 30 December 1899 on the date-time axis, through the graph's one time mapping.
-class DayConverter {
-public:
-    qint64 toMs(double days) { return std::llround(m_mapping.toEpochMs(days)); }
-
-private:
-    TimeMapping m_mapping;
-};
-
-// Replaces the labelled ticks of a category axis, unless they are already the ones asked for.
+// Replaces the labelled ticks of a category axis.
 void SetAxisTicks(QCategoryAxis *axis, const std::vector<AxisTick> &ticks) {
-    QStringList labels;
-    for (const AxisTick &tick : ticks)
-        labels.append(tick.label);
-    const QStringList current = axis->categoriesLabels();
-    if (current == labels) {
-        bool same = true;
-        for (const AxisTick &tick : ticks)
-            same = same && axis->endValue(tick.label) == tick.value;
-        if (same) return;
-    }
-    for (const QString &label : current)
+    for (const QString &label : axis->categoriesLabels())
         axis->remove(label);
     if (!ticks.empty()) axis->setStartValue(ticks.front().value);
     for (const AxisTick &tick : ticks)
@@ -117,7 +91,7 @@ void TForm4::setColourPicker(ColourPicker picker) {
 }
 
 TForm4::TForm4(ArchiveTable &table, QWidget *parent)
-    : QDialog(parent), m_model(LanguageIndex.load()), m_interaction(m_model) {
+    : QDialog(parent), m_model(LanguageIndex.load()), m_control(m_model) {
     createChart();
     createControls();
     connectHandlers();
@@ -137,12 +111,7 @@ void TForm4::createChart() {
     m_limitLines = std::make_unique<LimitLineItems>(chart);
 
     BottomAxis = new QDateTimeAxis(chart);
-    // Time over date on every label. Where the abbreviated month names end in a point ("янв."), the
-    // point after the month is already there.
-    const bool monthHasPoint =
-        CurrentFormats().locale.monthName(1, QLocale::ShortFormat).endsWith(QLatin1Char('.'));
-    BottomAxis->setFormat(monthHasPoint ? QStringLiteral("hh:mm:ss'<br>'dd.MMMyyyy")
-                                        : QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
+    BottomAxis->setFormat(TimeAxisFormat(CurrentFormats().locale));
     BottomAxis->setTickCount(7);
     LeftAxis = new QValueAxis(chart);
     // The right axis writes its labels in the number format "#,##0.##", which the chart's printf-style
@@ -202,16 +171,11 @@ void TForm4::createChart() {
     m_zoomTransition->setDuration(chart->animationDuration());
     m_zoomTransition->setEasingCurve(chart->animationEasingCurve());
     connect(m_zoomTransition, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-        if (m_zoomTransition->state() != QAbstractAnimation::Running) return;
-        m_transition.setProgress(value.toDouble());
-        syncAxes();
-        syncMarker();
+        if (m_zoomTransition->state() == QAbstractAnimation::Running)
+            apply(m_control.transitionProgress(value.toDouble()));
     });
-    connect(m_zoomTransition, &QVariantAnimation::finished, this, [this] {
-        m_transition.finish();
-        syncAxes();
-        syncMarker();
-    });
+    connect(m_zoomTransition, &QVariantAnimation::finished, this,
+            [this] { apply(m_control.transitionFinished()); });
 }
 
 void TForm4::createControls() {
@@ -241,27 +205,12 @@ void TForm4::createControls() {
     layout->addWidget(Splitter1, 1);
     layout->addWidget(StatusBar1);
 
-    auto parts = [](ChannelBox *box, ColourSwatch *&primary, QCheckBox *&sensor, QRadioButton *&temp,
-                    QRadioButton *&hum, ColourSwatch *&third, QCheckBox *&thirdCheck, QGroupBox *&axisBox,
-                    QRadioButton *&left, QLabel *&leftLabel, QRadioButton *&right, QLabel *&rightLabel) {
-        primary = box->primary;
-        sensor = box->sensor;
-        temp = box->temp;
-        hum = box->hum;
-        third = box->third;
-        thirdCheck = box->thirdCheck;
-        axisBox = box->axisBox;
-        left = box->left;
-        leftLabel = box->leftLabel;
-        right = box->right;
-        rightLabel = box->rightLabel;
-    };
     GroupBox1 = new ChannelBox(106, Panel5);
-    parts(GroupBox1, Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2, GroupBox3,
-          RadioButton3, Label1, RadioButton4, Label2);
+    std::tie(Panel1, CheckBox1, RadioButton1, RadioButton2, Panel2, CheckBox2, GroupBox3, RadioButton3,
+             Label1, RadioButton4, Label2) = GroupBox1->parts();
     GroupBox2 = new ChannelBox(96, Panel5);
-    parts(GroupBox2, Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4, GroupBox4,
-          RadioButton7, Label3, RadioButton8, Label4);
+    std::tie(Panel3, CheckBox3, RadioButton5, RadioButton6, Panel4, CheckBox4, GroupBox4, RadioButton7,
+             Label3, RadioButton8, Label4) = GroupBox2->parts();
     RadioButton3->setChecked(true);
     RadioButton8->setChecked(true);
 
@@ -326,8 +275,7 @@ void TForm4::FormCreate(ArchiveTable &table) {
 
     m_error = m_model.build(table, Channel1Present.load(), Channel2Present.load(), ArchiveFormat.load(),
                             CurrentFormats());
-    m_interaction.updateAutomatic();
-    sync();
+    apply(m_control.built());
     if (m_error) Reporter()(m_error->message(m_model.language()));
 }
 
@@ -337,24 +285,16 @@ QLineSeries *TForm4::lineSeries(int index) const {
 }
 
 void TForm4::refreshSeriesData() {
-    const PlotRect plot = currentPlot();
-    // Before the first layout the plot area is not known yet; the chart's width is close enough.
-    int width = plot.right - plot.left;
-    if (width < 2) width = std::max(1, Chart1->width());
-    const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
-    DayConverter days;
+    const int width = EnvelopeWidth(plotRect(), Chart1->width());
+    const AxisRange bottom = m_control.drawn(GraphInteraction::kBottomAxis);
+    ChartTime time;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width);
-        if (!shown) continue;
-        QList<QPointF> list;
-        list.reserve(static_cast<qsizetype>(shown->size()));
-        for (const GraphPoint &p : *shown)
-            list.append(QPointF(static_cast<double>(days.toMs(p.x)), p.y));
-        lineSeries(i)->replace(list);
+        if (const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width))
+            lineSeries(i)->replace(time.points(*shown));
     }
 }
 
-PlotRect TForm4::currentPlot() const {
+PlotRect TForm4::plotRect() const {
     const QRectF area = chart->plotArea();
     const QPointF topLeft = Chart1->mapFromScene(chart->mapToScene(area.topLeft()));
     const QPointF bottomRight = Chart1->mapFromScene(chart->mapToScene(area.bottomRight()));
@@ -362,33 +302,33 @@ PlotRect TForm4::currentPlot() const {
                     qRound(bottomRight.y())};
 }
 
-PlotRect TForm4::plotRect() const {
-    return currentPlot();
+void TForm4::apply(const Redraw &redraw) {
+    if (redraw.stopAnimation) m_zoomTransition->stop();
+    if (redraw.startAnimation) m_zoomTransition->start();
+    if (redraw.controls) syncControls();
+    if (redraw.axes) syncAxes();
+    if (redraw.marker) syncMarker();
+    if (redraw.status) StatusBar1->showMessage(m_control.interaction().statusText());
+    if (const std::optional<BandDrag> &band = m_control.band()) {
+        m_rubberBand->setGeometry(QRect(QPoint(band->x0, band->y0), QPoint(band->x1, band->y1)).normalized());
+        m_rubberBand->show();
+    } else {
+        m_rubberBand->hide();
+    }
 }
 
-AxisRange TForm4::drawnRange(int axis) const {
-    return m_transition.drawn(axis, axis == GraphInteraction::kBottomAxis ? m_interaction.bottom()
-                                    : axis == GraphInteraction::kLeftAxis ? m_interaction.left()
-                                                                          : m_interaction.right());
+void TForm4::attachToAxis(QXYSeries *series, ValueAxis side) {
+    QValueAxis *want = side == ValueAxis::Left ? LeftAxis : RightAxis;
+    QValueAxis *other = want == LeftAxis ? RightAxis : LeftAxis;
+    if (series->attachedAxes().contains(other)) {
+        series->detachAxis(other);
+        series->attachAxis(want);
+    }
 }
 
-void TForm4::startZoomTransition(const std::array<AxisRange, 3> &from) {
-    finishZoomTransition();
-    m_transition.start(from);
-    m_zoomTransition->start();
-}
-
-void TForm4::finishZoomTransition() {
-    if (!m_transition.running()) return;
-    m_zoomTransition->stop();
-    m_transition.finish();
-    syncAxes();
-}
-
-void TForm4::sync() {
-    finishZoomTransition();
-    syncChannel(0);
-    syncChannel(1);
+void TForm4::syncControls() {
+    GroupBox1->showControls(m_model.controls(0));
+    GroupBox2->showControls(m_model.controls(1));
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
         const SeriesState &s = m_model.series(i);
         QLineSeries *line = lineSeries(i);
@@ -396,35 +336,23 @@ void TForm4::sync() {
         pen.setColor(ToQColor(s.colour));
         line->setPen(pen);
         line->setVisible(s.active);
-        QValueAxis *want = s.axis == ValueAxis::Left ? LeftAxis : RightAxis;
-        QValueAxis *other = want == LeftAxis ? RightAxis : LeftAxis;
-        if (line->attachedAxes().contains(other)) {
-            line->detachAxis(other);
-            line->attachAxis(want);
-        }
+        attachToAxis(line, s.axis);
     }
-    syncAxes();
-    syncMarker();
-    StatusBar1->showMessage(m_interaction.statusText());
-}
-
-void TForm4::syncChannel(int ch) {
-    (ch == 0 ? GroupBox1 : GroupBox2)->showControls(m_model.controls(ch));
 }
 
 void TForm4::syncAxes() {
-    DayConverter days;
-    const AxisRange bottom = drawnRange(GraphInteraction::kBottomAxis);
-    BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.min)),
-                         QDateTime::fromMSecsSinceEpoch(days.toMs(bottom.max)));
+    ChartTime time;
+    const AxisRange bottom = m_control.drawn(GraphInteraction::kBottomAxis);
+    BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(time.ms(bottom.min)),
+                         QDateTime::fromMSecsSinceEpoch(time.ms(bottom.max)));
     for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
         QValueAxis *axis = side == ValueAxis::Left ? LeftAxis : RightAxis;
-        const ValueAxisLook look = ValueAxisLookOf(
-            m_model, side,
-            drawnRange(side == ValueAxis::Left ? GraphInteraction::kLeftAxis : GraphInteraction::kRightAxis));
+        const ValueAxisLook look = ValueAxisLookOf(m_model, side, m_control.drawn(AxisIndex(side)));
         axis->setRange(look.min, look.max);
         if (auto *ticks = qobject_cast<QCategoryAxis *>(axis)) {
-            SetAxisTicks(ticks, ValueAxisTicks(look.min, look.max, look.tickInterval, CurrentFormats()));
+            std::vector<AxisTick> wanted =
+                ValueAxisTicks(look.min, look.max, look.tickInterval, CurrentFormats());
+            if (wanted != m_rightTicks) SetAxisTicks(ticks, m_rightTicks = std::move(wanted));
         } else if (look.tickInterval > 0) {
             axis->setTickType(QValueAxis::TicksDynamic);
             axis->setTickAnchor(0);
@@ -445,9 +373,10 @@ void TForm4::syncLimitLines() {
 
 void TForm4::Chart1GetAxisLabel() {
     // The chart draws all labels of an axis in one colour: the axis whose end is being dragged is red.
-    BottomAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kBottomAxis)));
-    LeftAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kLeftAxis)));
-    RightAxis->setLabelsColor(ToQColor(m_interaction.labelColour(GraphInteraction::kRightAxis)));
+    const GraphInteraction &mouse = m_control.interaction();
+    BottomAxis->setLabelsColor(ToQColor(mouse.labelColour(GraphInteraction::kBottomAxis)));
+    LeftAxis->setLabelsColor(ToQColor(mouse.labelColour(GraphInteraction::kLeftAxis)));
+    RightAxis->setLabelsColor(ToQColor(mouse.labelColour(GraphInteraction::kRightAxis)));
 }
 
 void TForm4::syncMarker() {
@@ -458,15 +387,9 @@ void TForm4::syncMarker() {
         m_markerArrow->hide();
         return;
     }
-    QValueAxis *want = marker.axis == ValueAxis::Left ? LeftAxis : RightAxis;
-    QValueAxis *other = want == LeftAxis ? RightAxis : LeftAxis;
-    if (Series7->attachedAxes().contains(other)) {
-        Series7->detachAxis(other);
-        Series7->attachAxis(want);
-    }
-    DayConverter days;
+    attachToAxis(Series7, marker.axis);
     const GraphPoint &p = marker.points.front();
-    const QPointF point(static_cast<double>(days.toMs(p.x)), p.y);
+    const QPointF point = ChartTime().point(p);
     if (Series7->count() != 1 || Series7->at(0) != point) Series7->replace(QList<QPointF>{point});
     Series7->setBorderColor(ToQColor(marker.colour));
     // The value label is drawn here so that it follows the system's number format.
@@ -474,105 +397,67 @@ void TForm4::syncMarker() {
     m_markerLabel->setText(MarkerLabel(p.y, CurrentFormats()));
     const QColor colour = ToQColor(marker.colour);
     m_markerLabel->setBrush(colour);
-    const QRectF text = m_markerLabel->boundingRect();
-    constexpr double kPad = 2;
-    const QRectF box(0, 0, text.width() + 2 * kPad, text.height() + 2 * kPad);
-    m_markerBox->setRect(box);
+    const MarkerCallout callout =
+        MarkerCalloutAt(at, m_markerLabel->boundingRect().size(), chart->plotArea());
+    m_markerBox->setRect(callout.box);
     m_markerBox->setPen(QPen(colour));
-    m_markerLabel->setPos(kPad, kPad);
-    // The arrow starts at the circle's rim.
-    const double rim = at.y() - kMarkerSizePx / 2.0;
-    m_markerBox->setPos(at.x() - box.width() / 2, rim - kMarkerLabelArrowPx - box.height());
-    m_markerArrow->setLine(at.x(), rim, at.x(), rim - kMarkerLabelArrowPx);
+    m_markerBox->setPos(callout.boxPos);
+    m_markerLabel->setPos(callout.textPos);
+    m_markerArrow->setLine(callout.arrow);
     m_markerArrow->setPen(QPen(colour));
-    // Clipped to the chart: a marker scrolled out of the plot shows no label.
-    const bool inside = chart->plotArea().contains(at);
-    m_markerBox->setVisible(inside);
-    m_markerArrow->setVisible(inside);
+    m_markerBox->setVisible(callout.visible);
+    m_markerArrow->setVisible(callout.visible);
 }
 
 QString TForm4::markerLabelText() const {
     return m_model.series(GraphModel::kMarkerSeries).points.empty() ? QString() : m_markerLabel->text();
 }
 
-void TForm4::controlsChanged() {
-    m_interaction.updateAutomatic();
-    sync();
-}
-
 void TForm4::CheckBox1Click() {
-    m_model.sensorCheckClicked(0, CheckBox1->isChecked());
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::Sensor, CheckBox1->isChecked()));
 }
-
-void TForm4::CheckBox3Click() {
-    m_model.sensorCheckClicked(1, CheckBox3->isChecked());
-    controlsChanged();
-}
-
 void TForm4::CheckBox2Click() {
-    m_model.thirdCheckClicked(0, CheckBox2->isChecked());
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::Third, CheckBox2->isChecked()));
 }
-
+void TForm4::CheckBox3Click() {
+    apply(m_control.channelControl(1, ChannelControl::Sensor, CheckBox3->isChecked()));
+}
 void TForm4::CheckBox4Click() {
-    m_model.thirdCheckClicked(1, CheckBox4->isChecked());
-    controlsChanged();
+    apply(m_control.channelControl(1, ChannelControl::Third, CheckBox4->isChecked()));
 }
-
 void TForm4::CheckBox5Click() {
-    m_model.setMarksChecked(CheckBox5->isChecked());
-    m_model.clearMarker();
-    syncMarker();
+    apply(m_control.marksClicked(CheckBox5->isChecked()));
 }
-
 void TForm4::RadioButton1Click() {
-    m_model.quantityChosen(0, false);
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::Temperature, true));
 }
-
 void TForm4::RadioButton2Click() {
-    m_model.quantityChosen(0, true);
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::Humidity, true));
 }
-
-void TForm4::RadioButton5Click() {
-    m_model.quantityChosen(1, false);
-    controlsChanged();
-}
-
-void TForm4::RadioButton6Click() {
-    m_model.quantityChosen(1, true);
-    controlsChanged();
-}
-
 void TForm4::RadioButton3Click() {
-    m_model.axisChosen(0, ValueAxis::Left);
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::LeftAxis, true));
 }
-
 void TForm4::RadioButton4Click() {
-    m_model.axisChosen(0, ValueAxis::Right);
-    controlsChanged();
+    apply(m_control.channelControl(0, ChannelControl::RightAxis, true));
 }
-
+void TForm4::RadioButton5Click() {
+    apply(m_control.channelControl(1, ChannelControl::Temperature, true));
+}
+void TForm4::RadioButton6Click() {
+    apply(m_control.channelControl(1, ChannelControl::Humidity, true));
+}
 void TForm4::RadioButton7Click() {
-    m_model.axisChosen(1, ValueAxis::Left);
-    controlsChanged();
+    apply(m_control.channelControl(1, ChannelControl::LeftAxis, true));
 }
-
 void TForm4::RadioButton8Click() {
-    m_model.axisChosen(1, ValueAxis::Right);
-    controlsChanged();
+    apply(m_control.channelControl(1, ChannelControl::RightAxis, true));
 }
 
 void TForm4::pickColour(int ch, bool thirdSwatch) {
-    const ChannelControls &c = m_model.controls(ch);
-    const std::optional<Rgb> current = thirdSwatch ? c.thirdSwatch : c.primarySwatch;
-    const std::optional<QColor> chosen = Picker()(current ? ToQColor(*current) : QColor(Qt::white), this);
-    if (!chosen) return;
-    m_model.colourChosen(ch, thirdSwatch, FromQColor(*chosen));
-    sync();
+    apply(m_control.colourClicked(ch, thirdSwatch, [this](Rgb initial) -> std::optional<Rgb> {
+        const std::optional<QColor> chosen = Picker()(ToQColor(initial), this);
+        return chosen ? std::optional<Rgb>(FromQColor(*chosen)) : std::nullopt;
+    }));
 }
 
 void TForm4::Panel1Click() {
@@ -589,25 +474,19 @@ void TForm4::Panel4Click() {
 }
 
 void TForm4::printChart(QPrinter *printer) {
-    finishZoomTransition();
+    apply(m_control.finishTransition());
     QPainter painter(printer);
-    const QRectF page = painter.viewport();
-    const QSize size = Chart1->size();
-    const double scale = std::min(page.width() / size.width(), page.height() / size.height());
-    const QRectF target(page.topLeft(), QSizeF(size.width() * scale, size.height() * scale));
-    Chart1->render(&painter, target, Chart1->rect());
+    Chart1->render(&painter, PrintTarget(painter.viewport(), Chart1->size()), Chart1->rect());
 }
 
 void TForm4::done(int result) {
-    finishZoomTransition();
+    apply(m_control.finishTransition());
     QDialog::done(result);
-    for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
-        lineSeries(i)->clear();
-    Series7->clear();
-    m_markerBox->hide();
-    m_markerArrow->hide();
     m_model = GraphModel(m_model.language());
     m_seriesData.clear();
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
+        lineSeries(i)->clear();
+    syncMarker(); // no marker in an empty model
 }
 
 void TForm4::Button1Click() {
@@ -621,62 +500,25 @@ void TForm4::Button1Click() {
 }
 
 void TForm4::Button2Click() {
-    finishZoomTransition();
+    apply(m_control.finishTransition());
     SaveChartPictureWithDialog(this, Chart1);
 }
 
 void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {
-    finishZoomTransition();
-    const PlotRect plot = currentPlot();
-    m_interaction.mouseDown(button, pos.x(), pos.y(), plot);
-    if (button == MouseButton::Left && plot.contains(pos.x(), pos.y())) {
-        m_bandOrigin = pos;
-        m_rubberBand->setGeometry(QRect(pos, QSize()));
-    }
-    if (button == MouseButton::Right) m_scrollLast = pos;
-    syncAxes();
+    apply(m_control.mouseDown(button, pos.x(), pos.y(), plotRect()));
 }
 
 void TForm4::Chart1MouseMove(QPoint pos, Qt::MouseButtons held) {
-    const PlotRect plot = currentPlot();
-    if (m_scrollLast && (held & Qt::RightButton)) {
-        m_interaction.scroll(pos.x() - m_scrollLast->x(), pos.y() - m_scrollLast->y(), plot);
-        m_scrollLast = pos;
-    }
-    if (m_bandOrigin && (held & Qt::LeftButton)) {
-        m_rubberBand->setGeometry(QRect(*m_bandOrigin, pos).normalized());
-        m_rubberBand->show();
-    }
-    const AxisRange b = m_interaction.bottom();
-    const AxisRange l = m_interaction.left();
-    const AxisRange r = m_interaction.right();
-    m_interaction.mouseMove(pos.x(), pos.y(), plot, Chart1->width(), Chart1->height());
-    if (!(b == m_interaction.bottom() && l == m_interaction.left() && r == m_interaction.right())) syncAxes();
-    syncMarker();
-    StatusBar1->showMessage(m_interaction.statusText());
+    apply(m_control.mouseMove(pos.x(), pos.y(), held.testFlag(Qt::LeftButton), held.testFlag(Qt::RightButton),
+                              plotRect(), Chart1->width(), Chart1->height()));
 }
 
 void TForm4::Chart1MouseUp(MouseButton button, QPoint pos) {
-    m_interaction.mouseUp(button);
-    if (button == MouseButton::Left && m_bandOrigin) {
-        m_rubberBand->hide();
-        const QPoint origin = *m_bandOrigin;
-        m_bandOrigin.reset();
-        // Only the rectangle zoom is animated; dragging an axis end follows the pointer directly.
-        const std::array<AxisRange, 3> before{drawnRange(GraphInteraction::kBottomAxis),
-                                              drawnRange(GraphInteraction::kLeftAxis),
-                                              drawnRange(GraphInteraction::kRightAxis)};
-        if (m_interaction.rubberBand(origin.x(), origin.y(), pos.x(), pos.y(), currentPlot()))
-            startZoomTransition(before);
-    }
-    if (button == MouseButton::Right) m_scrollLast.reset();
-    syncAxes();
-    syncMarker();
+    apply(m_control.mouseUp(button, pos.x(), pos.y(), plotRect()));
 }
 
 void TForm4::Chart1DblClick(QPoint pos) {
-    m_interaction.dblClick();
-    Chart1MouseDown(MouseButton::Left, pos);
+    apply(m_control.dblClick(pos.x(), pos.y(), plotRect()));
 }
 
 } // namespace velda

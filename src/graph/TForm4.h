@@ -5,6 +5,7 @@
 #include "graph/ChannelBox.h"
 #include "graph/ChartSync.h"
 #include "graph/ColourSwatch.h"
+#include "graph/GraphController.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
 #include "graph/LimitLineItems.h"
@@ -13,10 +14,10 @@
 #include <QDialog>
 #include <QPoint>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QChart;
 class QChartView;
@@ -38,6 +39,7 @@ class QStatusBar;
 class QValueAxis;
 class QVariantAnimation;
 class QWidget;
+class QXYSeries;
 
 namespace velda {
 
@@ -59,13 +61,13 @@ public:
     static void setColourPicker(ColourPicker picker);
 
     [[nodiscard]] const GraphModel &model() const { return m_model; }
-    [[nodiscard]] const GraphInteraction &interaction() const { return m_interaction; }
+    [[nodiscard]] const GraphInteraction &interaction() const { return m_control.interaction(); }
     /// The error that ended the construction, if one did.
     [[nodiscard]] const std::optional<GraphError> &constructionError() const { return m_error; }
     /// The plotting area in the chart's client pixels.
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
-    [[nodiscard]] bool zoomTransitionRunning() const { return m_transition.running(); }
+    [[nodiscard]] bool zoomTransitionRunning() const { return m_control.transitionRunning(); }
     /// The dashed lines of the current limits, as drawn.
     [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
@@ -158,41 +160,33 @@ private:
     /// Hands the chart what it draws of each active line: the whole series, or its envelope over the
     /// visible range when it is long.
     void refreshSeriesData();
-    /// Pushes the model's and the mouse state's current values into the controls and the chart.
-    void sync();
-    /// After a channel control changed the model: automatic axis ranges follow, then sync().
-    void controlsChanged();
-    void syncChannel(int channel);
+    /// Carries out what the controller asks for after an event, and shows its rubber band.
+    void apply(const Redraw &redraw);
+    /// Pushes the model's channel controls and the series' colours, visibility and axes into the window.
+    void syncControls();
     void syncAxes();
     void syncMarker();
     void syncLimitLines();
     void pickColour(int channel, bool thirdSwatch);
     [[nodiscard]] QLineSeries *lineSeries(int index) const;
-    [[nodiscard]] PlotRect currentPlot() const;
-    /// The range an axis is drawn with: the interaction's, or on the way to it while a zoom transition
-    /// runs (0 bottom, 1 left, 2 right, as GraphInteraction's axis indices).
-    [[nodiscard]] AxisRange drawnRange(int axis) const;
-    /// Animates the axes from `from` to the interaction's current ranges.
-    void startZoomTransition(const std::array<AxisRange, 3> &from);
-    /// Ends a running zoom transition at its target, before anything else changes what is drawn.
-    void finishZoomTransition();
+    /// Moves `series` to the value axis `side` if it is on the other one.
+    void attachToAxis(QXYSeries *series, ValueAxis side);
 
     GraphModel m_model;
-    GraphInteraction m_interaction;
+    GraphController m_control;
     std::optional<GraphError> m_error;
     QGraphicsRectItem *m_markerBox = nullptr;
     QGraphicsLineItem *m_markerArrow = nullptr;
     QGraphicsSimpleTextItem *m_markerLabel = nullptr;
     QRubberBand *m_rubberBand = nullptr;
-    std::optional<QPoint> m_bandOrigin;
-    std::optional<QPoint> m_scrollLast;
     SeriesDataCache m_seriesData;
+    std::vector<AxisTick> m_rightTicks; ///< the ticks the right axis shows
     // The rectangle zoom's animated transition. The chart's own axis animations stay off: they keep
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,
-    // and crash once the counts disagree. Here every frame is an ordinary, complete axis update.
+    // and crash once the counts disagree. Here every frame is an ordinary, complete axis update; the
+    // controller decides the ranges of each frame.
     QVariantAnimation *m_zoomTransition = nullptr;
     std::unique_ptr<LimitLineItems> m_limitLines;
-    ZoomTransition m_transition;
 };
 
 } // namespace velda

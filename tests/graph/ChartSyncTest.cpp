@@ -119,3 +119,50 @@ TEST(SeriesDataCache, ShortSeriesOnceLongSeriesPerRangeAndWidth) {
     cache.clear();
     EXPECT_TRUE(cache.pointsToDraw(0, shortSeries, all, 10));
 }
+
+TEST(MarkerCallout, CentredAboveTheRimAndHiddenOutsideThePlot) {
+    const QRectF plot(50, 20, 900, 680);
+    const std::pair<QPointF, bool> cases[] = {
+        {{400, 300}, true}, {{400, 20}, true}, {{10, 300}, false}, {{400, 710}, false}};
+    for (const auto &[at, visible] : cases) {
+        const MarkerCallout callout = MarkerCalloutAt(at, QSizeF(30, 12), plot);
+        EXPECT_EQ(callout.box, QRectF(0, 0, 34, 16)); // two pixels of padding around the text
+        EXPECT_EQ(callout.textPos, QPointF(2, 2));
+        const double rim = at.y() - kMarkerSizePx / 2.0;
+        EXPECT_EQ(callout.arrow, QLineF(at.x(), rim, at.x(), rim - 10));
+        // Centred on the marker, sitting on the arrow's upper end.
+        EXPECT_DOUBLE_EQ(callout.boxPos.x() + callout.box.width() / 2, at.x());
+        EXPECT_DOUBLE_EQ(callout.boxPos.y() + callout.box.height(), callout.arrow.y2());
+        EXPECT_EQ(callout.visible, visible) << at.x() << "," << at.y();
+    }
+}
+
+TEST(PrintTarget, FitsThePageKeepingTheAspect) {
+    const std::tuple<QRectF, QSizeF, QRectF> cases[] = {
+        {{10, 20, 1000, 700}, {500, 200}, {10, 20, 1000, 400}}, // wide chart
+        {{0, 0, 1000, 700}, {100, 350}, {0, 0, 200, 700}},      // tall chart
+        {{5, 5, 800, 600}, {400, 300}, {5, 5, 800, 600}},
+        {{5, 5, 800, 600}, {0, 300}, {5, 5, 0, 0}}, // nothing to print
+    };
+    for (const auto &[page, shown, target] : cases)
+        EXPECT_EQ(PrintTarget(page, shown), target);
+}
+
+TEST(ChartTime, TimeAxisFormatPointsAndWidth) {
+    // Russian abbreviated months end in a point already; English ones get one.
+    EXPECT_EQ(TimeAxisFormat(QLocale(QLocale::Russian)), QStringLiteral("hh:mm:ss'<br>'dd.MMMyyyy"));
+    EXPECT_EQ(TimeAxisFormat(QLocale(QLocale::English)), QStringLiteral("hh:mm:ss'<br>'dd.MMM.yyyy"));
+
+    ChartTime time;
+    const std::vector<GraphPoint> points{{Days(2018, 3, 5, 10, 0, 0), 21.5}, {Days(2018, 3, 6, 0, 0, 1), -3}};
+    const QList<QPointF> drawn = time.points(points);
+    ASSERT_EQ(drawn.size(), 2);
+    EXPECT_EQ(drawn[0], QPointF(static_cast<double>(std::llround(DaysToEpochMs(points[0].x))), 21.5));
+    EXPECT_EQ(drawn[1], ChartTime().point(points[1]));
+    EXPECT_EQ(drawn[1].x() - drawn[0].x(), (14 * 3600 + 1) * 1000.0);
+
+    // Long lines are thinned to the plot's width; before the first layout to the chart's.
+    EXPECT_EQ(EnvelopeWidth(PlotRect{50, 20, 950, 700}, 1000), 900);
+    EXPECT_EQ(EnvelopeWidth(PlotRect{}, 1000), 1000);
+    EXPECT_EQ(EnvelopeWidth(PlotRect{}, 0), 1);
+}
