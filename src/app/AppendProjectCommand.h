@@ -1,7 +1,7 @@
 // The main window's "Append project..." command: a project file's rows added to the table.
 #pragma once
 
-#include "base/Texts.h"
+#include "app/MainTexts.h"
 
 #include <QString>
 
@@ -10,8 +10,6 @@ class QWidget;
 namespace velda {
 
 class ArchiveTableModel;
-
-inline constexpr TextPair TxtAppendProject{"Добавить проект...", "Append project..."};
 
 /// Asks for a project file (the open dialog's filters; `*lastName` offered and updated) and appends its
 /// rows to the table behind `model`: rows in date and time order, each once, numbered anew. A file that

@@ -77,6 +77,8 @@ ArchiveGrid::ArchiveGrid(const ArchiveTable &table, ArchiveTableModel *model, QW
     connect(columns, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
         if (!m_applyingWidths && logical + 1 < ArchiveTable::kMaxColCount) m_columnWidths[logical + 1] = size;
     });
+    connect(rows, &QHeaderView::sectionMoved, this,
+            [this](int, int oldVisual, int newVisual) { rowSectionMoved(oldVisual, newVisual); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { syncSelectionFromView(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
@@ -220,6 +222,19 @@ void ArchiveGrid::rowNumberReleased(int row) {
     } else {
         Q_EMIT leftReleased(-1, -1);
     }
+}
+
+void ArchiveGrid::rowSectionMoved(int oldVisual, int newVisual) {
+    // The header only animates the drag; the table moves the row and the header returns to identity.
+    QHeaderView *rows = verticalHeader();
+    {
+        const QSignalBlocker blocker(rows);
+        rows->moveSection(newVisual, oldVisual);
+    }
+    // A drag with the mouse is finished by its release (rowNumberReleased): the header would drop the row
+    // before the section under the pointer when the pointer is in that section's near half.
+    if (m_rowDrag.releasing) return;
+    Q_EMIT rowDragged(oldVisual + 1, newVisual + 1);
 }
 
 bool ArchiveGrid::eventFilter(QObject *watched, QEvent *event) {

@@ -38,18 +38,14 @@ public:
     /// caller's.
     [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos, bool insideWindow) const;
 
-    /// Whether the header is finishing a row drag of the mouse; the row is then moved by rowDragged, to
-    /// the row under the pointer, not where the header would drop it.
-    [[nodiscard]] bool rowDragReleasing() const { return m_rowDrag.releasing; }
-
 Q_SIGNALS:
     /// The left button was released over cell (`column`, `row`); (-1, -1) is over no cell.
     void leftReleased(int column, int row);
     /// The right button was pressed over the number column's row `row` (-1 over no row); `globalPos` is
     /// where a menu for it opens.
     void numberRightPressed(int row, const QPoint &globalPos);
-    /// A row number dragged with the left button was released over another row: table row `from` goes
-    /// to position `to`.
+    /// A row number was dragged to another row (with the mouse: released over it): table row `from` goes
+    /// to position `to`. The row header itself never keeps a moved section.
     void rowDragged(int from, int to);
 
 protected:
@@ -60,6 +56,7 @@ private:
     void updateCorner();
     void syncSelectionFromView();
     void rowNumberReleased(int row);
+    void rowSectionMoved(int oldVisual, int newVisual);
 
     const ArchiveTable &m_table;
     ArchiveTableModel *m_model;

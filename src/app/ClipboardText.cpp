@@ -57,4 +57,10 @@ QString BlockText(const ArchiveTable &table, const Selection &selection) {
     return text;
 }
 
+std::optional<QString> CopyCommandText(const ArchiveTable &table, const Selection &selection, bool wholeTable,
+                                       std::uint32_t recordCount) {
+    if (!ClipboardCopyAllowed(recordCount)) return std::nullopt;
+    return wholeTable ? TableText(table) : BlockText(table, selection);
+}
+
 } // namespace velda

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace velda {
 
@@ -25,5 +26,10 @@ namespace velda {
 /// The selected block, TAB-separated, each row ending in CR LF; no header row, no padding. Cells outside
 /// the table are empty, so a selection moved off the table gives CR LF alone.
 [[nodiscard]] QString BlockText(const ArchiveTable &table, const Selection &selection);
+
+/// What a copy command puts on the clipboard: TableText (`wholeTable`) or BlockText of `selection`;
+/// nullopt, and the command refuses because the table is empty, while ClipboardCopyAllowed is false.
+[[nodiscard]] std::optional<QString> CopyCommandText(const ArchiveTable &table, const Selection &selection,
+                                                     bool wholeTable, std::uint32_t recordCount);
 
 } // namespace velda

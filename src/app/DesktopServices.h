@@ -1,6 +1,8 @@
 // Opening help pages, mail and web links through the desktop, with a replaceable opener for tests.
 #pragma once
 
+#include "app/HelpPages.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -21,13 +23,5 @@ public:
 private:
     std::function<bool(const QUrl &)> m_replacement;
 };
-
-/// The file name of the help page for `language`: index.html (0, Russian) or index-en.html (1, English).
-[[nodiscard]] QString HelpPageName(int language);
-
-/// The help page for `language` (0 Russian index.html, 1 English index-en.html): looked up in
-/// $VELDA9_HELP_DIR, next to the program (help/) and in the data folder beside the program's
-/// (../share/velda9/help, in the installed tree as in the build tree). An empty URL when none is found.
-[[nodiscard]] QUrl HelpPageUrl(int language);
 
 } // namespace velda

@@ -26,5 +26,6 @@ inline constexpr TextPair TxtHintSort{"Левая кнопка мыши - Сор
 inline constexpr TextPair TxtHintSelect{"Левая кнопка мыши + Тащить - Выделение",
                                         "Left mouse button + drag - Highlight"};
 inline constexpr TextPair TxtDelete{"Удалить", "Delete"};
+inline constexpr TextPair TxtAppendProject{"Добавить проект...", "Append project..."};
 
 } // namespace velda

@@ -2,10 +2,8 @@
 #include "app/TForm1.h"
 
 #include "app/AppendProjectCommand.h"
-#include "app/ArchiveGrid.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
-#include "app/DesktopServices.h"
 #include "app/MainTexts.h"
 #include "app/ProjectDialogs.h"
 #include "app/QtTranslations.h"
@@ -15,12 +13,9 @@
 #include "archive/ProjectFileCommand.h"
 #include "base/DeleteRow.h"
 #include "base/FileTarget.h"
-#include "base/SortTable.h"
 #include "base/TableHeader.h"
-#include "device/ClockCommand.h"
 #include "device/Exchange.h"
 #include "device/QtExchangeUi.h"
-#include "device/ShowStatus.h"
 #include "device/TForm2.h"
 
 #include "export/CsvExportCommand.h"
@@ -34,16 +29,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QDir>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -51,17 +43,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <utility>
 
 namespace velda {
 
 namespace {
-
-inline constexpr TextPair TxtHelpMissing{"Справка не найдена: нет файла %1",
-                                         "Help not found: the file %1 is missing"};
-inline constexpr TextPair TxtHelpNotOpened{
-    "Не удалось открыть справку %1: ни одна программа не открыла страницу",
-    "Could not open the help page %1: no program opened it"};
 
 constexpr int kClientWidth = 1507;
 constexpr int kClientHeight = 429;
@@ -71,8 +56,6 @@ constexpr int kStatusBarHeight = 19;
 constexpr int kHintIntervalMs = 200;
 // The command row's texts are set in the size the window was designed for.
 constexpr int kCommandFontPixels = 11;
-// A refusal stays in the status line this many hint ticks before the hover texts take over again.
-constexpr int kStatusMessageTicks = 15;
 // The read's dialog closes in the exchange's last state; the thread ends right after it.
 constexpr std::chrono::minutes kExchangeEndWait{1};
 
@@ -82,6 +65,31 @@ QFont panelFont() {
     font.setBold(true);
     return font;
 }
+
+// What the window binds to each item of kMainMenuItems, in the same order.
+struct MenuBinding {
+    QAction *TForm1::*action;
+    void (TForm1::*handler)();
+    QStyle::StandardPixmap icon;
+};
+constexpr QStyle::StandardPixmap kNoIcon = QStyle::SP_CustomBase;
+constexpr MenuBinding kMenuBindings[] = {
+    {&TForm1::Save1, &TForm1::Save1Click, QStyle::SP_DialogSaveButton},
+    {&TForm1::SaveCsv1, &TForm1::SaveCsv1Click, kNoIcon},
+    {&TForm1::N1, &TForm1::N1Click, QStyle::SP_FileDialogNewFolder},
+    {&TForm1::N2, &TForm1::N2Click, QStyle::SP_DialogOpenButton},
+    {&TForm1::AppendProject1, &TForm1::AppendProject1Click, kNoIcon},
+    {&TForm1::Print1, &TForm1::Print1Click, QStyle::SP_FileDialogDetailedView},
+    {&TForm1::Exit1, &TForm1::Exit1Click, QStyle::SP_DialogCloseButton},
+    {&TForm1::Copy1, &TForm1::ACopyTableExecute, QStyle::SP_FileIcon},
+    {&TForm1::Copy2, &TForm1::ACopyBlockTableExecute, QStyle::SP_FileLinkIcon},
+    {&TForm1::Copy3, &TForm1::Copy3Click, QStyle::SP_ComputerIcon},
+    {&TForm1::Lang0, &TForm1::Lang0Click, kNoIcon},
+    {&TForm1::Lang1, &TForm1::Lang1Click, kNoIcon},
+    {&TForm1::Contents1, &TForm1::Contents1Click, QStyle::SP_DialogHelpButton},
+    {&TForm1::About1, &TForm1::About1Click, QStyle::SP_MessageBoxInformation},
+};
+static_assert(std::size(kMenuBindings) == kMainMenuItems.size());
 
 } // namespace
 
@@ -115,50 +123,22 @@ const QString &TForm1::openDialogName() const {
 }
 
 void TForm1::createMenus() {
-    QStyle *s = style();
-    File1 = menuBar()->addMenu(QString());
-    Save1 = File1->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), QString());
-    N1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogNewFolder), QString());
-    N2 = File1->addAction(s->standardIcon(QStyle::SP_DialogOpenButton), QString());
-    AppendProject1 = File1->addAction(QString());
-    File1->insertAction(N1, SaveCsv1 = new QAction(this));
-    File1->addSeparator();
-    Print1 = File1->addAction(s->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
-    File1->addSeparator();
-    Exit1 = File1->addAction(s->standardIcon(QStyle::SP_DialogCloseButton), QString());
-
-    Edit1 = menuBar()->addMenu(QString());
-    Copy1 = Edit1->addAction(s->standardIcon(QStyle::SP_FileIcon), QString());
-    Copy2 = Edit1->addAction(s->standardIcon(QStyle::SP_FileLinkIcon), QString());
-    Copy3 = Edit1->addAction(s->standardIcon(QStyle::SP_ComputerIcon), QString());
-
-    Language1 = menuBar()->addMenu(QString::fromUtf8(kLanguageMenuCaption));
-    Lang0 = Language1->addAction(QString::fromUtf8(kRussianItemCaption));
-    Lang1 = Language1->addAction(QString::fromUtf8(kEnglishItemCaption));
-    Lang0->setCheckable(true);
-    Lang1->setCheckable(true);
-
-    Help1 = menuBar()->addMenu(QString());
-    Contents1 = Help1->addAction(s->standardIcon(QStyle::SP_DialogHelpButton), QString());
-    About1 = Help1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation), QString());
-
+    QMenu *menus[kMainMenuCount] = {
+        File1 = menuBar()->addMenu(QString()), Edit1 = menuBar()->addMenu(QString()),
+        Language1 = menuBar()->addMenu(QString()), Help1 = menuBar()->addMenu(QString())};
+    for (std::size_t i = 0; i < kMainMenuItems.size(); ++i) {
+        const MainMenuItem &item = kMainMenuItems[i];
+        const MenuBinding &binding = kMenuBindings[i];
+        QMenu *menu = menus[static_cast<int>(item.menu)];
+        if (item.separatorBefore) menu->addSeparator();
+        QAction *action = menu->addAction(
+            binding.icon == kNoIcon ? QIcon() : style()->standardIcon(binding.icon), QString());
+        action->setCheckable(item.language >= 0);
+        this->*binding.action = action;
+        connect(action, &QAction::triggered, this, binding.handler);
+    }
     AddStatisticsItem(File1, Print1,
                       [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
-
-    connect(Save1, &QAction::triggered, this, &TForm1::Save1Click);
-    connect(N1, &QAction::triggered, this, &TForm1::N1Click);
-    connect(N2, &QAction::triggered, this, &TForm1::N2Click);
-    connect(SaveCsv1, &QAction::triggered, this, &TForm1::SaveCsv1Click);
-    connect(AppendProject1, &QAction::triggered, this, &TForm1::AppendProject1Click);
-    connect(Print1, &QAction::triggered, this, &TForm1::Print1Click);
-    connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
-    connect(Copy1, &QAction::triggered, this, &TForm1::ACopyTableExecute);
-    connect(Copy2, &QAction::triggered, this, &TForm1::ACopyBlockTableExecute);
-    connect(Copy3, &QAction::triggered, this, &TForm1::Copy3Click);
-    connect(Lang0, &QAction::triggered, this, &TForm1::Lang0Click);
-    connect(Lang1, &QAction::triggered, this, &TForm1::Lang1Click);
-    connect(Contents1, &QAction::triggered, this, &TForm1::Contents1Click);
-    connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }
 
 void TForm1::createControls() {
@@ -168,26 +148,21 @@ void TForm1::createControls() {
     QFont commandFont = client->font();
     commandFont.setPixelSize(kCommandFontPixels);
 
-    Button1 = new QPushButton(client);
-    Button1->setFont(commandFont);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(1, 0, 114, 25);
-    Button2 = new QPushButton(client);
-    Button2->setFont(commandFont);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(134, 0, 161, 25);
-    SpeedButton1 = new QToolButton(client);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setGeometry(312, 0, 27, 27);
+    const auto place = [](auto *control, const char *name, const QRect &geometry) {
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(geometry);
+        return control;
+    };
+    Button1 = place(new QPushButton(client), "Button1", {1, 0, 114, 25});
+    Button2 = place(new QPushButton(client), "Button2", {134, 0, 161, 25});
+    for (QPushButton *button : {Button1, Button2})
+        button->setFont(commandFont);
+    SpeedButton1 = place(new QToolButton(client), "SpeedButton1", {312, 0, 27, 27});
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
 
-    Panel1 = new QLabel(client);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(427, 0, 304, 24);
-    Panel2 = new QLabel(client);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(731, 0, 304, 24);
+    Panel1 = place(new QLabel(client), "Panel1", {427, 0, 304, 24});
+    Panel2 = place(new QLabel(client), "Panel2", {731, 0, 304, 24});
     for (QLabel *panel : {Panel1, Panel2}) {
         panel->setFont(panelFont());
         panel->setAlignment(Qt::AlignCenter);
@@ -204,8 +179,6 @@ void TForm1::createControls() {
     connect(StringGrid1, &ArchiveGrid::rowDragged, this, &TForm1::moveRowTo);
     connect(StringGrid1, &ArchiveGrid::numberRightPressed, this,
             [this](int row, const QPoint &globalPos) { StringGrid1RightPress(0, row, globalPos); });
-    connect(StringGrid1->verticalHeader(), &QHeaderView::sectionMoved, this,
-            [this](int, int oldVisual, int newVisual) { onRowMoved(oldVisual, newVisual); });
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -229,12 +202,7 @@ void TForm1::createControls() {
 }
 
 void TForm1::FormCreate() {
-    LanguageIndex = 0;
-    static_cast<void>(UseQtTranslations(LanguageIndex));
-    Lang0->setChecked(true);
-    Lang1->setChecked(false);
-    applyTexts();
-    Panel1->setText(Pick(TxtChannel1));
+    switchLanguage(0);
     Panel2->hide();
     setColumnCount(kOneChannelColCount);
     VersionPending = true;
@@ -243,41 +211,28 @@ void TForm1::FormCreate() {
     Timer1->start();
 }
 
-void TForm1::applyTexts() {
-    const MainWindowCaptions c = CaptionsIn(LanguageIndex);
-    setWindowTitle(c.window);
-    File1->setTitle(c.file);
-    Save1->setText(c.save);
-    N1->setText(c.createProject);
-    N2->setText(c.openProject);
-    SaveCsv1->setText(Pick(TxtSaveToCsv));
-    AppendProject1->setText(Pick(TxtAppendProject));
-    Print1->setText(c.print);
-    Exit1->setText(c.exit);
-    Edit1->setTitle(c.edit);
-    Copy1->setText(c.copyTable);
-    Copy2->setText(c.copySelection);
-    Copy3->setText(c.screenshot);
-    Help1->setTitle(c.help);
-    Contents1->setText(c.contents);
-    About1->setText(c.about);
-    Button1->setText(c.readArchive);
-    Button2->setText(c.graph);
-    Delete1->setText(c.deleteRow);
-    SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clock->settingRuns()));
-    WriteHeaderRow(m_table, LanguageIndex);
-    m_model->headersChanged();
-}
-
 void TForm1::switchLanguage(std::uint8_t language) {
     LanguageIndex = language;
     // Without Qt's Russian catalogue its own dialogs simply stay English.
     static_cast<void>(UseQtTranslations(language));
-    Lang0->setChecked(language == 0);
-    Lang1->setChecked(language == 1);
-    applyTexts();
-    Panel1->setText(Pick(TxtChannel1));
-    Panel2->setText(Pick(TxtChannel2));
+    const MainWindowCaptions c = CaptionsIn(language);
+    setWindowTitle(c.window);
+    QMenu *menus[kMainMenuCount] = {File1, Edit1, Language1, Help1};
+    for (int m = 0; m < kMainMenuCount; ++m)
+        menus[m]->setTitle(c.*kMainMenuTitles[static_cast<std::size_t>(m)]);
+    for (std::size_t i = 0; i < kMainMenuItems.size(); ++i) {
+        QAction *action = this->*kMenuBindings[i].action;
+        action->setText(c.*kMainMenuItems[i].caption);
+        if (action->isCheckable()) action->setChecked(kMainMenuItems[i].language == language);
+    }
+    Button1->setText(c.readArchive);
+    Button2->setText(c.graph);
+    Delete1->setText(c.deleteRow);
+    SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clock->settingRuns()));
+    Panel1->setText(c.channel1);
+    Panel2->setText(c.channel2);
+    WriteHeaderRow(m_table, language);
+    m_model->headersChanged();
 }
 
 void TForm1::Lang0Click() {
@@ -350,27 +305,13 @@ void TForm1::setSelection(const Selection &selection) {
 // ---- Mouse and keys -------------------------------------------------------------------------------
 
 void TForm1::StringGrid1LeftRelease(int column, int row) {
-    switch (ClassifyLeftClick(column, row)) {
-    case ClickAction::SortByColumn:
-        sortByColumn(column);
-        break;
-    case ClickAction::SelectRow:
-        setSelection(Selection{0, row, m_table.colCount() - 1, row});
-        break;
-    case ClickAction::ClearSelection:
-        setSelection(Selection{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection});
-        break;
-    case ClickAction::Nothing:
-        break;
-    }
+    showChange(LeftReleaseOnTable(m_table, m_sortToggle, column, row));
 }
 
-void TForm1::sortByColumn(int column) {
-    const int direction = m_sortToggle.ToggleSortDirection();
-    if (TableIsEmpty(m_table)) return;
-    const SortResult result = SortTable(m_table, column, direction);
-    m_model->cellsChanged();
-    if (!result.ok()) ShowErrorBox(result.error().message(), Pick(TxtError));
+void TForm1::showChange(const TableChange &change) {
+    if (change.cellsChanged) m_model->cellsChanged();
+    if (change.selection) setSelection(*change.selection);
+    if (change.error) ShowErrorBox(*change.error, Pick(TxtError));
 }
 
 bool TForm1::StringGrid1RightPress(int column, int row, const QPoint &globalPos) {
@@ -385,23 +326,8 @@ void TForm1::Delete1Click() {
     StringGrid1->showSelection();
 }
 
-void TForm1::onRowMoved(int oldVisual, int newVisual) {
-    // The header only animates the drag; the table moves the row and the header returns to identity.
-    QHeaderView *rows = StringGrid1->verticalHeader();
-    {
-        const QSignalBlocker blocker(rows);
-        rows->moveSection(newVisual, oldVisual);
-    }
-    // A drag with the mouse is finished by its release (ArchiveGrid::rowDragged): the header would drop the
-    // row before the section under the pointer when the pointer is in that section's near half.
-    if (StringGrid1->rowDragReleasing()) return;
-    moveRowTo(oldVisual + 1, newVisual + 1);
-}
-
 void TForm1::moveRowTo(int from, int to) {
-    m_table.moveRow(from, to);
-    m_model->cellsChanged();
-    setSelection(Selection{0, to, m_table.colCount() - 1, to});
+    showChange(MoveTableRow(m_table, from, to));
 }
 
 PointerPlace TForm1::placeAt(const QPoint &globalPos) const {
@@ -415,60 +341,27 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
     // first half started.
     if (watched == SpeedButton1 && type == QEvent::MouseButtonDblClick) return true;
     if (type != QEvent::KeyPress || watched != StringGrid1) return QMainWindow::eventFilter(watched, event);
-    auto *key = static_cast<QKeyEvent *>(event);
-    // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
-    if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const TableKeyAction action = ClassifyTableKey(key->key(), key->modifiers(), selection());
+    if (action == TableKeyAction::None) return QMainWindow::eventFilter(watched, event);
+    if (action == TableKeyAction::DeleteRow) {
         Delete1Click();
-        return true;
+    } else {
+        copyToClipboard(action == TableKeyAction::CopyTable);
     }
-    if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
-        if (selection().singleCell()) {
-            ACopyTableExecute();
-        } else {
-            ACopyBlockTableExecute();
-        }
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    return true;
 }
 
 // ---- Hover hints and status line ----------------------------------------------------------------
 
 void TForm1::Timer1Timer() {
-    if (m_statusMessageTicks > 0) {
-        --m_statusMessageTicks;
-        return;
-    }
-    switch (m_clock->tick()) {
-    case ClockCommand::Tick::Running:
-        showClockStatus();
-        return;
-    case ClockCommand::Tick::Ended:
-        // The setting has ended: say what it did, then the hover texts take over again.
-        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), false));
-        showStatusMessage(ClockCommand::statusText());
-        return;
-    case ClockCommand::Tick::Idle:
-        break;
-    }
-    const QString hint = HoverHint(placeAt(QCursor::pos()));
-    if (StatusBar1->currentMessage() != hint) StatusBar1->showMessage(hint);
+    showStatus(m_statusLine.tick([this] { return m_clock->tick(); },
+                                 [this] { return HoverHint(placeAt(QCursor::pos())); }));
 }
 
-void TForm1::showStatusMessage(const QString &text) {
-    StatusBar1->showMessage(text);
-    m_statusMessageTicks = kStatusMessageTicks;
-}
-
-void TForm1::showClockStatus() {
-    const QString text = ClockCommand::statusText();
-    if (StatusBar1->currentMessage() != text) StatusBar1->showMessage(text);
-}
-
-bool TForm1::refuseWhileExchangeRuns() {
-    if (!ExchangeRunning()) return false;
-    showStatusMessage(ExchangeBusyText(m_clock->settingRuns()));
-    return true;
+void TForm1::showStatus(const StatusLineUpdate &update) {
+    if (update.text && StatusBar1->currentMessage() != *update.text) StatusBar1->showMessage(*update.text);
+    if (update.clockHint) SpeedButton1->setToolTip(*update.clockHint);
 }
 
 // ---- Commands -------------------------------------------------------------------------------------
@@ -480,14 +373,18 @@ ExchangeSetup TForm1::exchangeSetup() const {
     return setup;
 }
 
+void TForm1::layOutForTable() {
+    ApplyChannelLayout();
+    StringGrid1->fitColumnsToContent();
+}
+
 void TForm1::Button1Click() {
-    if (refuseWhileExchangeRuns()) return;
+    if (ExchangeRunning()) return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     auto *form2 = new TForm2(this); // kept, hidden, until the program ends
     form2->hide();
     if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
-        showStatusMessage(ExchangeBusyText(m_clock->settingRuns()));
-        return;
+        return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     }
     form2->RunModal();
     // A read whose thread has not ended has not handed its table over yet; swapInto() then keeps the
@@ -495,8 +392,7 @@ void TForm1::Button1Click() {
     if (m_read->waitForEnd(kExchangeEndWait, ProcessGuiEvents))
         m_model->change([&](ArchiveTable &t) { static_cast<void>(m_read->swapInto(t)); });
     StringGrid1->showSelection();
-    ApplyChannelLayout();
-    StringGrid1->fitColumnsToContent();
+    layOutForTable();
 }
 
 void TForm1::Button2Click() {
@@ -510,18 +406,7 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::SpeedButton1Click() {
-    switch (m_clock->press(exchangeSetup())) {
-    case ClockCommand::Press::Busy:
-        showStatusMessage(ExchangeBusyText(false));
-        return;
-    case ClockCommand::Press::Started:
-        SpeedButton1->setToolTip(ClockButtonHint(Pick(TxtClockSync), true));
-        break;
-    case ClockCommand::Press::Cancelling:
-        break;
-    }
-    m_statusMessageTicks = 0;
-    showClockStatus();
+    showStatus(m_statusLine.clockPressed(m_clock->press(exchangeSetup())));
 }
 
 void TForm1::Save1Click() {
@@ -536,10 +421,7 @@ void TForm1::AppendProject1Click() {
     QString lastName = m_project->openName();
     const bool appended = AppendProjectWithDialog(this, *m_model, &lastName);
     m_project->rememberOpened(lastName);
-    if (appended) {
-        ApplyChannelLayout();
-        StringGrid1->fitColumnsToContent();
-    }
+    if (appended) layOutForTable();
     StringGrid1->showSelection();
     ProjectFileCommand::countRecords(m_table);
 }
@@ -559,8 +441,7 @@ void TForm1::N1Click() {
 
 void TForm1::N2Click() {
     if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName())) {
-        RememberFolder(*path);
-        static_cast<void>(openProject(*path));
+        Action1Execute(*path);
     } else {
         ProjectFileCommand::countRecords(m_table);
     }
@@ -572,46 +453,33 @@ void TForm1::Action1Execute(const QString &path) {
 }
 
 bool TForm1::openProject(const QString &path) {
-    bool ok = false;
-    QString error;
+    std::optional<QString> error;
     m_model->change([&](ArchiveTable &t) {
-        const auto result = m_project->open(t, path);
-        ok = result.ok();
-        if (!ok) error = result.error().message;
+        if (const auto result = m_project->open(t, path); !result.ok()) error = result.error().message;
     });
-    if (!ok) {
-        StringGrid1->showSelection();
-        ShowErrorBox(error, Pick(TxtError));
-        return false;
-    }
-    ApplyChannelLayout();
-    StringGrid1->fitColumnsToContent();
+    if (!error) layOutForTable();
     StringGrid1->showSelection();
-    return true;
+    if (error) ShowErrorBox(*error, Pick(TxtError));
+    return !error;
 }
 
 void TForm1::Exit1Click() {
     close();
 }
 
-void TForm1::copyToClipboard(const QString &text) {
-    QGuiApplication::clipboard()->setText(text);
+void TForm1::copyToClipboard(bool wholeTable) {
+    if (const auto text = CopyCommandText(m_table, selection(), wholeTable, RecordCount.load()))
+        QGuiApplication::clipboard()->setText(*text);
+    else
+        ShowErrorBox(Pick(TxtTableEmpty), Pick(TxtWarning));
 }
 
 void TForm1::ACopyTableExecute() {
-    if (!ClipboardCopyAllowed(RecordCount.load())) {
-        ShowErrorBox(Pick(TxtTableEmpty), Pick(TxtWarning));
-        return;
-    }
-    copyToClipboard(TableText(m_table));
+    copyToClipboard(true);
 }
 
 void TForm1::ACopyBlockTableExecute() {
-    if (!ClipboardCopyAllowed(RecordCount.load())) {
-        ShowErrorBox(Pick(TxtTableEmpty), Pick(TxtWarning));
-        return;
-    }
-    copyToClipboard(BlockText(m_table, selection()));
+    copyToClipboard(false);
 }
 
 void TForm1::Copy3Click() {
@@ -621,13 +489,9 @@ void TForm1::Copy3Click() {
 }
 
 void TForm1::Contents1Click() {
-    const QUrl page = HelpPageUrl(LanguageIndex);
-    if (page.isEmpty()) {
-        ShowErrorBox(Pick(TxtHelpMissing).arg(HelpPageName(LanguageIndex)), Pick(TxtWarning));
-    } else if (!m_urlOpener.OpenUrl(page)) {
-        ShowErrorBox(Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile())),
-                     Pick(TxtWarning));
-    }
+    const auto open = [this](const QUrl &url) { return m_urlOpener.OpenUrl(url); };
+    if (const auto problem = OpenHelpPage(HelpPageUrl(LanguageIndex), LanguageIndex, open))
+        ShowErrorBox(*problem, Pick(TxtWarning));
 }
 
 void TForm1::About1Click() {

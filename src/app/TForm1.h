@@ -3,6 +3,7 @@
 
 #include "app/ArchiveGrid.h"
 #include "app/DesktopServices.h"
+#include "app/MainStatusLine.h"
 #include "app/TableActions.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
@@ -140,19 +141,19 @@ private:
     void FormCreate();
     void createMenus();
     void createControls();
-    void applyTexts();
     void switchLanguage(std::uint8_t language);
     void ApplyChannelLayout();
+    /// The channel layout for the flags and the shown table, then the columns widened to their texts.
+    void layOutForTable();
     void layoutTable();
-    void onRowMoved(int oldVisual, int newVisual);
     /// Moves table row `from` to position `to` and selects it there.
     void moveRowTo(int from, int to);
-    [[nodiscard]] bool refuseWhileExchangeRuns();
-    void showStatusMessage(const QString &text);
-    void showClockStatus();
+    void showStatus(const StatusLineUpdate &update);
     [[nodiscard]] ExchangeSetup exchangeSetup() const;
-    void sortByColumn(int column);
-    void copyToClipboard(const QString &text);
+    /// Shows what a table command changed (cells, selection, error).
+    void showChange(const TableChange &change);
+    /// Copies the whole table or the selected block, or says that the table is empty.
+    void copyToClipboard(bool wholeTable);
 
     // ChannelLayoutTarget
     void setWindowWidth(int width) override;
@@ -174,7 +175,7 @@ private:
     SortToggle m_sortToggle;
     UrlOpener m_urlOpener;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
-    int m_statusMessageTicks = 0;
+    MainStatusLine m_statusLine;
 };
 
 /// Shows `text` in an error box without owner window (the program's default error report).

@@ -1,4 +1,4 @@
-// Click classification, context-menu condition and hover-hint zones of the archive table.
+// Click and key classification, context-menu condition and hover-hint zones of the archive table.
 #include "app/TableActions.h"
 
 #include "app/MainTexts.h"
@@ -14,8 +14,45 @@ ClickAction ClassifyLeftClick(int column, int row) {
     return ClickAction::Nothing;
 }
 
+TableChange LeftReleaseOnTable(ArchiveTable &table, SortToggle &sortToggle, int column, int row) {
+    TableChange change;
+    switch (ClassifyLeftClick(column, row)) {
+    case ClickAction::SortByColumn: {
+        const int direction = sortToggle.ToggleSortDirection();
+        if (TableIsEmpty(table)) break;
+        const SortResult result = SortTable(table, column, direction);
+        change.cellsChanged = true;
+        if (!result.ok()) change.error = result.error().message();
+        break;
+    }
+    case ClickAction::SelectRow:
+        change.selection = Selection{0, row, table.colCount() - 1, row};
+        break;
+    case ClickAction::ClearSelection:
+        change.selection = Selection{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection};
+        break;
+    case ClickAction::Nothing:
+        break;
+    }
+    return change;
+}
+
+TableChange MoveTableRow(ArchiveTable &table, int from, int to) {
+    table.moveRow(from, to);
+    return {true, Selection{0, to, table.colCount() - 1, to}, std::nullopt};
+}
+
 bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty) {
     return column == 0 && selection.left == 0 && selection.top == row && !tableIsEmpty;
+}
+
+TableKeyAction ClassifyTableKey(int key, Qt::KeyboardModifiers modifiers, const Selection &selection) {
+    // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
+    if (key == Qt::Key_Delete && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier)
+        return TableKeyAction::DeleteRow;
+    if (key == Qt::Key_C && (modifiers & Qt::ControlModifier))
+        return selection.singleCell() ? TableKeyAction::CopyTable : TableKeyAction::CopyBlock;
+    return TableKeyAction::None;
 }
 
 QString HoverHint(const PointerPlace &place) {

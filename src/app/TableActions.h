@@ -2,12 +2,15 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/SortTable.h"
 #include "base/Texts.h"
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace velda {
 
@@ -36,8 +39,38 @@ enum class ClickAction {
 /// The action of a left-button release over cell (`column`, `row`); (-1, -1) means over no cell.
 [[nodiscard]] ClickAction ClassifyLeftClick(int column, int row);
 
+/// What a table command changed, for the window to show in this order: the cells repainted, the selection
+/// moved, an error reported.
+struct TableChange {
+    bool cellsChanged = false;
+    std::optional<Selection> selection;
+    std::optional<QString> error;
+};
+
+/// A left-button release over cell (`column`, `row`) of `table`, as ClassifyLeftClick sorts it out: a
+/// header click toggles `sortToggle` and sorts by the column unless the table is empty (a cell that does
+/// not convert leaves the table as it was and names itself in the error); a row number selects its whole
+/// row; a release over no cell moves the selection off the table.
+[[nodiscard]] TableChange LeftReleaseOnTable(ArchiveTable &table, SortToggle &sortToggle, int column,
+                                             int row);
+
+/// Moves table row `from` to position `to` and selects it there (a row number dragged and dropped).
+[[nodiscard]] TableChange MoveTableRow(ArchiveTable &table, int from, int to);
+
 /// Whether a right-button press over cell (`column`, `row`) opens the table's context menu.
 [[nodiscard]] bool ContextMenuOpens(int column, int row, const Selection &selection, bool tableIsEmpty);
+
+/// What a key pressed in the table does.
+enum class TableKeyAction {
+    None,
+    DeleteRow, ///< Delete, the keypad's too, without another modifier: delete the selection's top row
+    CopyTable, ///< Ctrl+C with one cell selected: copy the whole table
+    CopyBlock, ///< Ctrl+C with a block selected: copy the block
+};
+
+/// The action of `key` (a Qt::Key) pressed with `modifiers` in the table showing `selection`.
+[[nodiscard]] TableKeyAction ClassifyTableKey(int key, Qt::KeyboardModifiers modifiers,
+                                              const Selection &selection);
 
 /// Where the pointer is, for the status-line hint.
 struct PointerPlace {

@@ -7,6 +7,7 @@ namespace velda {
 
 inline constexpr TextPair TxtWarning{"Внимание", "Warning"};
 inline constexpr TextPair TxtSaveToExcel{"Сохранить в Exel", "Save to Exel"};
+inline constexpr TextPair TxtSaveToCsv{"Сохранить в CSV...", "Save to CSV..."};
 inline constexpr TextPair TxtGraph{"График измерений", "The graph of measurements"};
 inline constexpr TextPair TxtNumberSign{"№", "№"};
 inline constexpr TextPair TxtTime{"Время", "Time"};

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
-#include "base/Texts.h"
+#include "base/SharedTexts.h"
 #include "export/CsvExport.h"
 
 #include <QObject>
@@ -16,7 +16,6 @@ class QWidget;
 
 namespace velda {
 
-inline constexpr TextPair TxtSaveToCsv{"Сохранить в CSV...", "Save to CSV..."};
 inline constexpr TextPair TxtCsvFilters{"Текст CSV (*.csv);;Все файлы (*)",
                                         "CSV text (*.csv);;All Files (*)"};
 inline constexpr TextPair TxtCsvDelimiter{"Разделитель:", "Delimiter:"};

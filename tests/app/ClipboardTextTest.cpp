@@ -98,5 +98,28 @@ TEST(ClipboardTextTest, RefusedOnlyWithoutRecords) {
     EXPECT_TRUE(ClipboardCopyAllowed(1));
 }
 
+TEST(ClipboardTextTest, CopyCommandPicksTheTextOrRefuses) {
+    const ArchiveTable t = oneRecordTable(0);
+    const Selection block{1, 1, 2, 1};
+    struct Case {
+        const char *name;
+        bool wholeTable;
+        std::uint32_t recordCount;
+        std::optional<QString> expected;
+    };
+    const Case cases[] = {
+        {"whole table", true, 1, TableText(t)},
+        {"selected block", false, 1, BlockText(t, block)},
+        // The record count decides, not the rows the table happens to hold.
+        {"whole table without records", true, 0, std::nullopt},
+        {"block without records", false, 0, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CopyCommandText(t, block, c.wholeTable, c.recordCount), c.expected);
+    }
+    EXPECT_EQ(CopyCommandText(t, block, false, 1), QString("12:00:00\t01.02.2024\r\n"));
+}
+
 } // namespace
 } // namespace velda

@@ -28,6 +28,35 @@ TEST(WindowTextsTest, HeaderRowIsWrittenForAllFourteenColumns) {
     EXPECT_EQ(CaptionsIn(0).window, "Измеритель температуры и влажности VELDA-9");
 }
 
+TEST(WindowTextsTest, MenusInOrderWithTheirCaptions) {
+    // Menu title, then its items in order; "|" a separator line, "*" an item that checks its language.
+    const QStringList expected[] = {
+        {"Файл", "Сохранить в Exel", "Сохранить в CSV...", "Создать Проект", "Открыть Проект",
+         "Добавить проект...", "|Печать", "|Выход", "Правка", "Копировать таблицу в буфер",
+         "Копировать выделенное в буфер", "Скриншот из прибора", "Language(Язык)", "*русский", "*english",
+         "Помощь", "Справка", "О приборе"},
+        {"File", "Save to Exel", "Save to CSV...", "Сreate Project", "Open Project", "Append project...",
+         "|Print", "|Exit", "Edit", "Copy table to clipboard", "Copy select to clipboard",
+         "Screenshot from Device", "Language(Язык)", "*русский", "*english", "Help", "Information", "About"},
+    };
+    for (std::uint8_t language : {0, 1}) {
+        const MainWindowCaptions c = CaptionsIn(language);
+        QStringList menus;
+        int shownMenu = -1;
+        for (const MainMenuItem &item : kMainMenuItems) {
+            const int menu = static_cast<int>(item.menu);
+            if (menu != shownMenu) menus << c.*kMainMenuTitles[static_cast<std::size_t>(menu)];
+            shownMenu = menu;
+            const QString mark = item.separatorBefore ? "|" : item.language >= 0 ? "*" : "";
+            menus << mark + c.*item.caption;
+        }
+        EXPECT_EQ(menus, expected[language]);
+    }
+    // Each language item switches to the language its caption names.
+    EXPECT_EQ(kMainMenuItems[10].language, 0);
+    EXPECT_EQ(kMainMenuItems[11].language, 1);
+}
+
 TEST(AboutTextsTest, DateLineInWords) {
     struct Case {
         const char *name;

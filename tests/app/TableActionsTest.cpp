@@ -1,4 +1,4 @@
-// Click rules, context-menu condition and hover-hint zones.
+// Click and key rules and what they do to a table, context-menu condition and hover-hint zones.
 #include "app/TableActions.h"
 
 #include "app/MainTexts.h"
@@ -36,6 +36,95 @@ TEST(ClickRulesTest, ContextMenuConditions) {
     EXPECT_FALSE(ContextMenuOpens(1, 3, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 4, rowThree, false));
     EXPECT_FALSE(ContextMenuOpens(0, 3, Selection{1, 3, 9, 3}, false));
+}
+
+// A table whose number column holds one cell per character of `numbers` (a blank: an empty cell) from
+// row 1 down; the series column names the row each data row was built as.
+ArchiveTable numberedTable(const QString &numbers) {
+    ArchiveTable t;
+    t.setColCount(10);
+    t.setRowCount(static_cast<int>(numbers.size()) + 1);
+    for (int r = 1; r <= numbers.size(); ++r) {
+        t.setCell(0, r, numbers.mid(r - 1, 1).trimmed());
+        t.setCell(5, r, QString::number(r));
+    }
+    return t;
+}
+
+QString columnOf(const ArchiveTable &t, int column) {
+    QString cells;
+    for (int r = 1; r < t.rowCount(); ++r)
+        cells += t.cell(column, r).isEmpty() ? QStringLiteral(" ") : t.cell(column, r);
+    return cells;
+}
+
+TEST(ClickRulesTest, LeftReleaseSortsSelectsOrClears) {
+    const Selection off{kNoCellSelection, kNoCellSelection, kNoCellSelection, kNoCellSelection};
+    const struct {
+        const char *name;
+        QString numbers;
+        int column, row, releases;
+        QString numbersAfter;
+        bool cellsChanged;
+        std::optional<Selection> selection;
+        bool error;
+        int directionAfter;
+    } cases[] = {
+        {"header click sorts descending first", "132", 0, 0, 1, "321", true, {}, false, -1},
+        {"second header click sorts ascending", "132", 0, 0, 2, "123", true, {}, false, 1},
+        {"header click on a table not read only toggles", "   ", 0, 0, 1, "   ", false, {}, false, -1},
+        {"cell that does not convert leaves the order", "1x2", 0, 0, 1, "1x2", true, {}, true, -1},
+        {"row number selects the whole row", "132", 0, 2, 1, "132", false, Selection{0, 2, 9, 2}, false, 0},
+        {"over no cell moves the selection off", "132", -1, -1, 1, "132", false, off, false, 0},
+        {"data cell does nothing", "132", 3, 2, 1, "132", false, {}, false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable t = numberedTable(c.numbers);
+        SortToggle toggle;
+        TableChange change;
+        for (int k = 0; k < c.releases; ++k)
+            change = LeftReleaseOnTable(t, toggle, c.column, c.row);
+        EXPECT_EQ(columnOf(t, 0), c.numbersAfter);
+        EXPECT_EQ(change.cellsChanged, c.cellsChanged);
+        EXPECT_EQ(change.selection, c.selection);
+        EXPECT_EQ(change.error.has_value(), c.error);
+        EXPECT_EQ(toggle.SortDirection(), c.directionAfter);
+    }
+    ArchiveTable t = numberedTable("1234");
+    const TableChange moved = MoveTableRow(t, 4, 2);
+    EXPECT_EQ(columnOf(t, 5), "1423");
+    EXPECT_EQ(moved.selection, (Selection{0, 2, 9, 2}));
+}
+
+TEST(ClickRulesTest, TableKeys) {
+    const Selection cell{2, 3, 2, 3};
+    const Selection block{1, 3, 4, 5};
+    struct Case {
+        const char *name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Selection selection;
+        TableKeyAction action;
+    };
+    const Case cases[] = {
+        {"delete", Qt::Key_Delete, Qt::NoModifier, block, TableKeyAction::DeleteRow},
+        {"keypad delete", Qt::Key_Delete, Qt::KeypadModifier, cell, TableKeyAction::DeleteRow},
+        {"shift delete", Qt::Key_Delete, Qt::ShiftModifier, block, TableKeyAction::None},
+        {"ctrl delete", Qt::Key_Delete, Qt::ControlModifier, block, TableKeyAction::None},
+        {"ctrl c on one cell copies the table", Qt::Key_C, Qt::ControlModifier, cell,
+         TableKeyAction::CopyTable},
+        {"ctrl c on a block copies the block", Qt::Key_C, Qt::ControlModifier, block,
+         TableKeyAction::CopyBlock},
+        {"ctrl shift c still copies", Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, block,
+         TableKeyAction::CopyBlock},
+        {"c alone", Qt::Key_C, Qt::NoModifier, block, TableKeyAction::None},
+        {"ctrl v", Qt::Key_V, Qt::ControlModifier, block, TableKeyAction::None},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ClassifyTableKey(c.key, c.modifiers, c.selection), c.action);
+    }
 }
 
 TEST(HoverHintTest, Zones) {
