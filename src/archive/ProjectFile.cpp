@@ -349,9 +349,9 @@ ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &pat
     auto result = ReadInto(loaded, path);
     if (!result) return result;
     loaded.setChannels(result.value().flags);
-    // The file keeps no archive format: the table takes the one the program works in now, which is what
-    // names its probes as long as it is shown.
-    loaded.setArchiveFormat(ArchiveFormat.load());
+    // The file keeps no archive format: the table's probes are named by the instrument's format in force
+    // whenever it is shown.
+    loaded.setArchiveFormat(std::nullopt);
     table.swap(loaded);
     return result;
 }

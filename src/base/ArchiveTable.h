@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -120,9 +121,14 @@ public:
 
     ArchiveTable() = default;
 
-    /// The archive format the table was filled in: 0, 1 or 2 (0 for a new table).
-    [[nodiscard]] std::uint8_t archiveFormat() const { return m_archiveFormat; }
-    void setArchiveFormat(std::uint8_t format) { m_archiveFormat = format; }
+    /// The archive format the table was filled in: 0, 1 or 2 (0 for a new table); nullopt when the table
+    /// does not know it (a project file stores none), and the instrument's format in force applies.
+    [[nodiscard]] std::optional<std::uint8_t> archiveFormat() const { return m_archiveFormat; }
+    void setArchiveFormat(std::optional<std::uint8_t> format) { m_archiveFormat = format; }
+    /// The format that names the table's probes: its own, else `inForce`.
+    [[nodiscard]] std::uint8_t archiveFormatOr(std::uint8_t inForce) const {
+        return m_archiveFormat.value_or(inForce);
+    }
     /// The channels the table holds (neither for a new table).
     [[nodiscard]] ChannelFlags channels() const { return m_channels; }
     void setChannels(ChannelFlags channels) { m_channels = channels; }
@@ -215,7 +221,7 @@ private:
     std::vector<PodBuffer<std::uint32_t>> m_entries; ///< by column, indexed by row handle
     PodBuffer<std::uint32_t> m_rows;                 ///< the handle of the row at each position
     std::size_t m_garbage = 0;                       ///< store bytes no cell refers to any more
-    std::uint8_t m_archiveFormat = 0;
+    std::optional<std::uint8_t> m_archiveFormat = 0;
     ChannelFlags m_channels;
 };
 

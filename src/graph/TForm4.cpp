@@ -274,7 +274,7 @@ void TForm4::FormCreate(ArchiveTable &table) {
     CheckBox5->setText(Pick(TxtShowMarks));
 
     m_error = m_model.build(table, table.channels().channel1, table.channels().channel2,
-                            table.archiveFormat(), CurrentFormats());
+                            table.archiveFormatOr(ArchiveFormat.load()), CurrentFormats());
     apply(m_control.built());
     if (m_error) Reporter()(m_error->message(m_model.language()));
 }

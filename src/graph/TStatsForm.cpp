@@ -229,8 +229,8 @@ void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::funct
         box.exec();
         return;
     }
-    TStatsForm form(table, table.channels().channel1, table.channels().channel2, table.archiveFormat(),
-                    parent);
+    TStatsForm form(table, table.channels().channel1, table.channels().channel2,
+                    table.archiveFormatOr(ArchiveFormat.load()), parent);
     QObject::connect(&form, &TStatsForm::limitsChanged, &form, [limitsChanged] { limitsChanged(); });
     form.exec();
 }

@@ -258,8 +258,8 @@ TEST(MergeTablesTest, TheResultCarriesEveryInputsChannelsAndTheFirstInputsFormat
 }
 
 // Appending a file to the main window's table: the table keeps its format and takes the merged channels;
-// an empty table takes the file's rows with the format the program works in. The process-wide flags
-// follow as before.
+// an empty table takes the file's rows and, as a loaded file, no format of its own (the one in force
+// applies). The process-wide flags follow as before.
 TEST(AppendProjectTest, TheTableTakesTheMergedChannelsAndItsFormat) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("more.vd"));
@@ -269,12 +269,12 @@ TEST(AppendProjectTest, TheTableTakesTheMergedChannelsAndItsFormat) {
         bool emptyTable;
         std::uint8_t tableFormat;
         std::uint8_t programFormat; // ArchiveFormat when the file is read
-        std::uint8_t expectedFormat;
+        std::optional<std::uint8_t> expectedFormat;
         ChannelFlags expected;
     };
     const Case cases[] = {
         {"rows of a format-2 download", false, 2, 0, 2, kBoth},
-        {"an empty table", true, 2, 1, 1, {false, true}},
+        {"an empty table", true, 2, 1, std::nullopt, {false, true}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
