@@ -60,9 +60,9 @@ struct LoadedProject {
 /// last cell are ignored). The file's bytes become the table's store as they were read. Only a file that
 /// passed replaces `*table` whole (size as stored, every cell, no text of the earlier content left anywhere;
 /// the table's channels() are the file's flags and its archiveFormat() is nullopt, as a file stores none:
-/// the instrument's ArchiveFormat in force names its probes whenever it is shown) and sets Channel1Present / Channel2Present. On an error the table and the flags are unchanged. A
-/// cell's text ends early at a zero byte among its bytes. The caller sets RecordCount from the result and
-/// lays the window out for the flags.
+/// the instrument's ArchiveFormat in force names its probes whenever it is shown) and sets Channel1Present /
+/// Channel2Present. On an error the table and the flags are unchanged. A cell's text ends early at a zero
+/// byte among its bytes. The caller sets RecordCount from the result and lays the window out for the flags.
 [[nodiscard]] ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path);
 
 /// As LoadProject, without touching the process-wide flags (for tools and tests); the table carries its
