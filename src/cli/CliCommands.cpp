@@ -111,6 +111,18 @@ void PrintError(std::FILE *stream, const QString &text) {
     printLine(stream, QStringLiteral("velda9-cli: ") + text);
 }
 
+std::optional<Options> ParseProgramArguments(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    auto parsed = ParseArguments(arguments);
+    if (const auto *error = std::get_if<UsageError>(&parsed)) {
+        PrintError(stderr, error->message);
+        return std::nullopt;
+    }
+    return std::get<Options>(std::move(parsed));
+}
+
 void ApplyLanguageAndLocale(const Options &options) {
     LanguageIndex.store(options.language);
     SetCurrentFormats(

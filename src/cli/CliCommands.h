@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 
 namespace velda {
 class ArchiveTable;
@@ -76,5 +77,9 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.
 void PrintError(std::FILE *stream, const QString &text);
+
+/// The program's arguments after argv[0], parsed; a usage error is printed on stderr and gives nullopt
+/// (the caller exits with ExitUsage).
+[[nodiscard]] std::optional<Options> ParseProgramArguments(int argc, char **argv);
 
 } // namespace velda::cli

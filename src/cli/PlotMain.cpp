@@ -5,21 +5,14 @@
 #include "cli/PlotCommand.h"
 
 #include <QApplication>
-#include <QStringList>
 
 #include <unistd.h>
 
 int main(int argc, char **argv) {
     using namespace velda::cli;
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const auto parsed = ParseArguments(arguments);
-    if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        PrintError(stderr, error->message);
-        return ExitUsage;
-    }
-    const Options &options = std::get<Options>(parsed);
+    const std::optional<Options> parsed = ParseProgramArguments(argc, argv);
+    if (!parsed) return ExitUsage;
+    const Options &options = *parsed;
     if (options.command != Command::Plot) {
         PrintError(stderr, QStringLiteral("velda9-plot draws the plot command of velda9-cli only"));
         return ExitUsage;

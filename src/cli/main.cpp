@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QStringList>
 
 #include <csignal>
 #include <cstdio>
@@ -18,15 +17,9 @@ int main(int argc, char **argv) {
     // A write past the file-size limit must fail like a full disk (EFBIG) and be reported with exit
     // status 4, not end the process by the file-size signal with a half-written temporary file.
     std::signal(SIGXFSZ, SIG_IGN);
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const auto parsed = ParseArguments(arguments);
-    if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        PrintError(stderr, error->message);
-        return ExitUsage;
-    }
-    const Options &options = std::get<Options>(parsed);
+    const std::optional<Options> parsed = ParseProgramArguments(argc, argv);
+    if (!parsed) return ExitUsage;
+    const Options &options = *parsed;
     // During an exchange the first Ctrl-C cancels it, so the link is closed cleanly after the transfer under
     // way; a second one ends the program at once. Other commands keep the default.
     if (options.command == Command::Read || options.command == Command::SetClock ||
