@@ -31,6 +31,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
@@ -682,6 +683,10 @@ TEST_F(TForm1Test, ProjectFileMessagesFollowTheLanguage) {
             answerer.boxes.clear();
             answerer.onFileDialog = [&](QFileDialog *dialog) {
                 dialog->selectFile(c.path);
+                // selectFile leaves the name box alone while it has the focus, which depends on when the
+                // window system activated the dialog; the name is typed into it then.
+                if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                    name->setText(c.path);
                 dialog->QDialog::accept(); // a chosen file that exists is taken without the replace question
             };
             switch (c.way) {
