@@ -1,6 +1,7 @@
 // The main window's "Save to CSV..." and "Append project..." items, driven offscreen through their dialogs.
 #include "app/TForm1.h"
 
+#include "FileDialogChoice.h"
 #include "QtPrinters.h"
 #include "archive/ArchiveRecord.h"
 #include "archive/ProjectFile.h"
@@ -65,10 +66,6 @@ private:
     QTimer m_timer;
 };
 
-void ChooseFile(QFileDialog *dialog, const QString &path) {
-    dialog->selectFile(path);
-}
-
 // Records first..last (0-based, inclusive) of one generated archive as a project file in `language`.
 QString Download(const QString &path, int first, int last, std::uint8_t language = 0) {
     const std::vector<sim::Bytes> records = sim::GenerateArchive(2, 300, 11);
@@ -121,7 +118,7 @@ TEST_F(MainWindowExtrasTest, AppendingAnOverlappingDownloadGivesEveryRecordOnce)
     ASSERT_EQ(m_form->table().rowCount(), 201);
     Answerer answerer;
     answerer.onFileDialog = [&](QFileDialog *dialog) {
-        ChooseFile(dialog, Download(path("second.vd"), 99, 299));
+        test::ChooseFile(dialog, Download(path("second.vd"), 99, 299));
     };
     m_form->AppendProject1->trigger();
     EXPECT_TRUE(answerer.boxes.isEmpty()) << answerer.boxes.join(QLatin1Char('\n')).toStdString();
@@ -142,7 +139,7 @@ TEST_F(MainWindowExtrasTest, AppendingAnOverlappingDownloadGivesEveryRecordOnce)
 
     // A file written in English is refused with its name, and the table stays as it was.
     answerer.onFileDialog = [&](QFileDialog *dialog) {
-        ChooseFile(dialog, Download(path("english.vd"), 0, 9, 1));
+        test::ChooseFile(dialog, Download(path("english.vd"), 0, 9, 1));
     };
     m_form->AppendProject1->trigger();
     ASSERT_EQ(answerer.boxes.size(), 1);
@@ -155,7 +152,7 @@ TEST_F(MainWindowExtrasTest, AppendingAnOverlappingDownloadGivesEveryRecordOnce)
 TEST_F(MainWindowExtrasTest, AppendingToAnEmptyTableTakesTheFileAlone) {
     Answerer answerer;
     answerer.onFileDialog = [&](QFileDialog *dialog) {
-        ChooseFile(dialog, Download(path("only.vd"), 5, 24));
+        test::ChooseFile(dialog, Download(path("only.vd"), 5, 24));
     };
     m_form->AppendProject1->trigger();
     EXPECT_TRUE(answerer.boxes.isEmpty());
@@ -173,7 +170,7 @@ TEST_F(MainWindowExtrasTest, SavesCsvWithTheChosenDelimiterAndDates) {
         offeredDelimiter = delimiter->currentText();
         delimiter->setCurrentIndex(2);
         dialog->findChild<QCheckBox *>(QStringLiteral("CsvIsoDate"))->setChecked(true);
-        ChooseFile(dialog, path("out.csv"));
+        test::ChooseFile(dialog, path("out.csv"));
     };
     m_form->SaveCsv1->trigger();
     EXPECT_TRUE(answerer.boxes.isEmpty()) << answerer.boxes.join(QLatin1Char('\n')).toStdString();
@@ -194,7 +191,7 @@ TEST_F(MainWindowExtrasTest, SavesCsvWithTheChosenDelimiterAndDates) {
     answerer.onFileDialog = [&](QFileDialog *dialog) {
         offeredDelimiter = dialog->findChild<QComboBox *>(QStringLiteral("CsvDelimiter"))->currentText();
         EXPECT_TRUE(dialog->findChild<QCheckBox *>(QStringLiteral("CsvIsoDate"))->isChecked());
-        ChooseFile(dialog, path("again.csv"));
+        test::ChooseFile(dialog, path("again.csv"));
     };
     m_form->SaveCsv1->trigger();
     EXPECT_EQ(offeredDelimiter, QStringLiteral("табуляция"));
@@ -202,7 +199,7 @@ TEST_F(MainWindowExtrasTest, SavesCsvWithTheChosenDelimiterAndDates) {
 
 TEST_F(MainWindowExtrasTest, CsvOfAnEmptyTableIsRefusedAfterTheDialog) {
     Answerer answerer;
-    answerer.onFileDialog = [&](QFileDialog *dialog) { ChooseFile(dialog, path("empty.csv")); };
+    answerer.onFileDialog = [&](QFileDialog *dialog) { test::ChooseFile(dialog, path("empty.csv")); };
     m_form->SaveCsv1->trigger();
     ASSERT_EQ(answerer.boxes.size(), 1);
     EXPECT_EQ(answerer.boxes.front(), QStringLiteral("Ошибка: Архив не считан!"));

@@ -18,6 +18,7 @@
 #include "graph/TForm4.h"
 #include "sim/SimArchive.h"
 
+#include "FileDialogChoice.h"
 #include "QtPrinters.h"
 
 #include <QAction>
@@ -31,7 +32,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
@@ -586,7 +586,7 @@ TEST_F(TForm1Test, ProjectMenuItems) {
     const QString target = m_dir.filePath("saved.vd");
     answerer.onFileDialog = [&](QFileDialog *dialog) {
         EXPECT_EQ(dialog->nameFilters().front(), "VELDA-9 (*.vd)");
-        dialog->selectFile(target);
+        test::ChooseFile(dialog, target);
         QMetaObject::invokeMethod(dialog, "accept");
     };
     f.N1Click(); // empty table: refused after the dialog
@@ -611,7 +611,7 @@ TEST_F(TForm1Test, ProjectMenuItems) {
     RecordCount = 0;
     answerer.onFileDialog = [&](QFileDialog *dialog) {
         EXPECT_EQ(dialog->nameFilters().front(), "VELDA (*.vd)");
-        dialog->selectFile(damaged);
+        test::ChooseFile(dialog, damaged);
         QMetaObject::invokeMethod(dialog, "accept");
     };
     f.N2Click();
@@ -621,7 +621,7 @@ TEST_F(TForm1Test, ProjectMenuItems) {
     EXPECT_EQ(RecordCount.load(), 4u);
 
     answerer.onFileDialog = [&](QFileDialog *dialog) {
-        dialog->selectFile(target);
+        test::ChooseFile(dialog, target);
         QMetaObject::invokeMethod(dialog, "accept");
     };
     f.N2Click();
@@ -682,11 +682,7 @@ TEST_F(TForm1Test, ProjectFileMessagesFollowTheLanguage) {
             SCOPED_TRACE(std::string(c.name) + (english ? ", English" : ", Russian"));
             answerer.boxes.clear();
             answerer.onFileDialog = [&](QFileDialog *dialog) {
-                dialog->selectFile(c.path);
-                // selectFile leaves the name box alone while it has the focus, which depends on when the
-                // window system activated the dialog; the name is typed into it then.
-                if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                    name->setText(c.path);
+                test::ChooseFile(dialog, c.path);
                 dialog->QDialog::accept(); // a chosen file that exists is taken without the replace question
             };
             switch (c.way) {
