@@ -16,16 +16,10 @@ namespace {
 const PlotRect kPlot{50, 20, 950, 700};
 const Redraw kEverything{.controls = true, .axes = true, .marker = true, .status = true};
 
-// Channel 1: a dew-point probe (T, H, dew point), channel 2: a thermometer; a marker on channel 1.
+// The dew-point probe and thermometer table with a marker on channel 1.
 GraphModel MakeModel() {
     RussianFormats formats;
-    ArchiveTable t = MakeTable(
-        {
-            {"10:00:00", "05.03.2018", "SHT          ", "10,00", "50,00", "0,00", "DS18B20      ", "-5,00"},
-            {"10:01:00", "05.03.2018", "SHT          ", "20,00", "70,00", "2,00", "DS18B20      ", "20,00"},
-            {"10:02:00", "05.03.2018", "SHT          ", "30,00", "90,00", "5,00", "DS18B20      ", "45,00"},
-        },
-        14);
+    ArchiveTable t = DewPointAndThermometerTable();
     GraphModel m(0);
     EXPECT_FALSE(m.build(t, true, true, 0, CurrentFormats()));
     m.setMarker(0, 1);

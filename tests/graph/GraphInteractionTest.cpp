@@ -21,17 +21,10 @@ const PlotRect kPlot{50, 20, 950, 700};
 constexpr int kClientW = 1000;
 constexpr int kClientH = 800;
 
-// Channel 1: a dew-point probe on the left (T 10..30, H 50..90, dew 0..5); channel 2: a thermometer on
-// the right (T -5..45). Three rows one minute apart.
+// The dew-point probe (left axis) and thermometer (right axis) table.
 GraphModel MakeModel() {
     RussianFormats formats;
-    ArchiveTable t = MakeTable(
-        {
-            {"10:00:00", "05.03.2018", "SHT          ", "10,00", "50,00", "0,00", "DS18B20      ", "-5,00"},
-            {"10:01:00", "05.03.2018", "SHT          ", "20,00", "70,00", "2,00", "DS18B20      ", "20,00"},
-            {"10:02:00", "05.03.2018", "SHT          ", "30,00", "90,00", "5,00", "DS18B20      ", "45,00"},
-        },
-        14);
+    ArchiveTable t = DewPointAndThermometerTable();
     GraphModel m(0);
     const auto error = m.build(t, true, true, 0, CurrentFormats());
     EXPECT_FALSE(error);

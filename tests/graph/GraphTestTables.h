@@ -54,6 +54,18 @@ inline ArchiveTable MakeTable(std::initializer_list<Row> rows, int colCount) {
     return t;
 }
 
+/// Channel 1: a dew-point probe (T 10..30, H 50..90, dew point 0..5); channel 2: a thermometer
+/// (T -5..45). Three rows one minute apart, in the Russian formats.
+inline ArchiveTable DewPointAndThermometerTable() {
+    return MakeTable(
+        {
+            {"10:00:00", "05.03.2018", "SHT          ", "10,00", "50,00", "0,00", "DS18B20      ", "-5,00"},
+            {"10:01:00", "05.03.2018", "SHT          ", "20,00", "70,00", "2,00", "DS18B20      ", "20,00"},
+            {"10:02:00", "05.03.2018", "SHT          ", "30,00", "90,00", "5,00", "DS18B20      ", "45,00"},
+        },
+        14);
+}
+
 /// Sets the process formats to Russian (comma, dd.MM.yyyy) for the life of the object.
 class RussianFormats {
 public:
