@@ -320,6 +320,7 @@ void BMTreadUSB::stepVersion() {
     }
     ExchangeStatus.store(StatusOk);
     const FirmwareVerdict verdict = FirmwareFormat(m_versionBuffer, reply.declaredLength);
+    m_firmwareDate = FirmwareDateText(m_versionBuffer, reply.declaredLength);
     if (verdict == FirmwareVerdict::Outdated) {
         ExchangeStatus.store(StatusOldFirmware);
         return;
@@ -516,6 +517,7 @@ void BMTreadUSB::stepFinish() {
             archive.archiveFormat = ArchiveFormat.load();
             archive.recordSize = shortFormat ? kShortRecordSize : kLongRecordSize;
             archive.records = records.take(m_receivedCount);
+            archive.firmwareDate = m_firmwareDate;
             m_setup.handOver(std::move(archive));
         }
     }

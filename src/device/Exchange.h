@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -172,6 +173,8 @@ struct ReceivedArchive {
     std::uint8_t archiveFormat = 0;
     std::size_t recordSize = 0; ///< 36 for format 0, 44 otherwise
     std::vector<std::uint8_t> records;
+    /// The firmware date the exchange read ("dd.MM.yyyy"); empty when it did not read the version.
+    std::string firmwareDate;
 };
 /// Takes the received archive by value: the exchange moves it in, and the records are released when the
 /// call returns unless the receiver moves them on.
@@ -266,6 +269,7 @@ private:
     bool m_paramBlockAccepted = false;       ///< this exchange has a parameter block of its own
     std::uint32_t m_recordCountBefore = 0;   ///< RecordCount when the exchange started (exchange thread only)
     std::array<std::uint8_t, 32> m_versionBuffer{};
+    std::string m_firmwareDate; ///< of the version reply read in this exchange
     std::mutex m_joinMutex;
     std::thread m_thread;
 };

@@ -100,16 +100,20 @@ bool DateLess(std::string_view a, std::string_view b) {
     return da && db && *da < *db;
 }
 
-FirmwareVerdict FirmwareFormat(std::span<const std::uint8_t> reply, std::uint32_t declaredLength) {
-    if (declaredLength < kFirmwareDateLength || declaredLength > reply.size())
-        return FirmwareVerdict::Unreadable;
+std::string_view FirmwareDateText(std::span<const std::uint8_t> reply, std::uint32_t declaredLength) {
+    if (declaredLength < kFirmwareDateLength || declaredLength > reply.size()) return {};
     const std::size_t start = declaredLength - kFirmwareDateLength;
     // The date is the zero-terminated text at L - 10, at most 10 characters of it.
     std::size_t length = 0;
     while (length < kFirmwareDateLength && reply[start + length] != 0)
         ++length;
-    const std::string_view date(reinterpret_cast<const char *>(reply.data() + start), length);
-    const auto day = DateDayNumber(date);
+    return {reinterpret_cast<const char *>(reply.data() + start), length};
+}
+
+FirmwareVerdict FirmwareFormat(std::span<const std::uint8_t> reply, std::uint32_t declaredLength) {
+    if (declaredLength < kFirmwareDateLength || declaredLength > reply.size())
+        return FirmwareVerdict::Unreadable;
+    const auto day = DateDayNumber(FirmwareDateText(reply, declaredLength));
     if (!day) return FirmwareVerdict::Unreadable;
     if (*day < *DateDayNumber("24.09.2012")) return FirmwareVerdict::Outdated;
     if (*day < *DateDayNumber("12.12.2016")) return FirmwareVerdict::Format0;

@@ -60,6 +60,11 @@ struct ReplyResult {
 
 enum class FirmwareVerdict { Outdated, Format0, Format1, Format2, Unreadable };
 
+/// The firmware date of a version reply of declared length L: the zero-terminated text at L - 10, at
+/// most 10 characters ("dd.MM.yyyy"); empty when L lies outside 10..reply.size(). A view into `reply`.
+[[nodiscard]] std::string_view FirmwareDateText(std::span<const std::uint8_t> reply,
+                                                std::uint32_t declaredLength);
+
 /// The archive format from a version reply of declared length L held in `reply` (the date is the text
 /// at L - 10). Unreadable when L lies outside 10..reply.size() or the date is not numeric.
 [[nodiscard]] FirmwareVerdict FirmwareFormat(std::span<const std::uint8_t> reply,
