@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QStringView>
 
+#include "cli/HistoryArguments.h"
 #include "export/CsvExport.h"
 
 #include <array>
@@ -29,6 +30,12 @@ enum OptionBit : unsigned {
     OptIsoDate = 1U << 10,
     OptWidth = 1U << 11,
     OptHeight = 1U << 12,
+    OptHistory = 1U << 13,
+    OptInstrument = 1U << 14,
+    OptNoHistory = 1U << 15,
+    OptFrom = 1U << 16,
+    OptTo = 1U << 17,
+    OptDownload = 1U << 18,
 };
 
 struct CommandEntry {
@@ -40,13 +47,15 @@ struct CommandEntry {
     unsigned allowed; ///< options the command accepts
 };
 
-// --lang and --locale are accepted everywhere: they only choose texts and formats.
-constexpr unsigned kAnywhere = OptLang | OptLocale;
+// --lang and --locale are accepted everywhere: they only choose texts and formats; --history names the
+// history store for every command.
+constexpr unsigned kAnywhere = OptLang | OptLocale | OptHistory;
 
 constexpr int kManyFiles = 1 << 20;
 
-constexpr std::array<CommandEntry, 10> kCommands{{
-    {"read", Command::Read, 0, 0, true, kAnywhere | OptOutput | OptSimulate | OptTimeout},
+constexpr std::array<CommandEntry, 11> kCommands{{
+    {"read", Command::Read, 0, 0, true,
+     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptInstrument | OptNoHistory},
     {"dump", Command::Dump, 1, 1, false, kAnywhere},
     {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
     {"report", Command::Report, 1, 1, true, kAnywhere | OptOutput},
@@ -57,6 +66,10 @@ constexpr std::array<CommandEntry, 10> kCommands{{
     {"summary", Command::Summary, 1, 1, true, kAnywhere | OptOutput | OptLimit},
     {"merge", Command::Merge, 2, kManyFiles, true, kAnywhere | OptOutput},
     {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
+    // The sub-command and its arguments are positional; FinishHistoryArguments checks them.
+    {"history", Command::History, 0, kManyFiles, false,
+     kAnywhere | OptOutput | OptJson | OptInstrument | OptFrom | OptTo | OptDownload | OptDelimiter |
+         OptIsoDate},
 }};
 
 struct OptionEntry {
@@ -66,7 +79,7 @@ struct OptionEntry {
     bool takesValue;
 };
 
-constexpr std::array<OptionEntry, 13> kOptions{{
+constexpr std::array<OptionEntry, 19> kOptions{{
     {"--output", "-o", OptOutput, true},
     {"--simulate", nullptr, OptSimulate, false},
     {"--lang", nullptr, OptLang, true},
@@ -80,6 +93,12 @@ constexpr std::array<OptionEntry, 13> kOptions{{
     {"--iso-date", nullptr, OptIsoDate, false},
     {"--width", nullptr, OptWidth, true},
     {"--height", nullptr, OptHeight, true},
+    {"--history", nullptr, OptHistory, true},
+    {"--instrument", nullptr, OptInstrument, true},
+    {"--no-history", nullptr, OptNoHistory, false},
+    {"--from", nullptr, OptFrom, true},
+    {"--to", nullptr, OptTo, true},
+    {"--download", nullptr, OptDownload, true},
 }};
 
 // Options that may be given more than once.
@@ -174,8 +193,15 @@ std::optional<Rgb> ParseColor(QStringView text) {
 
 std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     for (const QString &argument : arguments) {
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-            return onlyCommand(Command::Help);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            // The help is in English; only with --lang ru are its history lines in Russian.
+            Options help = onlyCommand(Command::Help);
+            const qsizetype lang = arguments.indexOf(QStringLiteral("--lang"));
+            const bool russian = arguments.contains(QStringLiteral("--lang=ru")) ||
+                                 (lang >= 0 && arguments.value(lang + 1) == QLatin1String("ru"));
+            help.language = russian ? 0 : 1;
+            return help;
+        }
         if (argument == QLatin1String("--version") || argument == QLatin1String("-V"))
             return onlyCommand(Command::Version);
     }
@@ -321,6 +347,30 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             (option.entry->bit == OptWidth ? options.width : options.height) = pixels;
             break;
         }
+        case OptHistory:
+        case OptInstrument:
+            if (option.value.isEmpty())
+                return usage(QStringLiteral("option %1 needs a value").arg(option.spelled));
+            (option.entry->bit == OptHistory ? options.history : options.instrument) = option.value;
+            break;
+        case OptNoHistory:
+            options.noHistory = true;
+            break;
+        case OptFrom:
+            options.historyCommand.from = option.value;
+            break;
+        case OptTo:
+            options.historyCommand.to = option.value;
+            break;
+        case OptDownload: {
+            bool ok = false;
+            const qint64 id = option.value.toLongLong(&ok);
+            if (!ok || id <= 0)
+                return usage(
+                    QStringLiteral("--download takes a download number, not \"%1\"").arg(option.value));
+            options.historyCommand.download = id;
+            break;
+        }
         }
     }
 
@@ -347,79 +397,88 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         return usage(
             QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
     options.arguments = arguments;
+    if (command->command == Command::History) {
+        if (QString problem = FinishHistoryArguments(options); !problem.isEmpty()) return usage(problem);
+    }
     return options;
 }
 
 QString HelpText() {
     return QStringLiteral(
-        "Usage: velda9-cli COMMAND [OPTIONS]\n"
-        "Reads the archive, clock and screen of a VELDA-9 instrument over USB and converts project files.\n"
-        "\n"
-        "Commands:\n"
-        "  read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]\n"
-        "                     download the archive and save it as a project file\n"
-        "  dump FILE.vd       print every stored cell of a project file as UTF-8 text,\n"
-        "                     one line per row, a TAB between columns (a TAB, CR, LF or\n"
-        "                     backslash inside a cell is written as \\t, \\r, \\n or \\\\)\n"
-        "  export FILE.vd -o FILE.xlsx [--lang ru|en]\n"
-        "                     write the project's table to a spreadsheet workbook\n"
-        "  export FILE.vd -o FILE.csv [--delimiter ';'|','|tab] [--iso-date] [--locale NAME]\n"
-        "                     write the same cells as CSV text (UTF-8 with BOM, CR LF); the\n"
-        "                     delimiter is ';' where the decimal separator is a comma, else ','\n"
-        "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
-        "                     print the project's table as a PDF report (A4 landscape)\n"
-        "  set-clock [--simulate] [--timeout SECONDS]\n"
-        "                     set the instrument's clock from this computer's local time\n"
-        "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]\n"
-        "                     save the instrument's screen as a 132 x 68 bitmap\n"
-        "  stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]\n"
-        "                     count, period, minimum, maximum, mean, standard deviation and\n"
-        "                     mean kinetic temperature per channel, sensor and quantity\n"
-        "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
-        "                     one A4 page per channel: chart, statistics and limits\n"
-        "  merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]\n"
-        "                     join the rows of several project files in date and time order,\n"
-        "                     each row once (files in another language are refused)\n"
-        "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
-        "       [--locale NAME]\n"
-        "                     draw the graph window's chart of the project as a picture\n"
-        "\n"
-        "Options:\n"
-        "  -o, --output FILE  file to write (an existing file is replaced)\n"
-        "  --simulate         talk to the simulated instrument instead of the USB device\n"
-        "  --lang ru|en       language of table headers, cell texts and messages (default ru)\n"
-        "  --locale NAME      date, time and decimal formats of a locale, e.g. ru_RU, en_US,\n"
-        "                     de_DE (default: the system's)\n"
-        "  --timeout SECONDS  give up after this long without progress: no USB library, no\n"
-        "                     instrument, repeated link errors, outdated firmware (default 30);\n"
-        "                     a download whose records keep arriving is never cut off\n"
-        "  --pen COLOR        colour of lit pixels (default black)\n"
-        "  --background COLOR colour of dark pixels (default white)\n"
-        "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
-        "  --limit QUANTITY=LOW:HIGH\n"
-        "                     count the values below LOW and above HIGH (both included as inside;\n"
-        "                     either side may be empty); QUANTITY is temperature, humidity,\n"
-        "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
-        "  --json             print the statistics as JSON instead of a text table\n"
-        "  --delimiter D      CSV field delimiter: ';', ',' or tab\n"
-        "  --iso-date         CSV date cells as yyyy-MM-dd (read with the --locale formats)\n"
-        "  --width PX, --height PX\n"
-        "                     picture size of plot in pixels (default 1600 x 1000)\n"
-        "  -h, --help         show this help and exit\n"
-        "  -V, --version      show the version and build date and exit\n"
-        "\n"
-        "Progress and messages go to stderr; dump and stats write to stdout.\n"
-        "\n"
-        "Exit status:\n"
-        "    0  done\n"
-        "    2  usage error (unknown command or option, missing argument)\n"
-        "    3  instrument not reached or link failure (also: permission denied on the USB device)\n"
-        "    4  a file cannot be read, written or parsed\n"
-        "  130  interrupted (Ctrl-C): the exchange was cancelled, nothing was written\n"
-        "\n"
-        "Environment:\n"
-        "  VELDA9_USB_LIBRARY   use this libusb-0.1 library instead of libusb-0.1.so.4\n"
-        "  VELDA9_SIM_SCENARIO  JSON scenario of the simulated instrument (with --simulate)\n");
+               "Usage: velda9-cli COMMAND [OPTIONS]\n"
+               "Reads the archive, clock and screen of a VELDA-9 instrument over USB and converts project "
+               "files.\n"
+               "\n"
+               "Commands:\n"
+               "  read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]\n"
+               "                     download the archive and save it as a project file\n"
+               "  dump FILE.vd       print every stored cell of a project file as UTF-8 text,\n"
+               "                     one line per row, a TAB between columns (a TAB, CR, LF or\n"
+               "                     backslash inside a cell is written as \\t, \\r, \\n or \\\\)\n"
+               "  export FILE.vd -o FILE.xlsx [--lang ru|en]\n"
+               "                     write the project's table to a spreadsheet workbook\n"
+               "  export FILE.vd -o FILE.csv [--delimiter ';'|','|tab] [--iso-date] [--locale NAME]\n"
+               "                     write the same cells as CSV text (UTF-8 with BOM, CR LF); the\n"
+               "                     delimiter is ';' where the decimal separator is a comma, else ','\n"
+               "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
+               "                     print the project's table as a PDF report (A4 landscape)\n"
+               "  set-clock [--simulate] [--timeout SECONDS]\n"
+               "                     set the instrument's clock from this computer's local time\n"
+               "  screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout "
+               "SECONDS]\n"
+               "                     save the instrument's screen as a 132 x 68 bitmap\n"
+               "  stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]\n"
+               "                     count, period, minimum, maximum, mean, standard deviation and\n"
+               "                     mean kinetic temperature per channel, sensor and quantity\n"
+               "  summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]\n"
+               "                     one A4 page per channel: chart, statistics and limits\n"
+               "  merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]\n"
+               "                     join the rows of several project files in date and time order,\n"
+               "                     each row once (files in another language are refused)\n"
+               "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
+               "       [--locale NAME]\n"
+               "                     draw the graph window's chart of the project as a picture\n") +
+           HistoryHelpText() +
+           QStringLiteral(
+               "\n"
+               "Options:\n"
+               "  -o, --output FILE  file to write (an existing file is replaced)\n"
+               "  --simulate         talk to the simulated instrument instead of the USB device\n"
+               "  --lang ru|en       language of table headers, cell texts and messages (default ru)\n"
+               "  --locale NAME      date, time and decimal formats of a locale, e.g. ru_RU, en_US,\n"
+               "                     de_DE (default: the system's)\n"
+               "  --timeout SECONDS  give up after this long without progress: no USB library, no\n"
+               "                     instrument, repeated link errors, outdated firmware (default 30);\n"
+               "                     a download whose records keep arriving is never cut off\n"
+               "  --pen COLOR        colour of lit pixels (default black)\n"
+               "  --background COLOR colour of dark pixels (default white)\n"
+               "                     COLOR is #RRGGBB or black, white, navy, red, green, blue, gray, ...\n"
+               "  --limit QUANTITY=LOW:HIGH\n"
+               "                     count the values below LOW and above HIGH (both included as inside;\n"
+               "                     either side may be empty); QUANTITY is temperature, humidity,\n"
+               "                     dewpoint, pressure or heatflux; repeat for other quantities\n"
+               "  --json             print the statistics as JSON instead of a text table\n"
+               "  --delimiter D      CSV field delimiter: ';', ',' or tab\n"
+               "  --iso-date         CSV date cells as yyyy-MM-dd (read with the --locale formats)\n"
+               "  --width PX, --height PX\n"
+               "                     picture size of plot in pixels (default 1600 x 1000)\n"
+               "  --history, --instrument, --no-history, --from, --to, --download: see history above\n"
+               "  -h, --help         show this help and exit\n"
+               "  -V, --version      show the version and build date and exit\n"
+               "\n"
+               "Progress and messages go to stderr; dump and stats write to stdout.\n"
+               "\n"
+               "Exit status:\n"
+               "    0  done\n"
+               "    2  usage error (unknown command or option, missing argument)\n"
+               "    3  instrument not reached or link failure (also: permission denied on the USB device)\n"
+               "    4  a file (or a history store) cannot be read, written or parsed\n"
+               "  130  interrupted (Ctrl-C): the exchange was cancelled, nothing was written\n"
+               "\n"
+               "Environment:\n"
+               "  VELDA9_USB_LIBRARY   use this libusb-0.1 library instead of libusb-0.1.so.4\n"
+               "  VELDA9_SIM_SCENARIO  JSON scenario of the simulated instrument (with --simulate)\n"
+               "  VELDA9_HISTORY       the history store when --history is not given\n");
 }
 
 QString VersionText() {

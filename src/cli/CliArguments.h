@@ -33,7 +33,18 @@ enum class Command {
     Stats,
     Summary,
     Merge,
-    Plot
+    Plot,
+    History
+};
+
+/// The sub-command of `history` and what it names.
+struct HistoryOptions {
+    enum class Action { List, Show, Export, Import, Forget };
+    Action action = Action::List;
+    QString instrument; ///< the INSTRUMENT of list, show, export and forget; import's --instrument
+    QString from;       ///< --from DATE as given (checked by the history command)
+    QString to;         ///< --to DATE
+    std::optional<qint64> download; ///< forget's --download ID
 };
 
 /// A colour as 0xRRGGBB.
@@ -66,7 +77,11 @@ struct Options {
     bool isoDate = false;          ///< --iso-date of a CSV export
     int width = kDefaultPlotWidth; ///< --width of plot, pixels
     int height = kDefaultPlotHeight;
-    QStringList arguments; ///< the arguments as given after the program name (plot hands them on)
+    QStringList arguments;         ///< the arguments as given after the program name (plot hands them on)
+    QString history;               ///< --history PATH|postgresql://...; empty: VELDA9_HISTORY or the default
+    QString instrument;            ///< read's --instrument NAME
+    bool noHistory = false;        ///< read's --no-history
+    HistoryOptions historyCommand; ///< what `history` does
 };
 
 /// True when an export's output name asks for CSV text (it ends in .csv, any case).

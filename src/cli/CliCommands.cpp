@@ -11,6 +11,7 @@
 #include "base/TableHeader.h"
 #include "cli/CliExchange.h"
 #include "cli/CsvMergeCommands.h"
+#include "cli/HistoryCommand.h"
 #include "cli/PlotProgram.h"
 #include "cli/ReportCommand.h"
 #include "cli/StatsCommand.h"
@@ -203,9 +204,17 @@ int RunRead(const Options &options, const Streams &streams) {
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     ExchangeSetup setup = exchange.setup();
     std::uint32_t received = 0;
+    ReceivedArchive kept; // the records as received, for the history
     const ArchiveHandOver fill = download->handOver();
-    setup.handOver = [&received, fill](ReceivedArchive archive) {
+    setup.handOver = [&received, &kept, keep = !options.noHistory, fill](ReceivedArchive archive) {
         received = archive.recordCount;
+        if (keep) {
+            kept.recordCount = archive.recordCount;
+            kept.archiveFormat = archive.archiveFormat;
+            kept.recordSize = archive.recordSize;
+            kept.records = archive.records;
+            kept.firmwareDate = archive.firmwareDate;
+        }
         fill(std::move(archive));
     };
     UseSimulator(options.simulate);
@@ -229,6 +238,7 @@ int RunRead(const Options &options, const Streams &streams) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
+    const int historyStatus = options.noHistory ? ExitOk : StoreReadInHistory(options, kept, streams);
     const std::uint32_t announced = exchange.announcedRecords();
     if (received < announced) {
         PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
@@ -238,7 +248,7 @@ int RunRead(const Options &options, const Streams &streams) {
     const bool bothSlots = table.colCount() >= kTwoChannelColCount;
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
     printLine(streams.err, ReadSummary(table, seen, options.output));
-    return ExitOk;
+    return historyStatus;
 }
 
 int RunDump(const Options &options, const Streams &streams) {
@@ -340,6 +350,8 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunSummary(options, streams);
     case Command::Plot:
         return RunPlotProgram(options, streams);
+    case Command::History:
+        return RunHistory(options, streams);
     }
     return ExitUsage;
 }

@@ -36,7 +36,9 @@ int main(int argc, char **argv) {
     Streams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
 
-    if (options.command == Command::Report || options.command == Command::Summary) {
+    const bool historyReport = options.command == Command::History &&
+                               options.output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (options.command == Command::Report || options.command == Command::Summary || historyReport) {
         // The pages are painted, which needs a GUI application; a server has no display, so never ask for
         // one.
         qputenv("QT_QPA_PLATFORM", "offscreen");
