@@ -197,9 +197,8 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             // The help is in English; only with --lang ru are its history lines in Russian.
             Options help = onlyCommand(Command::Help);
             const qsizetype lang = arguments.indexOf(QStringLiteral("--lang"));
-            const bool russian = arguments.contains(QStringLiteral("--lang=ru")) ||
-                                 (lang >= 0 && arguments.value(lang + 1) == QLatin1String("ru"));
-            help.language = russian ? 0 : 1;
+            help.russianHelp = arguments.contains(QStringLiteral("--lang=ru")) ||
+                               (lang >= 0 && arguments.value(lang + 1) == QLatin1String("ru"));
             return help;
         }
         if (argument == QLatin1String("--version") || argument == QLatin1String("-V"))
@@ -403,7 +402,7 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     return options;
 }
 
-QString HelpText() {
+QString HelpText(bool russianHistory) {
     return QStringLiteral(
                "Usage: velda9-cli COMMAND [OPTIONS]\n"
                "Reads the archive, clock and screen of a VELDA-9 instrument over USB and converts project "
@@ -438,7 +437,7 @@ QString HelpText() {
                "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
                "       [--locale NAME]\n"
                "                     draw the graph window's chart of the project as a picture\n") +
-           HistoryHelpText() +
+           HistoryHelpText(russianHistory) +
            QStringLiteral(
                "\n"
                "Options:\n"

@@ -82,6 +82,7 @@ struct Options {
     QString instrument;            ///< read's --instrument NAME
     bool noHistory = false;        ///< read's --no-history
     HistoryOptions historyCommand; ///< what `history` does
+    bool russianHelp = false;      ///< --help with --lang ru
 };
 
 /// True when an export's output name asks for CSV text (it ends in .csv, any case).
@@ -104,8 +105,9 @@ struct UsageError {
 /// True for "C", "POSIX" and names QLocale knows (ru_RU, en_US, de, ...).
 [[nodiscard]] bool LocaleNameKnown(const QString &name);
 
-/// The text printed by --help: commands, options and exit codes.
-[[nodiscard]] QString HelpText();
+/// The text printed by --help: commands, options and exit codes, in English; the history lines in Russian
+/// when `russianHistory` (--help --lang ru).
+[[nodiscard]] QString HelpText(bool russianHistory = false);
 /// "velda9-cli VERSION (built DATE)".
 [[nodiscard]] QString VersionText();
 

@@ -325,7 +325,7 @@ int RunCommand(const Options &options, const Streams &streams) {
     }
     switch (options.command) {
     case Command::Help:
-        printLine(streams.out, HelpText().chopped(1));
+        printLine(streams.out, HelpText(options.russianHelp).chopped(1));
         return ExitOk;
     case Command::Version:
         printLine(streams.out, VersionText());

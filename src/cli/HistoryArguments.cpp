@@ -142,8 +142,8 @@ QString FinishHistoryArguments(Options &options) {
     return {};
 }
 
-QString HistoryHelpText() {
-    return Pick(TxtHistoryHelp);
+QString HistoryHelpText(bool russian) {
+    return PickIn(TxtHistoryHelp, russian ? 0 : 1);
 }
 
 } // namespace velda::cli

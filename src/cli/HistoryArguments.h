@@ -18,7 +18,7 @@ namespace velda::cli {
 /// the start of that day for --from and its end for --to. nullopt when the text is none of these.
 [[nodiscard]] std::optional<QDateTime> ParseHistoryDate(const QString &text, bool endOfDay);
 
-/// The `history` lines of --help in the language in force.
-[[nodiscard]] QString HistoryHelpText();
+/// The `history` lines of --help, in Russian or English.
+[[nodiscard]] QString HistoryHelpText(bool russian);
 
 } // namespace velda::cli

@@ -36,7 +36,10 @@ namespace {
 constexpr int kSchemaVersion = 1;
 
 /// Rows staged per INSERT statement: few round trips to a server, far below every parameter limit.
-constexpr int kStageChunk = 256;
+constexpr std::size_t kStageChunk = 256;
+/// Rows per statement into SQLite: binding slows down with many placeholders, running a statement per row
+/// costs its own overhead; a few rows each is fastest.
+constexpr std::size_t kLocalStageChunk = 16;
 
 /// Statements that bring a history from the version before to `version`. "%ID%", "%BIG%" and "%BLOB%"
 /// stand for the key, 64-bit integer and byte column types of the database.
@@ -374,6 +377,9 @@ HistoryResult<std::unique_ptr<HistoryStore>> HistoryStore::open(const HistoryLoc
         if (mode->toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
             return failed(HistoryError::Kind::OpenFailed, QStringLiteral("cannot be written"));
         (void)c.run(QStringLiteral("PRAGMA foreign_keys=ON"));
+        // With a write-ahead journal a commit stays all or nothing without a sync of its own; the journal
+        // is synced when it is copied into the file.
+        (void)c.run(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
 
     // The schema is checked and brought up to date inside one transaction, so two programs opening a new
@@ -442,6 +448,32 @@ QString stageStatement(std::size_t rows) {
 
 } // namespace
 
+bool HistoryStore::stage(Connection &c, const HistoryDownload &download) {
+    if (!c.run(QStringLiteral("DELETE FROM history_stage"))) return false;
+    // One statement prepared once, run for each full chunk of rows.
+    const std::size_t chunk = c.server ? kStageChunk : kLocalStageChunk;
+    QSqlQuery full(c.db);
+    if (!full.prepare(stageStatement(chunk))) {
+        c.problem = full.lastError().text();
+        return false;
+    }
+    for (std::size_t first = 0; first < download.readings.size(); first += chunk) {
+        const std::size_t rows = std::min(chunk, download.readings.size() - first);
+        const QVariantList values = stagedValues(download, first, rows);
+        if (rows < chunk) {
+            if (!c.run(stageStatement(rows), values)) return false;
+            continue;
+        }
+        for (qsizetype i = 0; i < values.size(); ++i)
+            full.bindValue(static_cast<int>(i), values.at(i));
+        if (!full.exec()) {
+            c.problem = full.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
 HistoryResult<AddedDownload> HistoryStore::add(HistoryDownload download, const QString &instrument) {
     if (download.uid.isEmpty()) download.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!download.readAt.isValid()) download.readAt = QDateTime::currentDateTimeUtc();
@@ -456,29 +488,6 @@ HistoryResult<AddedDownload> HistoryStore::add(HistoryDownload download, const Q
     }
 }
 
-HistoryResult<std::optional<QString>> HistoryStore::overlappingInstrument(const HistoryDownload &download) {
-    Connection &c = *m_db;
-    const auto failed = [this, &c] {
-        return error(HistoryError::Kind::ReadFailed,
-                     QStringLiteral("history %1: %2").arg(m_location.displayName(), c.problem.trimmed()));
-    };
-    if (!c.begin()) return failed();
-    Transaction transaction([&c] { c.rollback(); });
-    if (!c.run(QStringLiteral("DELETE FROM history_stage"))) return failed();
-    for (std::size_t first = 0; first < download.readings.size(); first += kStageChunk) {
-        const std::size_t rows = std::min<std::size_t>(kStageChunk, download.readings.size() - first);
-        if (!c.run(stageStatement(rows), stagedValues(download, first, rows))) return failed();
-    }
-    auto query = c.run(QStringLiteral(
-        "SELECT i.name FROM history_stage s JOIN readings r ON r.at_s = s.at_s AND r.format = s.format AND "
-        "r.bytes = s.bytes JOIN instruments i ON i.id = r.instrument_id GROUP BY i.name ORDER BY COUNT(*) "
-        "DESC, i.name LIMIT 1"));
-    if (!query) return failed();
-    std::optional<QString> name;
-    if (query->next()) name = query->value(0).toString();
-    return name;
-}
-
 HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &download,
                                                    const QString &instrument) {
     Connection &c = *m_db;
@@ -489,15 +498,7 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
     };
     if (!c.begin()) return failed();
     Transaction transaction([&c] { c.rollback(); });
-    if (!c.run(QStringLiteral("DELETE FROM history_stage"))) return failed();
-    QString fullStatement;
-    for (std::size_t first = 0; first < download.readings.size(); first += kStageChunk) {
-        const std::size_t rows = std::min<std::size_t>(kStageChunk, download.readings.size() - first);
-        if (rows == kStageChunk && fullStatement.isEmpty()) fullStatement = stageStatement(rows);
-        if (!c.run(rows == kStageChunk ? fullStatement : stageStatement(rows),
-                   stagedValues(download, first, rows)))
-            return failed();
-    }
+    if (!stage(c, download)) return failed();
 
     AddedDownload added;
     added.instrument = instrument;
@@ -540,14 +541,16 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
     }
 
     // Sorted, so that two server transactions adding the same readings take their locks in one order.
-    const auto readings = c.run(QStringLiteral("INSERT INTO readings (instrument_id, at_s, format, bytes) "
-                                               "SELECT CAST(? AS BIGINT), at_s, format, bytes FROM history_stage WHERE true "
-                                               "ORDER BY at_s, format, bytes ON CONFLICT DO NOTHING"),
-                                {*instrumentId});
+    const auto readings =
+        c.run(QStringLiteral("INSERT INTO readings (instrument_id, at_s, format, bytes) "
+                             "SELECT CAST(? AS BIGINT), at_s, format, bytes FROM history_stage WHERE true "
+                             "ORDER BY at_s, format, bytes ON CONFLICT DO NOTHING"),
+              {*instrumentId});
     if (!readings) return failed();
     added.newReadings = readings->numRowsAffected();
     if (!c.run(
-            QStringLiteral("INSERT INTO download_readings (download_id, reading_id) SELECT DISTINCT CAST(? AS BIGINT), r.id "
+            QStringLiteral("INSERT INTO download_readings (download_id, reading_id) SELECT DISTINCT CAST(? "
+                           "AS BIGINT), r.id "
                            "FROM history_stage s JOIN readings r ON r.instrument_id = ? AND r.at_s = s.at_s "
                            "AND r.format = s.format AND r.bytes = s.bytes WHERE true ON CONFLICT DO NOTHING"),
             {added.downloadId, *instrumentId}))

@@ -143,10 +143,6 @@ public:
     /// download whose uid is stored already is not added again.
     [[nodiscard]] HistoryResult<AddedDownload> add(HistoryDownload download, const QString &instrument = {});
 
-    /// The instrument that holds readings of `download`, if any (the one an add without a name uses).
-    [[nodiscard]] HistoryResult<std::optional<QString>>
-    overlappingInstrument(const HistoryDownload &download);
-
     [[nodiscard]] HistoryResult<std::vector<InstrumentSummary>> instruments();
     [[nodiscard]] HistoryResult<std::vector<DownloadSummary>> downloads(const QString &instrument);
     /// Number of readings of `instrument` (of its download `downloadId` alone when given) that forget()
@@ -176,6 +172,8 @@ private:
     HistoryStore(HistoryLocation location, std::unique_ptr<Connection> connection);
     [[nodiscard]] HistoryResult<AddedDownload> addOnce(const HistoryDownload &download,
                                                        const QString &instrument);
+    /// Puts the readings of `download` into the connection's staging table, emptied first.
+    [[nodiscard]] static bool stage(Connection &c, const HistoryDownload &download);
     [[nodiscard]] HistoryResult<qint64> instrumentId(const QString &name);
 
     HistoryLocation m_location;

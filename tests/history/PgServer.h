@@ -25,26 +25,20 @@ public:
 
     /// Makes the cluster and starts it; an empty text on success, else what failed.
     QString start() {
-        if (!m_dir.isValid()) return QStringLiteral("no temporary folder");
         const QString bin = binFolder();
-        if (bin.isEmpty())
-            return QStringLiteral("no PostgreSQL server installed (/usr/lib/postgresql/*/bin)");
-        if (getuid() == 0) {
-            const passwd *postgres = getpwnam("postgres");
-            if (postgres == nullptr) return QStringLiteral("no postgres user to run the server as");
-            m_runAs = QStringLiteral("postgres");
-            if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0)
-                return QStringLiteral("cannot hand the folder to postgres");
-        }
+        if (!m_dir.isValid() || bin.isEmpty())
+            return QStringLiteral("no temporary folder or no PostgreSQL server");
         QFile passwordFile(m_dir.filePath(QStringLiteral("pw")));
-        if (!passwordFile.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write the password file");
-        passwordFile.write(kPassword);
+        if (!passwordFile.open(QIODevice::WriteOnly) || passwordFile.write(kPassword) < 0)
+            return QStringLiteral("cannot write the password file");
         passwordFile.close();
         if (getuid() == 0) {
             const passwd *postgres = getpwnam("postgres");
-            if (::chown(QFile::encodeName(passwordFile.fileName()).constData(), postgres->pw_uid,
-                        postgres->pw_gid) != 0)
-                return QStringLiteral("cannot hand the password file to postgres");
+            m_runAs = QStringLiteral("postgres");
+            for (const QString &path : {m_dir.path(), passwordFile.fileName()})
+                if (postgres == nullptr ||
+                    ::chown(QFile::encodeName(path).constData(), postgres->pw_uid, postgres->pw_gid) != 0)
+                    return QStringLiteral("cannot hand %1 to the postgres user").arg(path);
         }
         QString out;
         if (!run(bin + QStringLiteral("/initdb"),
@@ -55,12 +49,11 @@ public:
                  &out))
             return QStringLiteral("initdb failed: ") + out;
         // A port taken by another program fails the start; the next one is tried.
-        for (int attempt = 0; attempt < 20; ++attempt) {
+        for (int attempt = 0; attempt < 20 && !m_running; ++attempt) {
             m_port = 20000 + static_cast<int>((getpid() * 7 + attempt * 131) % 30000);
-            if (launch()) break;
-            m_port = 0;
+            launch();
         }
-        if (m_port == 0) return QStringLiteral("the server did not start: ") + log();
+        if (!m_running) return QStringLiteral("the server did not start: ") + log();
         if (!run(bin + QStringLiteral("/createdb"),
                  {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
                   QString::number(m_port), QStringLiteral("-U"), QLatin1String(kUser),
