@@ -23,6 +23,8 @@
 #include "export/TForm6.h"
 #include "graph/TForm4.h"
 #include "graph/TStatsForm.h"
+#include "history/HistoryView.h"
+#include "history/THistoryForm.h"
 #include "screenshot/TForm5.h"
 
 #include <QAction>
@@ -53,6 +55,8 @@ constexpr int kClientHeight = 429;
 constexpr int kMinimumWidth = 400;
 constexpr int kTableTop = 24;
 constexpr int kStatusBarHeight = 19;
+// How long the status bar says what became of a download in the history.
+constexpr int kHistoryMessageMs = 15000;
 constexpr int kHintIntervalMs = 200;
 // The command row's texts are set in the size the window was designed for.
 constexpr int kCommandFontPixels = 11;
@@ -137,8 +141,9 @@ void TForm1::createMenus() {
         this->*binding.action = action;
         connect(action, &QAction::triggered, this, binding.handler);
     }
-    AddStatisticsItem(File1, Print1,
-                      [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
+    QAction *statistics = AddStatisticsItem(
+        File1, Print1, [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
+    AddHistoryItems(File1, statistics, [this] { openHistory(); });
 }
 
 void TForm1::createControls() {
@@ -382,6 +387,7 @@ void TForm1::Button1Click() {
     if (ExchangeRunning()) return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     auto *form2 = new TForm2(this); // kept, hidden, until the program ends
     form2->hide();
+    m_read->setKeepRecords(HistoryEnabled());
     if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
         delete form2;
         return showStatus(m_statusLine.refused(m_clock->settingRuns()));
@@ -393,6 +399,28 @@ void TForm1::Button1Click() {
         m_model->change([&](ArchiveTable &t) { static_cast<void>(m_read->swapInto(t)); });
     StringGrid1->showSelection();
     layOutForTable();
+    // The table is shown before the history is written; what became of the download goes to the status bar.
+    if (const auto records = m_read->takeRecords(); records && HistoryEnabled())
+        StatusBar1->showMessage(StoreWindowDownload(*records), kHistoryMessageMs);
+}
+
+void TForm1::openHistory() {
+    THistoryForm form(
+        [this](ArchiveTable table) {
+            m_model->change([&](ArchiveTable &t) {
+                t.swap(table);
+                Channel1Present = t.channels().channel1;
+                Channel2Present = t.channels().channel2;
+            });
+            RecordCount = static_cast<std::uint32_t>(std::max(0, m_table.rowCount() - 1));
+            StringGrid1->showSelection();
+            layOutForTable();
+        },
+        [this](const QString &question) {
+            return QMessageBox::question(this, Pick(TxtHistoryCaption), question) == QMessageBox::Yes;
+        },
+        this);
+    form.exec();
 }
 
 void TForm1::Button2Click() {

@@ -145,6 +145,8 @@ private:
     void ApplyChannelLayout();
     /// The channel layout for the flags and the shown table, then the columns widened to their texts.
     void layOutForTable();
+    /// Opens the History window; its "Open in table" replaces the table as a download would.
+    void openHistory();
     void layoutTable();
     /// Moves table row `from` to position `to` and selects it there.
     void moveRowTo(int from, int to);

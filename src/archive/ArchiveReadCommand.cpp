@@ -8,11 +8,28 @@ namespace velda {
 StartResult ArchiveReadCommand::start(const ArchiveTable &shown, ExchangeSetup setup,
                                       const ExchangeControls &controls) {
     auto download = std::make_shared<ArchiveDownload>(shown);
+    auto records = m_keepRecords ? std::make_shared<std::optional<ReceivedArchive>>() : nullptr;
     // The hand-over keeps the download alive as long as the exchange may call it.
-    setup.handOver = [download](const ReceivedArchive &received) { download->fill(received); };
+    setup.handOver = [download, records](const ReceivedArchive &received) {
+        if (records) {
+            *records = received;
+            (*records)->grid = nullptr;
+        }
+        download->fill(received);
+    };
     const StartResult started = StartArchiveRead(std::move(setup), controls);
-    if (started == StartResult::Started) m_download = std::move(download);
+    if (started == StartResult::Started) {
+        m_download = std::move(download);
+        m_records = std::move(records);
+    }
     return started;
+}
+
+std::optional<ReceivedArchive> ArchiveReadCommand::takeRecords() {
+    if (!m_records || !m_download || !m_download->ready()) return std::nullopt;
+    std::optional<ReceivedArchive> records = std::move(*m_records);
+    m_records.reset();
+    return records;
 }
 
 bool ArchiveReadCommand::waitForEnd(std::chrono::milliseconds timeout, const std::function<void()> &pump) {

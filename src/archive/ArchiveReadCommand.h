@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace velda {
 
@@ -31,7 +32,15 @@ public:
     /// was cancelled or failed before its hand-over, has not finished, or was swapped in already.
     [[nodiscard]] bool swapInto(ArchiveTable &shown);
 
+    /// Whether the next reads keep a copy of the records they receive (for the history).
+    void setKeepRecords(bool keep) { m_keepRecords = keep; }
+    /// The records the last read received, handed out once after it ended; nullopt when it kept none.
+    [[nodiscard]] std::optional<ReceivedArchive> takeRecords();
+
 private:
+    bool m_keepRecords = false;
+    // Written by the hand-over on the exchange thread, read after that thread has ended.
+    std::shared_ptr<std::optional<ReceivedArchive>> m_records;
     // Shared with the hand-over the exchange thread holds, which may outlive a refused wait.
     std::shared_ptr<ArchiveDownload> m_download;
 };

@@ -8,7 +8,6 @@
 #include "cli/ReportCommand.h"
 #include "history/HistorySync.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -158,21 +157,15 @@ int exportRange(HistoryStore &store, const Options &options, const Streams &stre
 
 int importFiles(HistoryStore &store, const Options &options, const Streams &streams) {
     for (const QString &file : options.inputs) {
-        ArchiveTable table;
-        if (!LoadForCommand(table, file, streams.err)) return ExitFile;
-        HistoryDownload download;
-        download.archiveFormat = kImportedRows;
-        download.source = QFileInfo(file).absoluteFilePath();
-        for (int row = 1; row < table.rowCount(); ++row)
-            download.readings.push_back(EncodeRow(table, row));
-        const auto added = store.add(std::move(download), options.historyCommand.instrument);
+        int rows = 0;
+        const auto added = ImportProjectFile(store, file, options.historyCommand.instrument, &rows);
         if (!added.ok()) {
             PrintError(streams.err, added.error().message);
             return ExitFile;
         }
         printLine(streams.err, Pick(TxtHistoryImported)
                                    .arg(file)
-                                   .arg(table.rowCount() - 1)
+                                   .arg(rows)
                                    .arg(added.value().newReadings)
                                    .arg(added.value().instrument));
     }
@@ -232,15 +225,7 @@ int StoreReadInHistory(const Options &options, const ReceivedArchive &archive, c
         PrintError(streams.err, location.error().message);
         return named ? ExitFile : ExitOk;
     }
-    HistoryDownload download;
-    download.archiveFormat = archive.archiveFormat;
-    download.firmwareDate = QString::fromLatin1(archive.firmwareDate);
-    download.readAt = QDateTime::currentDateTimeUtc();
-    const std::size_t size = archive.recordSize;
-    for (std::size_t i = 0; size > 0 && i < archive.recordCount && (i + 1) * size <= archive.records.size();
-         ++i)
-        download.readings.emplace_back(reinterpret_cast<const char *>(archive.records.data() + i * size),
-                                       static_cast<qsizetype>(size));
+    const HistoryDownload download = ReceivedDownload(archive);
     HistoryPlace place;
     place.location = location.value();
     const StoreOutcome outcome = StoreDownload(place, download, options.instrument);

@@ -1,11 +1,13 @@
 // Storing a download through the local file, the server and the queue, and taking up what waits.
 #include "history/HistorySync.h"
 
+#include "archive/ProjectFile.h"
 #include "base/SaveFileBytes.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -112,6 +114,33 @@ HistoryResult<HistoryLocation> ChosenHistoryLocation(const QString &option) {
     const QString fromEnvironment = qEnvironmentVariable("VELDA9_HISTORY");
     if (!fromEnvironment.isEmpty()) return ParseHistoryLocation(fromEnvironment);
     return ParseHistoryLocation(DefaultHistoryPath());
+}
+
+HistoryDownload ReceivedDownload(const ReceivedArchive &archive) {
+    HistoryDownload download;
+    download.archiveFormat = archive.archiveFormat;
+    download.firmwareDate = QString::fromLatin1(archive.firmwareDate);
+    download.readAt = QDateTime::currentDateTimeUtc();
+    const std::size_t size = archive.recordSize;
+    for (std::size_t i = 0; size > 0 && i < archive.recordCount && (i + 1) * size <= archive.records.size();
+         ++i)
+        download.readings.emplace_back(reinterpret_cast<const char *>(archive.records.data() + i * size),
+                                       static_cast<qsizetype>(size));
+    return download;
+}
+
+HistoryResult<AddedDownload> ImportProjectFile(HistoryStore &store, const QString &file,
+                                               const QString &instrument, int *rows) {
+    ArchiveTable table;
+    const auto loaded = ReadProject(table, file);
+    if (!loaded.ok()) return HistoryError{HistoryError::Kind::ReadFailed, loaded.error().message};
+    HistoryDownload download;
+    download.archiveFormat = kImportedRows;
+    download.source = QFileInfo(file).absoluteFilePath();
+    for (int row = 1; row < table.rowCount(); ++row)
+        download.readings.push_back(EncodeRow(table, row));
+    *rows = std::max(0, table.rowCount() - 1);
+    return store.add(std::move(download), instrument);
 }
 
 QString QueueDownload(const QString &queueFolder, const HistoryDownload &download,

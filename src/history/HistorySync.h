@@ -2,6 +2,7 @@
 // a queue of downloads that could not be stored, taken up on the next start or download.
 #pragma once
 
+#include "device/Exchange.h"
 #include "history/HistoryStore.h"
 
 #include <QString>
@@ -52,6 +53,14 @@ struct StoreOutcome {
 
 /// Stores queued downloads and pushes unpushed ones to a server (at start); the problems met.
 [[nodiscard]] QStringList FlushPending(const HistoryPlace &place);
+
+/// The records an exchange received as a download read now (UTC), with its firmware date.
+[[nodiscard]] HistoryDownload ReceivedDownload(const ReceivedArchive &archive);
+
+/// Reads the project file `file` and adds its rows (as stored) to `instrument` as one download; `rows`
+/// receives the number of its rows. A file that cannot be read adds nothing.
+[[nodiscard]] HistoryResult<AddedDownload> ImportProjectFile(HistoryStore &store, const QString &file,
+                                                             const QString &instrument, int *rows);
 
 /// Writes `download` into the queue folder; an empty text on success, else why not.
 [[nodiscard]] QString QueueDownload(const QString &queueFolder, const HistoryDownload &download,

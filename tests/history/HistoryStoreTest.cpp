@@ -4,10 +4,10 @@
 #include "history/HistorySync.h"
 
 #include "archive/ArchiveDownload.h"
-#include "archive/RecordBytes.h"
 #include "base/TableColumns.h"
 #include "base/TableHeader.h"
 #include "cli/CliCommands.h"
+#include "history/HistoryRecords.h"
 #include "history/PgServer.h"
 
 #include <QCoreApplication>
@@ -43,41 +43,13 @@ test::PgServer &Server() {
     return *server;
 }
 
-/// Format-2 records one minute apart from 2024-01-01 00:00, record i with temperature i.
-std::vector<QByteArray> Records(int first, int count) {
-    std::vector<QByteArray> records;
-    for (int i = first; i < first + count; ++i) {
-        const QDateTime at = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC).addSecs(60LL * i);
-        test::RecordFields fields;
-        fields.temperature1 = static_cast<float>(i);
-        fields.second = 0, fields.minute = static_cast<std::uint8_t>(at.time().minute());
-        fields.hour = static_cast<std::uint8_t>(at.time().hour());
-        fields.day = static_cast<std::uint8_t>(at.date().day());
-        fields.month = static_cast<std::uint8_t>(at.date().month());
-        fields.year = static_cast<std::uint8_t>(at.date().year() - 2000);
-        const auto bytes = test::RecordBytes(2, fields);
-        records.emplace_back(reinterpret_cast<const char *>(bytes.data()),
-                             static_cast<qsizetype>(bytes.size()));
-    }
-    return records;
-}
-
-HistoryDownload Download(int first, int count, const QString &uid = {}) {
-    HistoryDownload download;
-    download.uid = uid;
-    download.archiveFormat = 2;
-    download.firmwareDate = QStringLiteral("13.03.2018");
-    download.readings = Records(first, count);
-    return download;
-}
-
 /// The dump of a fresh download of records [first, first + count), filled as `read` fills it.
 QByteArray FreshDump(int first, int count) {
     ReceivedArchive archive;
     archive.archiveFormat = 2;
     archive.recordSize = 44;
     archive.recordCount = static_cast<std::uint32_t>(count);
-    for (const QByteArray &record : Records(first, count))
+    for (const QByteArray &record : test::Records(first, count))
         archive.records.insert(archive.records.end(), record.begin(), record.end());
     ArchiveTable table;
     WriteHeaderRow(table, 0);
@@ -147,13 +119,14 @@ TEST_P(HistorySemantics, EachReadingOnceInItsInstrumentAndShownAsAFreshDownload)
         bool expectAlreadyStored;
     };
     const std::vector<Step> steps{
-        {"the first download goes to the default instrument", Download(0, 10, uidA), "", "VELDA-9", 10,
+        {"the first download goes to the default instrument", test::Download(0, 10, uidA), "", "VELDA-9", 10,
          false},
-        {"an overlapping download joins the instrument it overlaps", Download(5, 10), "", "VELDA-9", 5,
+        {"an overlapping download joins the instrument it overlaps", test::Download(5, 10), "", "VELDA-9", 5,
          false},
-        {"the same download again is stored once", Download(0, 10, uidA), "", "VELDA-9", 0, true},
-        {"a named instrument without overlap", Download(100, 4), "Lab 2", "Lab 2", 4, false},
-        {"the same readings of another instrument are its own", Download(0, 3), "Lab 2", "Lab 2", 3, false},
+        {"the same download again is stored once", test::Download(0, 10, uidA), "", "VELDA-9", 0, true},
+        {"a named instrument without overlap", test::Download(100, 4), "Lab 2", "Lab 2", 4, false},
+        {"the same readings of another instrument are its own", test::Download(0, 3), "Lab 2", "Lab 2", 3,
+         false},
     };
     qint64 downloadA = 0;
     for (const Step &step : steps) {
@@ -313,7 +286,7 @@ TEST(HistoryFaults, UnusableFilesAreLeftUntouchedAndTheDownloadIsQueued) {
         HistoryPlace place;
         place.location = SQLiteAt(c.path);
         place.queueFolder = queue;
-        const StoreOutcome outcome = StoreDownload(place, Download(0, 5), {});
+        const StoreOutcome outcome = StoreDownload(place, test::Download(0, 5), {});
         EXPECT_FALSE(outcome.added);
         EXPECT_TRUE(outcome.queued);
         ASSERT_EQ(outcome.problems.size(), 1);
@@ -361,7 +334,7 @@ TEST(HistoryFaults, KilledAndConcurrentWritersKeepEveryDownloadWholeAndEachReadi
     const pid_t killed = Child(pipeFds[1], [&](int ready) {
         auto store = HistoryStore::open(location);
         for (int i = 0; store.ok(); ++i) {
-            if (!store.value()->add(Download(i * kRecords, kRecords)).ok()) return;
+            if (!store.value()->add(test::Download(i * kRecords, kRecords)).ok()) return;
             const char byte = 1;
             if (write(ready, &byte, 1) != 1) return;
         }
@@ -378,7 +351,8 @@ TEST(HistoryFaults, KilledAndConcurrentWritersKeepEveryDownloadWholeAndEachReadi
     for (int i = 0; i < 2; ++i)
         writers.push_back(Child(-1, [&](int) {
             auto store = HistoryStore::open(location);
-            if (!store.ok() || !store.value()->add(Download(500000, 3000), QStringLiteral("Twice")).ok())
+            if (!store.ok() ||
+                !store.value()->add(test::Download(500000, 3000), QStringLiteral("Twice")).ok())
                 _exit(1);
         }));
     for (const pid_t writer : writers) {
@@ -443,12 +417,12 @@ TEST(HistoryFaults, ServerFaultsKeepTheDownloadLocallyUntilItIsPushed) {
     place.location = ParseHistoryLocation(server.uri()).value();
     place.localPath = dir.filePath(QStringLiteral("local.sqlite"));
     place.queueFolder = dir.filePath(QStringLiteral("queue"));
-    const StoreOutcome first = StoreDownload(place, Download(0, 2688), {});
+    const StoreOutcome first = StoreDownload(place, test::Download(0, 2688), {});
     ASSERT_TRUE(first.added);
     EXPECT_TRUE(first.pushed);
 
     server.stop();
-    const StoreOutcome down = StoreDownload(place, Download(2000, 1000), {});
+    const StoreOutcome down = StoreDownload(place, test::Download(2000, 1000), {});
     ASSERT_TRUE(down.added);
     EXPECT_FALSE(down.pushed);
     ASSERT_EQ(down.problems.size(), 1);
