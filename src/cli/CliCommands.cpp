@@ -208,13 +208,7 @@ int RunRead(const Options &options, const Streams &streams) {
     const ArchiveHandOver fill = download->handOver();
     setup.handOver = [&received, &kept, keep = !options.noHistory, fill](ReceivedArchive archive) {
         received = archive.recordCount;
-        if (keep) {
-            kept.recordCount = archive.recordCount;
-            kept.archiveFormat = archive.archiveFormat;
-            kept.recordSize = archive.recordSize;
-            kept.records = archive.records;
-            kept.firmwareDate = archive.firmwareDate;
-        }
+        if (keep) kept = archive;
         fill(std::move(archive));
     };
     UseSimulator(options.simulate);

@@ -174,7 +174,7 @@ struct ReceivedArchive {
     std::size_t recordSize = 0; ///< 36 for format 0, 44 otherwise
     std::vector<std::uint8_t> records;
     /// The firmware date the exchange read ("dd.MM.yyyy"); empty when it did not read the version.
-    std::string firmwareDate;
+    std::string firmwareDate{};
 };
 /// Takes the received archive by value: the exchange moves it in, and the records are released when the
 /// call returns unless the receiver moves them on.
