@@ -1,5 +1,5 @@
-// Lower and upper limits per measured quantity: parsing, per-user storage and the out-of-limit test of a
-// table cell.
+// Lower and upper limits per measured quantity: parsing, per-user storage and the table's out-of-limit
+// cells.
 #pragma once
 
 #include "archive/SensorCatalogue.h"

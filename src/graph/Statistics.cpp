@@ -2,7 +2,6 @@
 // readings outside its limits.
 #include "graph/Statistics.h"
 
-#include "archive/ArchiveRecord.h"
 #include "base/Cp1251.h"
 #include "base/SharedTexts.h"
 #include "base/TableColumns.h"

@@ -1,6 +1,6 @@
 // Statistics of the archive table per channel, sensor and quantity: count, period, extremes, mean,
-// standard deviation, mean kinetic temperature and the readings outside limits. Cells are read back as the
-// graph reads them.
+// standard deviation, mean kinetic temperature and the readings outside limits. Rows are read through the
+// table's row reader.
 #pragma once
 
 #include "archive/TableRows.h"
