@@ -40,7 +40,8 @@ namespace velda::sim {
 //   log                a file that receives one JSON line per command: {"seq", "command", "index"} for a
 //                      received command, {"seq", "command": "clock", "payload": [6 bytes], "payload_hex"}
 //                      for the clock payload, and {"seq", "command", "index", "fault": stage} for an
-//                      injected failure (a command whose write failed has only its fault line)
+//                      injected failure (a command whose write failed has only its fault line; "fault":
+//                      "removed" for the request that pulled the instrument out)
 
 enum class Command { Version, Param, Record, Clock, Screen };
 enum class Stage { Write, Length, Data };
