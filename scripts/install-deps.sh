@@ -13,7 +13,7 @@ packages=(
     # The USB stack tests: the system's libusb-0.1 against the instrument emulated at usbfs.
     umockdev libumockdev-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
-    desktop-file-utils shared-mime-info dpkg-dev file
+    desktop-file-utils shared-mime-info dpkg-dev file lintian appstream
     # test.sh lists the sources to format-check with git.
     git
 )
