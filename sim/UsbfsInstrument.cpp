@@ -141,7 +141,7 @@ struct UsbfsInstrument::Handler {
     Outcome submit(UMockdevIoctlData *arg) {
         const Data view = Resolve(arg, 0, sizeof(usbdevfs_urb));
         if (!view) return Fail(EFAULT);
-        usbdevfs_urb urb{};
+        usbdevfs_urb urb; // filled whole by the copy below
         std::memcpy(&urb, view->data, sizeof urb);
         if (urb.type != USBDEVFS_URB_TYPE_BULK ||
             (urb.endpoint != kOutEndpoint && urb.endpoint != kInEndpoint) || urb.buffer_length < 0 ||
@@ -208,7 +208,7 @@ struct UsbfsInstrument::Handler {
         std::memcpy(pointer->data, &done.address, sizeof done.address);
         const Data view = Resolve(pointer.get(), 0, sizeof(usbdevfs_urb));
         if (!view) return Fail(EFAULT);
-        usbdevfs_urb urb{};
+        usbdevfs_urb urb; // filled whole by the copy below
         std::memcpy(&urb, view->data, sizeof urb);
         const int delivered = std::min(done.actualLength, urb.buffer_length);
         if (done.endpoint == kInEndpoint && delivered > 0) {
