@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,9 +31,8 @@ public:
     /// order. Any thread.
     [[nodiscard]] std::vector<std::chrono::microseconds> discardDelays() const;
 
-    struct Handler;
-
 private:
+    struct Handler;
     std::unique_ptr<Handler> m_handler;
 };
 
