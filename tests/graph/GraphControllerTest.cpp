@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 using namespace velda;
 using namespace velda::test;
@@ -185,4 +187,44 @@ TEST(GraphController, RubberBandAndScrolling) {
     const double perPixel = (bottomAtStart.max - bottomAtStart.min) / (kPlot.right - kPlot.left);
     EXPECT_NEAR(bottom.min - bottomAtStart.min, 100 * perPixel, 1e-9);
     EXPECT_FALSE(bottom.automatic);
+}
+
+// Escape ends a zoom transition at its target and drops a gesture whose button is still held, so that its
+// release does nothing; only when nothing runs does it leave the window to close.
+TEST(GraphController, EscapeEndsARunningZoomOrDragBeforeTheWindowCloses) {
+    const struct {
+        const char *name;
+        std::function<void(GraphController &)> start;
+        std::optional<Redraw> escape;
+    } cases[] = {
+        {"nothing runs", [](GraphController &) {}, std::nullopt},
+        {"a zoom transition",
+         [](GraphController &c) {
+             (void)c.mouseDown(MouseButton::Left, 200, 100, kPlot);
+             (void)c.mouseUp(MouseButton::Left, 600, 500, kPlot);
+         },
+         Redraw{.stopAnimation = true, .axes = true}},
+        {"a rubber band", [](GraphController &c) { (void)c.mouseDown(MouseButton::Left, 200, 100, kPlot); },
+         Redraw{.axes = true}},
+        {"an axis end's drag with a snap armed", [](GraphController &c) { (void)c.dblClick(10, 300, kPlot); },
+         Redraw{.axes = true}},
+        {"scrolling", [](GraphController &c) { (void)c.mouseDown(MouseButton::Right, 400, 400, kPlot); },
+         Redraw{.axes = true}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w;
+        c.start(w.control);
+        EXPECT_EQ(w.control.escapePressed(), c.escape);
+        const GraphInteraction &mouse = w.control.interaction();
+        EXPECT_EQ(mouse.labelColour(GraphInteraction::kLeftAxis), kLabelBlack);
+        const std::array<AxisRange, 3> before{mouse.bottom(), mouse.left(), mouse.right()};
+        for (MouseButton held : {MouseButton::Left, MouseButton::Right}) {
+            (void)Move(w.control, 10, 500, held == MouseButton::Left, held == MouseButton::Right);
+            EXPECT_FALSE(w.control.mouseUp(held, 600, 500, kPlot).startAnimation);
+        }
+        EXPECT_EQ((std::array{mouse.bottom(), mouse.left(), mouse.right()}), before)
+            << "no stretch, snap or scroll";
+        EXPECT_EQ(w.control.escapePressed(), std::nullopt);
+    }
 }
