@@ -1104,50 +1104,41 @@ TEST_F(TForm1Test, SmallLayoutFaults) {
     }
 }
 
-// A left release is judged by the cell under the pointer, whichever part of the table holds the mouse;
-// Tab leaves the table; the row number's menu opens at the pointer.
+// A left release is judged by the cell under the pointer, whichever part of the table was pressed and
+// receives it; Tab leaves the table; the row number's menu opens at the pointer.
 TEST_F(TForm1Test, ReleasesKeysAndTheMenuActWhereThePointerIs) {
-    enum Place { Header7, Cell, Number3 };
-    const auto at = [this](Place place) -> std::pair<QWidget *, QPoint> {
-        ArchiveGrid *grid = m_form->StringGrid1;
-        if (place == Header7) return {grid->horizontalHeader()->viewport(), headerPoint(7)};
-        if (place == Number3) return {grid->verticalHeader()->viewport(), numberPoint(3)};
-        return {grid->viewport(), QPoint(60, 30)};
-    };
+    TForm1 &f = *m_form;
+    f.Action1Execute(writeProject("release.vd", kFourRows));
+    ArchiveGrid *grid = f.StringGrid1;
+    const std::pair<QWidget *, QPoint> header{grid->horizontalHeader()->viewport(), headerPoint(7)},
+        number{grid->verticalHeader()->viewport(), numberPoint(3)}, cell{grid->viewport(), QPoint(60, 30)};
     const struct {
         const char *name;
-        Place press, release;
+        std::pair<QWidget *, QPoint> press, release;
         std::vector<QString> numbers;
         Selection selection;
     } cases[] = {
-        {"header released over the data", Header7, Cell, {"1", "2", "3", "4"}, Selection{3, 2, 3, 2}},
-        {"drag ending on a header cell", Cell, Header7, {"4", "1", "2", "3"}, Selection{1, 2, 1, 2}},
-        {"drag ending on a row number", Cell, Number3, {"1", "2", "3", "4"}, Selection{0, 3, 9, 3}},
+        {"header released over the data", header, cell, {"1", "2", "3", "4"}, Selection{3, 2, 3, 2}},
+        {"drag ending on a row number", cell, number, {"1", "2", "3", "4"}, Selection{0, 3, 9, 3}},
+        {"drag ending on a header cell sorts", cell, header, {"4", "1", "2", "3"}, Selection{1, 2, 1, 2}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_form = std::make_unique<TForm1>(); // a new window's first header click sorts descending
-        m_form->show();
-        m_form->Action1Execute(writeProject("release.vd", kFourRows));
-        m_form->setSelection(Selection{3, 2, 3, 2});
-        // The pressed part keeps the mouse: it receives the release wherever the pointer is.
-        const auto [pressed, pressPos] = at(c.press);
-        const auto [over, overPos] = at(c.release);
-        const QPoint releasePos = pressed->mapFromGlobal(over->mapToGlobal(overPos));
+        f.setSelection(Selection{3, 2, 3, 2});
+        const auto [pressed, pressPos] = c.press;
+        const QPoint releasePos = pressed->mapFromGlobal(c.release.first->mapToGlobal(c.release.second));
         QTest::mousePress(pressed, Qt::LeftButton, {}, pressPos);
         QTest::mouseMove(pressed, releasePos);
         QTest::mouseRelease(pressed, Qt::LeftButton, {}, releasePos);
         QCoreApplication::processEvents();
         EXPECT_EQ(column(0), c.numbers);
-        EXPECT_EQ(m_form->selection(), c.selection);
+        EXPECT_EQ(f.selection(), c.selection);
     }
-    TForm1 &f = *m_form;
     f.StringGrid1->setFocus();
     QTest::keyClick(f.StringGrid1, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), f.Button1);
     clickNumber(1);
-    QWidget *numbers = f.StringGrid1->verticalHeader()->viewport();
-    QTest::mousePress(numbers, Qt::RightButton, {}, numberPoint(1));
-    EXPECT_EQ(f.PopupMenu1->pos(), numbers->mapToGlobal(numberPoint(1)));
+    QTest::mousePress(number.first, Qt::RightButton, {}, numberPoint(1));
+    EXPECT_EQ(f.PopupMenu1->pos(), number.first->mapToGlobal(numberPoint(1)));
     f.PopupMenu1->close();
 }
