@@ -10,6 +10,8 @@ packages=(
     qt6-translations-l10n
     libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
+    # The USB stack tests: the system's libusb-0.1 against the instrument emulated at usbfs.
+    umockdev libumockdev-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
     desktop-file-utils shared-mime-info dpkg-dev file lintian appstream
     # The history store (Qt SQL drivers), its tests' PostgreSQL server and the bench's direct SQLite run.
