@@ -1,7 +1,7 @@
 // CSV export: Windows-1251 cells to UTF-8 through a byte table, RFC 4180 quoting, written in large
-// blocks through a save file that is renamed over the target when complete. A second thread writes each
-// block, and starts the disk on it, while the next is being filled, so the sync before the rename waits
-// for the last block or two rather than the whole file.
+// blocks through the file writer, whose new file replaces the target when complete. A second thread
+// writes each block, and the disk starts on it, while the next is being filled, so the sync before the
+// rename waits for the last block or two rather than the whole file.
 //
 // Most cells are short ASCII texts that need no quotes. Every cell is copied and checked in one pass,
 // sixteen bytes at a time; only a cell that fails the check is written again byte by byte. Room in the

@@ -116,7 +116,9 @@ TEST(FileWriter, OnlyAFinishedFileReplacesTheTargetAndKeepsItsPermissions) {
         {
             FileWriter writer(target);
             ASSERT_TRUE(writer.open().ok() && writer.write(QByteArray("new")).ok());
-            if (commit) ASSERT_TRUE(writer.commit().ok());
+            if (commit) {
+                ASSERT_TRUE(writer.commit().ok());
+            }
         }
         QFile file(target);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

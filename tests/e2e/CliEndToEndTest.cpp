@@ -301,7 +301,7 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), m_dir.path()},
          {},
          4,
-         {"is a folder"}},
+         {"это папка"}},
         {"read into a missing folder",
          {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
           path(QStringLiteral("no/such/dir/a.vd"))},

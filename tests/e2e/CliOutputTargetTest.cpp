@@ -17,13 +17,13 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int exitCode = -1; ///< -1 when ended by a signal
     QString err;
 };
 
-Run Cli(const QStringList &args, const QStringList &env = {}, std::optional<rlim_t> fileSizeLimit = {},
-        int signalAfterMs = -1, int signalNumber = 0) {
+CliRun Cli(const QStringList &args, const QStringList &env = {}, std::optional<rlim_t> fileSizeLimit = {},
+           int signalAfterMs = -1, int signalNumber = 0) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString &pair : env)
@@ -112,10 +112,12 @@ TEST_F(CliOutputTarget, RefusesWhatWouldLoseDataAndWritesNamesAtTheLimit) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const Run run = Cli(c.args, {}, c.fileSizeLimit);
+        const CliRun run = Cli(c.args, {}, c.fileSizeLimit);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(c.mentions)) << run.err.toStdString();
-        if (c.args.front() == QLatin1String("read")) EXPECT_FALSE(run.err.contains(QStringLiteral("Чтение")));
+        if (c.args.front() == QLatin1String("read")) {
+            EXPECT_FALSE(run.err.contains(QStringLiteral("Чтение"))) << "downloaded before refusing";
+        }
         QFile input(x);
         ASSERT_TRUE(input.open(QIODevice::ReadOnly));
         EXPECT_EQ(input.readAll(), Project(50));
@@ -137,11 +139,13 @@ TEST_F(CliOutputTarget, AnInterruptedExportLeavesNoTemporaryFile) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.signalNumber);
         QFile::remove(at("out.xlsx"));
-        const Run run =
+        const CliRun run =
             Cli({"export", at("big.vd"), "-o", at("out.xlsx")}, {}, {}, c.afterMs, c.signalNumber);
         // Whenever the signal came, the folder holds the finished workbook or nothing new.
         EXPECT_EQ(hidden(), QStringList());
-        if (run.exitCode != 0) EXPECT_FALSE(QFile::exists(at("out.xlsx")));
+        if (run.exitCode != 0) {
+            EXPECT_FALSE(QFile::exists(at("out.xlsx")));
+        }
     }
 }
 
@@ -154,27 +158,24 @@ TEST_F(CliOutputTarget, WorkbooksAreTheSameBytesUnderEveryLocaleAndOpenInOpenpyx
                                     {"-i", name, "-f", "UTF-8", locales + "/" + name + ".UTF-8"}) == 0,
                   true);
     ASSERT_EQ(Cli({"export", at("x.vd"), "-o", at("c.xlsx")}, {"LC_ALL=C.UTF-8"}).exitCode, 0);
-    QFile c(at("c.xlsx"));
-    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
-    const QByteArray reference = c.readAll();
     for (const char *locale : {"ru_RU.UTF-8", "de_DE.UTF-8"}) {
         SCOPED_TRACE(locale);
         const QString out = at(QStringLiteral("%1.xlsx").arg(QLatin1String(locale)));
-        ASSERT_EQ(
-            Cli({"export", at("x.vd"), "-o", out}, {"LOCPATH=" + locales, QStringLiteral("LC_ALL=") + locale})
-                .exitCode,
-            0);
-        QFile written(out);
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll(), reference);
+        const QStringList env{"LOCPATH=" + locales, QStringLiteral("LC_ALL=") + locale};
+        ASSERT_EQ(Cli({"export", at("x.vd"), "-o", out}, env).exitCode, 0);
+        // Every part the same as under the C locale but the creation time; a width of 255 characters is
+        // written as the spreadsheet programs write it.
         QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     {"-c",
-                      "import sys, openpyxl; s = openpyxl.load_workbook(sys.argv[1]).active; "
-                      "print(s.column_dimensions['B'].width, s['A3'].value)",
-                      out});
+        python.start(
+            QStringLiteral("/usr/bin/python3"),
+            {"-c",
+             "import sys, zipfile, openpyxl; a, b = (zipfile.ZipFile(p) for p in sys.argv[1:]); "
+             "same = a.namelist() == b.namelist() and all(a.read(n) == b.read(n) for n in "
+             "a.namelist() if n != 'docProps/core.xml'); s = openpyxl.load_workbook(sys.argv[2]).active; "
+             "print(same, s.column_dimensions['B'].width, s['A3'].value)",
+             at("c.xlsx"), out});
         ASSERT_TRUE(python.waitForFinished(60000));
-        EXPECT_EQ(python.readAllStandardOutput().trimmed(), QByteArray("255.0 20.25"))
+        EXPECT_EQ(python.readAllStandardOutput().trimmed(), QByteArray("True 255.7109375 20.25"))
             << python.readAllStandardError().constData();
     }
 }
