@@ -167,7 +167,9 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
 
 OutputRules OutputRulesOf(const Options &options) {
     OutputRules rules;
-    rules.inputs = options.inputs;
+    // A merge reads every input whole before it writes, so one of them may take the result: a download is
+    // added to the archive kept in one file.
+    if (options.command != Command::Merge) rules.inputs = options.inputs;
     switch (options.command) {
     case Command::Export:
         rules.extensions = {QStringLiteral(".xlsx"), QStringLiteral(".xls"), QStringLiteral(".csv")};

@@ -72,8 +72,9 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 [[nodiscard]] bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err);
 
 /// What the output of the command in `options` must satisfy: the extensions the command writes, and none
-/// of its inputs. RunCommand checks the output with it (CheckOutputTarget) before any work, so that a
-/// download is not lost at the end and no input is overwritten.
+/// of its inputs (but for merge, which reads them whole first). RunCommand checks the output with it
+/// (CheckOutputTarget) before any work, so that a download is not lost at the end and no input is
+/// overwritten.
 [[nodiscard]] OutputRules OutputRulesOf(const Options &options);
 
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.
