@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -44,20 +45,17 @@ CliRun Cli(const QStringList &args, const QStringList &env = {}, std::optional<r
 
 // A project file of `rows` rows (header included) and 10 columns; cell (1, 1) holds 260 digits.
 QByteArray Project(int rows) {
-    const auto le = [](QByteArray &out, qint32 v) {
-        for (int k = 0; k < 4; ++k)
-            out.append(static_cast<char>((v >> (8 * k)) & 0xFF));
+    const auto le = [](qint32 v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&v), 4);
     };
-    QByteArray bytes("\1\0", 2);
-    le(bytes, 10);
-    le(bytes, rows);
+    QByteArray bytes = QByteArray("\1\0", 2) + le(10) + le(rows);
     for (int col = 0; col < 10; ++col) {
         for (int row = 0; row < rows; ++row) {
             const QByteArray cell = col == 1 && row == 1 ? QByteArray(260, '7')
                                     : row == 0           ? QByteArray("Col") + QByteArray::number(col)
                                                          : QByteArray::number(row * 10 + col) + ".25";
-            le(bytes, static_cast<qint32>(cell.size()));
-            bytes += cell;
+            bytes += le(static_cast<qint32>(cell.size())) + cell;
         }
     }
     return bytes;
@@ -70,7 +68,6 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(Project(50)) > 0);
     }
     QString at(const QString &name) const { return m_dir.filePath(name); }
-    QString at(const char *name) const { return at(QString::fromUtf8(name)); }
     QStringList hidden() const {
         return QDir(m_dir.path()).entryList({QStringLiteral(".velda9*")}, QDir::Files | QDir::Hidden);
     }
@@ -86,6 +83,7 @@ TEST_F(CliOutputTarget, RefusesWhatWouldLoseDataAndWritesNamesAtTheLimit) {
     for (const QString &old : {longAscii, longCyrillic, name249}) {
         QFile file(old);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     }
     const QString x = at("x.vd");
     const QString dotX = m_dir.path() + QStringLiteral("/./x.vd");
@@ -123,8 +121,12 @@ TEST_F(CliOutputTarget, RefusesWhatWouldLoseDataAndWritesNamesAtTheLimit) {
         EXPECT_EQ(input.readAll(), Project(50));
         EXPECT_EQ(hidden(), QStringList());
     }
-    for (const QString &replaced : {longAscii, longCyrillic, name249})
+    // Replaced, and with the permissions the user gave the old file.
+    for (const QString &replaced : {longAscii, longCyrillic, name249}) {
         EXPECT_GT(QFile(replaced).size(), 100);
+        EXPECT_EQ(QFile(replaced).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    }
 }
 
 TEST_F(CliOutputTarget, AnInterruptedExportLeavesNoTemporaryFile) {
@@ -153,10 +155,9 @@ TEST_F(CliOutputTarget, WorkbooksAreTheSameBytesUnderEveryLocaleAndOpenInOpenpyx
     // Locales that are not installed are built for the test from the system's locale sources.
     const QString locales = at("locales");
     ASSERT_TRUE(QDir().mkpath(locales));
-    for (const char *name : {"ru_RU", "de_DE"})
-        ASSERT_EQ(QProcess::execute(QStringLiteral("localedef"),
-                                    {"-i", name, "-f", "UTF-8", locales + "/" + name + ".UTF-8"}) == 0,
-                  true);
+    for (const QString name : {"ru_RU", "de_DE"})
+        ASSERT_EQ(
+            QProcess::execute("localedef", {"-i", name, "-f", "UTF-8", locales + "/" + name + ".UTF-8"}), 0);
     ASSERT_EQ(Cli({"export", at("x.vd"), "-o", at("c.xlsx")}, {"LC_ALL=C.UTF-8"}).exitCode, 0);
     for (const char *locale : {"ru_RU.UTF-8", "de_DE.UTF-8"}) {
         SCOPED_TRACE(locale);
