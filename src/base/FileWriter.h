@@ -93,11 +93,11 @@ public:
 
     /// The target's whole path (a symbolic link resolved), known after open().
     [[nodiscard]] const QString &targetPath() const { return m_resolved; }
-    [[nodiscard]] qint64 written() const { return static_cast<qint64>(m_written); }
+
+private:
     /// The error for a system error number met while this writer worked.
     [[nodiscard]] FileError error(int systemError) const;
 
-private:
     QString m_target;   ///< as given
     QString m_resolved; ///< absolute, a symbolic link followed
     QByteArray m_named; ///< the hidden name of the new file while it has one
