@@ -167,6 +167,20 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
     return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
 }
 
+QString PartialReadTarget(const QString &output) {
+    const QFileInfo file(output);
+    if (!file.exists() && !file.isSymLink()) return output;
+    const QString suffix = file.suffix().isEmpty() ? QString() : QLatin1Char('.') + file.suffix();
+    // The folder as the user wrote it, so the message names the file the way the command line did.
+    const QString folder = output.left(output.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString stem = folder + file.completeBaseName() + QStringLiteral("-partial");
+    for (int n = 1;; ++n) {
+        const QString candidate = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + suffix;
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink()) return candidate;
+    }
+}
+
 QString OutputPathProblem(const QString &path) {
     const QFileInfo file(path);
     if (file.isDir()) return QStringLiteral("%1: is a folder, not a file name").arg(path);
@@ -224,14 +238,19 @@ int RunRead(const Options &options, const Streams &streams) {
 
     const ChannelFlags flags = table.channels();
     ApplyColumnLayout(table, flags);
-    const auto saved = SaveProject(table, options.output, flags);
+    const std::uint32_t announced = exchange.announcedRecords();
+    const bool partial = received < announced;
+    const QString target = partial ? PartialReadTarget(options.output) : options.output;
+    const auto saved = SaveProject(table, target, flags);
     if (!saved.ok()) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
-    const std::uint32_t announced = exchange.announcedRecords();
-    if (received < announced) {
-        PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
+    if (partial) {
+        PrintError(streams.err,
+                   target == options.output
+                       ? Pick(TxtPartialRead).arg(received).arg(announced).arg(target)
+                       : Pick(TxtPartialReadBeside).arg(received).arg(announced).arg(target, options.output));
         return ExitInstrument;
     }
     // The flags name the channels of the last record only; a shown second slot means both took part.

@@ -1,0 +1,122 @@
+// End-to-end: the built velda9-cli as a user meets it when a download goes wrong, when downloads with
+// other channels or formats are merged, and when a project is exported the way the main window shows it.
+#include "QtPrinters.h"
+#include "archive/ProjectFile.h"
+#include "base/TableHeader.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+CliRun Cli(const QStringList &args, const QString &scenario = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!scenario.isEmpty()) env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELDA_BIN_DIR "/velda9-cli"), args);
+    if (!process.waitForFinished(120000)) return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A format-2 record without checksum (0xAAAA): `channels` as the record byte, thermocouples reading
+// 20 (channel 1) and 30 (channel 2) plus i/4, taken i quarter hours after 12:00 on `day`.`month`.2018.
+QString Record(int i, int channels = 2, int day = 1, int month = 3) {
+    QByteArray b(44, '\0');
+    for (const auto &[at, value] :
+         {std::pair{24, 20.0f + float(i) / 4}, std::pair{28, 30.0f + float(i) / 4}}) {
+        const auto u = std::bit_cast<std::uint32_t>(value);
+        std::memcpy(b.data() + at, &u, 4);
+    }
+    const char tail[] = {0, char(15 * i % 60), char(12 + 15 * i / 60), char(day), char(month), 18, 1, 1};
+    std::memcpy(b.data() + 32, tail, sizeof tail);
+    b[0] = char(channels), b[2] = char(0xFF), b[40] = b[41] = char(0xAA);
+    return QStringLiteral("\"%1\"").arg(QString::fromLatin1(b.toHex()));
+}
+
+QStringList Records(int count, int channels = 2) {
+    QStringList records;
+    for (int i = 0; i < count; ++i)
+        records << Record(i, channels);
+    return records;
+}
+
+QByteArray Bytes(const QString &file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class CliDownloadMerge : public ::testing::Test {
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QString scenario(const QString &name, const QStringList &records, const QString &faults = {}) const {
+        QFile file(path(name + QStringLiteral(".json")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral(R"({"firmware_date": "13.03.2018", "records_hex": [%1], "faults": {%2}})")
+                       .arg(records.join(QLatin1Char(',')), faults)
+                       .toUtf8());
+        return file.fileName();
+    }
+    QString download(const QString &name, const QStringList &records, const char *locale = "ru_RU") const {
+        const CliRun read = Cli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                 path(name), QStringLiteral("--locale"), QLatin1String(locale)},
+                                scenario(name, records));
+        EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
+        return path(name);
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(CliDownloadMerge, CommandLineRules) {
+    const QString keep = download(QStringLiteral("keep.vd"), Records(40));
+    const QByteArray complete = Bytes(keep);
+    const QString failing =
+        scenario(QStringLiteral("failing"), Records(40),
+                 R"("fail": [{"command": "record", "index": 10, "stage": "data", "times": -1}])");
+    const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
+                  pdf = path(QStringLiteral("out.pdf"));
+    const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
+    struct Case {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        QString needle; ///< in stdout, stderr or the CSV written
+        QString scenario = {};
+    };
+    const Case cases[] = {
+        {"a partial download goes beside", args({"read", "--simulate", "-o", keep}), 3,
+         "после 10 из 40 записей; полученные записи сохранены в " + path("keep-partial.vd") + ", файл " +
+             keep,
+         failing},
+        {"and never replaces the first partial one", args({"read", "--simulate", "-o", keep}), 3,
+         "сохранены в " + path("keep-partial-2.vd"), failing},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(csv);
+        const CliRun run = Cli(c.args, c.scenario);
+        const QString seen = run.out + run.err + QString::fromUtf8(Bytes(csv));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE(seen.contains(c.needle)) << seen.toStdString();
+        EXPECT_TRUE(c.exitCode == 0 || !(QFile::exists(csv) || QFile::exists(pdf)));
+    }
+    EXPECT_EQ(Bytes(keep), complete) << "a partial download replaced a complete one";
+}
+
+} // namespace
