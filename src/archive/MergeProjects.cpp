@@ -34,6 +34,39 @@ std::string_view CellOf(const MergeInput &input, int col, int row) {
     return col < input.table->colCount() ? input.table->cellBytes(col, row) : std::string_view{};
 }
 
+// True for a download of channel 2 alone: its one shown slot (columns 6 to 9) holds channel 2.
+bool HoldsChannel2Alone(const MergeInput &input) {
+    return input.table->colCount() < column::kTwoSlotCount && !input.flags.channel1 && input.flags.channel2;
+}
+
+// Where an input's cells land in the result: a channel-2-only download moves its slot into the second
+// slot when the result also holds channel 1, so that every row keeps its channel's columns.
+class ColumnMap {
+public:
+    ColumnMap(const MergeInput &input, bool shiftChannel2) : m_input(input), m_shift(shiftChannel2) {}
+
+    /// The input's cell for the result's column `col`.
+    [[nodiscard]] std::string_view cell(int col, int row) const {
+        if (m_shift && col >= column::kSlot0Sensor) {
+            if (col < column::kSlot1Sensor) return {};
+            return CellOf(m_input, col - column::kSlotWidth, row);
+        }
+        return CellOf(m_input, col, row);
+    }
+    /// True when the input supplies the result's column `col` (its header included).
+    [[nodiscard]] bool supplies(int col) const {
+        if (m_shift && col >= column::kSlot0Sensor) {
+            if (col < column::kSlot1Sensor) return false;
+            col -= column::kSlotWidth;
+        }
+        return col < m_input.table->colCount() && m_input.table->rowCount() > 0;
+    }
+
+private:
+    const MergeInput &m_input;
+    bool m_shift;
+};
+
 // Reads time and date cells; dates repeat across many rows, so they are parsed once per distinct text.
 class StampReader {
 public:
@@ -86,10 +119,10 @@ private:
 
 // The cells that decide whether two rows are the same: every column but the row number, each with its
 // length so that no two different rows give the same key.
-void RowKey(std::string &key, const MergeInput &input, int row, int cols) {
+void RowKey(std::string &key, const ColumnMap &input, int row, int cols) {
     key.clear();
     for (int col = 1; col < cols; ++col) {
-        const std::string_view cell = CellOf(input, col, row);
+        const std::string_view cell = input.cell(col, row);
         const auto size = static_cast<std::uint32_t>(cell.size());
         key.append(reinterpret_cast<const char *>(&size), sizeof size);
         key.append(cell);
@@ -116,10 +149,21 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
 
     MergeSummary summary;
     int cols = 0;
+    bool channel1Somewhere = false;
     for (const MergeInput &input : inputs) {
         cols = std::max(cols, input.table->colCount());
         summary.flags.channel1 = summary.flags.channel1 || input.flags.channel1;
         summary.flags.channel2 = summary.flags.channel2 || input.flags.channel2;
+        channel1Somewhere = channel1Somewhere || !HoldsChannel2Alone(input);
+    }
+    // Channel 2 alone beside an input that holds channel 1 in its first slot: channel 2 moves to the
+    // second slot, which the result then shows.
+    std::vector<ColumnMap> maps;
+    maps.reserve(inputs.size());
+    for (const MergeInput &input : inputs) {
+        const bool shift = channel1Somewhere && HoldsChannel2Alone(input);
+        if (shift) cols = std::max(cols, static_cast<int>(column::kTwoSlotCount));
+        maps.emplace_back(input, shift);
     }
 
     StampReader stamps(formats);
@@ -130,7 +174,7 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
         const MergeInput &input = inputs[static_cast<std::size_t>(i)];
         for (int row = 1; row < input.table->rowCount(); ++row) {
             ++summary.inputRows;
-            RowKey(key, input, row, cols);
+            RowKey(key, maps[static_cast<std::size_t>(i)], row, cols);
             if (!seen.insert(key).second) {
                 ++summary.duplicates;
                 continue;
@@ -150,19 +194,19 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
     merged.setRowCount(rowCount);
     merged.reserve(cols, rowCount);
     for (int col = 0; col < cols; ++col) {
-        for (const MergeInput &input : inputs) {
-            if (col < input.table->colCount() && input.table->rowCount() > 0) {
-                merged.setCellBytes(col, 0, input.table->cellBytes(col, 0));
+        for (const ColumnMap &map : maps) {
+            if (map.supplies(col)) {
+                merged.setCellBytes(col, 0, map.cell(col, 0));
                 break;
             }
         }
     }
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const RowRef &ref = rows[static_cast<std::size_t>(r)];
-        const MergeInput &input = inputs[static_cast<std::size_t>(ref.input)];
+        const ColumnMap &map = maps[static_cast<std::size_t>(ref.input)];
         if (cols > 0) merged.setCellBytes(0, r + 1, std::to_string(r + 1));
         for (int col = 1; col < cols; ++col)
-            merged.setCellBytes(col, r + 1, CellOf(input, col, ref.row));
+            merged.setCellBytes(col, r + 1, map.cell(col, ref.row));
     }
     summary.rows = rowCount - 1;
     summary.colCount = cols;

@@ -89,6 +89,8 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     const QString failing =
         scenario(QStringLiteral("failing"), Records(40),
                  R"("fail": [{"command": "record", "index": 10, "stage": "data", "times": -1}])");
+    const QString first = download(QStringLiteral("first.vd"), Records(4, 0x11));
+    const QString second = download(QStringLiteral("second.vd"), Records(4, 0x21));
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -106,6 +108,9 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
          failing},
         {"and never replaces the first partial one", args({"read", "--simulate", "-o", keep}), 3,
          "сохранены в " + path("keep-partial-2.vd"), failing},
+        {"channel 2 alone merged with channel 1 alone",
+         args({"merge", first, second, "-o", out, "--locale", "ru_RU"}), 0, "Объединено строк: 8 из 8"},
+        {"keeps its own columns", args({"stats", out, "--json", "--locale", "ru_RU"}), 0, "\"channel\":2,"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
