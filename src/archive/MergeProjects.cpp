@@ -3,6 +3,7 @@
 #include "archive/MergeProjects.h"
 
 #include "base/Cp1251.h"
+#include "base/DecimalText.h"
 #include "base/TableColumns.h"
 
 #include <QFileInfo>
@@ -70,7 +71,8 @@ private:
 // Reads time and date cells; dates repeat across many rows, so they are parsed once per distinct text.
 class StampReader {
 public:
-    explicit StampReader(const SystemFormats &formats) : m_formats(formats) {
+    explicit StampReader(const SystemFormats &formats)
+        : m_formats(formats), m_decimalSeparator(formats.decimalSeparator.unicode()) {
         const QString &separator = formats.timeSeparator;
         if (separator.size() == 1 && separator.front().unicode() < 0x80 &&
             formats.timeFormat == QStringLiteral("hh%1mm%1ss").arg(separator))
@@ -80,6 +82,40 @@ public:
     std::optional<qint64> stamp(std::string_view time, std::string_view date) {
         const auto ms = timeMs(time);
         if (!ms) return std::nullopt;
+        const auto day = julianDay(date);
+        if (!day) return std::nullopt;
+        return *day * kMsPerDay + *ms;
+    }
+
+    /// The first of a row's time and date cells that holds a text the formats do not read ("NAN" and
+    /// an empty cell hold none), or nullopt.
+    std::optional<int> unreadableColumn(std::string_view time, std::string_view date) {
+        if (!HoldsNothing(time) && !timeMs(time)) return column::kTime;
+        if (!HoldsNothing(date) && !julianDay(date)) return column::kDate;
+        return std::nullopt;
+    }
+
+    /// The first value cell (temperature, humidity, third quantity of either slot) that is no number with
+    /// the formats' decimal separator, "NAN" or empty; nullopt when every one reads.
+    [[nodiscard]] std::optional<int> unreadableValueColumn(const MergeInput &input, int row) const {
+        for (int slot = 0; slot < column::kSlotCount; ++slot) {
+            for (int place = column::kTemperatureInSlot; place <= column::kThirdInSlot; ++place) {
+                const int col = column::InSlot(slot, place);
+                const std::string_view cell = CellOf(input, col, row);
+                if (HoldsNothing(cell)) continue;
+                DecimalText scanned;
+                if (ScanDecimal(cell.data(), cell.size(), m_decimalSeparator, scanned) ==
+                    DecimalScan::Invalid)
+                    return col;
+            }
+        }
+        return std::nullopt;
+    }
+
+    static bool HoldsNothing(std::string_view cell) { return cell.empty() || cell == "NAN"; }
+
+private:
+    std::optional<qint64> julianDay(std::string_view date) {
         auto found = m_dates.find(std::string(date));
         if (found == m_dates.end()) {
             const auto parsed = ParseDateCell(FromCp1251(date), m_formats);
@@ -88,11 +124,9 @@ public:
                                  parsed ? std::optional<qint64>(parsed->toJulianDay()) : std::nullopt)
                         .first;
         }
-        if (!found->second) return std::nullopt;
-        return *found->second * kMsPerDay + *ms;
+        return found->second;
     }
 
-private:
     // "hh:mm:ss" with the formats' one-character separator is read directly: the general parser costs
     // microseconds per cell, which a merge of hundreds of thousands of rows notices.
     std::optional<int> timeMs(std::string_view text) const {
@@ -113,6 +147,7 @@ private:
     }
 
     const SystemFormats &m_formats;
+    char16_t m_decimalSeparator;
     std::optional<char> m_plainSeparator;
     std::unordered_map<std::string, std::optional<qint64>> m_dates;
 };
@@ -174,13 +209,26 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
         const MergeInput &input = inputs[static_cast<std::size_t>(i)];
         for (int row = 1; row < input.table->rowCount(); ++row) {
             ++summary.inputRows;
+            const std::string_view time = CellOf(input, column::kTime, row);
+            const std::string_view date = CellOf(input, column::kDate, row);
+            const auto stamp = stamps.stamp(time, date);
+            // A cell written with other formats would be sorted, deduplicated and counted wrongly, and
+            // would mix two formats in one file: the input is refused, as one in another language is.
+            std::optional<int> unreadable = stamp ? std::nullopt : stamps.unreadableColumn(time, date);
+            if (!unreadable) unreadable = stamps.unreadableValueColumn(input, row);
+            if (unreadable)
+                return MergeError{MergeError::Kind::UnreadableCell, input.name,
+                                  Pick(TxtMergeUnreadableCell)
+                                      .arg(input.name)
+                                      .arg(row)
+                                      .arg(FromCp1251(CellOf(input, *unreadable, row)),
+                                           formats.shortDateFormat, formats.timeFormat,
+                                           QString(formats.decimalSeparator))};
             RowKey(key, maps[static_cast<std::size_t>(i)], row, cols);
             if (!seen.insert(key).second) {
                 ++summary.duplicates;
                 continue;
             }
-            const auto stamp =
-                stamps.stamp(CellOf(input, column::kTime, row), CellOf(input, column::kDate, row));
             if (!stamp) ++summary.undated;
             rows.push_back(RowRef{i, row, stamp.value_or(std::numeric_limits<qint64>::max())});
         }

@@ -20,6 +20,13 @@ inline constexpr TextPair TxtMergeHeaderMismatch{
     "%1: заголовки столбцов не совпадают с %2 (файл записан на другом языке?); ничего не изменено",
     "%1: the column headers differ from those of %2 (a file written in another language?); nothing "
     "was changed"};
+/// A cell written with other formats: %1 the input, %2 its row, %3 the cell, %4 the date format, %5 the
+/// time format, %6 the decimal separator.
+inline constexpr TextPair TxtMergeUnreadableCell{
+    "%1, строка %2: «%3» не читается в форматах этой системы (дата %4, время %5, десятичный разделитель "
+    "«%6»; файл записан с другими форматами?); ничего не изменено",
+    "%1, row %2: '%3' does not read in the formats in force (date %4, time %5, decimal separator '%6'; a "
+    "file written with other formats?); nothing was changed"};
 /// %1 the file, %2 the reason.
 inline constexpr TextPair TxtMergeLoadFailed{"%1: проект не открыт (%2); ничего не изменено",
                                              "%1: the project cannot be opened (%2); nothing was changed"};
@@ -40,6 +47,7 @@ struct MergeError {
         NoInput,        ///< no input given
         LoadFailed,     ///< an input file cannot be opened or is damaged
         HeaderMismatch, ///< an input's fixed header cells (columns 1 to 8) differ from the first input's
+        UnreadableCell, ///< an input's time, date or value cell does not read with the formats in force
         WriteFailed,    ///< the result cannot be saved
     };
     Kind kind = Kind::NoInput;

@@ -89,8 +89,11 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     const QString failing =
         scenario(QStringLiteral("failing"), Records(40),
                  R"("fail": [{"command": "record", "index": 10, "stage": "data", "times": -1}])");
+    const QString ru = download(QStringLiteral("ru.vd"), Records(15));
     const QString first = download(QStringLiteral("first.vd"), Records(4, 0x11));
     const QString second = download(QStringLiteral("second.vd"), Records(4, 0x21));
+    const QString us = download(QStringLiteral("us.vd"), Records(3), "en_US");
+    const QString gb = download(QStringLiteral("gb.vd"), Records(3), "en_GB");
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -111,6 +114,13 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"channel 2 alone merged with channel 1 alone",
          args({"merge", first, second, "-o", out, "--locale", "ru_RU"}), 0, "Объединено строк: 8 из 8"},
         {"keeps its own columns", args({"stats", out, "--json", "--locale", "ru_RU"}), 0, "\"channel\":2,"},
+        {"merging English dates under Russian formats",
+         args({"merge", us, ru, "-o", out, "--locale", "ru_RU"}), 4,
+         "us.vd, строка 1: «3/1/2018» не читается"},
+        {"British dates would swap day and month", args({"merge", gb, ru, "-o", out, "--locale", "en_US"}), 4,
+         "gb.vd, строка 1: «01/03/2018»"},
+        {"British values under French formats", args({"merge", gb, gb, "-o", out, "--locale", "fr_FR"}), 4,
+         "gb.vd, строка 1: «20.00»"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
