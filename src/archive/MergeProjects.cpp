@@ -224,12 +224,17 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
                                       .arg(FromCp1251(CellOf(input, *unreadable, row)),
                                            formats.shortDateFormat, formats.timeFormat,
                                            QString(formats.decimalSeparator))};
-            RowKey(key, maps[static_cast<std::size_t>(i)], row, cols);
-            if (!seen.insert(key).second) {
-                ++summary.duplicates;
-                continue;
+            // Rows without a date or time are told apart only by their place in the archive (records
+            // with an invalid clock all show "NAN"), so none of them is taken for a repeat.
+            if (stamp) {
+                RowKey(key, maps[static_cast<std::size_t>(i)], row, cols);
+                if (!seen.insert(key).second) {
+                    ++summary.duplicates;
+                    continue;
+                }
+            } else {
+                ++summary.undated;
             }
-            if (!stamp) ++summary.undated;
             rows.push_back(RowRef{i, row, stamp.value_or(std::numeric_limits<qint64>::max())});
         }
     }

@@ -79,13 +79,16 @@ private:
 
 /// Builds in `*out` the merge of `inputs`: the header row of the first input (a column only later inputs
 /// have takes its header from the first that has it); then the data rows of all inputs in their order,
-/// a row whose cells from column 1 on all equal those of an earlier row dropped; ordered by date
-/// (column 2) and time (column 1) read with `formats`, stably, rows whose date or time cannot be read
-/// keeping their order after all others; column 0 renumbered 1..N. The result has as many columns as
-/// the widest input, so the second channel slot stays when any input has it. Inputs whose header cells
-/// of columns 1 to 8 differ from the first input's are refused and `*out` is left unchanged. The result
-/// carries the summary's channel flags and the first input's archive format. Merging a table with itself,
-/// or a result again with one of its inputs, gives the same rows. Any thread.
+/// a dated row whose cells from column 1 on all equal those of an earlier row dropped; ordered by date
+/// (column 2) and time (column 1) read with `formats`, stably; rows whose date or time is "NAN" or empty
+/// are never repeats and keep their order after all others; column 0 renumbered 1..N. The result has as
+/// many columns as the widest input, so the second channel slot stays when any input has it; an input
+/// that holds channel 2 alone (10 columns, flags 0/1) puts its cells in the second slot (columns 10 to
+/// 13) when another input holds channel 1, so every row keeps its channel. Inputs whose header cells of
+/// columns 1 to 8 differ from the first input's, or with a time, date or value cell that does not read
+/// with `formats`, are refused and `*out` is left unchanged. The result carries the summary's channel
+/// flags and the first input's archive format. Merging a table with itself, or a result again with one
+/// of its inputs, gives the same dated rows. Any thread.
 MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemFormats &formats,
                         ArchiveTable *out);
 

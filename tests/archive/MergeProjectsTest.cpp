@@ -140,13 +140,13 @@ TEST(MergeTablesTest, OrdersByDateAndTimeDropsRepeatsAndRenumbers) {
 
 TEST(MergeTablesTest, LawsHoldOnWholeTables) {
     const ArchiveTable a = Table(
-        {{"10:00:00", "01.03.2018", "1"}, {"12:00:00", "01.03.2018", "3"}, {"NAN", "01.03.2018", "u1"}});
+        {{"10:00:00", "01.03.2018", "1"}, {"12:00:00", "01.03.2018", "3"}, {"13:00:00", "01.03.2018", "u1"}});
     const ArchiveTable b = Table(
         {{"11:00:00", "01.03.2018", "2"}, {"12:00:00", "01.03.2018", "3"}, {"12:00:00", "01.03.2018", "3b"}});
     const ArchiveTable c = Table({{"12:00:00", "01.03.2018", "3b"},
                                   {"09:00:00", "01.03.2018", "0"},
-                                  {"NAN", "01.03.2018", "u2"},
-                                  {"NAN", "01.03.2018", "u1"}});
+                                  {"14:00:00", "01.03.2018", "u2"},
+                                  {"13:00:00", "01.03.2018", "u1"}});
     const ArchiveTable ab = Merge({{&a, kOne}, {&b, kOne}});
     EXPECT_EQ(Cells(Merge({{&ab, kOne}, {&b, kOne}})), Cells(ab)) << "merging twice changes nothing";
     EXPECT_EQ(Cells(Merge({{&ab, kOne}, {&ab, kOne}})), Cells(ab)) << "merging with itself changes nothing";

@@ -94,6 +94,9 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     const QString second = download(QStringLiteral("second.vd"), Records(4, 0x21));
     const QString us = download(QStringLiteral("us.vd"), Records(3), "en_US");
     const QString gb = download(QStringLiteral("gb.vd"), Records(3), "en_GB");
+    // Month 13 and 30 February: both rows read "NAN" for time and date, with the same values.
+    const QString undated =
+        download(QStringLiteral("undated.vd"), Records(21) << Record(20, 2, 1, 13) << Record(20, 2, 30, 2));
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -121,6 +124,9 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
          "gb.vd, строка 1: «01/03/2018»"},
         {"British values under French formats", args({"merge", gb, gb, "-o", out, "--locale", "fr_FR"}), 4,
          "gb.vd, строка 1: «20.00»"},
+        {"records without a date are never repeats",
+         args({"merge", undated, ru, "-o", out, "--locale", "ru_RU"}), 0,
+         "Объединено строк: 23 из 38 (повторов: 15)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
