@@ -415,6 +415,7 @@ QString HelpText() {
         "    2  usage error (unknown command or option, missing argument)\n"
         "    3  instrument not reached or link failure (also: permission denied on the USB device)\n"
         "    4  a file cannot be read, written or parsed\n"
+        "    5  read: the archive was saved, but some records failed their checksum\n"
         "  130  interrupted (Ctrl-C): the exchange was cancelled, nothing was written\n"
         "\n"
         "Environment:\n"

@@ -18,6 +18,7 @@ enum ExitCode : int {
     ExitUsage = 2,         ///< the command line is wrong
     ExitInstrument = 3,    ///< the instrument was not reached or the link failed
     ExitFile = 4,          ///< a file cannot be read, written or parsed
+    ExitChecksFailed = 5,  ///< the download was saved, but some of its records failed their check
     ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 

@@ -257,6 +257,11 @@ int RunRead(const Options &options, const Streams &streams) {
     const bool bothSlots = table.colCount() >= kTwoChannelColCount;
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
     printLine(streams.err, ReadSummary(table, seen, options.output));
+    // The records stay in the table as the instrument sent them; a script learns of them by the status.
+    if (const std::uint32_t failed = download->failedChecks(); failed > 0) {
+        PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(failed).arg(table.rowCount() - 1));
+        return ExitChecksFailed;
+    }
     return ExitOk;
 }
 

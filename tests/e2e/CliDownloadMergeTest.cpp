@@ -97,6 +97,8 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     // Month 13 and 30 February: both rows read "NAN" for time and date, with the same values.
     const QString undated =
         download(QStringLiteral("undated.vd"), Records(21) << Record(20, 2, 1, 13) << Record(20, 2, 30, 2));
+    const QString crc =
+        scenario(QStringLiteral("crc"), Records(8), QStringLiteral(R"("bad_crc_records": [3, 5])"));
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -127,6 +129,11 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"records without a date are never repeats",
          args({"merge", undated, ru, "-o", out, "--locale", "ru_RU"}), 0,
          "Объединено строк: 23 из 38 (повторов: 15)"},
+        {"records failing their check", args({"read", "--simulate", "-o", path("crc.vd")}), 5,
+         "\nvelda9-cli: Записей с ошибкой контрольной суммы: 2 из 8 (в таблице как получены)\n", crc},
+        {"are kept", args({"dump", path("crc.vd")}), 0, "\n8\t"},
+        {"in English", args({"read", "--simulate", "-o", path("crc.vd"), "--lang", "en"}), 5,
+         "2 of 8 records failed their checksum", crc},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
