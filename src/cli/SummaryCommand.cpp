@@ -3,6 +3,7 @@
 
 #include "archive/ProjectFile.h"
 #include "base/ArchiveTable.h"
+#include "cli/StatsCommand.h"
 #include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"
 
@@ -36,8 +37,7 @@ int RunSummary(const Options &options, const Streams &streams) {
     const ArchiveStatistics stats =
         ComputeStatistics(table, ChannelSlotsOf(table, input.channel1Present, input.channel2Present),
                           input.formats, input.settings.limits);
-    if (stats.unreadableRows > 0)
-        PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
+    if (!TellSkippedRows(stats, options.input, streams.err)) return ExitFile;
     const SummaryPdfResult result = WriteSummaryPdf(input, options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);

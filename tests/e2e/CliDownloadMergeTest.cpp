@@ -97,6 +97,12 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     // Month 13 and 30 February: both rows read "NAN" for time and date, with the same values.
     const QString undated =
         download(QStringLiteral("undated.vd"), Records(21) << Record(20, 2, 1, 13) << Record(20, 2, 30, 2));
+    velda::ArchiveTable table;
+    ASSERT_TRUE(velda::ReadProject(table, ru).ok());
+    for (int row = 1; row <= 3; ++row)
+        table.setCell(2, row, QStringLiteral("3/1/2018")); // written under English formats
+    const QString mixed = path(QStringLiteral("mixed.vd"));
+    ASSERT_TRUE(velda::SaveProject(table, mixed, table.channels()).ok());
     const QString crc =
         scenario(QStringLiteral("crc"), Records(8), QStringLiteral(R"("bad_crc_records": [3, 5])"));
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
@@ -134,6 +140,12 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"are kept", args({"dump", path("crc.vd")}), 0, "\n8\t"},
         {"in English", args({"read", "--simulate", "-o", path("crc.vd"), "--lang", "en"}), 5,
          "2 of 8 records failed their checksum", crc},
+        {"stats under formats that read no row", args({"stats", ru, "--locale", "en_US"}), 4,
+         "ru.vd: ни одна строка не читается: даты и время записаны не в форматах M/d/yyyy и hh:mm:ss"},
+        {"stats --json under C", args({"stats", ru, "--json", "--locale", "C"}), 4, "ни одна строка"},
+        {"summary", args({"summary", ru, "-o", pdf, "--locale", "en_US", "--lang", "en"}), 4, "no row reads"},
+        {"some rows skipped", args({"stats", mixed, "--json", "--locale", "ru_RU"}), 0,
+         "\"skipped_rows\":3}"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
