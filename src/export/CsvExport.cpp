@@ -223,6 +223,20 @@ ExportError Error(ExportError::Kind kind, const QString &message) {
     return ExportError{kind, message};
 }
 
+// The first data row whose date cell holds a text other than "NAN" that does not read with `formats`:
+// converting it would pass a foreign date through or, worse, swap day and month.
+std::optional<int> FirstUnreadableDate(const ArchiveTable &table, const SystemFormats &formats) {
+    if (xlsx::ExportedColumnCount(table) <= column::kDate) return std::nullopt;
+    std::string_view last;
+    for (int row = 1; row < table.rowCount(); ++row) {
+        const std::string_view cell = table.cellBytes(column::kDate, row);
+        if (cell.empty() || cell == "NAN" || cell == last) continue;
+        if (!IsoDate(cell, formats)) return row;
+        last = cell;
+    }
+    return std::nullopt;
+}
+
 // Writes filled blocks to the file on a thread of its own while the caller fills the next one, so that
 // turning cells into text overlaps the kernel's copy of the previous block and the disk's write of the
 // blocks before it. One block is in flight.
@@ -432,6 +446,14 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
     const QString folder = QFileInfo(fileName).absolutePath();
     if (!QFileInfo(folder).isDir())
         return Error(Kind::CannotCreate, QStringLiteral("Folder %1 does not exist").arg(folder));
+
+    if (options.isoDate) {
+        if (const auto row = FirstUnreadableDate(table, formats))
+            return Error(Kind::DateNotRead,
+                         Pick(TxtCsvDateNotRead)
+                             .arg(*row)
+                             .arg(table.cell(column::kDate, *row), formats.shortDateFormat));
+    }
 
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))

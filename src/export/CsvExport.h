@@ -3,6 +3,7 @@
 
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
+#include "base/Texts.h"
 #include "export/SpreadsheetExport.h"
 
 #include <QChar>
@@ -18,11 +19,16 @@ using xlsx::ExportError;
 using xlsx::ExportProgress;
 using xlsx::ExportResult;
 
+/// A date that --iso-date cannot rewrite: %1 the row, %2 the cell, %3 the date format in force.
+inline constexpr TextPair TxtCsvDateNotRead{
+    "Строка %1: дата «%2» не читается в формате %3; ничего не записано",
+    "Row %1: the date '%2' does not read in the format %3; nothing was written"};
+
 /// How the cells are written.
 struct CsvOptions {
     char delimiter = ','; ///< ';', ',' or '\t'
-    /// Date cells of the data rows as yyyy-MM-dd instead of the table's text (a date cell that does not
-    /// parse with the formats in force stays as it is).
+    /// Date cells of the data rows as yyyy-MM-dd instead of the table's text. "NAN" and empty cells stay
+    /// as they are; any other date that does not read with the formats in force refuses the export.
     bool isoDate = false;
 };
 
@@ -41,10 +47,11 @@ void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const Cs
                   const SystemFormats &formats);
 
 /// Writes every row of `table`, header row first, to `fileName`: UTF-8 with a byte-order mark, lines
-/// ended by CR LF. The text goes to a temporary file in the same folder that replaces `fileName` only
-/// when complete, so an existing file stays untouched on failure or cancel. The table is only read and
-/// must not change while the export runs (any thread may run it). `progress` is called every few
-/// hundred rows; returning false cancels.
+/// ended by CR LF. With `options.isoDate`, a data row's date cell that does not read with `formats` is
+/// an error (DateNotRead, naming the row) before anything is written. The text goes to a temporary file in
+/// the same folder that replaces `fileName` only when complete, so an existing file stays untouched on
+/// failure or cancel. The table is only read and must not change while the export runs (any thread may run
+/// it). `progress` is called every few hundred rows; returning false cancels.
 ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, const CsvOptions &options,
                          const SystemFormats &formats, const ExportProgress &progress = {});
 

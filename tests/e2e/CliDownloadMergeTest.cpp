@@ -146,6 +146,11 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"summary", args({"summary", ru, "-o", pdf, "--locale", "en_US", "--lang", "en"}), 4, "no row reads"},
         {"some rows skipped", args({"stats", mixed, "--json", "--locale", "ru_RU"}), 0,
          "\"skipped_rows\":3}"},
+        {"ISO dates read with the file's formats",
+         args({"export", gb, "-o", csv, "--iso-date", "--locale", "en_GB"}), 0, "\r\n1,12:00:00,2018-03-01,"},
+        {"British dates under American formats",
+         args({"export", gb, "-o", csv, "--iso-date", "--locale", "en_US"}), 4,
+         "Строка 1: дата «01/03/2018»"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
