@@ -339,7 +339,10 @@ int RunCommand(const Options &options, const Streams &streams) {
     }
     switch (options.command) {
     case Command::Help:
-        printLine(streams.out, HelpText().chopped(1));
+        printLine(streams.out,
+                  (options.helpTopic == Command::Help ? HelpText()
+                                                      : CommandHelpText(options.helpTopic, options.language))
+                      .chopped(1));
         return ExitOk;
     case Command::Version:
         printLine(streams.out, VersionText());

@@ -151,6 +151,8 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"British dates under American formats",
          args({"export", gb, "-o", csv, "--iso-date", "--locale", "en_US"}), 4,
          "Строка 1: дата «01/03/2018»"},
+        {"a command's own help", args({"export", "--help"}), 0, "Использование: velda9-cli export"},
+        {"in English", args({"read", "-h", "--lang", "en"}), 0, "\n  --timeout SECONDS"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
