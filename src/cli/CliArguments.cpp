@@ -451,8 +451,9 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         case OptTimeout: {
             bool ok = false;
             const int seconds = option.value.toInt(&ok);
-            if (!ok || seconds < 0 || seconds > kMaxTimeoutSeconds)
-                return usage(QStringLiteral("--timeout takes whole seconds from 0 to %1, not \"%2\"")
+            // Zero would give up before the instrument could answer anything.
+            if (!ok || seconds < 1 || seconds > kMaxTimeoutSeconds)
+                return usage(QStringLiteral("--timeout takes whole seconds from 1 to %1, not \"%2\"")
                                  .arg(kMaxTimeoutSeconds)
                                  .arg(option.value));
             options.timeoutSeconds = seconds;
@@ -575,7 +576,8 @@ QString HelpText() {
         "  --locale NAME      date, time and decimal formats of a locale, e.g. ru_RU, en_US,\n"
         "                     de_DE (default: the system's)\n"
         "  --timeout SECONDS  give up after this long without progress: no USB library, no\n"
-        "                     instrument, repeated link errors, outdated firmware (default 30);\n"
+        "                     instrument, repeated link errors, outdated firmware (default 30,\n"
+        "                     at least 1);\n"
         "                     a download whose records keep arriving is never cut off\n"
         "  --pen COLOR        colour of lit pixels (default black)\n"
         "  --background COLOR colour of dark pixels (default white)\n"

@@ -276,7 +276,7 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          {"CRC16 Error", "Archive not read"}},
         {"no instrument on the USB bus",
          {QStringLiteral("screenshot"), QStringLiteral("-o"), path(QStringLiteral("s.bmp")),
-          QStringLiteral("--timeout"), QStringLiteral("0"), QStringLiteral("--lang"), QStringLiteral("en")},
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
          {},
          3,
          {}},
