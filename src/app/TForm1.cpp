@@ -287,9 +287,8 @@ void TForm1::setPanel2Visible(bool visible) {
 }
 
 void TForm1::ApplyChannelLayout() {
-    const bool bothSlots = SecondSlotHoldsData(m_table);
-    velda::ApplyChannelLayout(*this, m_table.channels().channel1 || bothSlots,
-                              m_table.channels().channel2 || bothSlots);
+    const ChannelFlags shown = ChannelsShown(m_table, m_table.channels());
+    velda::ApplyChannelLayout(*this, shown.channel1, shown.channel2);
 }
 
 // ---- Selection ------------------------------------------------------------------------------------

@@ -148,10 +148,9 @@ QByteArray DumpText(const ArchiveTable &table) {
 
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
     TableLayout layout(table);
-    ApplyChannelLayout(layout, flags.channel1, flags.channel2);
     // A project file keeps only the shown columns: the second slot stays while any row holds values there.
-    if (table.colCount() < kTwoChannelColCount && SecondSlotHoldsData(table))
-        table.setColCount(kTwoChannelColCount);
+    const ChannelFlags shown = ChannelsShown(table, flags);
+    ApplyChannelLayout(layout, shown.channel1, shown.channel2);
 }
 
 QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file) {
@@ -199,6 +198,16 @@ bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
     const auto loaded = ReadProject(table, path);
     if (!loaded.ok()) {
         PrintError(err, loaded.error().message);
+        return false;
+    }
+    return true;
+}
+
+bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err) {
+    if (!LoadForCommand(table, path, err)) return false;
+    ApplyColumnLayout(table, table.channels());
+    if (TableIsEmpty(table)) {
+        PrintError(err, QStringLiteral("%1: %2").arg(path, Pick(TxtArchiveNotRead)));
         return false;
     }
     return true;
@@ -288,7 +297,7 @@ int RunExport(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);

@@ -80,6 +80,12 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 /// Loads a project file for export, report or dump; prints the one-line error on `err` when it fails.
 [[nodiscard]] bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err);
 
+/// Loads a project file for export, report, summary and plot as the main window opens it: the columns
+/// its channel layout shows (ApplyColumnLayout with the file's flags). A table without a record is
+/// refused ("FILE: Архив не считан!"), as the window refuses to export or plot one. Prints the one-line
+/// error on `err` when it fails.
+[[nodiscard]] bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err);
+
 /// Why `path` cannot take a new file (it names a folder, its folder is missing or not writable, or it is
 /// a read-only file that the windows would not replace either), or an empty text when it can. Checked before
 /// an exchange so that a download is not lost at the end.

@@ -19,7 +19,7 @@ void printLine(std::FILE *stream, const QString &text) {
 
 int RunCsvExport(const Options &options, const Streams &streams) {
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const SystemFormats &formats = CurrentFormats();
     csv::CsvOptions csvOptions;
     csvOptions.delimiter = options.delimiter.value_or(csv::DefaultDelimiter(formats.decimalSeparator));

@@ -14,7 +14,7 @@ int RunReport(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const ReportPdfResult result = WriteReportPdf(table, options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);

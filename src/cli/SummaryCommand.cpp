@@ -18,15 +18,11 @@ int RunSummary(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     ArchiveTable table;
-    const auto loaded = ReadProject(table, options.input);
-    if (!loaded.ok()) {
-        PrintError(streams.err, loaded.error().message);
-        return ExitFile;
-    }
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     SummaryInput input;
     input.table = &table;
-    input.channel1Present = loaded.value().flags.channel1;
-    input.channel2Present = loaded.value().flags.channel2;
+    input.channel1Present = table.channels().channel1;
+    input.channel2Present = table.channels().channel2;
     // A project file does not say which sensor table wrote it; names of either table are recognised by
     // the statistics, and the chart reads them as a run without a device exchange does.
     input.archiveFormat = 0;

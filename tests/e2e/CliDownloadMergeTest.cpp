@@ -80,6 +80,26 @@ protected:
         EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
         return path(name);
     }
+    // A channel-1 project as a crafted or older file may hold it: series (column 5) and temperature cells,
+    // `cols` stored columns, flags of channel 1 alone.
+    QString crafted(const QString &name, const QStringList &series, const QStringList &values,
+                    int cols) const {
+        velda::ArchiveTable table;
+        table.setColCount(cols);
+        table.setRowCount(static_cast<int>(values.size()) + 1);
+        velda::WriteHeaderRow(table, 0);
+        for (int r = 1; r < table.rowCount(); ++r) {
+            QStringList cells;
+            cells << QString::number(r) << QStringLiteral("12:00:0%1").arg(r) << QStringLiteral("01.03.2018")
+                  << QString() << QString() << series.value(r - 1) << QStringLiteral("ТП")
+                  << values.at(r - 1);
+            for (int col = 0; col < cells.size(); ++col)
+                table.setCell(col, r, cells.at(col));
+        }
+        EXPECT_TRUE(velda::SaveProject(table, path(name), {true, false}).ok());
+        return path(name);
+    }
+
     QTemporaryDir m_dir;
 };
 
@@ -105,6 +125,8 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
     ASSERT_TRUE(velda::SaveProject(table, mixed, table.channels()).ok());
     const QString crc =
         scenario(QStringLiteral("crc"), Records(8), QStringLiteral(R"("bad_crc_records": [3, 5])"));
+    const QString header = crafted(QStringLiteral("header.vd"), {}, {}, 10);
+    const QString wide = crafted(QStringLiteral("wide.vd"), {}, {QStringLiteral("23,13")}, 14);
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -153,6 +175,12 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
          "Строка 1: дата «01/03/2018»"},
         {"a command's own help", args({"export", "--help"}), 0, "Использование: velda9-cli export"},
         {"in English", args({"read", "-h", "--lang", "en"}), 0, "\n  --timeout SECONDS"},
+        {"workbook of a header-only project", args({"export", header, "-o", path("h.xlsx")}), 4,
+         "header.vd: Архив не считан!"},
+        {"report of it", args({"report", header, "-o", pdf}), 4, "Архив не считан!"},
+        {"summary of it", args({"summary", header, "-o", pdf}), 4, "Архив не считан!"},
+        {"the columns the window shows", args({"export", wide, "-o", csv, "--delimiter", ";"}), 0,
+         "\r\n1;12:00:01;01.03.2018;;;;ТП;23,13;;\r\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
