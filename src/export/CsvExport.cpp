@@ -11,6 +11,7 @@
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
+#include "base/DecimalText.h"
 #include "base/TableColumns.h"
 
 #include <QFileInfo>
@@ -196,6 +197,17 @@ private:
 #endif
 };
 
+// A text that a spreadsheet program would take for a formula: it begins with '=', '+', '-' or '@' and is
+// no number (with either decimal separator; a negative value stays a value).
+bool LooksLikeFormula(std::string_view cell) {
+    if (cell.empty()) return false;
+    const char first = cell.front();
+    if (first != '=' && first != '+' && first != '-' && first != '@') return false;
+    DecimalText number;
+    return ScanDecimal(cell.data(), cell.size(), u'.', number) != DecimalScan::Number &&
+           ScanDecimal(cell.data(), cell.size(), u',', number) != DecimalScan::Number;
+}
+
 // The yyyy-MM-dd form of a date cell, or nullopt when it does not parse. An archive holds few distinct
 // dates, and the general parser costs microseconds a cell, so answers are kept (per thread, per format).
 struct TextHash {
@@ -359,6 +371,11 @@ public:
             if (col > 0) *to++ = m_options.delimiter;
             if (isoRow && col == column::kDate && !cell.empty()) {
                 to = putDate(to, cell);
+            } else if (LooksLikeFormula(cell)) {
+                // The quote takes the byte that the room of a quoted field keeps beyond its text.
+                m_guarded.assign(1, '\'');
+                m_guarded.append(cell);
+                to = putSlow(to, m_guarded, col);
             } else if (m_copy.copy(to, cell.data(), cell.size())) {
                 to += cell.size();
             } else {
@@ -411,12 +428,34 @@ private:
     std::vector<Kept> m_last;
     std::string m_lastDate;
     std::optional<std::string> m_lastIso;
+    std::string m_guarded; ///< a formula-like cell with its leading quote
 };
 
 } // namespace
 
 char DefaultDelimiter(QChar decimalSeparator) {
     return decimalSeparator == QLatin1Char(',') ? ';' : ',';
+}
+
+std::optional<QChar> DecimalSeparatorInCells(const ArchiveTable &table) {
+    const int cols = xlsx::ExportedColumnCount(table);
+    for (int row = 1; row < table.rowCount(); ++row) {
+        for (int slot = 0; slot < column::kSlotCount; ++slot) {
+            for (int place = column::kTemperatureInSlot; place <= column::kThirdInSlot; ++place) {
+                const int col = column::InSlot(slot, place);
+                if (col >= cols) continue;
+                const std::string_view cell = table.cellBytes(col, row);
+                DecimalText number;
+                for (const char separator : {',', '.'}) {
+                    if (cell.find(separator) != std::string_view::npos &&
+                        ScanDecimal(cell.data(), cell.size(), static_cast<char16_t>(separator), number) ==
+                            DecimalScan::Number)
+                        return QChar::fromLatin1(separator);
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<char> ParseDelimiter(QStringView text) {

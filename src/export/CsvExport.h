@@ -36,13 +36,21 @@ struct CsvOptions {
 /// comma (a ',' would cut every value in two), ',' otherwise.
 [[nodiscard]] char DefaultDelimiter(QChar decimalSeparator);
 
+/// The decimal separator the table's value cells were written with: that of the first value cell (a
+/// temperature, humidity or third quantity of a data row) that holds a number with a ',' or a '.';
+/// nullopt when none does. A project written under another locale keeps its separator, so the delimiter
+/// of its CSV follows the cells rather than the locale in force.
+[[nodiscard]] std::optional<QChar> DecimalSeparatorInCells(const ArchiveTable &table);
+
 /// ";" or "semicolon", "," or "comma", "tab" or a TAB character; nullopt for anything else.
 [[nodiscard]] std::optional<char> ParseDelimiter(QStringView text);
 
 /// Appends row `row` of `table` (the same cells the workbook export writes: columns 0 to
-/// xlsx::ExportedColumnCount - 1) to `out` as one CSV line in UTF-8, CR LF included. A field holding the
-/// delimiter, a double quote, CR or LF is enclosed in double quotes with its quotes doubled; other
-/// fields are written bare. `formats` reads date cells back for `options.isoDate`.
+/// xlsx::ExportedColumnCount - 1) to `out` as one CSV line in UTF-8, CR LF included. A text beginning
+/// with '=', '+', '-' or '@' (not a number) gets a leading "'", so that a spreadsheet program shows it as
+/// text instead of running it as a formula. A field holding the delimiter, a double quote, CR or LF is
+/// enclosed in double quotes with its quotes doubled; other fields are written bare. `formats` reads date
+/// cells back for `options.isoDate`.
 void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const CsvOptions &options,
                   const SystemFormats &formats);
 

@@ -199,7 +199,9 @@ TEST_F(CliCsvPlotMerge, CsvReadsBackAsTheTableInEveryLocale) {
     };
     const Case cases[] = {
         {"comma decimal: semicolon", {QStringLiteral("--locale"), QStringLiteral("ru_RU")}, ";"},
-        {"point decimal: comma", {QStringLiteral("--locale"), QStringLiteral("en_US")}, ","},
+        {"decimal comma in the cells under a point locale: semicolon",
+         {QStringLiteral("--locale"), QStringLiteral("en_US")},
+         ";"},
         {"tab chosen", {QStringLiteral("--delimiter"), QStringLiteral("tab")}, "tab"},
     };
     for (const Case &c : cases) {

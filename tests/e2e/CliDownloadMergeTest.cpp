@@ -127,6 +127,10 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         scenario(QStringLiteral("crc"), Records(8), QStringLiteral(R"("bad_crc_records": [3, 5])"));
     const QString header = crafted(QStringLiteral("header.vd"), {}, {}, 10);
     const QString wide = crafted(QStringLiteral("wide.vd"), {}, {QStringLiteral("23,13")}, 14);
+    const QString formulas = crafted(
+        QStringLiteral("formulas.vd"),
+        {QStringLiteral("=HYPERLINK(\"http://x\")"), QStringLiteral("@SUM(A1)"), QStringLiteral("+1+1")},
+        {QStringLiteral("-5,25"), QStringLiteral("23,13"), QStringLiteral("-0,50")}, 10);
     const QString out = path(QStringLiteral("out.vd")), csv = path(QStringLiteral("out.csv")),
                   pdf = path(QStringLiteral("out.pdf"));
     const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
@@ -181,6 +185,10 @@ TEST_F(CliDownloadMerge, CommandLineRules) {
         {"summary of it", args({"summary", header, "-o", pdf}), 4, "Архив не считан!"},
         {"the columns the window shows", args({"export", wide, "-o", csv, "--delimiter", ";"}), 0,
          "\r\n1;12:00:01;01.03.2018;;;;ТП;23,13;;\r\n"},
+        {"formulas stay texts, numbers stay numbers, the delimiter follows the cells",
+         args({"export", formulas, "-o", csv, "--locale", "en_US"}), 0,
+         ";\"'=HYPERLINK(\"\"http://x\"\")\";ТП;-5,25;;\r\n2;12:00:02;01.03.2018;;;'@SUM(A1);ТП;23,13;;\r\n"
+         "3;12:00:03;01.03.2018;;;'+1+1;ТП;-0,50;;\r\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

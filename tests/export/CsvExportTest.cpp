@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -171,8 +172,20 @@ TEST(CsvExportTest, WritesTheSameColumnsAsTheWorkbook) {
     EXPECT_EQ(xlsx::ExportedColumnCount(table), 10);
 }
 
-// The file the rules describe, built the plain way from each cell's text: UTF-8 with a BOM, CR LF,
-// a field quoted (quotes doubled) only when it holds the delimiter, a quote, CR or LF.
+// True when `cell`, blanks around it aside, is a number with '.' or ',' as its decimal separator.
+bool IsNumber(QString cell) {
+    while (!cell.isEmpty() && (cell.front() <= u' ' || cell.front() == u'\u00A0'))
+        cell.remove(0, 1);
+    while (!cell.isEmpty() && (cell.back() <= u' ' || cell.back() == u'\u00A0'))
+        cell.chop(1);
+    static const QRegularExpression number(
+        QStringLiteral(R"(^[+-]?(?=[.,]?\d)(\d*\.?\d*|\d*,?\d*)([eE][+-]?\d+)?$)"));
+    return number.match(cell).hasMatch();
+}
+
+// The file the rules describe, built the plain way from each cell's text: UTF-8 with a BOM, CR LF, a
+// text beginning with = + - @ (no number) after a ', a field quoted (quotes doubled) only when it holds
+// the delimiter, a quote, CR or LF.
 QByteArray ReferenceCsv(const ArchiveTable &table, const CsvOptions &options, const SystemFormats &formats) {
     QString text = QStringLiteral("\uFEFF");
     const QChar delimiter = QLatin1Char(options.delimiter);
@@ -184,6 +197,8 @@ QByteArray ReferenceCsv(const ArchiveTable &table, const CsvOptions &options, co
                 if (const auto date = ParseDateCell(cell, formats))
                     cell = date->toString(QStringLiteral("yyyy-MM-dd"));
             }
+            if (!cell.isEmpty() && QStringLiteral("=+-@").contains(cell.front()) && !IsNumber(cell))
+                cell.prepend(QLatin1Char('\''));
             if (cell.contains(delimiter) || cell.contains(QLatin1Char('"')) ||
                 cell.contains(QLatin1Char('\r')) || cell.contains(QLatin1Char('\n'))) {
                 cell.replace(QLatin1Char('"'), QStringLiteral("\"\""));
