@@ -287,9 +287,8 @@ void TForm1::setPanel2Visible(bool visible) {
 }
 
 void TForm1::ApplyChannelLayout() {
-    const bool bothSlots = SecondSlotHoldsData(m_table);
-    velda::ApplyChannelLayout(*this, m_table.channels().channel1 || bothSlots,
-                              m_table.channels().channel2 || bothSlots);
+    const ChannelFlags shown = ChannelsShown(m_table, m_table.channels());
+    velda::ApplyChannelLayout(*this, shown.channel1, shown.channel2);
 }
 
 // ---- Selection ------------------------------------------------------------------------------------
@@ -389,10 +388,14 @@ void TForm1::Button1Click() {
     form2->RunModal();
     // A read whose thread has not ended has not handed its table over yet; swapInto() then keeps the
     // shown table. So does a cancelled or failed read. The layout step runs anyway.
+    bool swapped = false;
     if (m_read->waitForEnd(kExchangeEndWait, ProcessGuiEvents))
-        m_model->change([&](ArchiveTable &t) { static_cast<void>(m_read->swapInto(t)); });
+        m_model->change([&](ArchiveTable &t) { swapped = m_read->swapInto(t); });
     StringGrid1->showSelection();
     layOutForTable();
+    if (swapped)
+        showStatus(m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
+                                          m_read->failedChecks()));
 }
 
 void TForm1::Button2Click() {

@@ -5,6 +5,7 @@
 #include "device/Exchange.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -30,6 +31,9 @@ public:
     /// Swaps the table the last read filled into `shown`; false, and `shown` unchanged, when that read
     /// was cancelled or failed before its hand-over, has not finished, or was swapped in already.
     [[nodiscard]] bool swapInto(ArchiveTable &shown);
+
+    /// Records of the last read that failed their block check; 0 before any read has filled a table.
+    [[nodiscard]] std::uint32_t failedChecks() const;
 
 private:
     // Shared with the hand-over the exchange thread holds, which may outlive a refused wait.

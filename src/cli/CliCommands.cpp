@@ -146,10 +146,9 @@ QByteArray DumpText(const ArchiveTable &table) {
 
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
     TableLayout layout(table);
-    ApplyChannelLayout(layout, flags.channel1, flags.channel2);
     // A project file keeps only the shown columns: the second slot stays while any row holds values there.
-    if (table.colCount() < kTwoChannelColCount && SecondSlotHoldsData(table))
-        table.setColCount(kTwoChannelColCount);
+    const ChannelFlags shown = ChannelsShown(table, flags);
+    ApplyChannelLayout(layout, shown.channel1, shown.channel2);
 }
 
 QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file) {
@@ -190,10 +189,34 @@ OutputRules OutputRulesOf(const Options &options) {
     return rules;
 }
 
+QString PartialReadTarget(const QString &output) {
+    const QFileInfo file(output);
+    if (!file.exists() && !file.isSymLink()) return output;
+    const QString suffix = file.suffix().isEmpty() ? QString() : QLatin1Char('.') + file.suffix();
+    // The folder as the user wrote it, so the message names the file the way the command line did.
+    const QString folder = output.left(output.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString stem = folder + file.completeBaseName() + QStringLiteral("-partial");
+    for (int n = 1;; ++n) {
+        const QString candidate = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + suffix;
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink()) return candidate;
+    }
+}
+
 bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
     const auto loaded = ReadProject(table, path);
     if (!loaded.ok()) {
         PrintError(err, loaded.error().message);
+        return false;
+    }
+    return true;
+}
+
+bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err) {
+    if (!LoadForCommand(table, path, err)) return false;
+    ApplyColumnLayout(table, table.channels());
+    if (TableIsEmpty(table)) {
+        PrintError(err, QStringLiteral("%1: %2").arg(path, Pick(TxtArchiveNotRead)));
         return false;
     }
     return true;
@@ -229,20 +252,30 @@ int RunRead(const Options &options, const Streams &streams) {
 
     const ChannelFlags flags = table.channels();
     ApplyColumnLayout(table, flags);
-    const auto saved = SaveProject(table, options.output, flags);
+    const std::uint32_t announced = exchange.announcedRecords();
+    const bool partial = received < announced;
+    const QString target = partial ? PartialReadTarget(options.output) : options.output;
+    const auto saved = SaveProject(table, target, flags);
     if (!saved.ok()) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
-    const std::uint32_t announced = exchange.announcedRecords();
-    if (received < announced) {
-        PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
+    if (partial) {
+        PrintError(streams.err,
+                   target == options.output
+                       ? Pick(TxtPartialRead).arg(received).arg(announced).arg(target)
+                       : Pick(TxtPartialReadBeside).arg(received).arg(announced).arg(target, options.output));
         return ExitInstrument;
     }
     // The flags name the channels of the last record only; a shown second slot means both took part.
     const bool bothSlots = table.colCount() >= kTwoChannelColCount;
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
     printLine(streams.err, ReadSummary(table, seen, options.output));
+    // The records stay in the table as the instrument sent them; a script learns of them by the status.
+    if (const std::uint32_t failed = download->failedChecks(); failed > 0) {
+        PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(failed).arg(table.rowCount() - 1));
+        return ExitChecksFailed;
+    }
     return ExitOk;
 }
 
@@ -265,7 +298,7 @@ int RunDump(const Options &options, const Streams &streams) {
 
 int RunExport(const Options &options, const Streams &streams) {
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);
@@ -316,7 +349,10 @@ int RunCommand(const Options &options, const Streams &streams) {
     }
     switch (options.command) {
     case Command::Help:
-        printLine(streams.out, HelpText().chopped(1));
+        printLine(streams.out,
+                  (options.helpTopic == Command::Help ? HelpText()
+                                                      : CommandHelpText(options.helpTopic, options.language))
+                      .chopped(1));
         return ExitOk;
     case Command::Version:
         printLine(streams.out, VersionText());

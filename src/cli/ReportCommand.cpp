@@ -10,7 +10,7 @@ inline constexpr TextPair TxtReportDone{"Отчёт сохранён в %1 (ст
 
 int RunReport(const Options &options, const Streams &streams) {
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const ReportPdfResult result = WriteReportPdf(table, options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);

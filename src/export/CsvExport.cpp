@@ -11,6 +11,7 @@
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
+#include "base/DecimalText.h"
 #include "base/FileWriter.h"
 #include "base/TableColumns.h"
 
@@ -194,6 +195,17 @@ private:
 #endif
 };
 
+// A text that a spreadsheet program would take for a formula: it begins with '=', '+', '-' or '@' and is
+// no number (with either decimal separator; a negative value stays a value).
+bool LooksLikeFormula(std::string_view cell) {
+    if (cell.empty()) return false;
+    const char first = cell.front();
+    if (first != '=' && first != '+' && first != '-' && first != '@') return false;
+    DecimalText number;
+    return ScanDecimal(cell.data(), cell.size(), u'.', number) != DecimalScan::Number &&
+           ScanDecimal(cell.data(), cell.size(), u',', number) != DecimalScan::Number;
+}
+
 // The yyyy-MM-dd form of a date cell, or nullopt when it does not parse. An archive holds few distinct
 // dates, and the general parser costs microseconds a cell, so answers are kept (per thread, per format).
 struct TextHash {
@@ -219,6 +231,20 @@ std::optional<std::string> IsoDate(std::string_view cell, const SystemFormats &f
 
 ExportError Error(ExportError::Kind kind, const QString &message) {
     return ExportError{kind, message};
+}
+
+// The first data row whose date cell holds a text other than "NAN" that does not read with `formats`:
+// converting it would pass a foreign date through or, worse, swap day and month.
+std::optional<int> FirstUnreadableDate(const ArchiveTable &table, const SystemFormats &formats) {
+    if (xlsx::ExportedColumnCount(table) <= column::kDate) return std::nullopt;
+    std::string_view last;
+    for (int row = 1; row < table.rowCount(); ++row) {
+        const std::string_view cell = table.cellBytes(column::kDate, row);
+        if (cell.empty() || cell == "NAN" || cell == last) continue;
+        if (!IsoDate(cell, formats)) return row;
+        last = cell;
+    }
+    return std::nullopt;
 }
 
 // Writes filled blocks to the file on a thread of its own while the caller fills the next one, so that
@@ -338,6 +364,11 @@ public:
             if (col > 0) *to++ = m_options.delimiter;
             if (isoRow && col == column::kDate && !cell.empty()) {
                 to = putDate(to, cell);
+            } else if (LooksLikeFormula(cell)) {
+                // The quote takes the byte that the room of a quoted field keeps beyond its text.
+                m_guarded.assign(1, '\'');
+                m_guarded.append(cell);
+                to = putSlow(to, m_guarded, col);
             } else if (m_copy.copy(to, cell.data(), cell.size())) {
                 to += cell.size();
             } else {
@@ -390,12 +421,34 @@ private:
     std::vector<Kept> m_last;
     std::string m_lastDate;
     std::optional<std::string> m_lastIso;
+    std::string m_guarded; ///< a formula-like cell with its leading quote
 };
 
 } // namespace
 
 char DefaultDelimiter(QChar decimalSeparator) {
     return decimalSeparator == QLatin1Char(',') ? ';' : ',';
+}
+
+std::optional<QChar> DecimalSeparatorInCells(const ArchiveTable &table) {
+    const int cols = xlsx::ExportedColumnCount(table);
+    for (int row = 1; row < table.rowCount(); ++row) {
+        for (int slot = 0; slot < column::kSlotCount; ++slot) {
+            for (int place = column::kTemperatureInSlot; place <= column::kThirdInSlot; ++place) {
+                const int col = column::InSlot(slot, place);
+                if (col >= cols) continue;
+                const std::string_view cell = table.cellBytes(col, row);
+                DecimalText number;
+                for (const char separator : {',', '.'}) {
+                    if (cell.find(separator) != std::string_view::npos &&
+                        ScanDecimal(cell.data(), cell.size(), static_cast<char16_t>(separator), number) ==
+                            DecimalScan::Number)
+                        return QChar::fromLatin1(separator);
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<char> ParseDelimiter(QStringView text) {
@@ -419,6 +472,14 @@ void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const Cs
 ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, const CsvOptions &options,
                          const SystemFormats &formats, const ExportProgress &progress) {
     using Kind = ExportError::Kind;
+    if (options.isoDate) {
+        if (const auto row = FirstUnreadableDate(table, formats))
+            return Error(Kind::DateNotRead,
+                         Pick(TxtCsvDateNotRead)
+                             .arg(*row)
+                             .arg(table.cell(column::kDate, *row), formats.shortDateFormat));
+    }
+
     FileWriter file(fileName);
     if (auto opened = file.open(); !opened) return xlsx::FileFault(Kind::CannotCreate, opened.error());
 

@@ -21,6 +21,7 @@ struct ExportError {
         ReplaceFailed, ///< the complete workbook could not take the place of the chosen name
         ReadOnly,      ///< the chosen name is an existing file protected against writing
         Cancelled,     ///< the progress callback asked to stop
+        DateNotRead,   ///< a date cell to be rewritten does not read with the formats in force
     };
     Kind kind = Kind::WriteFailed;
     QString message;
