@@ -21,6 +21,7 @@
 #include "export/SpreadsheetExport.h"
 #include "screenshot/PixelMatrix.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include <memory>
