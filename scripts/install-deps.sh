@@ -13,6 +13,8 @@ packages=(
     # The USB stack tests: the system's libusb-0.1 against the instrument emulated at usbfs.
     umockdev libumockdev-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
+    # The workbook test builds the ru_RU and de_DE locales from these sources with localedef.
+    locales
     desktop-file-utils shared-mime-info dpkg-dev file lintian appstream
     # The history store (Qt SQL drivers), its tests' PostgreSQL server and the bench's direct SQLite run.
     libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-common libsqlite3-dev

@@ -1,6 +1,7 @@
 // The main window's status-line decisions: held messages, the clock setting's progress, hover hints.
 #include "app/MainStatusLine.h"
 
+#include "base/SharedTexts.h"
 #include "device/ClockSetting.h"
 
 namespace velda {
@@ -28,6 +29,11 @@ StatusLineUpdate MainStatusLine::tick(const std::function<ClockCommand::Tick()> 
 
 StatusLineUpdate MainStatusLine::refused(bool clockSettingRuns) {
     return hold(ExchangeBusyText(clockSettingRuns));
+}
+
+StatusLineUpdate MainStatusLine::readEnded(std::uint32_t records, std::uint32_t failedChecks) {
+    if (failedChecks == 0) return {};
+    return hold(Pick(TxtRecordsFailedCheck).arg(failedChecks).arg(records));
 }
 
 StatusLineUpdate MainStatusLine::clockPressed(ClockCommand::Press press) {

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -31,6 +32,10 @@ public:
 
     /// An exchange command refused because an exchange runs (`clockSettingRuns`: the clock's own).
     [[nodiscard]] StatusLineUpdate refused(bool clockSettingRuns);
+
+    /// An archive read has put `records` records in the table, `failedChecks` of them failing their
+    /// block check: the count stays on the line a while; nothing changes when every record passed.
+    [[nodiscard]] StatusLineUpdate readEnded(std::uint32_t records, std::uint32_t failedChecks);
 
     /// The clock button was pressed and did `press`.
     [[nodiscard]] StatusLineUpdate clockPressed(ClockCommand::Press press);

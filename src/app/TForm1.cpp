@@ -292,9 +292,8 @@ void TForm1::setPanel2Visible(bool visible) {
 }
 
 void TForm1::ApplyChannelLayout() {
-    const bool bothSlots = SecondSlotHoldsData(m_table);
-    velda::ApplyChannelLayout(*this, m_table.channels().channel1 || bothSlots,
-                              m_table.channels().channel2 || bothSlots);
+    const ChannelFlags shown = ChannelsShown(m_table, m_table.channels());
+    velda::ApplyChannelLayout(*this, shown.channel1, shown.channel2);
 }
 
 // ---- Selection ------------------------------------------------------------------------------------
@@ -395,10 +394,14 @@ void TForm1::Button1Click() {
     form2->RunModal();
     // A read whose thread has not ended has not handed its table over yet; swapInto() then keeps the
     // shown table. So does a cancelled or failed read. The layout step runs anyway.
+    bool swapped = false;
     if (m_read->waitForEnd(kExchangeEndWait, ProcessGuiEvents))
-        m_model->change([&](ArchiveTable &t) { static_cast<void>(m_read->swapInto(t)); });
+        m_model->change([&](ArchiveTable &t) { swapped = m_read->swapInto(t); });
     StringGrid1->showSelection();
     layOutForTable();
+    if (swapped)
+        showStatus(m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
+                                          m_read->failedChecks()));
     // The table is shown before the history is written; what became of the download goes to the status bar.
     if (const auto records = m_read->takeRecords(); records && HistoryEnabled())
         StatusBar1->showMessage(StoreWindowDownload(*records), kHistoryMessageMs);
@@ -438,11 +441,11 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::Save1Click() {
-    m_exportCommand->run(this, m_table);
+    m_exportCommand->run(this, m_table, m_project->openName());
 }
 
 void TForm1::SaveCsv1Click() {
-    m_csvCommand->run(this, m_table);
+    m_csvCommand->run(this, m_table, m_project->openName());
 }
 
 void TForm1::AppendProject1Click() {

@@ -2,8 +2,10 @@
 #include "archive/ArchiveDownload.h"
 
 #include "archive/TableFill.h"
+#include "device/Protocol.h"
 
 #include <algorithm>
+#include <span>
 
 namespace velda {
 
@@ -28,6 +30,13 @@ void ArchiveDownload::fill(const ReceivedArchive &received) {
     // while the rows are written must not leave a table shorter than the records received.
     context.rowWritten = m_rowObserver;
     FillArchiveTable(m_table, received.records, received.recordCount, received.archiveFormat, context);
+    if (received.recordSize == kLongRecordSize) {
+        const std::size_t available =
+            std::min<std::size_t>(received.recordCount, received.records.size() / kLongRecordSize);
+        const std::span<const std::uint8_t> all(received.records);
+        for (std::size_t i = 0; i < available; ++i)
+            if (!CheckBlock(all.subspan(i * kLongRecordSize, kLongRecordSize))) ++m_failedChecks;
+    }
     m_ready.store(true, std::memory_order_release);
 }
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -49,6 +50,10 @@ public:
         m_rowObserver = std::move(observer);
     }
 
+    /// Records of the filled archive that failed their block check (long records carry one; they are
+    /// kept in the table as received). Meaningful once ready().
+    [[nodiscard]] std::uint32_t failedChecks() const { return m_failedChecks; }
+
     /// True once fill() has completed (any thread).
     [[nodiscard]] bool ready() const { return m_ready.load(std::memory_order_acquire); }
 
@@ -64,6 +69,7 @@ private:
     ArchiveTable m_table;
     const SystemFormats *m_formats;
     std::function<void(std::size_t)> m_rowObserver;
+    std::uint32_t m_failedChecks = 0; ///< written by fill() before m_ready is released
     std::atomic<bool> m_ready{false};
     bool m_taken = false;
 };

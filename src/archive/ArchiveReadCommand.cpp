@@ -40,4 +40,8 @@ bool ArchiveReadCommand::swapInto(ArchiveTable &shown) {
     return m_download && m_download->swapInto(shown);
 }
 
+std::uint32_t ArchiveReadCommand::failedChecks() const {
+    return m_download && m_download->ready() ? m_download->failedChecks() : 0;
+}
+
 } // namespace velda

@@ -5,6 +5,7 @@
 #include "device/Exchange.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,6 +37,8 @@ public:
     void setKeepRecords(bool keep) { m_keepRecords = keep; }
     /// The records the last read received, handed out once after it ended; nullopt when it kept none.
     [[nodiscard]] std::optional<ReceivedArchive> takeRecords();
+    /// Records of the last read that failed their block check; 0 before any read has filled a table.
+    [[nodiscard]] std::uint32_t failedChecks() const;
 
 private:
     bool m_keepRecords = false;

@@ -36,4 +36,9 @@ bool SecondSlotHoldsData(const ArchiveTable &table) {
     return false;
 }
 
+ChannelFlags ChannelsShown(const ArchiveTable &table, ChannelFlags flags) {
+    const bool bothSlots = SecondSlotHoldsData(table);
+    return {flags.channel1 || bothSlots, flags.channel2 || bothSlots};
+}
+
 } // namespace velda

@@ -1,13 +1,10 @@
 // The main window's layout for the channels present: column count, window width, channel panels.
 #pragma once
 
+#include "base/ArchiveTable.h"
 #include "base/TableColumns.h"
 
 #include <QString>
-
-namespace velda {
-class ArchiveTable;
-}
 
 namespace velda {
 
@@ -45,5 +42,11 @@ void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool 
 /// both channels in earlier rows: the layout then keeps the second slot shown, or its values would be
 /// hidden and left out of a saved project file.
 [[nodiscard]] bool SecondSlotHoldsData(const ArchiveTable &table);
+
+/// The channels the layout shows for `table` whose channel flags are `flags`: those flags, and both
+/// whenever the second slot holds data. The main window lays out an opened or downloaded table by them,
+/// and the command line shapes a loaded project with them, so both front ends show (and export) the same
+/// columns.
+[[nodiscard]] ChannelFlags ChannelsShown(const ArchiveTable &table, ChannelFlags flags);
 
 } // namespace velda

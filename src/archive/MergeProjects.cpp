@@ -3,6 +3,7 @@
 #include "archive/MergeProjects.h"
 
 #include "base/Cp1251.h"
+#include "base/DecimalText.h"
 #include "base/TableColumns.h"
 
 #include <QFileInfo>
@@ -34,10 +35,44 @@ std::string_view CellOf(const MergeInput &input, int col, int row) {
     return col < input.table->colCount() ? input.table->cellBytes(col, row) : std::string_view{};
 }
 
+// True for a download of channel 2 alone: its one shown slot (columns 6 to 9) holds channel 2.
+bool HoldsChannel2Alone(const MergeInput &input) {
+    return input.table->colCount() < column::kTwoSlotCount && !input.flags.channel1 && input.flags.channel2;
+}
+
+// Where an input's cells land in the result: a channel-2-only download moves its slot into the second
+// slot when the result also holds channel 1, so that every row keeps its channel's columns.
+class ColumnMap {
+public:
+    ColumnMap(const MergeInput &input, bool shiftChannel2) : m_input(input), m_shift(shiftChannel2) {}
+
+    /// The input's cell for the result's column `col`.
+    [[nodiscard]] std::string_view cell(int col, int row) const {
+        if (m_shift && col >= column::kSlot0Sensor) {
+            if (col < column::kSlot1Sensor) return {};
+            return CellOf(m_input, col - column::kSlotWidth, row);
+        }
+        return CellOf(m_input, col, row);
+    }
+    /// True when the input supplies the result's column `col` (its header included).
+    [[nodiscard]] bool supplies(int col) const {
+        if (m_shift && col >= column::kSlot0Sensor) {
+            if (col < column::kSlot1Sensor) return false;
+            col -= column::kSlotWidth;
+        }
+        return col < m_input.table->colCount() && m_input.table->rowCount() > 0;
+    }
+
+private:
+    const MergeInput &m_input;
+    bool m_shift;
+};
+
 // Reads time and date cells; dates repeat across many rows, so they are parsed once per distinct text.
 class StampReader {
 public:
-    explicit StampReader(const SystemFormats &formats) : m_formats(formats) {
+    explicit StampReader(const SystemFormats &formats)
+        : m_formats(formats), m_decimalSeparator(formats.decimalSeparator.unicode()) {
         const QString &separator = formats.timeSeparator;
         if (separator.size() == 1 && separator.front().unicode() < 0x80 &&
             formats.timeFormat == QStringLiteral("hh%1mm%1ss").arg(separator))
@@ -47,6 +82,40 @@ public:
     std::optional<qint64> stamp(std::string_view time, std::string_view date) {
         const auto ms = timeMs(time);
         if (!ms) return std::nullopt;
+        const auto day = julianDay(date);
+        if (!day) return std::nullopt;
+        return *day * kMsPerDay + *ms;
+    }
+
+    /// The first of a row's time and date cells that holds a text the formats do not read ("NAN" and
+    /// an empty cell hold none), or nullopt.
+    std::optional<int> unreadableColumn(std::string_view time, std::string_view date) {
+        if (!HoldsNothing(time) && !timeMs(time)) return column::kTime;
+        if (!HoldsNothing(date) && !julianDay(date)) return column::kDate;
+        return std::nullopt;
+    }
+
+    /// The first value cell (temperature, humidity, third quantity of either slot) that is no number with
+    /// the formats' decimal separator, "NAN" or empty; nullopt when every one reads.
+    [[nodiscard]] std::optional<int> unreadableValueColumn(const MergeInput &input, int row) const {
+        for (int slot = 0; slot < column::kSlotCount; ++slot) {
+            for (int place = column::kTemperatureInSlot; place <= column::kThirdInSlot; ++place) {
+                const int col = column::InSlot(slot, place);
+                const std::string_view cell = CellOf(input, col, row);
+                if (HoldsNothing(cell)) continue;
+                DecimalText scanned;
+                if (ScanDecimal(cell.data(), cell.size(), m_decimalSeparator, scanned) ==
+                    DecimalScan::Invalid)
+                    return col;
+            }
+        }
+        return std::nullopt;
+    }
+
+    static bool HoldsNothing(std::string_view cell) { return cell.empty() || cell == "NAN"; }
+
+private:
+    std::optional<qint64> julianDay(std::string_view date) {
         auto found = m_dates.find(std::string(date));
         if (found == m_dates.end()) {
             const auto parsed = ParseDateCell(FromCp1251(date), m_formats);
@@ -55,11 +124,9 @@ public:
                                  parsed ? std::optional<qint64>(parsed->toJulianDay()) : std::nullopt)
                         .first;
         }
-        if (!found->second) return std::nullopt;
-        return *found->second * kMsPerDay + *ms;
+        return found->second;
     }
 
-private:
     // "hh:mm:ss" with the formats' one-character separator is read directly: the general parser costs
     // microseconds per cell, which a merge of hundreds of thousands of rows notices.
     std::optional<int> timeMs(std::string_view text) const {
@@ -80,16 +147,17 @@ private:
     }
 
     const SystemFormats &m_formats;
+    char16_t m_decimalSeparator;
     std::optional<char> m_plainSeparator;
     std::unordered_map<std::string, std::optional<qint64>> m_dates;
 };
 
 // The cells that decide whether two rows are the same: every column but the row number, each with its
 // length so that no two different rows give the same key.
-void RowKey(std::string &key, const MergeInput &input, int row, int cols) {
+void RowKey(std::string &key, const ColumnMap &input, int row, int cols) {
     key.clear();
     for (int col = 1; col < cols; ++col) {
-        const std::string_view cell = CellOf(input, col, row);
+        const std::string_view cell = input.cell(col, row);
         const auto size = static_cast<std::uint32_t>(cell.size());
         key.append(reinterpret_cast<const char *>(&size), sizeof size);
         key.append(cell);
@@ -116,10 +184,21 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
 
     MergeSummary summary;
     int cols = 0;
+    bool channel1Somewhere = false;
     for (const MergeInput &input : inputs) {
         cols = std::max(cols, input.table->colCount());
         summary.flags.channel1 = summary.flags.channel1 || input.flags.channel1;
         summary.flags.channel2 = summary.flags.channel2 || input.flags.channel2;
+        channel1Somewhere = channel1Somewhere || !HoldsChannel2Alone(input);
+    }
+    // Channel 2 alone beside an input that holds channel 1 in its first slot: channel 2 moves to the
+    // second slot, which the result then shows.
+    std::vector<ColumnMap> maps;
+    maps.reserve(inputs.size());
+    for (const MergeInput &input : inputs) {
+        const bool shift = channel1Somewhere && HoldsChannel2Alone(input);
+        if (shift) cols = std::max(cols, static_cast<int>(column::kTwoSlotCount));
+        maps.emplace_back(input, shift);
     }
 
     StampReader stamps(formats);
@@ -130,14 +209,32 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
         const MergeInput &input = inputs[static_cast<std::size_t>(i)];
         for (int row = 1; row < input.table->rowCount(); ++row) {
             ++summary.inputRows;
-            RowKey(key, input, row, cols);
-            if (!seen.insert(key).second) {
-                ++summary.duplicates;
-                continue;
+            const std::string_view time = CellOf(input, column::kTime, row);
+            const std::string_view date = CellOf(input, column::kDate, row);
+            const auto stamp = stamps.stamp(time, date);
+            // A cell written with other formats would be sorted, deduplicated and counted wrongly, and
+            // would mix two formats in one file: the input is refused, as one in another language is.
+            std::optional<int> unreadable = stamp ? std::nullopt : stamps.unreadableColumn(time, date);
+            if (!unreadable) unreadable = stamps.unreadableValueColumn(input, row);
+            if (unreadable)
+                return MergeError{MergeError::Kind::UnreadableCell, input.name,
+                                  Pick(TxtMergeUnreadableCell)
+                                      .arg(input.name)
+                                      .arg(row)
+                                      .arg(FromCp1251(CellOf(input, *unreadable, row)),
+                                           formats.shortDateFormat, formats.timeFormat,
+                                           QString(formats.decimalSeparator))};
+            // Rows without a date or time are told apart only by their place in the archive (records
+            // with an invalid clock all show "NAN"), so none of them is taken for a repeat.
+            if (stamp) {
+                RowKey(key, maps[static_cast<std::size_t>(i)], row, cols);
+                if (!seen.insert(key).second) {
+                    ++summary.duplicates;
+                    continue;
+                }
+            } else {
+                ++summary.undated;
             }
-            const auto stamp =
-                stamps.stamp(CellOf(input, column::kTime, row), CellOf(input, column::kDate, row));
-            if (!stamp) ++summary.undated;
             rows.push_back(RowRef{i, row, stamp.value_or(std::numeric_limits<qint64>::max())});
         }
     }
@@ -150,19 +247,19 @@ MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemForma
     merged.setRowCount(rowCount);
     merged.reserve(cols, rowCount);
     for (int col = 0; col < cols; ++col) {
-        for (const MergeInput &input : inputs) {
-            if (col < input.table->colCount() && input.table->rowCount() > 0) {
-                merged.setCellBytes(col, 0, input.table->cellBytes(col, 0));
+        for (const ColumnMap &map : maps) {
+            if (map.supplies(col)) {
+                merged.setCellBytes(col, 0, map.cell(col, 0));
                 break;
             }
         }
     }
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const RowRef &ref = rows[static_cast<std::size_t>(r)];
-        const MergeInput &input = inputs[static_cast<std::size_t>(ref.input)];
+        const ColumnMap &map = maps[static_cast<std::size_t>(ref.input)];
         if (cols > 0) merged.setCellBytes(0, r + 1, std::to_string(r + 1));
         for (int col = 1; col < cols; ++col)
-            merged.setCellBytes(col, r + 1, CellOf(input, col, ref.row));
+            merged.setCellBytes(col, r + 1, map.cell(col, ref.row));
     }
     summary.rows = rowCount - 1;
     summary.colCount = cols;

@@ -20,6 +20,13 @@ inline constexpr TextPair TxtMergeHeaderMismatch{
     "%1: заголовки столбцов не совпадают с %2 (файл записан на другом языке?); ничего не изменено",
     "%1: the column headers differ from those of %2 (a file written in another language?); nothing "
     "was changed"};
+/// A cell written with other formats: %1 the input, %2 its row, %3 the cell, %4 the date format, %5 the
+/// time format, %6 the decimal separator.
+inline constexpr TextPair TxtMergeUnreadableCell{
+    "%1, строка %2: «%3» не читается в форматах этой системы (дата %4, время %5, десятичный разделитель "
+    "«%6»; файл записан с другими форматами?); ничего не изменено",
+    "%1, row %2: '%3' does not read in the formats in force (date %4, time %5, decimal separator '%6'; a "
+    "file written with other formats?); nothing was changed"};
 /// %1 the file, %2 the reason.
 inline constexpr TextPair TxtMergeLoadFailed{"%1: проект не открыт (%2); ничего не изменено",
                                              "%1: the project cannot be opened (%2); nothing was changed"};
@@ -40,6 +47,7 @@ struct MergeError {
         NoInput,        ///< no input given
         LoadFailed,     ///< an input file cannot be opened or is damaged
         HeaderMismatch, ///< an input's fixed header cells (columns 1 to 8) differ from the first input's
+        UnreadableCell, ///< an input's time, date or value cell does not read with the formats in force
         WriteFailed,    ///< the result cannot be saved
     };
     Kind kind = Kind::NoInput;
@@ -71,13 +79,16 @@ private:
 
 /// Builds in `*out` the merge of `inputs`: the header row of the first input (a column only later inputs
 /// have takes its header from the first that has it); then the data rows of all inputs in their order,
-/// a row whose cells from column 1 on all equal those of an earlier row dropped; ordered by date
-/// (column 2) and time (column 1) read with `formats`, stably, rows whose date or time cannot be read
-/// keeping their order after all others; column 0 renumbered 1..N. The result has as many columns as
-/// the widest input, so the second channel slot stays when any input has it. Inputs whose header cells
-/// of columns 1 to 8 differ from the first input's are refused and `*out` is left unchanged. The result
-/// carries the summary's channel flags and the first input's archive format. Merging a table with itself,
-/// or a result again with one of its inputs, gives the same rows. Any thread.
+/// a dated row whose cells from column 1 on all equal those of an earlier row dropped; ordered by date
+/// (column 2) and time (column 1) read with `formats`, stably; rows whose date or time is "NAN" or empty
+/// are never repeats and keep their order after all others; column 0 renumbered 1..N. The result has as
+/// many columns as the widest input, so the second channel slot stays when any input has it; an input
+/// that holds channel 2 alone (10 columns, flags 0/1) puts its cells in the second slot (columns 10 to
+/// 13) when another input holds channel 1, so every row keeps its channel. Inputs whose header cells of
+/// columns 1 to 8 differ from the first input's, or with a time, date or value cell that does not read
+/// with `formats`, are refused and `*out` is left unchanged. The result carries the summary's channel
+/// flags and the first input's archive format. Merging a table with itself, or a result again with one
+/// of its inputs, gives the same dated rows. Any thread.
 MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemFormats &formats,
                         ArchiveTable *out);
 

@@ -24,6 +24,10 @@ inline constexpr TextPair TxtChannel2{"Канал 2", "Chanal 2"};
 // Both end in a space: a sheet number or the date follows.
 inline constexpr TextPair TxtArchiveTitle{"Архив измерений ", "Archive of measurements "};
 inline constexpr TextPair TxtArchiveNotRead{"Архив не считан!", "Archive not read!"};
+/// After a read whose records partly failed their block check: %1 failed, %2 records in all.
+inline constexpr TextPair TxtRecordsFailedCheck{
+    "Записей с ошибкой контрольной суммы: %1 из %2 (в таблице как получены)",
+    "%1 of %2 records failed their checksum (in the table as received)"};
 inline constexpr TextPair TxtError{"Ошибка", "Error"};
 inline constexpr TextPair TxtExportError{"Экспорт данных - Ошибка !!!", "Export of the data - Error !!!"};
 inline constexpr TextPair TxtExcelOpenFailed{"Невозможно открыть Microsoft Excel!",

@@ -175,6 +175,9 @@ std::optional<QTime> ParseTimeCell(QStringView text, const SystemFormats &format
 std::optional<QDate> ParseDateCell(QStringView text, const SystemFormats &formats) {
     const QDate d = QDate::fromString(text.toString(), formats.shortDateFormat);
     if (!d.isValid()) return std::nullopt;
+    // The parser takes one- and two-digit days and months alike, so "01/05/2024" written as 1 May under
+    // dd/MM/yyyy would read as 5 January under M/d/yyyy: only a text these formats write back reads.
+    if (FormatDateCell(d, formats) != text) return std::nullopt;
     return d;
 }
 

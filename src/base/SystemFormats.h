@@ -50,7 +50,8 @@ inline constexpr std::size_t kMaxValueCellBytes = 320;
 
 [[nodiscard]] QString FormatTimeCell(QTime time, const SystemFormats &formats);
 [[nodiscard]] QString FormatDateCell(QDate date, const SystemFormats &formats);
-/// Parse cells back with the formats that wrote them; nullopt when the text is no valid time or date.
+/// Parse cells back with the formats that wrote them; nullopt when the text is no valid time or date, or
+/// (a date) not the text the formats write for it.
 [[nodiscard]] std::optional<QTime> ParseTimeCell(QStringView text, const SystemFormats &formats);
 [[nodiscard]] std::optional<QDate> ParseDateCell(QStringView text, const SystemFormats &formats);
 

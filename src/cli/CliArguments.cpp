@@ -2,6 +2,7 @@
 #include "cli/CliArguments.h"
 
 #include "base/BuildDate.h"
+#include "base/Texts.h"
 
 #include <QLocale>
 #include <QStringView>
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 
 namespace velda::cli {
 
@@ -41,10 +43,12 @@ enum OptionBit : unsigned {
 struct CommandEntry {
     const char *name;
     Command command;
-    int minFiles;     ///< project-file arguments at least
-    int maxFiles;     ///< and at most
-    bool needsOutput; ///< -o is required
-    unsigned allowed; ///< options the command accepts
+    int minFiles;         ///< project-file arguments at least
+    int maxFiles;         ///< and at most
+    bool needsOutput;     ///< -o is required
+    unsigned allowed;     ///< options the command accepts
+    const char *synopsis; ///< the command line after "velda9-cli "
+    TextPair purpose;     ///< what the command does, for its own --help
 };
 
 // --lang and --locale are accepted everywhere: they only choose texts and formats; --history names the
@@ -54,22 +58,118 @@ constexpr unsigned kAnywhere = OptLang | OptLocale | OptHistory;
 constexpr int kManyFiles = 1 << 20;
 
 constexpr std::array<CommandEntry, 11> kCommands{{
-    {"read", Command::Read, 0, 0, true,
-     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptInstrument | OptNoHistory},
-    {"dump", Command::Dump, 1, 1, false, kAnywhere},
-    {"export", Command::Export, 1, 1, true, kAnywhere | OptOutput | OptDelimiter | OptIsoDate},
-    {"report", Command::Report, 1, 1, true, kAnywhere | OptOutput},
-    {"set-clock", Command::SetClock, 0, 0, false, kAnywhere | OptSimulate | OptTimeout},
-    {"screenshot", Command::Screenshot, 0, 0, true,
-     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground},
-    {"stats", Command::Stats, 1, 1, false, kAnywhere | OptLimit | OptJson},
-    {"summary", Command::Summary, 1, 1, true, kAnywhere | OptOutput | OptLimit},
-    {"merge", Command::Merge, 2, kManyFiles, true, kAnywhere | OptOutput},
-    {"plot", Command::Plot, 1, 1, true, kAnywhere | OptOutput | OptWidth | OptHeight},
+    {"read",
+     Command::Read,
+     0,
+     0,
+     true,
+     kAnywhere | OptOutput | OptSimulate | OptTimeout,
+     "read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]",
+     {"Считывает архив прибора и сохраняет его как файл проекта. Если связь прервалась, полученные записи\n"
+      "сохраняются; существующий файл при этом не заменяется: записи ложатся рядом, в ИМЯ-partial.vd.",
+      "Downloads the instrument's archive and saves it as a project file. When the link fails, the records\n"
+      "received are saved; an existing file is then never replaced: they go beside it, to NAME-partial.vd."}},
+    {"dump",
+     Command::Dump,
+     1,
+     1,
+     false,
+     kAnywhere,
+     "dump FILE.vd",
+     {"Выводит все ячейки файла проекта как текст UTF-8: строка на строку таблицы, TAB между столбцами.",
+      "Prints every cell of a project file as UTF-8 text: one line per row, a TAB between columns."}},
+    {"export",
+     Command::Export,
+     1,
+     1,
+     true,
+     kAnywhere | OptOutput | OptDelimiter | OptIsoDate,
+     "export FILE.vd -o FILE.xlsx|FILE.csv [--lang ru|en] [--delimiter ';'|','|tab] [--iso-date]\n"
+     "       [--locale NAME]",
+     {"Записывает таблицу проекта в книгу (.xlsx) или в текст CSV (.csv).",
+      "Writes the project's table to a workbook (.xlsx) or to CSV text (.csv)."}},
+    {"report",
+     Command::Report,
+     1,
+     1,
+     true,
+     kAnywhere | OptOutput,
+     "report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]",
+     {"Печатает таблицу проекта в отчёт PDF (A4, альбомная).",
+      "Prints the project's table as a PDF report (A4 landscape)."}},
+    {"set-clock",
+     Command::SetClock,
+     0,
+     0,
+     false,
+     kAnywhere | OptSimulate | OptTimeout,
+     "set-clock [--simulate] [--timeout SECONDS]",
+     {"Устанавливает часы прибора по местному времени компьютера.",
+      "Sets the instrument's clock from this computer's local time."}},
+    {"screenshot",
+     Command::Screenshot,
+     0,
+     0,
+     true,
+     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptPen | OptBackground,
+     "screenshot -o FILE.bmp [--simulate] [--pen COLOR] [--background COLOR] [--timeout SECONDS]",
+     {"Сохраняет экран прибора как рисунок 132 x 68.",
+      "Saves the instrument's screen as a 132 x 68 bitmap."}},
+    {"stats",
+     Command::Stats,
+     1,
+     1,
+     false,
+     kAnywhere | OptLimit | OptJson,
+     "stats FILE.vd [--limit QUANTITY=LOW:HIGH]... [--json] [--lang ru|en] [--locale NAME]",
+     {"Число значений, период, минимум, максимум, среднее, стандартное отклонение и средняя кинетическая\n"
+      "температура по каналам, датчикам и величинам.",
+      "Count, period, minimum, maximum, mean, standard deviation and mean kinetic temperature per channel,\n"
+      "sensor and quantity."}},
+    {"summary",
+     Command::Summary,
+     1,
+     1,
+     true,
+     kAnywhere | OptOutput | OptLimit,
+     "summary FILE.vd -o FILE.pdf [--limit QUANTITY=LOW:HIGH]... [--lang ru|en] [--locale NAME]",
+     {"Сводка PDF: страница A4 на канал с графиком, статистикой и пределами.",
+      "A PDF summary: one A4 page per channel with chart, statistics and limits."}},
+    {"merge",
+     Command::Merge,
+     2,
+     kManyFiles,
+     true,
+     kAnywhere | OptOutput,
+     "merge A.vd B.vd [C.vd ...] -o OUT.vd [--locale NAME]",
+     {"Объединяет строки нескольких файлов проекта в порядке даты и времени, каждую строку один раз.\n"
+      "Файлы на другом языке или с другими форматами даты и чисел не принимаются.",
+      "Joins the rows of several project files in date and time order, each row once. Files in another\n"
+      "language or with other date and number formats are refused."}},
+    {"plot",
+     Command::Plot,
+     1,
+     1,
+     true,
+     kAnywhere | OptOutput | OptWidth | OptHeight,
+     "plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en] [--locale NAME]",
+     {"Рисует график проекта, как его показывает окно графика, в файл рисунка.",
+      "Draws the project's chart, as the graph window shows it, into a picture file."}},
     // The sub-command and its arguments are positional; FinishHistoryArguments checks them.
-    {"history", Command::History, 0, kManyFiles, false,
+    {"history",
+     Command::History,
+     0,
+     kManyFiles,
+     false,
      kAnywhere | OptOutput | OptJson | OptInstrument | OptFrom | OptTo | OptDownload | OptDelimiter |
-         OptIsoDate},
+         OptIsoDate,
+     "history list [INSTRUMENT] [--json] | show INSTRUMENT [--from DATE] [--to DATE]\n"
+     "       | export INSTRUMENT [--from DATE] [--to DATE] -o FILE.vd|.xlsx|.csv|.pdf\n"
+     "       | import FILE.vd... --instrument NAME | forget INSTRUMENT [--download ID]",
+     {"История всех загрузок: приборы, их показания по диапазону дат, экспорт, импорт файлов проекта и\n"
+      "удаление загрузки или прибора.",
+      "The history of every download: instruments, their readings by date range, export, import of project\n"
+      "files and forgetting a download or an instrument."}},
 }};
 
 struct OptionEntry {
@@ -77,28 +177,132 @@ struct OptionEntry {
     const char *shortName; ///< nullptr when there is none
     OptionBit bit;
     bool takesValue;
+    const char *spelled; ///< how a command's help shows it
+    TextPair meaning;    ///< what it does, for a command's help
 };
 
 constexpr std::array<OptionEntry, 19> kOptions{{
-    {"--output", "-o", OptOutput, true},
-    {"--simulate", nullptr, OptSimulate, false},
-    {"--lang", nullptr, OptLang, true},
-    {"--locale", nullptr, OptLocale, true},
-    {"--timeout", nullptr, OptTimeout, true},
-    {"--pen", nullptr, OptPen, true},
-    {"--background", nullptr, OptBackground, true},
-    {"--limit", nullptr, OptLimit, true},
-    {"--json", nullptr, OptJson, false},
-    {"--delimiter", nullptr, OptDelimiter, true},
-    {"--iso-date", nullptr, OptIsoDate, false},
-    {"--width", nullptr, OptWidth, true},
-    {"--height", nullptr, OptHeight, true},
-    {"--history", nullptr, OptHistory, true},
-    {"--instrument", nullptr, OptInstrument, true},
-    {"--no-history", nullptr, OptNoHistory, false},
-    {"--from", nullptr, OptFrom, true},
-    {"--to", nullptr, OptTo, true},
-    {"--download", nullptr, OptDownload, true},
+    {"--output",
+     "-o",
+     OptOutput,
+     true,
+     "-o, --output FILE",
+     {"файл для записи (существующий заменяется)", "file to write (an existing file is replaced)"}},
+    {"--simulate",
+     nullptr,
+     OptSimulate,
+     false,
+     "--simulate",
+     {"обмен с имитатором прибора вместо устройства USB",
+      "talk to the simulated instrument instead of the USB device"}},
+    {"--lang",
+     nullptr,
+     OptLang,
+     true,
+     "--lang ru|en",
+     {"язык заголовков, текстов ячеек и сообщений (по умолчанию ru)",
+      "language of table headers, cell texts and messages (default ru)"}},
+    {"--locale",
+     nullptr,
+     OptLocale,
+     true,
+     "--locale NAME",
+     {"форматы даты, времени и чисел, например ru_RU, en_US, de_DE (по умолчанию системные)",
+      "date, time and decimal formats, e.g. ru_RU, en_US, de_DE (default: the system's)"}},
+    {"--timeout",
+     nullptr,
+     OptTimeout,
+     true,
+     "--timeout SECONDS",
+     {"сколько секунд ждать без продвижения, от 1 (по умолчанию 30)",
+      "seconds to wait without progress, 1 or more (default 30)"}},
+    {"--pen",
+     nullptr,
+     OptPen,
+     true,
+     "--pen COLOR",
+     {"цвет светящихся точек (по умолчанию black)", "colour of lit pixels (default black)"}},
+    {"--background",
+     nullptr,
+     OptBackground,
+     true,
+     "--background COLOR",
+     {"цвет тёмных точек (по умолчанию white)", "colour of dark pixels (default white)"}},
+    {"--limit",
+     nullptr,
+     OptLimit,
+     true,
+     "--limit QUANTITY=LOW:HIGH",
+     {"пределы величины temperature, humidity, dewpoint, pressure или heatflux",
+      "limits of temperature, humidity, dewpoint, pressure or heatflux"}},
+    {"--json",
+     nullptr,
+     OptJson,
+     false,
+     "--json",
+     {"статистика в JSON вместо таблицы", "the statistics as JSON instead of a text table"}},
+    {"--delimiter",
+     nullptr,
+     OptDelimiter,
+     true,
+     "--delimiter D",
+     {"разделитель полей CSV: ';', ',' или tab", "CSV field delimiter: ';', ',' or tab"}},
+    {"--iso-date",
+     nullptr,
+     OptIsoDate,
+     false,
+     "--iso-date",
+     {"даты CSV в виде yyyy-MM-dd (читаются в форматах --locale)",
+      "CSV dates as yyyy-MM-dd (read with the --locale formats)"}},
+    {"--width",
+     nullptr,
+     OptWidth,
+     true,
+     "--width PX",
+     {"ширина рисунка в точках (по умолчанию 1600)", "picture width in pixels (default 1600)"}},
+    {"--height",
+     nullptr,
+     OptHeight,
+     true,
+     "--height PX",
+     {"высота рисунка в точках (по умолчанию 1000)", "picture height in pixels (default 1000)"}},
+    {"--history",
+     nullptr,
+     OptHistory,
+     true,
+     "--history PATH|URI",
+     {"хранилище истории: файл SQLite или postgresql://пользователь@узел/база (иначе VELDA9_HISTORY)",
+      "the history store: an SQLite file or postgresql://user@host/db (else VELDA9_HISTORY)"}},
+    {"--instrument",
+     nullptr,
+     OptInstrument,
+     true,
+     "--instrument NAME",
+     {"имя прибора в истории", "the instrument's name in the history"}},
+    {"--no-history",
+     nullptr,
+     OptNoHistory,
+     false,
+     "--no-history",
+     {"не сохранять загрузку в истории", "do not keep the download in the history"}},
+    {"--from",
+     nullptr,
+     OptFrom,
+     true,
+     "--from DATE",
+     {"первый день диапазона (yyyy-MM-dd)", "first day of the range (yyyy-MM-dd)"}},
+    {"--to",
+     nullptr,
+     OptTo,
+     true,
+     "--to DATE",
+     {"последний день диапазона (yyyy-MM-dd)", "last day of the range (yyyy-MM-dd)"}},
+    {"--download",
+     nullptr,
+     OptDownload,
+     true,
+     "--download ID",
+     {"номер загрузки из history list ПРИБОР", "download number from history list INSTRUMENT"}},
 }};
 
 // Options that may be given more than once.
@@ -191,16 +395,33 @@ std::optional<Rgb> ParseColor(QStringView text) {
     return std::nullopt;
 }
 
+namespace {
+
+// COMMAND --help: the command named first and the language of --lang.
+Options helpRequest(const QStringList &arguments) {
+    Options options = onlyCommand(Command::Help);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--lang") && i + 1 < arguments.size()) {
+            options.language = arguments.at(i + 1) == QLatin1String("en") ? 1 : 0;
+            options.russianHelp = options.language == 0;
+        } else if (argument.startsWith(QLatin1String("--lang="))) {
+            options.language = argument.mid(7) == QLatin1String("en") ? 1 : 0;
+            options.russianHelp = options.language == 0;
+        } else if (const CommandEntry *command = findCommand(argument);
+                   command != nullptr && options.helpTopic == Command::Help) {
+            options.helpTopic = command->command;
+        }
+    }
+    return options;
+}
+
+} // namespace
+
 std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     for (const QString &argument : arguments) {
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            // The help is in English; only with --lang ru are its history lines in Russian.
-            Options help = onlyCommand(Command::Help);
-            const qsizetype lang = arguments.indexOf(QStringLiteral("--lang"));
-            help.russianHelp = arguments.contains(QStringLiteral("--lang=ru")) ||
-                               (lang >= 0 && arguments.value(lang + 1) == QLatin1String("ru"));
-            return help;
-        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return helpRequest(arguments);
         if (argument == QLatin1String("--version") || argument == QLatin1String("-V"))
             return onlyCommand(Command::Version);
     }
@@ -292,8 +513,9 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         case OptTimeout: {
             bool ok = false;
             const int seconds = option.value.toInt(&ok);
-            if (!ok || seconds < 0 || seconds > kMaxTimeoutSeconds)
-                return usage(QStringLiteral("--timeout takes whole seconds from 0 to %1, not \"%2\"")
+            // Zero would give up before the instrument could answer anything.
+            if (!ok || seconds < 1 || seconds > kMaxTimeoutSeconds)
+                return usage(QStringLiteral("--timeout takes whole seconds from 1 to %1, not \"%2\"")
                                  .arg(kMaxTimeoutSeconds)
                                  .arg(option.value));
             options.timeoutSeconds = seconds;
@@ -418,7 +640,8 @@ QString HelpText(bool russianHistory) {
                "                     write the project's table to a spreadsheet workbook\n"
                "  export FILE.vd -o FILE.csv [--delimiter ';'|','|tab] [--iso-date] [--locale NAME]\n"
                "                     write the same cells as CSV text (UTF-8 with BOM, CR LF); the\n"
-               "                     delimiter is ';' where the decimal separator is a comma, else ','\n"
+               "                     delimiter is ';' where the cells' decimal separator is a comma,\n"
+               "                     else ','; a text cell beginning with = + - @ is written after a '\n"
                "  report FILE.vd -o FILE.pdf [--lang ru|en] [--locale NAME]\n"
                "                     print the project's table as a PDF report (A4 landscape)\n"
                "  set-clock [--simulate] [--timeout SECONDS]\n"
@@ -447,7 +670,8 @@ QString HelpText(bool russianHistory) {
                "  --locale NAME      date, time and decimal formats of a locale, e.g. ru_RU, en_US,\n"
                "                     de_DE (default: the system's)\n"
                "  --timeout SECONDS  give up after this long without progress: no USB library, no\n"
-               "                     instrument, repeated link errors, outdated firmware (default 30);\n"
+               "                     instrument, repeated link errors, outdated firmware (default 30,\n"
+               "                     at least 1);\n"
                "                     a download whose records keep arriving is never cut off\n"
                "  --pen COLOR        colour of lit pixels (default black)\n"
                "  --background COLOR colour of dark pixels (default white)\n"
@@ -462,7 +686,8 @@ QString HelpText(bool russianHistory) {
                "  --width PX, --height PX\n"
                "                     picture size of plot in pixels (default 1600 x 1000)\n"
                "  --history, --instrument, --no-history, --from, --to, --download: see history above\n"
-               "  -h, --help         show this help and exit\n"
+               "  -h, --help         show this help and exit; COMMAND --help shows that command's own\n"
+               "                     usage in the --lang language (default ru)\n"
                "  -V, --version      show the version and build date and exit\n"
                "\n"
                "Progress and messages go to stderr; dump and stats write to stdout.\n"
@@ -472,12 +697,33 @@ QString HelpText(bool russianHistory) {
                "    2  usage error (unknown command or option, missing argument)\n"
                "    3  instrument not reached or link failure (also: permission denied on the USB device)\n"
                "    4  a file (or a history store) cannot be read, written or parsed\n"
+               "    5  read: the archive was saved, but some records failed their checksum\n"
                "  130  interrupted (Ctrl-C): the exchange was cancelled, nothing was written\n"
                "\n"
                "Environment:\n"
                "  VELDA9_USB_LIBRARY   use this libusb-0.1 library instead of libusb-0.1.so.4\n"
                "  VELDA9_SIM_SCENARIO  JSON scenario of the simulated instrument (with --simulate)\n"
                "  VELDA9_HISTORY       the history store when --history is not given\n");
+}
+
+QString CommandHelpText(Command command, std::uint8_t language) {
+    const CommandEntry *entry = nullptr;
+    for (const CommandEntry &candidate : kCommands)
+        if (candidate.command == command) entry = &candidate;
+    if (entry == nullptr) return HelpText();
+    QString text = (language == 0 ? QStringLiteral("Использование: velda9-cli ")
+                                  : QStringLiteral("Usage: velda9-cli ")) +
+                   QLatin1String(entry->synopsis) + QStringLiteral("\n\n") +
+                   PickIn(entry->purpose, language) + QStringLiteral("\n\n") +
+                   (language == 0 ? QStringLiteral("Параметры:\n") : QStringLiteral("Options:\n"));
+    constexpr qsizetype kOptionColumn = 28;
+    for (const OptionEntry &option : kOptions) {
+        if ((entry->allowed & option.bit) == 0) continue;
+        const QString spelled = QStringLiteral("  ") + QLatin1String(option.spelled);
+        text += spelled.leftJustified(kOptionColumn - 1) + QLatin1Char(' ') +
+                PickIn(option.meaning, language) + QLatin1Char('\n');
+    }
+    return text;
 }
 
 QString VersionText() {

@@ -18,6 +18,7 @@ enum ExitCode : int {
     ExitUsage = 2,         ///< the command line is wrong
     ExitInstrument = 3,    ///< the instrument was not reached or the link failed
     ExitFile = 4,          ///< a file cannot be read, written or parsed
+    ExitChecksFailed = 5,  ///< the download was saved, but some of its records failed their check
     ExitInterrupted = 128, ///< plus the signal number (130 for Ctrl-C), as shells report it
 };
 
@@ -83,6 +84,9 @@ struct Options {
     bool noHistory = false;        ///< read's --no-history
     HistoryOptions historyCommand; ///< what `history` does
     bool russianHelp = false;      ///< --help with --lang ru
+    /// With Command::Help: the command whose own usage is asked for (COMMAND --help); Help for the whole
+    /// program's help.
+    Command helpTopic = Command::Help;
 };
 
 /// True when an export's output name asks for CSV text (it ends in .csv, any case).
@@ -95,7 +99,8 @@ struct UsageError {
     QString message;
 };
 
-/// Parses the arguments after the program name. --help and --version win over everything else.
+/// Parses the arguments after the program name. --help and --version win over everything else; --help
+/// after a command name asks for that command's usage (in the --lang given, Russian by default).
 [[nodiscard]] std::variant<Options, UsageError> ParseArguments(const QStringList &arguments);
 
 /// "#RRGGBB", "#RGB" or one of the 16 basic colour names (black, maroon, green, olive, navy, purple, teal,
@@ -108,6 +113,9 @@ struct UsageError {
 /// The text printed by --help: commands, options and exit codes, in English; the history lines in Russian
 /// when `russianHistory` (--help --lang ru).
 [[nodiscard]] QString HelpText(bool russianHistory = false);
+/// The usage of one command (`command` not Help or Version): its synopsis, what it does and each option
+/// it takes, in `language` (0 Russian, 1 English).
+[[nodiscard]] QString CommandHelpText(Command command, std::uint8_t language);
 /// "velda9-cli VERSION (built DATE)".
 [[nodiscard]] QString VersionText();
 

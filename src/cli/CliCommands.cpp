@@ -4,7 +4,7 @@
 #include "archive/ArchiveDownload.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
-#include "base/FileTarget.h"
+#include "base/FileWriter.h"
 #include "base/SharedTexts.h"
 #include "base/SystemFormats.h"
 #include "base/TableColumns.h"
@@ -22,7 +22,6 @@
 #include "export/SpreadsheetExport.h"
 #include "screenshot/PixelMatrix.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -149,10 +148,9 @@ QByteArray DumpText(const ArchiveTable &table) {
 
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags) {
     TableLayout layout(table);
-    ApplyChannelLayout(layout, flags.channel1, flags.channel2);
     // A project file keeps only the shown columns: the second slot stays while any row holds values there.
-    if (table.colCount() < kTwoChannelColCount && SecondSlotHoldsData(table))
-        table.setColCount(kTwoChannelColCount);
+    const ChannelFlags shown = ChannelsShown(table, flags);
+    ApplyChannelLayout(layout, shown.channel1, shown.channel2);
 }
 
 QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file) {
@@ -168,18 +166,43 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
     return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
 }
 
-QString OutputPathProblem(const QString &path) {
-    const QFileInfo file(path);
-    if (file.isDir()) return QStringLiteral("%1: is a folder, not a file name").arg(path);
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir())
-        return QStringLiteral("%1: the folder %2 does not exist")
-            .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (!folder.isWritable())
-        return QStringLiteral("%1: the folder %2 is not writable")
-            .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (IsReadOnlyTarget(path)) return ReadOnlyTargetText(path);
-    return {};
+OutputRules OutputRulesOf(const Options &options) {
+    OutputRules rules;
+    // A merge reads every input whole before it writes, so one of them may take the result: a download is
+    // added to the archive kept in one file.
+    if (options.command != Command::Merge) rules.inputs = options.inputs;
+    switch (options.command) {
+    case Command::Export:
+        rules.extensions = {QStringLiteral(".xlsx"), QStringLiteral(".xls"), QStringLiteral(".csv")};
+        break;
+    case Command::Report:
+    case Command::Summary:
+        rules.extensions = {QStringLiteral(".pdf")};
+        break;
+    case Command::Screenshot:
+        rules.extensions = {QStringLiteral(".bmp")};
+        break;
+    case Command::Plot:
+        rules.extensions = {QStringLiteral(".png"), QStringLiteral(".svg"), QStringLiteral(".pdf")};
+        break;
+    default:
+        break;
+    }
+    return rules;
+}
+
+QString PartialReadTarget(const QString &output) {
+    const QFileInfo file(output);
+    if (!file.exists() && !file.isSymLink()) return output;
+    const QString suffix = file.suffix().isEmpty() ? QString() : QLatin1Char('.') + file.suffix();
+    // The folder as the user wrote it, so the message names the file the way the command line did.
+    const QString folder = output.left(output.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString stem = folder + file.completeBaseName() + QStringLiteral("-partial");
+    for (int n = 1;; ++n) {
+        const QString candidate = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + suffix;
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink()) return candidate;
+    }
 }
 
 bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
@@ -191,11 +214,17 @@ bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
     return true;
 }
 
-int RunRead(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
+bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err) {
+    if (!LoadForCommand(table, path, err)) return false;
+    ApplyColumnLayout(table, table.channels());
+    if (TableIsEmpty(table)) {
+        PrintError(err, QStringLiteral("%1: %2").arg(path, Pick(TxtArchiveNotRead)));
+        return false;
     }
+    return true;
+}
+
+int RunRead(const Options &options, const Streams &streams) {
     ArchiveTable table;
     WriteHeaderRow(table, LanguageIndex.load());
     auto download = std::make_unique<ArchiveDownload>(table);
@@ -227,21 +256,31 @@ int RunRead(const Options &options, const Streams &streams) {
 
     const ChannelFlags flags = table.channels();
     ApplyColumnLayout(table, flags);
-    const auto saved = SaveProject(table, options.output, flags);
+    const std::uint32_t announced = exchange.announcedRecords();
+    const bool partial = received < announced;
+    const QString target = partial ? PartialReadTarget(options.output) : options.output;
+    const auto saved = SaveProject(table, target, flags);
     if (!saved.ok()) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
     const int historyStatus = options.noHistory ? ExitOk : StoreReadInHistory(options, kept, streams);
-    const std::uint32_t announced = exchange.announcedRecords();
-    if (received < announced) {
-        PrintError(streams.err, Pick(TxtPartialRead).arg(received).arg(announced).arg(options.output));
+    if (partial) {
+        PrintError(streams.err,
+                   target == options.output
+                       ? Pick(TxtPartialRead).arg(received).arg(announced).arg(target)
+                       : Pick(TxtPartialReadBeside).arg(received).arg(announced).arg(target, options.output));
         return ExitInstrument;
     }
     // The flags name the channels of the last record only; a shown second slot means both took part.
     const bool bothSlots = table.colCount() >= kTwoChannelColCount;
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
     printLine(streams.err, ReadSummary(table, seen, options.output));
+    // The records stay in the table as the instrument sent them; a script learns of them by the status.
+    if (const std::uint32_t failed = download->failedChecks(); failed > 0) {
+        PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(failed).arg(table.rowCount() - 1));
+        if (historyStatus == ExitOk) return ExitChecksFailed;
+    }
     return historyStatus;
 }
 
@@ -263,12 +302,8 @@ int RunDump(const Options &options, const Streams &streams) {
 }
 
 int RunExport(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);
@@ -289,10 +324,6 @@ int RunSetClock(const Options &options, const Streams &streams) {
 }
 
 int RunScreenshot(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     UseSimulator(options.simulate);
@@ -310,16 +341,23 @@ int RunScreenshot(const Options &options, const Streams &streams) {
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
-    // Every command that writes a file refuses what the windows would not write either, before any work.
+    // Every command that writes a file refuses what the windows would not write either, before it reads or
+    // downloads anything: a name the command does not write and one of its own inputs are usage errors.
     if (!options.output.isEmpty()) {
-        if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-            PrintError(streams.err, problem);
-            return ExitFile;
+        if (const auto checked = CheckOutputTarget(options.output, OutputRulesOf(options)); !checked) {
+            const FileError &error = checked.error();
+            PrintError(streams.err, error.message());
+            const bool usage =
+                error.kind == FileError::Kind::SameAsInput || error.kind == FileError::Kind::WrongExtension;
+            return usage ? ExitUsage : ExitFile;
         }
     }
     switch (options.command) {
     case Command::Help:
-        printLine(streams.out, HelpText(options.russianHelp).chopped(1));
+        printLine(streams.out,
+                  (options.helpTopic == Command::Help ? HelpText(options.russianHelp)
+                                                      : CommandHelpText(options.helpTopic, options.language))
+                      .chopped(1));
         return ExitOk;
     case Command::Version:
         printLine(streams.out, VersionText());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/ProjectFile.h"
+#include "base/FileWriter.h"
 #include "base/Texts.h"
 #include "cli/CliArguments.h"
 
@@ -27,6 +28,11 @@ inline constexpr TextPair TxtPartialRead{
     "Связь прервалась после %1 из %2 записей; полученные записи сохранены в %3",
     "The link failed after %1 of %2 records; the records received were saved "
     "to %3"};
+/// A partial download beside an existing file: %1 received, %2 announced, %3 the new file, %4 the old one.
+inline constexpr TextPair TxtPartialReadBeside{
+    "Связь прервалась после %1 из %2 записей; полученные записи сохранены в %3, файл %4 не изменён",
+    "The link failed after %1 of %2 records; the records received were saved to %3, %4 was left as it "
+    "was"};
 inline constexpr TextPair TxtReadFailed{"Архив не считан: %1", "Archive not read: %1"};
 inline constexpr TextPair TxtScreenSaved{"Скриншот сохранён в %1", "Screenshot saved to %1"};
 inline constexpr TextPair TxtInterrupted{"Прервано: обмен с прибором отменён, ничего не записано",
@@ -64,16 +70,28 @@ void ApplyLanguageAndLocale(const Options &options);
 /// cell in the second channel slot, so that saving the table keeps every value.
 void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 
+/// Where a partial download of `output` goes: `output` itself when no file is there, otherwise the first
+/// free name of "NAME-partial.vd", "NAME-partial-2.vd", ... in the same folder, so that a complete
+/// download saved earlier is never replaced by a part of one.
+[[nodiscard]] QString PartialReadTarget(const QString &output);
+
 /// The closing line of a read: records, channels, first and last date and time, the file.
 [[nodiscard]] QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const QString &file);
 
 /// Loads a project file for export, report or dump; prints the one-line error on `err` when it fails.
 [[nodiscard]] bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err);
 
-/// Why `path` cannot take a new file (it names a folder, its folder is missing or not writable, or it is
-/// a read-only file that the windows would not replace either), or an empty text when it can. Checked before
-/// an exchange so that a download is not lost at the end.
-[[nodiscard]] QString OutputPathProblem(const QString &path);
+/// What the output of the command in `options` must satisfy: the extensions the command writes, and none
+/// of its inputs (but for merge, which reads them whole first). RunCommand checks the output with it
+/// (CheckOutputTarget) before any work, so that a download is not lost at the end and no input is
+/// overwritten.
+[[nodiscard]] OutputRules OutputRulesOf(const Options &options);
+
+/// Loads a project file for export, report, summary and plot as the main window opens it: the columns
+/// its channel layout shows (ApplyColumnLayout with the file's flags). A table without a record is
+/// refused ("FILE: Архив не считан!"), as the window refuses to export or plot one. Prints the one-line
+/// error on `err` when it fails.
+[[nodiscard]] bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err);
 
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.
 void PrintError(std::FILE *stream, const QString &text);

@@ -19,10 +19,12 @@ void printLine(std::FILE *stream, const QString &text) {
 
 int RunCsvExport(const Options &options, const Streams &streams) {
     ArchiveTable table;
-    if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const SystemFormats &formats = CurrentFormats();
     csv::CsvOptions csvOptions;
-    csvOptions.delimiter = options.delimiter.value_or(csv::DefaultDelimiter(formats.decimalSeparator));
+    // The delimiter must not be the separator the cells carry, whatever locale wrote them.
+    const QChar separator = csv::DecimalSeparatorInCells(table).value_or(formats.decimalSeparator);
+    csvOptions.delimiter = options.delimiter.value_or(csv::DefaultDelimiter(separator));
     csvOptions.isoDate = options.isoDate;
     const csv::ExportResult result = csv::ExportToCsv(table, options.output, csvOptions, formats);
     if (!result.ok()) {

@@ -12,16 +12,7 @@ namespace velda::cli {
 int RunPlot(const Options &options, const Streams &streams) {
     ArchiveTable table;
     // The graph reads the channels and the format the loaded table carries.
-    const auto loaded = ReadProject(table, options.input);
-    if (!loaded.ok()) {
-        PrintError(streams.err, loaded.error().message);
-        return ExitFile;
-    }
-    ApplyColumnLayout(table, table.channels());
-    if (TableIsEmpty(table)) {
-        PrintError(streams.err, QStringLiteral("%1: %2").arg(options.input, Pick(TxtArchiveNotRead)));
-        return ExitFile;
-    }
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     QString constructionError;
     TForm4::setErrorReporter([&constructionError](const QString &text) { constructionError = text; });
     TForm4 form(table);

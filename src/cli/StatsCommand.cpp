@@ -3,6 +3,7 @@
 
 #include "archive/ProjectFile.h"
 #include "base/ArchiveTable.h"
+#include "base/SystemFormats.h"
 #include "graph/StatsTexts.h"
 
 #include <nlohmann/json.hpp>
@@ -68,6 +69,7 @@ QByteArray StatisticsJson(const ArchiveStatistics &stats) {
     }
     nlohmann::ordered_json root;
     root["groups"] = std::move(groups);
+    if (stats.unreadableRows > 0) root["skipped_rows"] = stats.unreadableRows;
     const std::string text = root.dump() + '\n';
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -78,6 +80,18 @@ ArchiveStatistics StatisticsFor(const ArchiveTable &table, const ChannelFlags &f
                              options.limits);
 }
 
+bool TellSkippedRows(const ArchiveStatistics &stats, const QString &file, std::FILE *err) {
+    if (stats.unreadableRows == 0) return true;
+    // Nothing counted and rows skipped: every row that could count was written with other formats.
+    if (stats.groups.empty()) {
+        const SystemFormats &formats = CurrentFormats();
+        PrintError(err, Pick(TxtNoRowReads).arg(file, formats.shortDateFormat, formats.timeFormat));
+        return false;
+    }
+    PrintError(err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
+    return true;
+}
+
 int RunStats(const Options &options, const Streams &streams) {
     ArchiveTable table;
     const auto loaded = ReadProject(table, options.input);
@@ -86,8 +100,7 @@ int RunStats(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     const ArchiveStatistics stats = StatisticsFor(table, loaded.value().flags, options);
-    if (stats.unreadableRows > 0)
-        PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
+    if (!TellSkippedRows(stats, options.input, streams.err)) return ExitFile;
     QByteArray bytes;
     if (options.json) {
         bytes = StatisticsJson(stats);

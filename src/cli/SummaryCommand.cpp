@@ -3,6 +3,7 @@
 
 #include "archive/ProjectFile.h"
 #include "base/ArchiveTable.h"
+#include "cli/StatsCommand.h"
 #include "graph/StatsTexts.h"
 #include "graph/SummaryPainter.h"
 
@@ -12,20 +13,12 @@ inline constexpr TextPair TxtSummaryDone{"Сводка сохранена в %1 
                                          "Summary saved to %1 (%2 pages)"};
 
 int RunSummary(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
-    const auto loaded = ReadProject(table, options.input);
-    if (!loaded.ok()) {
-        PrintError(streams.err, loaded.error().message);
-        return ExitFile;
-    }
+    if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     SummaryInput input;
     input.table = &table;
-    input.channel1Present = loaded.value().flags.channel1;
-    input.channel2Present = loaded.value().flags.channel2;
+    input.channel1Present = table.channels().channel1;
+    input.channel2Present = table.channels().channel2;
     // A project file does not say which sensor table wrote it; names of either table are recognised by
     // the statistics, and the chart reads them as a run without a device exchange does.
     input.archiveFormat = 0;
@@ -36,8 +29,7 @@ int RunSummary(const Options &options, const Streams &streams) {
     const ArchiveStatistics stats =
         ComputeStatistics(table, ChannelSlotsOf(table, input.channel1Present, input.channel2Present),
                           input.formats, input.settings.limits);
-    if (stats.unreadableRows > 0)
-        PrintError(streams.err, Pick(TxtStatsUnreadableRows).arg(stats.unreadableRows));
+    if (!TellSkippedRows(stats, options.input, streams.err)) return ExitFile;
     const SummaryPdfResult result = WriteSummaryPdf(input, options.output);
     if (!result.ok()) {
         PrintError(streams.err, result.error().message);

@@ -2,15 +2,18 @@
 // through a save file.
 #include "graph/ChartPicture.h"
 
-#include "base/SaveFileBytes.h"
+#include "base/FileWriter.h"
 #include "base/SharedTexts.h"
 
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QDateTimeAxis>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QMessageBox>
@@ -19,7 +22,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velda {
@@ -32,6 +37,63 @@ constexpr double kPointsPerPixel = 72.0 / kPixelsPerInch;
 QString &LastPictureName() {
     static QString name;
     return name;
+}
+
+// Room one label of `axis` needs along the axis: its widest line across a horizontal axis, a line and a
+// half up a vertical one.
+qreal LabelRoom(const QAbstractAxis *axis, const QString &sample) {
+    const QFontMetricsF metrics(axis->labelsFont());
+    if (axis->orientation() == Qt::Vertical) return 1.5 * metrics.height();
+    qreal widest = 0;
+    for (const QString &line : sample.split(QStringLiteral("<br>")))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest + 2 * metrics.averageCharWidth();
+}
+
+// Fewer ticks where the chart is too small for its labels, which the chart would otherwise cut to "…":
+// the time axis takes as many ticks as labels fit, a value axis a wider step, a category axis every
+// second (third, ...) label. True when an axis changed.
+bool ThinLabelsToFit(QChart *chart) {
+    const QRectF plot = chart->plotArea();
+    bool changed = false;
+    for (QAbstractAxis *axis : chart->axes()) {
+        const qreal length = axis->orientation() == Qt::Vertical ? plot.height() : plot.width();
+        if (length <= 0) continue;
+        if (auto *time = qobject_cast<QDateTimeAxis *>(axis)) {
+            const QString sample = chart->locale().toString(time->max(), time->format());
+            const int fit = std::max(2, static_cast<int>(length / LabelRoom(axis, sample)) + 1);
+            if (fit < time->tickCount()) {
+                time->setTickCount(fit);
+                changed = true;
+            }
+        } else if (auto *categories = qobject_cast<QCategoryAxis *>(axis)) {
+            const QStringList labels = categories->categoriesLabels();
+            const auto fit = std::max<qsizetype>(2, static_cast<qsizetype>(length / LabelRoom(axis, {})));
+            if (labels.size() <= fit) continue;
+            const qsizetype step = (labels.size() + fit - 1) / fit;
+            for (qsizetype i = 0; i < labels.size(); ++i)
+                if (i % step != 0) categories->remove(labels.at(i));
+            changed = true;
+        } else if (auto *values = qobject_cast<QValueAxis *>(axis)) {
+            const QString sample = chart->localizeNumbers() ? chart->locale().toString(values->max(), 'f', 2)
+                                                            : QString::number(values->max(), 'f', 2);
+            const int fit = std::max(2, static_cast<int>(length / LabelRoom(axis, sample)) + 1);
+            if (values->tickType() == QValueAxis::TicksDynamic && values->tickInterval() > 0) {
+                const double span = values->max() - values->min();
+                double interval = values->tickInterval();
+                while (span / interval + 1 > fit)
+                    interval *= 2;
+                if (interval != values->tickInterval()) {
+                    values->setTickInterval(interval);
+                    changed = true;
+                }
+            } else if (fit < values->tickCount()) {
+                values->setTickCount(fit);
+                changed = true;
+            }
+        }
+    }
+    return changed;
 }
 
 const char *SuffixOf(PictureFormat format) {
@@ -69,7 +131,6 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
     if (!format) return QStringLiteral("the name does not end in .png, .svg or .pdf");
     if (size.isEmpty())
         return QStringLiteral("the picture size %1 x %2 is empty").arg(size.width()).arg(size.height());
-    if (QFileInfo(path).isDir()) return QStringLiteral("%1 is a folder").arg(path);
     // The picture writers ignore short writes to their device, so the picture is made in memory and
     // the file written with every write checked.
     QBuffer file;
@@ -125,7 +186,7 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
     }
     }
     if (!written) return QStringLiteral("the picture could not be drawn");
-    if (const QString why = SaveFileBytes(path, file.data()); !why.isEmpty()) return why;
+    if (const auto saved = WriteFileBytes(path, file.data()); !saved) return saved.error().reason();
     return PictureSaved{QFileInfo(path).absoluteFilePath(), size};
 }
 
@@ -141,6 +202,10 @@ PictureResult SaveChartAtSize(QChart *chart, const QString &path, QSize size, co
     // The chart lays out its axes and plot area on the layout request the resize posted.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
+    if (ThinLabelsToFit(chart)) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
     return SaveChartPicture(path, size, title, [chart](QPainter &painter, const QRectF &target) {
         chart->scene()->render(&painter, target, chart->sceneBoundingRect());
     });

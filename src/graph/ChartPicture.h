@@ -57,7 +57,9 @@ using PicturePainter = std::function<void(QPainter &painter, const QRectF &targe
 /// of PictureSizeFor(view size).
 [[nodiscard]] PictureResult SaveChartViewPicture(QChartView *view, const QString &path, const QString &title);
 
-/// The chart `chart` laid out at `size` and drawn on its own, for a chart that is not on screen.
+/// The chart `chart` laid out at `size` and drawn on its own, for a chart that is not on screen. Where the
+/// size is too small for the axis labels, the axes get fewer ticks (a wider step) rather than labels cut
+/// to "…"; the chart keeps those ticks.
 [[nodiscard]] PictureResult SaveChartAtSize(QChart *chart, const QString &path, QSize size,
                                             const QString &title);
 

@@ -16,7 +16,8 @@ namespace {
 
 const SystemFormats kRu = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
 
-// Data rows as "time date value [slot-2 value]"; the number column is filled with `firstNumber` on.
+// Data rows as "time date label [slot-2 value]", the label in the text column 5; the number column is
+// filled with `firstNumber` on.
 ArchiveTable Table(const std::vector<std::vector<QString>> &rows, int cols = 10, std::uint8_t language = 0,
                    int firstNumber = 1) {
     ArchiveTable table;
@@ -30,7 +31,7 @@ ArchiveTable Table(const std::vector<std::vector<QString>> &rows, int cols = 10,
         table.setCell(1, r + 1, row.at(0));
         table.setCell(2, r + 1, row.at(1));
         table.setCell(6, r + 1, QStringLiteral("DS18B20      "));
-        table.setCell(7, r + 1, row.at(2));
+        table.setCell(5, r + 1, row.at(2));
         if (row.size() > 3) table.setCell(11, r + 1, row.at(3));
     }
     return table;
@@ -106,7 +107,7 @@ TEST(MergeTablesTest, OrdersByDateAndTimeDropsRepeatsAndRenumbers) {
          0},
         {"unreadable dates and times go last in their order",
          Table({{"NAN", "01.03.2018", "bad-time"}, {"10:00:00", "01.03.2018", "ok2"}}),
-         Table({{"10:00:00", "3/1/18", "bad-date"}, {"09:00:00", "01.03.2018", "ok1"}}),
+         Table({{"NAN", "NAN", "bad-date"}, {"09:00:00", "01.03.2018", "ok1"}}),
          {"ok1", "ok2", "bad-time", "bad-date"},
          0,
          2},
@@ -124,7 +125,7 @@ TEST(MergeTablesTest, OrdersByDateAndTimeDropsRepeatsAndRenumbers) {
         ArchiveTable out;
         const MergeResult result = MergeTables(inputs, kRu, &out);
         ASSERT_TRUE(result.ok());
-        EXPECT_EQ(Column(out, 7), c.values);
+        EXPECT_EQ(Column(out, 5), c.values);
         EXPECT_EQ(result.summary().duplicates, c.duplicates);
         EXPECT_EQ(result.summary().undated, c.undated);
         EXPECT_EQ(result.summary().rows, c.values.size());
@@ -139,13 +140,13 @@ TEST(MergeTablesTest, OrdersByDateAndTimeDropsRepeatsAndRenumbers) {
 
 TEST(MergeTablesTest, LawsHoldOnWholeTables) {
     const ArchiveTable a = Table(
-        {{"10:00:00", "01.03.2018", "1"}, {"12:00:00", "01.03.2018", "3"}, {"NAN", "01.03.2018", "u1"}});
+        {{"10:00:00", "01.03.2018", "1"}, {"12:00:00", "01.03.2018", "3"}, {"13:00:00", "01.03.2018", "u1"}});
     const ArchiveTable b = Table(
         {{"11:00:00", "01.03.2018", "2"}, {"12:00:00", "01.03.2018", "3"}, {"12:00:00", "01.03.2018", "3b"}});
     const ArchiveTable c = Table({{"12:00:00", "01.03.2018", "3b"},
                                   {"09:00:00", "01.03.2018", "0"},
-                                  {"NAN", "01.03.2018", "u2"},
-                                  {"NAN", "01.03.2018", "u1"}});
+                                  {"14:00:00", "01.03.2018", "u2"},
+                                  {"13:00:00", "01.03.2018", "u1"}});
     const ArchiveTable ab = Merge({{&a, kOne}, {&b, kOne}});
     EXPECT_EQ(Cells(Merge({{&ab, kOne}, {&b, kOne}})), Cells(ab)) << "merging twice changes nothing";
     EXPECT_EQ(Cells(Merge({{&ab, kOne}, {&ab, kOne}})), Cells(ab)) << "merging with itself changes nothing";
@@ -154,7 +155,7 @@ TEST(MergeTablesTest, LawsHoldOnWholeTables) {
     const ArchiveTable abc = Merge({{&a, kOne}, {&b, kOne}, {&c, kOne}});
     EXPECT_EQ(Cells(Merge({{&ab, kOne}, {&c, kOne}})), Cells(abc)) << "(a b) c";
     EXPECT_EQ(Cells(Merge({{&a, kOne}, {&bc, kOne}})), Cells(abc)) << "a (b c)";
-    EXPECT_EQ(Column(abc, 7), (QStringList{"0", "1", "2", "3", "3b", "u1", "u2"}));
+    EXPECT_EQ(Column(abc, 5), (QStringList{"0", "1", "2", "3", "3b", "u1", "u2"}));
 }
 
 TEST(MergeTablesTest, KeepsTheSecondChannelSlotWhenAnyInputHasIt) {
@@ -218,7 +219,7 @@ TEST(MergeProjectFilesTest, WritesTheMergeOverAnInputAndNothingOnFailure) {
     ASSERT_TRUE(loaded.ok());
     EXPECT_EQ(loaded.value().recordCount, 3U);
     EXPECT_EQ(loaded.value().flags, kOne);
-    EXPECT_EQ(Column(back, 7), (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(Column(back, 5), (QStringList{"1", "2", "3"}));
     QFile first(a);
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     const QByteArray once = first.readAll();

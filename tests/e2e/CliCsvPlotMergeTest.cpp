@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -199,7 +200,9 @@ TEST_F(CliCsvPlotMerge, CsvReadsBackAsTheTableInEveryLocale) {
     };
     const Case cases[] = {
         {"comma decimal: semicolon", {QStringLiteral("--locale"), QStringLiteral("ru_RU")}, ";"},
-        {"point decimal: comma", {QStringLiteral("--locale"), QStringLiteral("en_US")}, ","},
+        {"decimal comma in the cells under a point locale: semicolon",
+         {QStringLiteral("--locale"), QStringLiteral("en_US")},
+         ";"},
         {"tab chosen", {QStringLiteral("--delimiter"), QStringLiteral("tab")}, "tab"},
     };
     for (const Case &c : cases) {
@@ -298,6 +301,16 @@ TEST_F(CliCsvPlotMerge, PlotWritesTheChartAsPngSvgAndPdf) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(title))) << text.toStdString();
         EXPECT_TRUE(text.contains(QString::fromUtf8(lang == std::string("ru") ? "Канал 2" : "Chanal 2")));
     }
+
+    // A small picture shows fewer time labels, whole, rather than every one of them cut.
+    const QString small = path(QStringLiteral("small.svg"));
+    ASSERT_EQ(Cli({"plot", project, "-o", small, "--width", "200", "--height", "200", "--locale", "ru_RU"})
+                  .exitCode,
+              0);
+    bool wellFormed = false;
+    EXPECT_GE(
+        SvgText(Bytes(small), &wellFormed).count(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"))),
+        1);
 
     const QString pdf = path(QStringLiteral("chart.pdf"));
     ASSERT_EQ(Cli({QStringLiteral("plot"), project, QStringLiteral("-o"), pdf, QStringLiteral("--locale"),

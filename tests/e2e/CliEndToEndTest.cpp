@@ -1,6 +1,8 @@
 // End-to-end tests: the built velda9-cli against the simulated instrument, with scenario files, checked
 // through its exit status, stderr and the files it writes.
 #include "QtPrinters.h"
+#include "archive/ProjectFile.h"
+#include "base/TableHeader.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -53,6 +55,11 @@ CliRun RunCli(const QStringList &args, const QString &scenario = {}) {
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QByteArray ReadAll(const QString &file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A LongRecord (formats 1 and 2) that carries the "no checksum" mark 0xAAAA.
@@ -251,8 +258,9 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          3,
          {"Permission denied", "70-velda9.rules", "plugdev", "plug it in again"}},
         {"instrument busy",
-         {QStringLiteral("screenshot"), QStringLiteral("--simulate"), QStringLiteral("-o"), out,
-          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
+         {QStringLiteral("screenshot"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+          path(QStringLiteral("out.bmp")), QStringLiteral("--timeout"), QStringLiteral("1"),
+          QStringLiteral("--lang"), QStringLiteral("en")},
          busy,
          3,
          {"in use by another program"}},
@@ -276,7 +284,7 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          {"CRC16 Error", "Archive not read"}},
         {"no instrument on the USB bus",
          {QStringLiteral("screenshot"), QStringLiteral("-o"), path(QStringLiteral("s.bmp")),
-          QStringLiteral("--timeout"), QStringLiteral("0"), QStringLiteral("--lang"), QStringLiteral("en")},
+          QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--lang"), QStringLiteral("en")},
          {},
          3,
          {}},
@@ -301,7 +309,7 @@ TEST_F(CliEndToEnd, ExitStatusAndMessageOfEachFailure) {
          {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"), m_dir.path()},
          {},
          4,
-         {"is a folder"}},
+         {"это папка"}},
         {"read into a missing folder",
          {QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
           path(QStringLiteral("no/such/dir/a.vd"))},
@@ -606,6 +614,145 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
     const CliRun version = RunCli({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith("velda9-cli "));
+}
+
+// Record i of a run a quarter of an hour apart from 1 March 2018 12:00, thermocouples on both channels
+// reading 20 (channel 1) and 30 (channel 2) plus i/4; `channels` as the record's channel byte.
+std::vector<Rec> Series(int count, std::uint8_t channels = 2) {
+    std::vector<Rec> records(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Rec &r = records[static_cast<std::size_t>(i)];
+        r.channels = channels, r.sensor1 = r.sensor2 = 1, r.t1 = 20.0f + float(i) / 4,
+        r.t2 = 30.0f + float(i) / 4;
+        r.minute = std::uint8_t(15 * i % 60), r.hour = std::uint8_t(12 + 15 * i / 60), r.day = 1, r.month = 3;
+    }
+    return records;
+}
+
+// Each case as a user meets it: the command line, its exit status and a text it shows (on stdout, on
+// stderr or in the CSV written).
+TEST_F(CliEndToEnd, CommandLineRulesAsAUserMeetsThem) {
+    const auto download = [this](const char *name, const std::vector<Rec> &records,
+                                 const char *locale = "ru_RU") {
+        const CliRun read =
+            RunCli({"read", "--simulate", "-o", path(name), "--locale", locale},
+                   recordsScenario(QString::fromLatin1(name) + QStringLiteral(".json"), records));
+        EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
+        return path(name);
+    };
+    // A channel-1 project as a crafted or older file may hold it: series (column 5) and temperature cells,
+    // `cols` stored columns, flags of channel 1 alone.
+    const auto crafted = [this](const char *name, const QStringList &series, const QStringList &values,
+                                int cols) {
+        velda::ArchiveTable table;
+        table.setColCount(cols);
+        table.setRowCount(static_cast<int>(values.size()) + 1);
+        velda::WriteHeaderRow(table, 0);
+        for (int r = 1; r < table.rowCount(); ++r) {
+            QStringList cells;
+            cells << QString::number(r) << QStringLiteral("12:00:0%1").arg(r) << QStringLiteral("01.03.2018")
+                  << QString() << QString() << series.value(r - 1) << QStringLiteral("ТП")
+                  << values.at(r - 1);
+            for (int col = 0; col < cells.size(); ++col)
+                table.setCell(col, r, cells.at(col));
+        }
+        EXPECT_TRUE(velda::SaveProject(table, path(name), {true, false}).ok());
+        return path(name);
+    };
+    const QString keep = download("keep.vd", Series(40));
+    const QByteArray complete = ReadAll(keep);
+    const QString failing = recordsScenario(
+        "failing.json", Series(40),
+        R"(, "faults": {"fail": [{"command": "record", "index": 10, "stage": "data", "times": -1}]})");
+    const QString ru = download("ru.vd", Series(15));
+    const QString first = download("first.vd", Series(4, 0x11));
+    const QString second = download("second.vd", Series(4, 0x21));
+    const QString us = download("us.vd", Series(3), "en_US");
+    const QString gb = download("gb.vd", Series(3), "en_GB");
+    // Month 13 and 30 February: both rows read "NAN" for time and date, with the same values.
+    std::vector<Rec> records = Series(21);
+    records.push_back(records.back()), records.back().month = 13;
+    records.push_back(records.back()), records.back().month = 2, records.back().day = 30;
+    const QString undated = download("undated.vd", records);
+    velda::ArchiveTable table;
+    ASSERT_TRUE(velda::ReadProject(table, ru).ok());
+    for (int row = 1; row <= 3; ++row)
+        table.setCell(2, row, QStringLiteral("3/1/2018")); // written under English formats
+    const QString mixed = path("mixed.vd");
+    ASSERT_TRUE(velda::SaveProject(table, mixed, table.channels()).ok());
+    const QString crc = recordsScenario("crc.json", Series(8), R"(, "faults": {"bad_crc_records": [3, 5]})");
+    const QString header = crafted("header.vd", {}, {}, 10);
+    const QString wide = crafted("wide.vd", {}, {"23,13"}, 14);
+    const QString formulas = crafted("formulas.vd", {R"(=HYPERLINK("http://x"))", "@SUM(A1)", "+1+1"},
+                                     {"-5,25", "23,13", "-0,50"}, 10);
+    const QString out = path("out.vd"), csv = path("out.csv"), pdf = path("out.pdf");
+    const auto args = [](std::initializer_list<QString> list) { return QStringList(list); };
+    struct Case {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        QString needle;
+        QString scenario = {};
+    };
+    const Case cases[] = {
+        {"a partial download goes beside", args({"read", "--simulate", "-o", keep}), 3,
+         "после 10 из 40 записей; полученные записи сохранены в " + path("keep-partial.vd") + ", файл " +
+             keep,
+         failing},
+        {"and never replaces the first partial one", args({"read", "--simulate", "-o", keep}), 3,
+         "сохранены в " + path("keep-partial-2.vd"), failing},
+        {"channel 2 alone merged with channel 1 alone",
+         args({"merge", first, second, "-o", out, "--locale", "ru_RU"}), 0, "Объединено строк: 8 из 8"},
+        {"keeps its own columns", args({"stats", out, "--json", "--locale", "ru_RU"}), 0, "\"channel\":2,"},
+        {"merging English dates under Russian formats",
+         args({"merge", us, ru, "-o", out, "--locale", "ru_RU"}), 4,
+         "us.vd, строка 1: «3/1/2018» не читается"},
+        {"British dates would swap day and month", args({"merge", gb, ru, "-o", out, "--locale", "en_US"}), 4,
+         "gb.vd, строка 1: «01/03/2018»"},
+        {"British values under French formats", args({"merge", gb, gb, "-o", out, "--locale", "fr_FR"}), 4,
+         "gb.vd, строка 1: «20.00»"},
+        {"records without a date are never repeats",
+         args({"merge", undated, ru, "-o", out, "--locale", "ru_RU"}), 0,
+         "Объединено строк: 23 из 38 (повторов: 15)"},
+        {"records failing their check", args({"read", "--simulate", "-o", path("crc.vd")}), 5,
+         "\nvelda9-cli: Записей с ошибкой контрольной суммы: 2 из 8 (в таблице как получены)\n", crc},
+        {"are kept", args({"dump", path("crc.vd")}), 0, "\n8\t"},
+        {"in English", args({"read", "--simulate", "-o", path("crc.vd"), "--lang", "en"}), 5,
+         "2 of 8 records failed their checksum", crc},
+        {"stats under formats that read no row", args({"stats", ru, "--locale", "en_US"}), 4,
+         "ru.vd: ни одна строка не читается: даты и время записаны не в форматах M/d/yyyy и hh:mm:ss"},
+        {"stats --json under C", args({"stats", ru, "--json", "--locale", "C"}), 4, "ни одна строка"},
+        {"summary", args({"summary", ru, "-o", pdf, "--locale", "en_US", "--lang", "en"}), 4, "no row reads"},
+        {"some rows skipped", args({"stats", mixed, "--json", "--locale", "ru_RU"}), 0,
+         "\"skipped_rows\":3}"},
+        {"ISO dates read with the file's formats",
+         args({"export", gb, "-o", csv, "--iso-date", "--locale", "en_GB"}), 0, "\r\n1,12:00:00,2018-03-01,"},
+        {"British dates under American formats",
+         args({"export", gb, "-o", csv, "--iso-date", "--locale", "en_US"}), 4,
+         "Строка 1: дата «01/03/2018»"},
+        {"a command's own help", args({"export", "--help"}), 0, "Использование: velda9-cli export"},
+        {"in English", args({"read", "-h", "--lang", "en"}), 0, "\n  --timeout SECONDS"},
+        {"workbook of a header-only project", args({"export", header, "-o", path("h.xlsx")}), 4,
+         "header.vd: Архив не считан!"},
+        {"report of it", args({"report", header, "-o", pdf}), 4, "Архив не считан!"},
+        {"summary of it", args({"summary", header, "-o", pdf}), 4, "Архив не считан!"},
+        {"the columns the window shows", args({"export", wide, "-o", csv, "--delimiter", ";"}), 0,
+         "\r\n1;12:00:01;01.03.2018;;;;ТП;23,13;;\r\n"},
+        {"formulas stay texts, numbers stay numbers, the delimiter follows the cells",
+         args({"export", formulas, "-o", csv, "--locale", "en_US"}), 0,
+         ";\"'=HYPERLINK(\"\"http://x\"\")\";ТП;-5,25;;\r\n2;12:00:02;01.03.2018;;;'@SUM(A1);ТП;23,13;;\r\n"
+         "3;12:00:03;01.03.2018;;;'+1+1;ТП;-0,50;;\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(csv);
+        const CliRun run = RunCli(c.args, c.scenario);
+        const QString seen = QString::fromUtf8(run.out + run.err + ReadAll(csv));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE(seen.contains(c.needle)) << seen.toStdString();
+        EXPECT_TRUE(c.exitCode == 0 || !(QFile::exists(csv) || QFile::exists(pdf)));
+    }
+    EXPECT_EQ(ReadAll(keep), complete) << "a partial download replaced a complete one";
 }
 
 } // namespace

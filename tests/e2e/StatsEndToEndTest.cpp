@@ -150,11 +150,12 @@ TEST_F(StatsEndToEnd, ExitStatusOfEachFailure) {
         const char *mentions;
     };
     const QString missing = path(QStringLiteral("none.vd"));
-    // Cells written with Russian formats do not read back with British ones: said, not silently empty.
+    // Cells written with Russian formats do not read back with British ones: an error naming the formats,
+    // not a silently empty result.
     const CliRun other =
         RunCli({QStringLiteral("stats"), demo(), QStringLiteral("--locale"), QStringLiteral("en_GB")});
-    EXPECT_EQ(other.exitCode, 0);
-    EXPECT_TRUE(other.err.contains("300")) << other.err.toStdString();
+    EXPECT_EQ(other.exitCode, 4);
+    EXPECT_TRUE(other.err.contains("dd/MM/yyyy")) << other.err.toStdString();
 
     const std::vector<Case> cases = {
         {"malformed limit",
@@ -169,7 +170,7 @@ TEST_F(StatsEndToEnd, ExitStatusOfEachFailure) {
         {"summary into a missing folder",
          {QStringLiteral("summary"), demo(), QStringLiteral("-o"), path(QStringLiteral("no/such/x.pdf"))},
          4,
-         "does not exist"},
+         "не существует"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -325,6 +325,18 @@ TEST_F(TForm1Test, ReadsFromTheSimulatorAndLaysOutTheChannels) {
     EXPECT_EQ(f.table().cell(11, 1), "21.50");
 }
 
+TEST_F(TForm1Test, StatusLineCountsTheRecordsThatFailedTheirCheck) {
+    TForm1 &f = *m_form;
+    ModalAnswerer answerer; // closes the checksum warning of each record
+    useScenario(
+        R"({"firmware_date": ")" + sim::DefaultFirmwareDate(2) +
+        R"(", "generate": {"records": 6, "format": 2, "seed": 1}, "faults": {"bad_crc_records": [1, 4]}})");
+    f.Button1Click();
+    EXPECT_EQ(f.table().rowCount(), 7);
+    EXPECT_EQ(f.StatusBar1->currentMessage(),
+              "Записей с ошибкой контрольной суммы: 2 из 6 (в таблице как получены)");
+}
+
 // Both channels in earlier records, channel 1 alone in the last: the table shows the second slot with its
 // values, so the graph offers channel 2 as well; the flags a saved project stores stay those of the fill.
 TEST_F(TForm1Test, GraphOffersTheSecondChannelTheTableShows) {
