@@ -2,7 +2,7 @@
 #include "history/HistorySync.h"
 
 #include "archive/ProjectFile.h"
-#include "base/SaveFileBytes.h"
+#include "base/FileWriter.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -157,7 +157,8 @@ QString QueueDownload(const QString &queueFolder, const HistoryDownload &downloa
     const QString name =
         QStringLiteral("%1-%2.download")
             .arg(download.readAt.toUTC().toString(QStringLiteral("yyyyMMddHHmmsszzz")), download.uid);
-    return SaveFileBytes(QDir(queueFolder).filePath(name), bytes);
+    const auto written = WriteFileBytes(QDir(queueFolder).filePath(name), bytes);
+    return written.ok() ? QString() : written.error().message();
 }
 
 StoreOutcome StoreDownload(const HistoryPlace &place, const HistoryDownload &given,
