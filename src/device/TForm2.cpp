@@ -49,8 +49,8 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
 }
 
-ExchangeControls TForm2::controls(ArchiveTable *grid) {
-    return ExchangeControls{gauge(), dialog(), statusLabel(), grid};
+ExchangeControls TForm2::controls() {
+    return ExchangeControls{gauge(), dialog(), statusLabel()};
 }
 
 void TForm2::setGaugeValue(int percent) {

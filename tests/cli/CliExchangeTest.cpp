@@ -30,7 +30,7 @@ class CliExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
         LanguageIndex.store(1);
         m_stream = std::tmpfile();
         ASSERT_NE(m_stream, nullptr);
@@ -105,7 +105,8 @@ TEST_F(CliExchangeTest, PermissionDeniedReplacesCheckConnection) {
         printer, 5s, [](std::chrono::milliseconds) {}, [&fakeNow] { return fakeNow += 100ms; });
     ASSERT_EQ(StartScreenRead(exchange.setup(), exchange.controls(false)), StartResult::Started);
     EXPECT_EQ(exchange.supervise(), ExchangeOutcome::TimedOut);
-    EXPECT_EQ(LibUSB.lastOpenFailure(), OpenFailure::PermissionDenied);
+    ASSERT_TRUE(LastLinkError.get());
+    EXPECT_EQ(LastLinkError.get()->kind, UsbError::Kind::PermissionDenied);
     const QString status = exchange.lastStatusText();
     EXPECT_TRUE(status.contains(QStringLiteral("/usr/lib/udev/rules.d/70-velda9.rules")))
         << status.toStdString();

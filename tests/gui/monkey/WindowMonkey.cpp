@@ -418,7 +418,7 @@ Options ParseOptions(int argc, char **argv) {
 int main(int argc, char **argv) {
     const Options options = ParseOptions(argc, argv);
     QApplication app(argc, argv);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
     SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
     // Limits typed into the statistics window stay in this run, not in the user's settings.
     TStatsForm::setSettingsWriter([](const StatsSettings &) {});
