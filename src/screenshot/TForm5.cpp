@@ -263,6 +263,7 @@ void TForm5::hideGauge() {
 
 void TForm5::setStatusText(const QString &text) {
     Label3->setText(text);
+    PaintNow(Label3);
 }
 
 void TForm5::stopRead() {
