@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -658,6 +659,7 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     LastClockOutcome = ClockOutcome::Set;
     LanguageIndex = 1;
     Channel2Present = true;
+    LastLinkError.set(UsbError{UsbError::Kind::Busy, EBUSY, {}});
     std::array<std::uint8_t, kScreenBufferSize> screen{};
     screen.fill(0xA5);
     ScreenBuffer.store(screen);
@@ -682,6 +684,7 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     EXPECT_FALSE(Channel1Present.load());
     EXPECT_FALSE(Channel2Present.load());
     EXPECT_EQ(ScreenBuffer.snapshot(), (std::array<std::uint8_t, kScreenBufferSize>{}));
+    EXPECT_FALSE(LastLinkError.get());
     EXPECT_TRUE(LibUSB.simulatorSelected()) << "the binding keeps its simulate switch";
 }
 
