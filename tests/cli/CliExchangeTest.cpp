@@ -70,8 +70,7 @@ TEST_F(CliExchangeTest, SupervisedReadRunsToItsEndAndReportsTheAnnouncedCount) {
     ExchangeSetup setup = exchange.setup();
     std::atomic<std::uint32_t> received{99};
     setup.handOver = [&received](const ReceivedArchive &archive) { received = archive.recordCount; };
-    ArchiveTable table;
-    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true, &table)), StartResult::Started);
+    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true)), StartResult::Started);
     EXPECT_EQ(exchange.supervise(), ExchangeOutcome::Finished);
     EXPECT_EQ(received.load(), 2u);
     EXPECT_EQ(exchange.announcedRecords(), 2u);
@@ -124,8 +123,7 @@ TEST_F(CliExchangeTest, AnInterruptCancelsTheExchangeAndNothingIsHandedOver) {
     std::atomic<bool> handedOver{false};
     setup.handOver = [&handedOver](const ReceivedArchive &) { handedOver = true; };
     RequestInterrupt(2);
-    ArchiveTable table;
-    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true, &table)), StartResult::Started);
+    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true)), StartResult::Started);
     const ExchangeOutcome outcome = exchange.supervise();
     // The two records may be read before the first look at the interrupt; if not, nothing is handed over.
     if (outcome == ExchangeOutcome::Interrupted) {
