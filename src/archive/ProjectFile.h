@@ -46,11 +46,10 @@ struct LoadedProject {
     std::uint32_t recordCount = 0;
 };
 
-/// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` (the table's own
-/// channels() for the table shown) to `path`. The file is
-/// written under a temporary name, synced to disk and renamed over `path` only when complete (the folder
-/// is synced after the rename), so a failed save leaves an existing file intact. Returns the number of
-/// bytes written. Any thread that owns `table`.
+/// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` (for the shown table its
+/// own channels()) to `path`. The file is written under a temporary name, synced to disk and renamed over
+/// `path` only when complete (the folder is synced after the rename), so a failed save leaves an existing
+/// file intact. Returns the number of bytes written. Any thread that owns `table`.
 [[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path,
                                                 ChannelFlags flags);
 
