@@ -11,7 +11,7 @@ packages=(
     libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
-    desktop-file-utils shared-mime-info dpkg-dev file
+    desktop-file-utils shared-mime-info dpkg-dev file lintian appstream
     # test.sh lists the sources to format-check with git.
     git
 )

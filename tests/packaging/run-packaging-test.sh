@@ -8,6 +8,7 @@ set -euo pipefail
 
 build=$(cd "${1:?usage: run-packaging-test.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+source_tree=$(cd "$here/../.." && pwd)
 work=$(mktemp -d)
 installed=0
 cleanup() {
@@ -37,7 +38,9 @@ for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so /u
     /usr/share/applications/velda9.desktop /usr/share/mime/packages/velda9.xml \
     /usr/share/icons/hicolor/scalable/apps/velda9.svg /usr/share/icons/hicolor/48x48/apps/velda9.png \
     /usr/share/icons/hicolor/256x256/apps/velda9.png /usr/lib/udev/rules.d/70-velda9.rules \
-    /usr/share/man/man1/velda9.1.gz /usr/share/man/man1/velda9-cli.1.gz; do
+    /usr/share/man/man1/velda9.1.gz /usr/share/man/man1/velda9-cli.1.gz \
+    /usr/share/metainfo/org.velda9.velda9.metainfo.xml /usr/share/doc/velda9/changelog.gz \
+    /usr/share/doc/velda9/copyright; do
     grep -qx "$f" "$work/files" && ok "$f" || fail "$f is not in the package"
 done
 grep -q '^/usr/share/velda9/help/.' "$work/files" && ok "help pages" || fail "no help pages under /usr/share/velda9/help"
@@ -86,10 +89,25 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 gzip -t "$work/root/usr/share/man/man1/velda9-cli.1.gz" || fail "man page archive"
 
+echo "== Debian's package checker and the software-centre listing" >&2
+# Every error and warning fails; an override must say why in packaging/debian/lintian-overrides.
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
+if grep -E '^[EW]: ' "$work/lintian.log" >"$work/lintian.bad"; then
+    fail "lintian: $(tr '\n' ';' <"$work/lintian.bad")"
+else
+    ok "lintian: no error or warning"
+fi
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.velda9.velda9.metainfo.xml" >"$work/appstream.log" 2>&1 &&
+    ok "appstreamcli validate" || fail "appstreamcli validate: $(cat "$work/appstream.log")"
+grep -q '<launchable type="desktop-id">velda9.desktop</launchable>' \
+    "$work/root/usr/share/metainfo/org.velda9.velda9.metainfo.xml" || fail "the listing does not launch the desktop entry"
+for shot in $(grep -o 'docs/[a-z-]*\.png' "$work/root/usr/share/metainfo/org.velda9.velda9.metainfo.xml"); do
+    [ -f "$source_tree/$shot" ] && ok "screenshot $shot" || fail "the listing names $shot, which docs/ lacks"
+done
+
 echo "== no path of the build machine in the shipped files" >&2
 # The help pages are found relative to the program; neither the source tree nor the build tree may be
 # compiled into what is shipped.
-source_tree=$(cd "$here/../.." && pwd)
 for f in $(find "$work/root" -type f); do
     if grep -q -F -e "$source_tree" -e "$build" "$f"; then
         fail "${f#"$work/root"} names $(grep -o -a -F -e "$source_tree" -e "$build" "$f" | head -1)"
