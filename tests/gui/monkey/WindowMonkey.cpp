@@ -354,7 +354,7 @@ void MonkeyProgress(const Options &options) {
         setup.ui = &QtExchangeUi::instance();
         setup.sleeper = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms / 50); };
         setup.handOver = download->handOver();
-        (void)StartArchiveRead(std::move(setup), form.controls(&shown));
+        (void)StartArchiveRead(std::move(setup), form.controls());
     };
     restart();
     RunMonkey("progress", &form, options, restart);
