@@ -28,10 +28,7 @@ int ArchiveTableModel::columnCount(const QModelIndex &parent) const {
 QVariant ArchiveTableModel::data(const QModelIndex &index, int role) const {
     if (index.isValid() && role == Qt::BackgroundRole) {
         // Values outside the user's limits are tinted; without limits nothing changes.
-        const Limits &limits = CurrentStatsSettings().limits;
-        if (limits.any() &&
-            CellOutsideLimits(m_table, index.column() + 1, index.row() + 1, limits, CurrentFormats()))
-            return QColor(kOutOfLimitTint);
+        if (tint().outside(index.column() + 1, index.row() + 1)) return QColor(kOutOfLimitTint);
         return {};
     }
     if (!index.isValid() || role != Qt::DisplayRole) return {};
@@ -49,11 +46,25 @@ Qt::ItemFlags ArchiveTableModel::flags(const QModelIndex &index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
+const OutOfLimitCells &ArchiveTableModel::tint() const {
+    const Limits &limits = CurrentStatsSettings().limits;
+    const QChar separator = CurrentFormats().decimalSeparator;
+    if (!m_tintValid || !(limits == m_tintLimits) || separator != m_tintSeparator) {
+        m_tint = OutOfLimitCells(m_table, limits, CurrentFormats());
+        m_tintLimits = limits;
+        m_tintSeparator = separator;
+        m_tintValid = true;
+    }
+    return m_tint;
+}
+
 void ArchiveTableModel::headersChanged() {
+    m_tintValid = false;
     if (columnCount() > 0) Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
 void ArchiveTableModel::cellsChanged() {
+    m_tintValid = false;
     if (rowCount() > 0 && columnCount() > 0)
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     if (rowCount() > 0) Q_EMIT headerDataChanged(Qt::Vertical, 0, rowCount() - 1);

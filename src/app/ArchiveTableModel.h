@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "graph/Limits.h"
 
 #include <QAbstractTableModel>
 
@@ -9,7 +10,8 @@ namespace velda {
 
 /// Read-only view of an ArchiveTable owned elsewhere. Item (r, c) is cell (c + 1, r + 1); horizontal
 /// header section c shows cell (c + 1, 0), vertical section r cell (0, r + 1). The owner calls reset()
-/// after changing the table's size or rows and headersChanged() after rewriting row 0. GUI thread only.
+/// after changing the table's size or rows, cellsChanged() after changing cells or the limits and
+/// headersChanged() after rewriting row 0. GUI thread only.
 class ArchiveTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -26,6 +28,7 @@ public:
     void change(F &&change) {
         beginResetModel();
         change(m_table);
+        m_tintValid = false;
         endResetModel();
     }
     void reset() {
@@ -35,7 +38,14 @@ public:
     void cellsChanged();
 
 private:
+    /// The out-of-limit cells for the limits and formats in force, worked out again after a change.
+    const OutOfLimitCells &tint() const;
+
     ArchiveTable &m_table;
+    mutable OutOfLimitCells m_tint;
+    mutable bool m_tintValid = false;
+    mutable Limits m_tintLimits;
+    mutable QChar m_tintSeparator;
 };
 
 } // namespace velda

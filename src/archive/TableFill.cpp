@@ -23,39 +23,6 @@ namespace {
 
 using R = ValueRule;
 
-// Rows indexed by sensor code; columns: channel 1 alone, channel 2 alone, both channels.
-// Combinations that older programs left without values follow the rule the same code yields elsewhere
-// in the same format: a probe that measures in one position measures the same in the others.
-constexpr ValueRule kRulesA[10][3] = {
-    {R::None, R::None, R::None},                      // free
-    {R::Temperature, R::Temperature, R::Temperature}, // thermocouple XA
-    {R::Temperature, R::Temperature, R::Temperature}, // thermocouple XK
-    {R::Temperature, R::Temperature, R::Temperature}, // DS18B20
-    {R::HeatFlux, R::HeatFlux, R::HeatFlux},          // heat flux
-    {R::DewPoint, R::DewPoint, R::DewPoint},          // MK SHT
-    {R::DewPoint, R::DewPoint, R::DewPoint},          // SHT
-    {R::Temperature, R::Temperature, R::Temperature}, // Pt resistance
-    {R::Temperature, R::Temperature, R::Temperature}, // thermocouple XA + Pt
-    {R::Temperature, R::Temperature, R::Temperature}, // thermocouple XK + Pt
-};
-
-constexpr ValueRule kRulesB[12][3] = {
-    {R::None, R::None, R::None},                                  // free
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple XA
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple XK
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple TPR
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // DS18B20
-    {R::HeatFlux, R::HeatFlux, R::HeatFlux},                      // heat flux
-    {R::DewPoint, R::DewPoint, R::DewPoint},                      // MK SHT
-    {R::Pressure, R::Pressure, R::Pressure},                      // MK BMP280 SHT
-    {R::DewPoint, R::DewPoint, R::DewPoint},                      // SHT
-    {R::TemperatureOnly, R::TemperatureOnly, R::Temperature},     // Pt resistance
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple XA + Pt
-    {R::TemperatureOnly, R::TemperatureOnly, R::TemperatureOnly}, // thermocouple XK + Pt
-};
-
-constexpr int kSlotCount = 2;
-
 bool InRange(double value, double low, double high) {
     return value >= low && value <= high;
 }
@@ -180,10 +147,10 @@ public:
 
     void channel(const ArchiveRecord &record, int channel, int slot, int archiveFormat, RecordKind kind) {
         const ChannelValues v = ValuesOf(record, channel);
-        const int nameCol = column::kSlot0Sensor + column::kSlotWidth * slot;
-        const int tempCol = nameCol + 1;
-        const int humCol = nameCol + 2;
-        const int auxCol = nameCol + 3;
+        const int nameCol = column::InSlot(slot, column::kSensorInSlot);
+        const int tempCol = column::InSlot(slot, column::kTemperatureInSlot);
+        const int humCol = column::InSlot(slot, column::kHumidityInSlot);
+        const int auxCol = column::InSlot(slot, column::kThirdInSlot);
 
         text(nameCol, m_texts.sensorName(record.Table, v.sensor));
 
@@ -235,14 +202,6 @@ std::optional<std::pair<QDate, QTime>> RecordDateTime(const ArchiveRecord &r) {
 }
 
 } // namespace
-
-ValueRule RuleFor(int archiveFormat, RecordKind kind, std::uint8_t sensorCode) {
-    const SensorTable table = SensorTableOf(archiveFormat);
-    const int index = SensorIndex(table, sensorCode);
-    if (index < 0) return R::None;
-    const auto column = static_cast<std::size_t>(kind);
-    return table == SensorTable::B ? kRulesB[index][column] : kRulesA[index][column];
-}
 
 double DewPoint(double h, double t) {
     if (!(h > 0)) return 0;
@@ -296,7 +255,7 @@ void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records
         } else {
             // The byte counts the channels; the table has room for the first two.
             channels = {true, true};
-            const int shown = std::min<int>(r.Channels, kSlotCount);
+            const int shown = std::min<int>(r.Channels, column::kSlotCount);
             for (int j = 0; j < shown; ++j)
                 out.channel(r, j + 1, j, archiveFormat, RecordKind::BothChannels);
         }

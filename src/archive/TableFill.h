@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/ArchiveRecord.h"
+#include "archive/SensorCatalogue.h"
 #include "base/SystemFormats.h"
 #include "base/Texts.h"
 
@@ -28,23 +29,6 @@ inline constexpr double kMinHumidity = 0.0;
 inline constexpr double kMaxHumidity = 100.0;
 inline constexpr double kMinPressure = 0.0;
 inline constexpr double kMaxPressure = 500000.0;
-
-/// What a channel's values become in its slot.
-enum class ValueRule : std::uint8_t {
-    None,            ///< only the name cell
-    Temperature,     ///< T: the temperature cell
-    TemperatureOnly, ///< T0: the temperature cell, humidity and third-quantity cells emptied
-    HeatFlux,        ///< Q: the third-quantity cell, unchecked
-    DewPoint,        ///< D: temperature, humidity, dew point, header "Dew Point"
-    Pressure,        ///< P: temperature, humidity, air pressure, header "Pressure"
-};
-
-/// Which column of the rule tables applies to a channel.
-enum class RecordKind : std::uint8_t { Channel1Alone, Channel2Alone, BothChannels };
-
-/// The rule for a sensor code of `archiveFormat` in a record of `kind`. Codes outside the format's
-/// table give ValueRule::None.
-[[nodiscard]] ValueRule RuleFor(int archiveFormat, RecordKind kind, std::uint8_t sensorCode);
 
 /// Dew point in degrees C from relative humidity `h` (%) and temperature `t` (degrees C), Magnus-type
 /// approximation; 0 when h is not greater than 0 or not a number.

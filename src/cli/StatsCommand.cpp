@@ -14,7 +14,7 @@ namespace {
 
 // Derived figures carry four decimals: twice the cells' precision, without binary noise in the output.
 double Rounded(double v) {
-    return std::round(v * 1e4) / 1e4;
+    return RoundedFigure(v, 4);
 }
 
 std::string Moment(Stamp stamp) {

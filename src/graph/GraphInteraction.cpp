@@ -189,7 +189,6 @@ std::optional<std::size_t> PointUnderPointer(const SeriesState &series, const Ax
 
 QString ReadoutText(double t, double y1, double y2, bool show1, bool show2, std::uint8_t language,
                     const SystemFormats &formats) {
-    static const QDate kEpoch(1899, 12, 30);
     const double wholeDays = std::floor(t);
     qint64 ms = std::llround((t - wholeDays) * static_cast<double>(kMsPerDay));
     qint64 days = static_cast<qint64>(wholeDays);
@@ -197,7 +196,7 @@ QString ReadoutText(double t, double y1, double y2, bool show1, bool show2, std:
         ++days;
         ms -= kMsPerDay;
     }
-    const QDate date = kEpoch.addDays(days);
+    const QDate date = kDayZero.addDays(days);
     const QTime time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
     QString when;
     if (ms == 0)

@@ -1,66 +1,21 @@
 // Graph construction from the archive table and the effects of the graph window's channel controls.
 #include "graph/GraphModel.h"
 
-#include "archive/ArchiveRecord.h"
 #include "archive/ChannelLayout.h"
-#include "base/DecimalText.h"
+#include "base/Cp1251.h"
 #include "base/SharedTexts.h"
 #include "base/SortTable.h"
 #include "base/TableColumns.h"
 #include "graph/GraphTexts.h"
 
-#include "base/Cp1251.h"
-
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <string>
-#include <string_view>
-#include <type_traits>
-#include <unordered_map>
 
 namespace velda {
 namespace {
 
 constexpr int kChannelCount = 2;
-constexpr int kMinSensorTextLength = 3;
 constexpr double kMsPerDay = 86400000.0;
-
-// Both languages' names of both tables, decoded once: classification runs for every row.
-struct SensorNames {
-    std::vector<QString> ru;
-    std::vector<QString> en;
-};
-
-const SensorNames &NamesOf(SensorTable table) {
-    static const auto make = [](const TextPair *pairs, int count) {
-        SensorNames n;
-        for (int i = 0; i < count; ++i) {
-            n.ru.push_back(PickIn(pairs[i], 0));
-            n.en.push_back(PickIn(pairs[i], 1));
-        }
-        return n;
-    };
-    static const SensorNames a = make(SensorTableA, SensorCodeCount(SensorTable::A));
-    static const SensorNames b = make(SensorTableB, SensorCodeCount(SensorTable::B));
-    return table == SensorTable::A ? a : b;
-}
-
-char16_t LowerLatin(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool EqualsIgnoringLatinCase(QStringView a, QStringView b) {
-    if (a.size() != b.size()) return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (LowerLatin(a[i].unicode()) != LowerLatin(b[i].unicode())) return false;
-    }
-    return true;
-}
-
-bool In(SensorCode code, std::initializer_list<int> codes) {
-    return std::find(codes.begin(), codes.end(), code) != codes.end();
-}
 
 int PrimaryOf(int channel) {
     return channel * 3;
@@ -76,99 +31,7 @@ ValueAxis Opposite(ValueAxis side) {
     return side == ValueAxis::Left ? ValueAxis::Right : ValueAxis::Left;
 }
 
-// Times are written "hh:mm:ss" with the system's separator; reading that shape directly from the cell's
-// bytes keeps the construction of a large archive fast. Anything else takes the general parser.
-std::optional<QTime> ParseTime(std::string_view text, const SystemFormats &formats) {
-    const QString &sep = formats.timeSeparator;
-    if (sep.size() == 1 && sep[0].unicode() < 0x80 && text.size() == 8 && text[2] == sep[0].toLatin1() &&
-        text[5] == sep[0].toLatin1()) {
-        auto two = [&](std::size_t at) -> int {
-            const char a = text[at];
-            const char b = text[at + 1];
-            if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
-            return (a - '0') * 10 + (b - '0');
-        };
-        const int h = two(0);
-        const int m = two(3);
-        const int s = two(6);
-        if (h >= 0 && h < 24 && m >= 0 && m < 60 && s >= 0 && s < 60) return QTime(h, m, s);
-    }
-    return ParseTimeCell(FromCp1251(text), formats);
-}
-
 } // namespace
-
-SensorCode ClassifySensor(QStringView text, int archiveFormat) {
-    const SensorNames &names = NamesOf(SensorTableOf(archiveFormat));
-    for (std::size_t code = 0; code < names.ru.size(); ++code) {
-        if (EqualsIgnoringLatinCase(text, names.ru[code]) || EqualsIgnoringLatinCase(text, names.en[code]))
-            return static_cast<SensorCode>(code);
-    }
-    return 0;
-}
-
-QuantitySet QuantitiesFor(int channel, int archiveFormat, SensorCode code) {
-    const bool tableB = SensorTableOf(archiveFormat) == SensorTable::B;
-    if (channel == 0) {
-        if (!tableB) {
-            if (In(code, {1, 2, 3})) return QuantitySet::ThermoOnly;
-            if (code == 4) return QuantitySet::FluxOnly;
-            if (In(code, {5, 6})) return QuantitySet::ThermoHygroDew;
-            return QuantitySet::NoPlot;
-        }
-        if (In(code, {1, 2, 3, 4})) return QuantitySet::ThermoOnly;
-        if (code == 5) return QuantitySet::FluxOnly;
-        if (In(code, {6, 8})) return QuantitySet::ThermoHygroDew;
-        if (code == 7) return QuantitySet::ThermoHygroPressure;
-        return QuantitySet::NoPlot;
-    }
-    if (!tableB) {
-        if (In(code, {1, 2, 3, 7, 8, 9})) return QuantitySet::ThermoOnly;
-        if (code == 4) return QuantitySet::FluxOnly;
-        if (code == 5) return QuantitySet::ThermoHygroDew;
-        return QuantitySet::NoPlot;
-    }
-    if (In(code, {1, 2, 3, 4, 9, 10, 11})) return QuantitySet::ThermoOnly;
-    if (code == 5) return QuantitySet::FluxOnly;
-    if (code == 6) return QuantitySet::ThermoHygroDew;
-    if (code == 7) return QuantitySet::ThermoHygroPressure;
-    return QuantitySet::NoPlot;
-}
-
-bool IsUnpresentedCode(int channel, int archiveFormat, SensorCode code) {
-    return code == 0 || (channel == 1 && SensorTableOf(archiveFormat) == SensorTable::B && code == 8);
-}
-
-TitleVariant TitleVariantFor(int channel, int archiveFormat, SensorCode code, bool byOtherChannel) {
-    const bool tableB = SensorTableOf(archiveFormat) == SensorTable::B;
-    if (code == 0) return TitleVariant::TitleNone;
-    if (channel == 0) {
-        if (!tableB) {
-            if (In(code, {1, 2, 3})) return TitleVariant::TitleT;
-            // The platinum thermometer titles the axis only when its own axis buttons write the title.
-            if (code == 7) return byOtherChannel ? TitleVariant::TitleNone : TitleVariant::TitleT;
-            if (code == 4) return TitleVariant::TitleQ;
-            if (In(code, {5, 6})) return TitleVariant::TitleSel;
-            return TitleVariant::TitleNone;
-        }
-        if (In(code, {1, 2, 3, 4, 9, 10, 11})) return TitleVariant::TitleT;
-        if (code == 5) return TitleVariant::TitleQ;
-        if (In(code, {6, 8})) return TitleVariant::TitleSel;
-        if (code == 7) return TitleVariant::TitleSelP;
-        return TitleVariant::TitleNone;
-    }
-    if (!tableB) {
-        if (In(code, {1, 2, 3, 7, 8, 9})) return TitleVariant::TitleT;
-        if (code == 4) return TitleVariant::TitleQ;
-        if (code == 5) return TitleVariant::TitleSel;
-        return TitleVariant::TitleNone;
-    }
-    if (In(code, {1, 2, 3, 4, 9, 10, 11})) return TitleVariant::TitleT;
-    if (code == 5) return TitleVariant::TitleQ;
-    if (code == 6) return TitleVariant::TitleSel;
-    if (code == 7) return TitleVariant::TitleSelP;
-    return TitleVariant::TitleNone;
-}
 
 QString GraphError::message(std::uint8_t language) const {
     switch (kind) {
@@ -185,17 +48,15 @@ QString GraphError::message(std::uint8_t language) const {
 }
 
 double DateTimeToDays(QDate date, QTime time) {
-    static const QDate kEpoch(1899, 12, 30);
-    return static_cast<double>(kEpoch.daysTo(date)) + time.msecsSinceStartOfDay() / kMsPerDay;
+    return static_cast<double>(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / kMsPerDay;
 }
 
 namespace {
 
-constexpr double kUnixEpochDays = 25569.0; // 1 January 1970 in days since 30 December 1899
+constexpr double kUnixEpochDays = 25569.0; // 1 January 1970 in days since kDayZero
 
 QDate DayDate(qint64 day) {
-    static const QDate kEpoch(1899, 12, 30);
-    return kEpoch.addDays(day);
+    return kDayZero.addDays(day);
 }
 
 qint64 LocalMidnightMs(QDate date) {
@@ -265,50 +126,6 @@ double EpochMsToDays(double ms) {
     const auto instant = static_cast<qint64>(std::floor(ms));
     const double offsetMs = QDateTime::fromMSecsSinceEpoch(instant).offsetFromUtc() * 1000.0;
     return (ms + offsetMs) / kMsPerDay + kUnixEpochDays;
-}
-
-namespace {
-
-// A value cell as a double, correctly rounded from its decimal digits.
-template <typename Char>
-ParsedValue ParseNumber(const Char *text, std::size_t size, char16_t decimalSeparator) {
-    ParsedValue out;
-    DecimalText number;
-    switch (ScanDecimal(text, size, decimalSeparator, number)) {
-    case DecimalScan::Empty:
-        out.empty = true;
-        return out;
-    case DecimalScan::Invalid:
-        return out;
-    case DecimalScan::Number:
-        break;
-    }
-    std::string ascii = number.negative ? "-" : "";
-    ascii += number.digits.empty() ? std::string("0") : number.digits;
-    ascii += 'e';
-    ascii += std::to_string(number.exponent);
-    double v = 0;
-    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-    if (res.ec != std::errc() || res.ptr != ascii.data() + ascii.size()) return out;
-    out.ok = true;
-    out.value = v;
-    return out;
-}
-
-} // namespace
-
-ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator) {
-    return ParseNumber(text.data(), static_cast<std::size_t>(text.size()), decimalSeparator.unicode());
-}
-
-ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator) {
-    if (decimalSeparator.unicode() < 0x80)
-        return ParseNumber(bytes.data(), bytes.size(), decimalSeparator.unicode());
-    return ParseValueCell(FromCp1251(bytes), decimalSeparator);
-}
-
-std::optional<QTime> ParseTimeCellBytes(std::string_view bytes, const SystemFormats &formats) {
-    return ParseTime(bytes, formats);
 }
 
 GraphModel::GraphModel(std::uint8_t language) : m_language(language) {
@@ -389,12 +206,11 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
 
     // A channel the flags do not name has records without it: their empty sensor cells sort first, and
     // the first row that names a sensor decides what the channel plots.
+    TableRowReader reader(table, formats, m_archiveFormat);
+    const int slot = column::SlotOf(channel.SensorColumn);
     int firstRow = 1;
-    if (m_shownByTable[static_cast<std::size_t>(ch)]) {
-        while (firstRow + 1 < table.rowCount() &&
-               table.cell(channel.SensorColumn, firstRow).size() < kMinSensorTextLength)
-            ++firstRow;
-    }
+    if (m_shownByTable[static_cast<std::size_t>(ch)])
+        firstRow = reader.firstSensorRow(slot).value_or(std::max(1, table.rowCount() - 1));
     const QString firstSensor = table.cell(channel.SensorColumn, firstRow);
     channel.FirstCode = ClassifySensor(firstSensor, m_archiveFormat);
     channel.Quantities = QuantitiesFor(ch, m_archiveFormat, channel.FirstCode);
@@ -443,7 +259,7 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
         break;
     }
 
-    auto error = readRows(ch, table, formats);
+    auto error = readRows(ch, reader);
     for (int s : {PrimaryOf(ch), HumidityOf(ch), ThirdOf(ch)}) {
         auto &points = m_series[s].points;
         const auto byX = [](const GraphPoint &a, const GraphPoint &b) { return a.x < b.x; };
@@ -455,14 +271,9 @@ std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,
     return error;
 }
 
-std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table,
-                                               const SystemFormats &formats) {
+std::optional<GraphError> GraphModel::readRows(int ch, TableRowReader &reader) {
     const GraphChannel &channel = m_channels[ch];
-    const int col = channel.SensorColumn;
-    const QChar sep = formats.decimalSeparator;
-    // Cells are read as their Windows-1251 bytes: decoding every cell of a long archive would dominate
-    // the construction. A separator outside ASCII is compared through the decoded text instead.
-    const bool asciiSeparator = sep.unicode() < 0x80;
+    const int slot = column::SlotOf(channel.SensorColumn);
     const ValueRange flux = ch == 0 ? kFluxRangeChannel1 : kFluxRangeChannel2;
     const ValueRange third =
         channel.Quantities == QuantitySet::ThermoHygroPressure ? kPressureRange : kDewPointRange;
@@ -470,7 +281,7 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
     auto &humidity = m_series[HumidityOf(ch)].points;
     auto &thirdPoints = m_series[ThirdOf(ch)].points;
     if (channel.Quantities != QuantitySet::NoPlot) {
-        const auto rows = static_cast<std::size_t>(std::max(0, table.rowCount() - 1));
+        const auto rows = static_cast<std::size_t>(std::max(0, reader.table().rowCount() - 1));
         primary.reserve(rows);
         if (channel.Quantities == QuantitySet::ThermoHygroDew ||
             channel.Quantities == QuantitySet::ThermoHygroPressure) {
@@ -479,83 +290,63 @@ std::optional<GraphError> GraphModel::readRows(int ch, const ArchiveTable &table
         }
     }
 
-    std::string lastSensor;
-    SensorCode lastCode = -1;
-    std::string lastDateText;
-    QDate lastDate;
-    std::unordered_map<std::string, QDate> dates;
-
-    GraphError valueError;
-    bool failed = false;
-    // Reads value cell `column` of row `r`: nullopt when it does not pass; sets `failed` when it is no
-    // number.
-    auto value = [&](int column, int r, ValueRange range) -> std::optional<double> {
-        const std::string_view bytes = table.cellBytes(column, r);
-        const ParsedValue v = asciiSeparator ? ParseNumber(bytes.data(), bytes.size(), sep.unicode())
-                                             : ParseValueCell(FromCp1251(bytes), sep);
-        if (v.empty) return std::nullopt;
-        if (!v.ok) {
-            valueError = GraphError{GraphError::Kind::Value, column, r, FromCp1251(bytes), {}};
-            failed = true;
-            return std::nullopt;
+    std::optional<GraphError> error;
+    std::array<bool, column::kSlotCount> slots{};
+    slots[static_cast<std::size_t>(slot)] = true;
+    reader.forEach(slots, [&](const TableRow &row) {
+        // The rows of the first row's sensor are read; the next sensor ends the channel.
+        if (row.sensorCode(slot) != channel.FirstCode) return false;
+        if (!row.timeOk()) {
+            error = GraphError{
+                GraphError::Kind::Time, column::kTime, row.index(), FromCp1251(row.cell(column::kTime)), {}};
+            return false;
         }
-        if (!range.contains(v.value)) return std::nullopt;
-        return v.value;
-    };
-
-    for (int r = 1; r < table.rowCount(); ++r) {
-        // One byte per character in Windows-1251.
-        const std::string_view sensor = table.cellBytes(col, r);
-        if (sensor.size() < kMinSensorTextLength) continue;
-        if (lastCode < 0 || sensor != lastSensor) {
-            lastSensor.assign(sensor);
-            lastCode = ClassifySensor(FromCp1251(sensor), m_archiveFormat);
+        if (!row.dateOk()) {
+            error = GraphError{
+                GraphError::Kind::Date, column::kDate, row.index(), FromCp1251(row.cell(column::kDate)), {}};
+            return false;
         }
-        if (lastCode != channel.FirstCode) break;
-
-        const std::string_view timeBytes = table.cellBytes(column::kTime, r);
-        const std::optional<QTime> time = ParseTime(timeBytes, formats);
-        if (!time) return GraphError{GraphError::Kind::Time, column::kTime, r, FromCp1251(timeBytes), {}};
-        const std::string_view dateBytes = table.cellBytes(column::kDate, r);
-        if (dateBytes != lastDateText || !lastDate.isValid()) {
-            auto known = dates.find(std::string(dateBytes));
-            if (known != dates.end()) {
-                lastDate = known->second;
-            } else {
-                const QString dateText = FromCp1251(dateBytes);
-                const std::optional<QDate> parsed = ParseDateCell(dateText, formats);
-                if (!parsed) return GraphError{GraphError::Kind::Date, column::kDate, r, dateText, {}};
-                lastDate = *parsed;
-                dates.emplace(std::string(dateBytes), lastDate);
+        const double x = DateTimeToDays(row.date(), row.time());
+        // A value of `place` within `range`; a cell that is no number ends the construction.
+        const auto value = [&](int place, ValueRange range) -> std::optional<double> {
+            const ParsedValue v = row.value(slot, place);
+            if (v.empty) return std::nullopt;
+            if (!v.ok) {
+                error = GraphError{GraphError::Kind::Value,
+                                   column::InSlot(slot, place),
+                                   row.index(),
+                                   FromCp1251(row.cell(slot, place)),
+                                   {}};
+                return std::nullopt;
             }
-            lastDateText.assign(dateBytes);
-        }
-        const double x = DateTimeToDays(lastDate, *time);
+            if (!range.contains(v.value)) return std::nullopt;
+            return v.value;
+        };
 
         switch (channel.Quantities) {
         case QuantitySet::ThermoOnly:
-            if (auto t = value(col + 1, r, kTemperatureRange)) primary.push_back({x, *t});
+            if (auto t = value(column::kTemperatureInSlot, kTemperatureRange)) primary.push_back({x, *t});
             break;
         case QuantitySet::FluxOnly:
-            if (auto q = value(col + 3, r, flux)) primary.push_back({x, *q});
+            if (auto q = value(column::kThirdInSlot, flux)) primary.push_back({x, *q});
             break;
         case QuantitySet::ThermoHygroDew:
         case QuantitySet::ThermoHygroPressure: {
-            const auto t = value(col + 1, r, kTemperatureRange);
+            const auto t = value(column::kTemperatureInSlot, kTemperatureRange);
             if (!t) break;
             primary.push_back({x, *t});
-            const auto h = value(col + 2, r, kHumidityRange);
+            const auto h = value(column::kHumidityInSlot, kHumidityRange);
             if (!h) break;
             humidity.push_back({x, *h});
-            if (auto v = value(col + 3, r, third)) thirdPoints.push_back({x, *v});
+            if (auto v = value(column::kThirdInSlot, third)) thirdPoints.push_back({x, *v});
             break;
         }
         case QuantitySet::NoPlot:
             break;
         }
-        if (failed) return valueError;
-    }
-    return std::nullopt;
+        return !error;
+    });
+    return error;
 }
 
 void GraphModel::sensorCheckClicked(int ch, bool checked) {
@@ -571,18 +362,14 @@ void GraphModel::sensorCheckClicked(int ch, bool checked) {
             m_series[s].active = false;
         return;
     }
+    // Shown again: both swatches take their series' colours whichever quantity is chosen, and the
+    // chosen quantity's line is drawn again.
+    c.primarySwatch = m_series[PrimaryOf(ch)].colour;
+    c.thirdSwatch = m_series[ThirdOf(ch)].colour;
     if (c.tempChecked) {
-        c.primarySwatch = m_series[PrimaryOf(ch)].colour;
-        c.thirdSwatch = m_series[ThirdOf(ch)].colour;
         m_series[PrimaryOf(ch)].active = true;
         m_series[ThirdOf(ch)].active = c.thirdChecked;
     } else if (c.humChecked) {
-        // The swatch shows the line that is drawn, and the third quantity stays unavailable while the
-        // humidity is shown, as after choosing the humidity.
-        c.primarySwatch = m_series[HumidityOf(ch)].colour;
-        c.thirdSwatch.reset();
-        c.thirdSwatchEnabled = false;
-        c.thirdCheckEnabled = false;
         m_series[HumidityOf(ch)].active = true;
     }
 }

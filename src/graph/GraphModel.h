@@ -2,6 +2,7 @@
 // every control and value axis, and what the channel, quantity, colour and axis choices do to them.
 #pragma once
 
+#include "archive/TableRows.h"
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
 #include "base/TableColumns.h"
@@ -17,33 +18,6 @@
 
 namespace velda {
 
-/// Code of a sensor name: its index in the sensor table of the archive format; 0 for no match.
-using SensorCode = int;
-
-/// The code of the first name, in increasing code order, whose Russian or English text (Russian tried
-/// first) equals `text` over its whole length, padding blanks included; upper and lower case differ only
-/// for the Latin letters A to Z. No match gives 0. Pure; any thread.
-[[nodiscard]] SensorCode ClassifySensor(QStringView text, int archiveFormat);
-
-/// What a channel plots, decided by the code of its first data row.
-enum class QuantitySet : std::uint8_t { ThermoOnly, FluxOnly, ThermoHygroDew, ThermoHygroPressure, NoPlot };
-
-/// Quantity set of channel 1 or 2 for `code` under the sensor table of `archiveFormat`.
-[[nodiscard]] QuantitySet QuantitiesFor(int channel, int archiveFormat, SensorCode code);
-
-/// True for the codes whose window presentation is not fixed by their quantity set: code 0 on either
-/// channel and code 8 of format 2 on channel 2. Such a channel shows its box with the sensor check box
-/// only and writes no axis title.
-[[nodiscard]] bool IsUnpresentedCode(int channel, int archiveFormat, SensorCode code);
-
-/// How a channel titles the value axis it is drawn on.
-enum class TitleVariant : std::uint8_t { TitleT, TitleQ, TitleSel, TitleSelP, TitleNone };
-
-/// Title variant of channel 1 or 2. `byOtherChannel` is true when the title is written because the other
-/// channel moved: code 7 of format 0/1 on channel 1 then writes no title.
-[[nodiscard]] TitleVariant TitleVariantFor(int channel, int archiveFormat, SensorCode code,
-                                           bool byOtherChannel);
-
 /// Per-channel result of the construction, kept while the window is open.
 struct GraphChannel {
     bool Present = false;
@@ -54,7 +28,7 @@ struct GraphChannel {
 
 enum class ValueAxis : std::uint8_t { Left, Right };
 
-/// A point: x in days since 30 December 1899 plus the time of day as a fraction of a day.
+/// A point: x in days since kDayZero plus the time of day as a fraction of a day.
 struct GraphPoint {
     double x = 0;
     double y = 0;
@@ -132,7 +106,7 @@ inline constexpr ValueRange kPressureRange{0, 500000};
 inline constexpr ValueRange kFluxRangeChannel1{-1000, 800};
 inline constexpr ValueRange kFluxRangeChannel2{-800, 800};
 
-/// Days since 30 December 1899 plus the day fraction of `time`.
+/// Days since kDayZero plus the day fraction of `time`.
 [[nodiscard]] double DateTimeToDays(QDate date, QTime time);
 
 /// The one time mapping of the graph. Point x values are local wall-clock days (DateTimeToDays of the
@@ -156,19 +130,6 @@ private:
 [[nodiscard]] double DaysToEpochMs(double days);
 /// Local wall-clock days of the instant `ms`.
 [[nodiscard]] double EpochMsToDays(double ms);
-
-/// A value cell read back with `decimalSeparator`: blanks and control characters around it are ignored;
-/// nullopt when the rest is empty; an error when it is no number.
-struct ParsedValue {
-    bool empty = false;
-    bool ok = false;
-    double value = 0;
-};
-[[nodiscard]] ParsedValue ParseValueCell(QStringView text, QChar decimalSeparator);
-/// The same for a cell's Windows-1251 bytes, without decoding them when the separator is ASCII.
-[[nodiscard]] ParsedValue ParseValueCellBytes(std::string_view bytes, QChar decimalSeparator);
-/// A time cell's Windows-1251 bytes read back with `formats`; nullopt when they are no valid time.
-[[nodiscard]] std::optional<QTime> ParseTimeCellBytes(std::string_view bytes, const SystemFormats &formats);
 
 /// The graph window's model: seven series (six lines and the marker), two channel boxes and two value
 /// axes. Built once from the table; the handlers then change it. GUI thread.
@@ -233,8 +194,7 @@ private:
     [[nodiscard]] QString ChannelTitle(int channel, const QString &quantity) const;
     [[nodiscard]] std::optional<GraphError> buildChannel(int channel, ArchiveTable &table,
                                                          const SystemFormats &formats);
-    [[nodiscard]] std::optional<GraphError> readRows(int channel, const ArchiveTable &table,
-                                                     const SystemFormats &formats);
+    [[nodiscard]] std::optional<GraphError> readRows(int channel, TableRowReader &reader);
 
     std::uint8_t m_language = 0;
     int m_archiveFormat = 0;

@@ -2,14 +2,16 @@
 // out-of-limit cells.
 #include "graph/Limits.h"
 
+#include "archive/TableRows.h"
 #include "base/Cp1251.h"
 #include "base/TableColumns.h"
-#include "graph/GraphModel.h"
-#include "graph/Statistics.h"
 
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 namespace velda {
 namespace {
@@ -140,26 +142,57 @@ void SetCurrentStatsSettings(const StatsSettings &values) {
     Current() = values;
 }
 
-bool CellOutsideLimits(const ArchiveTable &table, int col, int row, const Limits &limits,
-                       const SystemFormats &formats) {
-    if (row < 1 || col < column::kSlot0Sensor || col >= column::kTwoSlotCount) return false;
-    const int offset = column::PlaceInSlot(col);
-    if (offset == column::kSensorInSlot) return false;
-    const int sensorColumn = col - offset;
-    std::optional<Quantity> quantity;
-    if (offset == column::kTemperatureInSlot) {
-        quantity = Quantity::Temperature;
-    } else if (offset == column::kHumidityInSlot) {
-        quantity = Quantity::Humidity;
-    } else {
-        quantity = ThirdQuantityOf(table.cell(sensorColumn, row), table.cell(col, 0));
-    }
-    if (!quantity || !limits.of(*quantity).isSet()) return false;
-    const ParsedValue v = ParseValueCellBytes(table.cellBytes(col, row), formats.decimalSeparator);
-    // The slot's channel only matters for the heat flux's range; the wider one of channel 1 is used.
-    if (!v.ok || !AcceptedRange(*quantity, 1).contains(v.value)) return false;
-    const Limit &limit = limits.of(*quantity);
-    return limit.below(v.value) || limit.above(v.value);
+OutOfLimitCells::OutOfLimitCells(const ArchiveTable &table, const Limits &limits,
+                                 const SystemFormats &formats) {
+    if (!limits.any()) return;
+    m_rows.assign(static_cast<std::size_t>(std::max(table.rowCount(), 0)), 0);
+    std::array<QString, column::kSlotCount> thirdHeaders;
+    for (int slot = 0; slot < column::kSlotCount; ++slot)
+        thirdHeaders[static_cast<std::size_t>(slot)] =
+            table.cell(column::InSlot(slot, column::kThirdInSlot), 0);
+    // The third column's quantity of the last sensor name met in each slot.
+    struct LastThird {
+        std::string sensor;
+        std::optional<Quantity> quantity;
+        bool known = false;
+    };
+    std::array<LastThird, column::kSlotCount> lastThird{};
+    TableRowReader reader(table, formats);
+    reader.forEach({true, true}, [&](const TableRow &row) {
+        std::uint8_t &bits = m_rows[static_cast<std::size_t>(row.index())];
+        for (int slot = 0; slot < column::kSlotCount; ++slot) {
+            const auto i = static_cast<std::size_t>(slot);
+            const std::string_view sensor = row.sensorCell(slot);
+            if (sensor.empty()) continue;
+            LastThird &third = lastThird[i];
+            if (!third.known || sensor != third.sensor) {
+                third.sensor.assign(sensor);
+                third.quantity = ThirdQuantityOf(FromCp1251(sensor), thirdHeaders[i]);
+                third.known = true;
+            }
+            const std::pair<int, std::optional<Quantity>> places[] = {
+                {column::kTemperatureInSlot, Quantity::Temperature},
+                {column::kHumidityInSlot, Quantity::Humidity},
+                {column::kThirdInSlot, third.quantity}};
+            for (const auto &[place, quantity] : places) {
+                if (!quantity) continue;
+                const Limit &limit = limits.of(*quantity);
+                if (!limit.isSet()) continue;
+                const ParsedValue v = row.value(slot, place);
+                if (v.ok && (limit.below(v.value) || limit.above(v.value)))
+                    bits = static_cast<std::uint8_t>(
+                        bits | 1U << (column::InSlot(slot, place) - column::kSlot0Sensor));
+            }
+        }
+        return true;
+    });
+}
+
+bool OutOfLimitCells::outside(int col, int row) const {
+    if (row < 1 || static_cast<std::size_t>(row) >= m_rows.size() || col < column::kSlot0Sensor ||
+        col >= column::kTwoSlotCount)
+        return false;
+    return (m_rows[static_cast<std::size_t>(row)] >> (col - column::kSlot0Sensor) & 1U) != 0;
 }
 
 } // namespace velda

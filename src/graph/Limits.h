@@ -1,7 +1,8 @@
-// Lower and upper limits per measured quantity: parsing, per-user storage and the out-of-limit test of a
-// table cell.
+// Lower and upper limits per measured quantity: parsing, per-user storage and the table's out-of-limit
+// cells.
 #pragma once
 
+#include "archive/SensorCatalogue.h"
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
 
@@ -13,14 +14,9 @@
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace velda {
-
-/// The quantities a channel slot can hold, in the order statistics list them.
-enum class Quantity : std::uint8_t { Temperature, Humidity, DewPoint, Pressure, HeatFlux };
-inline constexpr int kQuantityCount = 5;
-inline constexpr std::array<Quantity, kQuantityCount> kAllQuantities{
-    Quantity::Temperature, Quantity::Humidity, Quantity::DewPoint, Quantity::Pressure, Quantity::HeatFlux};
 
 /// "temperature", "humidity", "dewpoint", "pressure", "heatflux": the command line's and the settings'
 /// name of a quantity.
@@ -85,10 +81,21 @@ void SaveStatsSettings(QSettings &settings, const StatsSettings &values);
 [[nodiscard]] const StatsSettings &CurrentStatsSettings();
 void SetCurrentStatsSettings(const StatsSettings &values);
 
-/// Whether cell (col, row) of a data row holds a value of a channel slot outside the limit of its
-/// quantity. Empty, "NAN" and unreadable cells, values outside the graph's accepted ranges and cells
-/// outside the slots are never outside.
-[[nodiscard]] bool CellOutsideLimits(const ArchiveTable &table, int col, int row, const Limits &limits,
-                                     const SystemFormats &formats);
+/// Which value cells of a table's channel slots lie outside the limit of their quantity, decided once
+/// for a table, its limits and decimal separator: a temperature or humidity column by its place, a third
+/// column by each sensor's probe (or, for an unknown name, the column header). Every value the table
+/// shows counts, as in the statistics; empty, "NAN" and unreadable cells are never outside. The owner
+/// builds a new one when the table, the limits or the formats change. Any thread that owns the table.
+class OutOfLimitCells {
+public:
+    OutOfLimitCells() = default;
+    OutOfLimitCells(const ArchiveTable &table, const Limits &limits, const SystemFormats &formats);
+    /// Whether cell (col, row) is outside; false for cells outside the slots and the data rows.
+    [[nodiscard]] bool outside(int col, int row) const;
+
+private:
+    /// Per table row, bit k set when column kSlot0Sensor + k is outside.
+    std::vector<std::uint8_t> m_rows;
+};
 
 } // namespace velda

@@ -2,7 +2,6 @@
 // readings outside its limits.
 #include "graph/Statistics.h"
 
-#include "archive/ArchiveRecord.h"
 #include "base/Cp1251.h"
 #include "base/SharedTexts.h"
 #include "base/TableColumns.h"
@@ -10,9 +9,9 @@
 #include "graph/StatsTexts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,25 +19,11 @@
 namespace velda {
 namespace {
 
-constexpr int kMinSensorTextLength = 3;
 constexpr Stamp kSecondsPerDay = 86400;
 constexpr double kKelvinOffset = 273.15;
-// Formats in which the graph's sensor tables are read: table A, then table B.
-constexpr int kTableAFormat = 0;
-constexpr int kTableBFormat = 2;
-
-const QDate &Epoch() {
-    static const QDate epoch(1899, 12, 30);
-    return epoch;
-}
-
-std::string_view Trimmed(std::string_view bytes) {
-    while (!bytes.empty() && static_cast<unsigned char>(bytes.front()) <= ' ')
-        bytes.remove_prefix(1);
-    while (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= ' ')
-        bytes.remove_suffix(1);
-    return bytes;
-}
+// Significant digits a double carries reliably: enough for every figure, few enough that binary noise
+// from the arithmetic cannot decide a half when rounding.
+constexpr int kReliableDigits = 15;
 
 struct Reading {
     Stamp at = 0;
@@ -51,16 +36,6 @@ struct Group {
     std::optional<Quantity> third;
     std::array<std::vector<Reading>, kQuantityCount> readings;
 };
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    const std::size_t mid = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid), values.end());
-    const double upper = values[mid];
-    if (values.size() % 2 == 1) return upper;
-    const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid));
-    return (lower + upper) / 2;
-}
 
 QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool temperature,
                         double mktActivationK) {
@@ -75,7 +50,8 @@ QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool
     s.last = readings.back().at;
     s.min = s.max = readings.front().value;
     s.minAt = s.maxAt = readings.front().at;
-    double sum = 0;
+    // Summed in extended precision: the mean of many two-decimal readings keeps its last digit.
+    long double sum = 0;
     for (const Reading &r : readings) {
         sum += r.value;
         if (r.value < s.min) {
@@ -87,12 +63,13 @@ QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool
             s.maxAt = r.at;
         }
     }
-    s.mean = sum / static_cast<double>(n);
+    const long double mean = sum / static_cast<long double>(n);
+    s.mean = static_cast<double>(mean);
     if (n > 1) {
-        double squares = 0;
+        long double squares = 0;
         for (const Reading &r : readings)
-            squares += (r.value - s.mean) * (r.value - s.mean);
-        s.stddev = std::sqrt(squares / static_cast<double>(n - 1));
+            squares += (r.value - mean) * (r.value - mean);
+        s.stddev = static_cast<double>(std::sqrt(squares / static_cast<long double>(n - 1)));
     }
     if (temperature) {
         std::vector<double> values(n);
@@ -103,14 +80,10 @@ QuantityStats Summarise(std::vector<Reading> &readings, const Limit &limit, bool
     if (limit.isSet()) {
         LimitFigures f;
         f.limit = limit;
-        std::vector<double> intervals;
-        intervals.reserve(n > 0 ? n - 1 : 0);
-        for (std::size_t i = 1; i < n; ++i)
-            intervals.push_back(static_cast<double>(readings[i].at - readings[i - 1].at));
-        // The last reading lasts as long as a typical interval of its group.
-        const double lastInterval = Median(intervals);
+        // Each reading holds until the next one; the last marks the end of the span, so the time outside
+        // never exceeds the span of the readings.
         for (std::size_t i = 0; i < n; ++i) {
-            const double lasts = i + 1 < n ? intervals[i] : lastInterval;
+            const double lasts = i + 1 < n ? static_cast<double>(readings[i + 1].at - readings[i].at) : 0.0;
             if (limit.below(readings[i].value)) {
                 ++f.belowCount;
                 f.belowSeconds += lasts;
@@ -153,63 +126,40 @@ struct SlotReader {
     }
 };
 
-// Reads every slot in one pass over the rows: each row's time and date are read once for all slots.
+// Reads every slot in one pass over the rows. Every value the table shows counts: the ranges the graph
+// accepts on its axes are no matter of the statistics.
 std::vector<SlotReader> ReadSlots(const ArchiveTable &table, const std::vector<ChannelSlot> &slots,
                                   const SystemFormats &formats, std::int64_t &unreadableRows) {
     std::vector<SlotReader> readers;
-    for (const ChannelSlot &slot : slots)
-        readers.push_back(SlotReader{slot, table.cell(slot.sensorColumn + 3, 0), {}, {}, {}, 0, false});
-    std::unordered_map<std::string, QDate> dates;
-    std::string lastDateText;
-    QDate lastDate;
-    bool haveDate = false;
-    const QChar sep = formats.decimalSeparator;
-    std::vector<std::string_view> sensors(readers.size());
-
-    for (int r = 1; r < table.rowCount(); ++r) {
-        bool anySensor = false;
-        for (std::size_t i = 0; i < readers.size(); ++i) {
-            const std::string_view cell = table.cellBytes(readers[i].slot.sensorColumn, r);
-            const std::string_view sensor =
-                cell.size() < kMinSensorTextLength ? std::string_view() : Trimmed(cell);
-            sensors[i] = sensor == "NAN" ? std::string_view() : sensor;
-            anySensor = anySensor || !sensors[i].empty();
-        }
-        if (!anySensor) continue;
-
-        const std::optional<QTime> time = ParseTimeCellBytes(table.cellBytes(column::kTime, r), formats);
-        const std::string_view dateBytes = table.cellBytes(column::kDate, r);
-        if (!haveDate || dateBytes != lastDateText) {
-            auto known = dates.find(std::string(dateBytes));
-            if (known == dates.end()) {
-                const std::optional<QDate> parsed = ParseDateCell(FromCp1251(dateBytes), formats);
-                known = dates.emplace(std::string(dateBytes), parsed.value_or(QDate())).first;
-            }
-            lastDate = known->second;
-            lastDateText.assign(dateBytes);
-            haveDate = true;
-        }
-        if (!time || !lastDate.isValid()) {
-            ++unreadableRows;
-            continue;
-        }
-        const Stamp at = StampOf(lastDate, *time);
-
-        for (std::size_t i = 0; i < readers.size(); ++i) {
-            if (sensors[i].empty()) continue;
-            SlotReader &reader = readers[i];
-            const int col = reader.slot.sensorColumn;
-            Group &group = reader.groupFor(sensors[i], table.cellBytes(col, r), r);
-            const auto take = [&](int column, Quantity q) {
-                const ParsedValue v = ParseValueCellBytes(table.cellBytes(column, r), sep);
-                if (!v.ok || !AcceptedRange(q, reader.slot.channel).contains(v.value)) return;
-                group.readings[static_cast<std::size_t>(q)].push_back({at, v.value});
-            };
-            take(col + 1, Quantity::Temperature);
-            take(col + 2, Quantity::Humidity);
-            if (group.third) take(col + 3, *group.third);
-        }
+    std::array<bool, column::kSlotCount> wanted{};
+    for (const ChannelSlot &slot : slots) {
+        const int index = column::SlotOf(slot.sensorColumn);
+        wanted[static_cast<std::size_t>(index)] = true;
+        readers.push_back(SlotReader{
+            slot, table.cell(column::InSlot(index, column::kThirdInSlot), 0), {}, {}, {}, 0, false});
     }
+    TableRowReader rows(table, formats);
+    rows.forEach(wanted, [&](const TableRow &row) {
+        if (!row.hasMoment()) {
+            ++unreadableRows;
+            return true;
+        }
+        const Stamp at = StampOf(row.date(), row.time());
+        for (SlotReader &reader : readers) {
+            const int slot = column::SlotOf(reader.slot.sensorColumn);
+            const std::string_view sensor = row.sensorName(slot);
+            if (sensor.empty()) continue;
+            Group &group = reader.groupFor(sensor, row.sensorCell(slot), row.index());
+            const auto take = [&](int place, Quantity q) {
+                const ParsedValue v = row.value(slot, place);
+                if (v.ok) group.readings[static_cast<std::size_t>(q)].push_back({at, v.value});
+            };
+            take(column::kTemperatureInSlot, Quantity::Temperature);
+            take(column::kHumidityInSlot, Quantity::Humidity);
+            if (group.third) take(column::kThirdInSlot, *group.third);
+        }
+        return true;
+    });
     return readers;
 }
 
@@ -234,13 +184,13 @@ QStringList Padded(const QStringList &cells, const std::vector<qsizetype> &width
 } // namespace
 
 Stamp StampOf(QDate date, QTime time) {
-    return Epoch().daysTo(date) * kSecondsPerDay + time.msecsSinceStartOfDay() / 1000;
+    return kDayZero.daysTo(date) * kSecondsPerDay + time.msecsSinceStartOfDay() / 1000;
 }
 
 QDate StampDate(Stamp stamp) {
     const Stamp days =
         stamp >= 0 ? stamp / kSecondsPerDay : -((-stamp + kSecondsPerDay - 1) / kSecondsPerDay);
-    return Epoch().addDays(days);
+    return kDayZero.addDays(days);
 }
 
 QTime StampTime(Stamp stamp) {
@@ -255,45 +205,33 @@ std::vector<ChannelSlot> ChannelSlotsOf(const ArchiveTable &table, bool channel1
     return {{1, 6}};
 }
 
-std::optional<Quantity> ThirdQuantityOf(QStringView sensorName, QStringView thirdHeader) {
-    for (int format : {kTableAFormat, kTableBFormat}) {
-        const SensorCode code = ClassifySensor(sensorName, format);
-        if (code == 0) continue;
-        // The first channel's sets name what each probe measures; the second channel's only decide what
-        // the graph draws.
-        switch (QuantitiesFor(0, format, code)) {
-        case QuantitySet::FluxOnly:
-            return Quantity::HeatFlux;
-        case QuantitySet::ThermoHygroDew:
-            return Quantity::DewPoint;
-        case QuantitySet::ThermoHygroPressure:
-            return Quantity::Pressure;
-        case QuantitySet::ThermoOnly:
-        case QuantitySet::NoPlot:
-            return std::nullopt;
-        }
+double RoundedFigure(double value, int decimals) {
+    if (!std::isfinite(value) || value == 0) return value;
+    // d.dddddddddddddde±x: the significant digits as an integer D, so that |value| = D * 10^(x - 14).
+    char text[64];
+    const auto res = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific,
+                                   kReliableDigits - 1);
+    std::int64_t digits = 0;
+    const char *p = text;
+    for (; p < res.ptr && *p != 'e'; ++p) {
+        if (*p != '.') digits = digits * 10 + (*p - '0');
     }
-    for (std::uint8_t language : {0, 1}) {
-        if (thirdHeader == PickIn(TxtDewPointHeader, language)) return Quantity::DewPoint;
-        if (thirdHeader == PickIn(TxtPressureHeader, language)) return Quantity::Pressure;
-    }
-    return std::nullopt;
-}
-
-ValueRange AcceptedRange(Quantity quantity, int channel) {
-    switch (quantity) {
-    case Quantity::Temperature:
-        return kTemperatureRange;
-    case Quantity::Humidity:
-        return kHumidityRange;
-    case Quantity::DewPoint:
-        return kDewPointRange;
-    case Quantity::Pressure:
-        return kPressureRange;
-    case Quantity::HeatFlux:
-        break;
-    }
-    return channel == 2 ? kFluxRangeChannel2 : kFluxRangeChannel1;
+    int exponent = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, exponent);
+    // Digits of D below the last decimal kept.
+    const int dropped = kReliableDigits - 1 - exponent - decimals;
+    if (dropped <= 0) return value;
+    if (dropped > kReliableDigits) return 0;
+    std::int64_t scale = 1;
+    for (int i = 0; i < dropped; ++i)
+        scale *= 10;
+    // Half away from zero, as the table's cells round.
+    const std::int64_t kept = digits / scale + (digits % scale * 2 >= scale ? 1 : 0);
+    double divisor = 1;
+    for (int i = 0; i < decimals; ++i)
+        divisor *= 10;
+    const double rounded = static_cast<double>(kept) / divisor;
+    return value < 0 ? -rounded : rounded;
 }
 
 std::optional<double> MeanKineticTemperature(const std::vector<double> &celsius, double activationK) {

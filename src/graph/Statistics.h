@@ -1,8 +1,9 @@
 // Statistics of the archive table per channel, sensor and quantity: count, period, extremes, mean,
-// standard deviation, mean kinetic temperature and the readings outside limits. Cells are read back as the
-// graph reads them.
+// standard deviation, mean kinetic temperature and the readings outside limits. Rows are read through the
+// table's row reader.
 #pragma once
 
+#include "archive/TableRows.h"
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
 #include "graph/GraphModel.h"
@@ -17,14 +18,15 @@
 
 namespace velda {
 
-/// A moment as read from a row's time and date cells: seconds since 30 December 1899, 00:00, wall-clock
+/// A moment as read from a row's time and date cells: seconds since kDayZero, 00:00, wall-clock
 /// time without a time zone.
 using Stamp = std::int64_t;
 [[nodiscard]] Stamp StampOf(QDate date, QTime time);
 [[nodiscard]] QDate StampDate(Stamp stamp);
 [[nodiscard]] QTime StampTime(Stamp stamp);
 
-/// Counts and durations outside one quantity's limits within a group.
+/// Counts and durations outside one quantity's limits within a group. Each reading holds until the next
+/// one in time; the last one marks the end of the span, so the durations never exceed the span.
 struct LimitFigures {
     Limit limit;
     std::int64_t belowCount = 0;
@@ -70,13 +72,10 @@ struct ChannelSlot {
 [[nodiscard]] std::vector<ChannelSlot> ChannelSlotsOf(const ArchiveTable &table, bool channel1Present,
                                                       bool channel2Present);
 
-/// The quantity of the third column of a slot for a sensor name: recognised in either sensor table, a
-/// heat-flux probe gives HeatFlux, a humidity probe DewPoint or Pressure; nullopt for a probe without a
-/// third quantity. An unrecognised name follows the slot's third-column header (dew point or pressure).
-[[nodiscard]] std::optional<Quantity> ThirdQuantityOf(QStringView sensorName, QStringView thirdHeader);
-
-/// The accepted range of a quantity's values on `channel` (1 or 2), as the graph accepts them.
-[[nodiscard]] ValueRange AcceptedRange(Quantity quantity, int channel);
+/// `value` rounded half away from zero to `decimals` places (0 to 15), taken first to the 15 significant
+/// digits a double carries reliably so that binary noise cannot decide a half: 12.06775 gives 12.0678
+/// with 4 decimals.
+[[nodiscard]] double RoundedFigure(double value, int decimals);
 
 /// Mean kinetic temperature in °C of `celsius` (equal weights) with ΔH/R `activationK` in kelvin;
 /// nullopt for no values.
@@ -85,8 +84,8 @@ struct ChannelSlot {
 
 /// Statistics of every group of `table` (data rows 1 and below, in table order). Rows whose sensor cell
 /// is shorter than 3 characters or "NAN", or whose time or date cell does not read back, are skipped;
-/// so are empty, "NAN" and unreadable value cells and values outside the accepted ranges. Pure; any
-/// thread that owns `table`.
+/// so are empty, "NAN" and unreadable value cells. Every other value the table shows counts, also those
+/// the graph leaves off its axes. Pure; any thread that owns `table`.
 [[nodiscard]] ArchiveStatistics ComputeStatistics(const ArchiveTable &table,
                                                   const std::vector<ChannelSlot> &slots,
                                                   const SystemFormats &formats, const Limits &limits,

@@ -106,7 +106,7 @@ TEST(StatsJson, ShapeKeyOrderAndNulls) {
         R"("first":"2024-02-01T10:00:00","last":"2024-02-01T10:10:00","min":20.0,"min_at":"2024-02-01T10:00:00",)"
         R"("max":26.0,"max_at":"2024-02-01T10:10:00","mean":23.0,"stddev":4.2426,"mkt":23.4738,)"
         R"("limits":{"low":null,"high":25.0,"below_count":0,"above_count":1,"below_seconds":0,)"
-        R"("above_seconds":600}})";
+        R"("above_seconds":0}})";
     EXPECT_TRUE(json.startsWith(R"({"groups":[)" + first)) << json.toStdString();
 
     const QJsonObject humidity = groups.at(1).toObject();
@@ -121,6 +121,34 @@ TEST(StatsJson, ShapeKeyOrderAndNulls) {
     EXPECT_DOUBLE_EQ(second.value(QStringLiteral("mean")).toDouble(), 6.0);
 
     EXPECT_EQ(StatisticsJson({}), QByteArray("{\"groups\":[]}\n"));
+}
+
+TEST(StatsJson, FiguresRoundHalfAwayFromZeroOnTheirLastDigit) {
+    // 39 × 12.07 and one 11.98: the mean is 12.06775 exactly, which plain double sums put just below.
+    const velda::test::RussianFormats ru;
+    ArchiveTable table;
+    table.setColCount(10);
+    table.setRowCount(41);
+    for (int r = 1; r <= 40; ++r) {
+        table.setCell(1, r, QStringLiteral("10:%1:00").arg(r, 2, 10, QLatin1Char('0')));
+        table.setCell(2, r, QStringLiteral("01.02.2024"));
+        table.setCell(6, r, QStringLiteral("DS18B20      "));
+        table.setCell(7, r, r == 40 ? QStringLiteral("11,98") : QStringLiteral("12,07"));
+    }
+    const QByteArray json = StatisticsJson(StatisticsFor(table, {true, false}, Options{}));
+    EXPECT_TRUE(json.contains(R"("mean":12.0678,)")) << json.toStdString();
+
+    struct Case {
+        double value;
+        int decimals;
+        double rounded;
+    };
+    const Case cases[] = {{12.06775, 4, 12.0678}, {-12.06775, 4, -12.0678}, {2.675, 2, 2.68},
+                          {0.00004, 4, 0},        {1234567.5, 0, 1234568},  {23.47384, 4, 23.4738}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(RoundedFigure(c.value, c.decimals), c.rounded);
+    }
 }
 
 TEST(StatsCommand, RunsOverAProjectFileInBothLanguages) {

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/RecordBytes.h"
+
 namespace {
 
 struct CliRun {
@@ -22,13 +24,14 @@ struct CliRun {
     QByteArray err;
 };
 
-CliRun RunCli(const QStringList &args) {
+CliRun RunCli(const QStringList &args, const QString &scenario = {}) {
     const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
     const QString bin = fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
     env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
+    if (!scenario.isEmpty()) env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
     process.setProcessEnvironment(env);
     process.start(bin + QStringLiteral("/velda9-cli"), args);
     CliRun run;
@@ -174,5 +177,72 @@ TEST_F(StatsEndToEnd, ExitStatusOfEachFailure) {
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_TRUE(run.err.contains(c.mentions)) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+// A furnace run downloaded from the instrument: a thermocouple on channel 1 at 1150 to 1300 °C and a
+// heat-flux probe on channel 2 at 700 to 950 W/m2, every 10 minutes for an hour. The table shows every
+// reading, and so must the statistics, whatever the graph leaves off its axes.
+TEST_F(StatsEndToEnd, FurnaceRunCountsEveryReadingTheTableShows) {
+    const float celsius[] = {1150, 1180, 1190, 1250, 1280, 1300, 1210};
+    const float flux[] = {700, 760, 810, 850, 900, 950, 880};
+    QStringList hex;
+    for (int i = 0; i < 7; ++i) {
+        velda::test::RecordFields r;
+        r.channels = 2;
+        r.modeCount = 255;
+        r.temperature1 = celsius[i];
+        r.aux2 = flux[i];
+        r.second = 0;
+        r.minute = static_cast<std::uint8_t>(i * 10 % 60);
+        r.hour = static_cast<std::uint8_t>(10 + i * 10 / 60);
+        r.day = 6;
+        r.month = 12;
+        r.year = 24;
+        r.sensor1 = 1; // thermocouple XA
+        r.sensor2 = 5; // heat flux
+        const auto bytes = velda::test::RecordBytes(2, r);
+        hex << QStringLiteral("\"%1\"").arg(QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+                .toHex()));
+    }
+    QFile scenario(path(QStringLiteral("furnace.json")));
+    ASSERT_TRUE(scenario.open(QIODevice::WriteOnly));
+    scenario.write(QStringLiteral("{\"firmware_date\": \"13.03.2018\", \"records_hex\": [%1]}")
+                       .arg(hex.join(QStringLiteral(", ")))
+                       .toUtf8());
+    scenario.close();
+    const QString furnace = path(QStringLiteral("furnace.vd"));
+    const CliRun read = RunCli({QStringLiteral("read"), QStringLiteral("--simulate"), QStringLiteral("-o"),
+                                furnace, QStringLiteral("--locale"), QStringLiteral("ru_RU")},
+                               scenario.fileName());
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+
+    const CliRun run =
+        RunCli({QStringLiteral("stats"), furnace, QStringLiteral("--json"), QStringLiteral("--locale"),
+                QStringLiteral("ru_RU"), QStringLiteral("--limit"), QStringLiteral("temperature=:1200"),
+                QStringLiteral("--limit"), QStringLiteral("heatflux=:600")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray groups =
+        QJsonDocument::fromJson(run.out).object().value(QStringLiteral("groups")).toArray();
+    ASSERT_EQ(groups.size(), 2) << run.out.toStdString();
+    struct Case {
+        const char *quantity;
+        int count;
+        double max;
+        int above;
+        double aboveSeconds; // never more than the hour the readings span
+    };
+    const Case cases[] = {{"temperature", 7, 1300, 4, 1800}, {"heatflux", 7, 950, 7, 3600}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.quantity);
+        const QJsonObject g = groups.at(static_cast<qsizetype>(i)).toObject();
+        EXPECT_EQ(g.value(QStringLiteral("quantity")).toString(), QLatin1String(c.quantity));
+        EXPECT_EQ(g.value(QStringLiteral("count")).toInt(), c.count);
+        EXPECT_DOUBLE_EQ(g.value(QStringLiteral("max")).toDouble(), c.max);
+        const QJsonObject limits = g.value(QStringLiteral("limits")).toObject();
+        EXPECT_EQ(limits.value(QStringLiteral("above_count")).toInt(), c.above);
+        EXPECT_DOUBLE_EQ(limits.value(QStringLiteral("above_seconds")).toDouble(), c.aboveSeconds);
     }
 }

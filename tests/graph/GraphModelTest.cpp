@@ -474,14 +474,18 @@ TEST(GraphTitles, HiddenChannelKeepsItsAxisUntilTheNextChoice) {
     EXPECT_FALSE(m.series(4).active);
     EXPECT_EQ(m.controls(1).primarySwatch, std::optional<Rgb>(0x0000FF));
 
-    // Shown again while humidity is chosen: the swatch mirrors the humidity line.
+    // Shown again while humidity is chosen: the humidity line is drawn, both swatches take their own
+    // series' colours and every control is enabled again.
     m.quantityChosen(1, true);
     m.sensorCheckClicked(1, false);
     m.sensorCheckClicked(1, true);
     EXPECT_TRUE(m.series(4).active);
     EXPECT_FALSE(m.series(3).active);
-    EXPECT_EQ(m.controls(1).primarySwatch, std::optional<Rgb>(0x808080));
-    EXPECT_FALSE(m.controls(1).thirdCheckEnabled);
+    EXPECT_EQ(m.controls(1).primarySwatch, std::optional<Rgb>(0x0000FF));
+    EXPECT_EQ(m.controls(1).thirdSwatch, std::optional<Rgb>(0xFF00FF));
+    EXPECT_TRUE(m.controls(1).primarySwatchEnabled);
+    EXPECT_TRUE(m.controls(1).thirdSwatchEnabled);
+    EXPECT_TRUE(m.controls(1).thirdCheckEnabled);
 }
 
 TEST(GraphTitles, HandlersClearTheMarkerButColoursDoNot) {

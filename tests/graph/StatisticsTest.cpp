@@ -70,11 +70,11 @@ TEST(StatisticsTest, SeriesWithGapsAndNanCells) {
     EXPECT_DOUBLE_EQ(s.mean, 21);
     EXPECT_NEAR(s.stddev, std::sqrt(20.0 / 3.0), 1e-12);
     ASSERT_TRUE(s.limits);
-    // Intervals 1200, 10800, 1200 s; the last reading lasts their median, 1200 s.
+    // Intervals 1200, 10800, 1200 s; the last reading ends the span.
     EXPECT_EQ(s.limits->belowCount, 1); // 18
     EXPECT_DOUBLE_EQ(s.limits->belowSeconds, 1200);
     EXPECT_EQ(s.limits->aboveCount, 2); // 22 over the gap, 24 at the end
-    EXPECT_DOUBLE_EQ(s.limits->aboveSeconds, 10800 + 1200);
+    EXPECT_DOUBLE_EQ(s.limits->aboveSeconds, 10800);
 }
 
 TEST(StatisticsTest, ReadingsExactlyOnALimitAreInside) {
@@ -90,7 +90,7 @@ TEST(StatisticsTest, ReadingsExactlyOnALimitAreInside) {
     EXPECT_EQ(f.belowCount, 1);
     EXPECT_EQ(f.aboveCount, 1);
     EXPECT_DOUBLE_EQ(f.aboveSeconds, 120); // 10:02 to 10:04
-    EXPECT_DOUBLE_EQ(f.belowSeconds, 60);  // last reading: median of 60, 60, 120
+    EXPECT_DOUBLE_EQ(f.belowSeconds, 0);   // the last reading ends the span
 
     struct Case {
         const char *name;
@@ -128,7 +128,7 @@ TEST(StatisticsTest, OneValue) {
     ASSERT_TRUE(s.mkt);
     EXPECT_NEAR(*s.mkt, -5.25, 1e-9);
     EXPECT_EQ(s.limits->belowCount, 1);
-    EXPECT_DOUBLE_EQ(s.limits->belowSeconds, 0); // no interval to take a median of
+    EXPECT_DOUBLE_EQ(s.limits->belowSeconds, 0); // a lone reading spans no time
 }
 
 TEST(StatisticsTest, SensorChangeMidTableAndTwoChannels) {
@@ -162,14 +162,14 @@ TEST(StatisticsTest, SensorChangeMidTableAndTwoChannels) {
     EXPECT_EQ(t->count, 3);
     EXPECT_NEAR(t->mean, 22, 1e-12);
     EXPECT_EQ(t->firstRow, 1);
-    // 150 % is no humidity the graph would draw.
-    EXPECT_EQ(Find(stats, 1, QStringLiteral("MK SHT"), Quantity::Humidity)->count, 2);
+    // 150 % is no humidity the graph would draw, but the table shows it.
+    EXPECT_EQ(Find(stats, 1, QStringLiteral("MK SHT"), Quantity::Humidity)->count, 3);
     EXPECT_EQ(Find(stats, 1, QStringLiteral("SHT"), Quantity::DewPoint)->min, 10.2);
-    // -900 W/m2 lies outside channel 2's heat-flux range.
+    // -900 W/m2 lies outside channel 2's heat-flux range on the graph, but the table shows it.
     const QuantityStats *q = Find(stats, 2, QStringLiteral("Тепл. поток"), Quantity::HeatFlux);
     ASSERT_TRUE(q);
-    EXPECT_EQ(q->count, 1);
-    EXPECT_DOUBLE_EQ(q->min, -750.5);
+    EXPECT_EQ(q->count, 2);
+    EXPECT_DOUBLE_EQ(q->min, -900);
     EXPECT_FALSE(q->mkt);
     EXPECT_EQ(Find(stats, 2, QStringLiteral("DS18B20"), Quantity::Temperature)->count, 2);
 }
@@ -278,7 +278,7 @@ TEST(StatisticsTest, SheetTextsFollowLanguageAndSeparator) {
     EXPECT_EQ(row(QStringLiteral("Среднее")).value(1), QStringLiteral("21,00"));
     EXPECT_EQ(row(QStringLiteral("Время минимума")).value(1), QStringLiteral("01.02.2024 13:20:00"));
     EXPECT_EQ(row(QStringLiteral("Выше предела")).value(1), QStringLiteral("2 (50,00 %)"));
-    EXPECT_EQ(row(QStringLiteral("Время выше предела")).value(1), QStringLiteral("3:20:00"));
+    EXPECT_EQ(row(QStringLiteral("Время выше предела")).value(1), QStringLiteral("3:00:00"));
 
     const QString clip = StatsClipboardText(MakeStatsSheets(stats, 1, Ru()), 1);
     EXPECT_TRUE(clip.startsWith(QStringLiteral("Chanal 1\r\nSensor\tDS18B20\r\n")));
@@ -364,11 +364,12 @@ TEST(LimitsTest, UserSettingsLiveWhereTheSettingsPathPoints) {
     EXPECT_EQ(LoadStatsSettings(*OpenUserSettings()), values);
 }
 
-TEST(LimitsTest, CellOutsideLimits) {
+TEST(LimitsTest, OutOfLimitCells) {
     ArchiveTable table =
         MakeTable({{"10:00:00", "01.02.2024", "SHT          ", "30,00", "75,00", "25,00", "DS18B20      ",
                     "4,00", "", "99,00"},
-                   {"10:01:00", "01.02.2024", "SHT          ", "NAN", "", "20,00", "DS18B20      ", "25,00"}},
+                   {"10:01:00", "01.02.2024", "SHT          ", "NAN", "", "20,00", "DS18B20      ", "25,00"},
+                   {"10:02:00", "01.02.2024", "SHT          ", "", "", "", "ХА-Термопара ", "1300,00"}},
                   14);
     Limits limits;
     limits.set(Quantity::Temperature, Limit{5.0, 25.0});
@@ -388,6 +389,7 @@ TEST(LimitsTest, CellOutsideLimits) {
         {8, 2, false},  // empty
         {11, 1, true},  // 4 °C below 5
         {11, 2, false}, // 25 °C on the limit
+        {11, 3, true},  // 1300 °C of a thermocouple, beyond the graph's axis range
         {13, 1, false}, // a thermometer has no third quantity
         {6, 1, false},  // sensor name
         {7, 0, false},  // header
@@ -395,9 +397,9 @@ TEST(LimitsTest, CellOutsideLimits) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "column " << c.col << " row " << c.row);
-        EXPECT_EQ(CellOutsideLimits(table, c.col, c.row, limits, Ru()), c.outside);
+        EXPECT_EQ(OutOfLimitCells(table, limits, Ru()).outside(c.col, c.row), c.outside);
     }
-    EXPECT_FALSE(CellOutsideLimits(table, 7, 1, Limits{}, Ru()));
+    EXPECT_FALSE(OutOfLimitCells(table, Limits{}, Ru()).outside(7, 1));
 }
 
 TEST(LimitsTest, UnrecognisedSensorFollowsTheThirdHeader) {

@@ -17,6 +17,16 @@ GOOD_TREE = {
     "src/app/TForm1.cpp": '#include "graph/GraphModel.h"\n#include "screenshot/TForm5.h"\n',
     "src/cli/CliCommands.cpp": '#include "export/SpreadsheetExport.h"\n#include "Local.h"\n',
     "sim/SimUsb.cpp": '#include "SimScenario.h"\n#include <usb.h>\n',
+    "src/base/CMakeLists.txt": "velda_core_library(velda_base SOURCES Texts.cpp)\n",
+    "src/archive/CMakeLists.txt": "velda_core_library(velda_archive\n    SOURCES TableFill.cpp\n"
+                                  "    DEPENDS velda_base Qt6::Core)\n",
+    "src/graph/CMakeLists.txt": "# links velda_app only in this comment\n"
+                                "velda_core_library(velda_graph SOURCES GraphModel.cpp DEPENDS velda_archive)\n",
+    "src/app/CMakeLists.txt": "velda_core_library(velda_app SOURCES TForm1.cpp DEPENDS velda_graph)\n"
+                              "add_executable(velda9 main.cpp)\n"
+                              "target_link_libraries(velda9 PRIVATE velda_app velda_gui)\n",
+    "src/cli/CMakeLists.txt": "add_library(velda_cli STATIC CliCommands.cpp)\n"
+                              "target_link_libraries(velda_cli PUBLIC velda_graph $<TARGET_NAME:x>)\n",
 }
 
 
@@ -50,6 +60,15 @@ class LayerIncludesCheck(unittest.TestCase):
             ("relative path out of the folder", "src/device/ShowStatus.h", '#include "../app/Texts.h"\n'),
             ("simulator includes the program", "sim/SimArchive.cpp", '#include "device/Protocol.h"\n'),
             ("folder with no layer", "src/report/Page.cpp", '#include "base/Texts.h"\n', "src/report:"),
+            ("graph DEPENDS on app", "src/graph/CMakeLists.txt",
+             "velda_core_library(velda_graph\n    SOURCES GraphModel.cpp\n    DEPENDS velda_archive velda_app)\n",
+             "src/graph/CMakeLists.txt:3:"),
+            ("base links archive", "src/base/CMakeLists.txt",
+             "velda_core_library(velda_base SOURCES Texts.cpp PUBLIC_LIBS velda_archive)\n",
+             "src/base/CMakeLists.txt:1:"),
+            ("cli links app", "src/cli/CMakeLists.txt",
+             "add_library(velda_cli STATIC CliCommands.cpp)\ntarget_link_libraries(velda_cli\n"
+             "    PUBLIC velda_graph\n    PRIVATE velda_app)\n", "src/cli/CMakeLists.txt:4:"),
         ]
         for name, path, text, *named in cases:
             with self.subTest(name):
