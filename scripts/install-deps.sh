@@ -10,7 +10,11 @@ packages=(
     qt6-translations-l10n
     libxlsxwriter-dev zlib1g-dev libusb-dev libusb-0.1-4 nlohmann-json3-dev
     libgtest-dev libbenchmark-dev
+    # The USB stack tests: the system's libusb-0.1 against the instrument emulated at usbfs.
+    umockdev libumockdev-dev
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
+    # The workbook test builds the ru_RU and de_DE locales from these sources with localedef.
+    locales
     desktop-file-utils shared-mime-info dpkg-dev file lintian appstream
     # test.sh lists the sources to format-check with git.
     git

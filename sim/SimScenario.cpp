@@ -99,17 +99,21 @@ Enum Choice(const Json &value, const std::string &where,
     Fail(where + " is \"" + text + "\", allowed are " + allowed);
 }
 
+Command CommandChoice(const Json &value, const std::string &where) {
+    return Choice<Command>(value, where,
+                           {{"version", Command::Version},
+                            {"param", Command::Param},
+                            {"record", Command::Record},
+                            {"clock", Command::Clock},
+                            {"screen", Command::Screen}});
+}
+
 FailRule ParseFailRule(const Json &item, const std::string &where) {
     OnlyKeys(item, where, {"command", "index", "stage", "times"});
     if (!item.contains("command")) Fail(where + " needs a \"command\"");
     if (!item.contains("stage")) Fail(where + " needs a \"stage\"");
     FailRule rule;
-    rule.command = Choice<Command>(item["command"], where + ".command",
-                                   {{"version", Command::Version},
-                                    {"param", Command::Param},
-                                    {"record", Command::Record},
-                                    {"clock", Command::Clock},
-                                    {"screen", Command::Screen}});
+    rule.command = CommandChoice(item["command"], where + ".command");
     rule.stage = Choice<Stage>(item["stage"], where + ".stage",
                                {{"write", Stage::Write}, {"length", Stage::Length}, {"data", Stage::Data}});
     if (rule.command == Command::Clock && rule.stage == Stage::Length)
@@ -123,8 +127,27 @@ FailRule ParseFailRule(const Json &item, const std::string &where) {
     return rule;
 }
 
+MalformedRule ParseMalformedRule(const Json &item, const std::string &where) {
+    OnlyKeys(item, where, {"command", "index", "reply"});
+    if (!item.contains("command")) Fail(where + " needs a \"command\"");
+    if (!item.contains("reply")) Fail(where + " needs a \"reply\"");
+    MalformedRule rule;
+    rule.command = CommandChoice(item["command"], where + ".command");
+    if (rule.command == Command::Clock) Fail(where + ": the clock command has no reply");
+    rule.kind = Choice<Malformation>(item["reply"], where + ".reply",
+                                     {{"oversize", Malformation::Oversize},
+                                      {"short", Malformation::Short},
+                                      {"zero_length", Malformation::ZeroLength},
+                                      {"length_ffffffff", Malformation::LengthAllOnes}});
+    if (item.contains("index"))
+        rule.index = static_cast<std::uint32_t>(Integer(item["index"], where + ".index", 0, 65535));
+    return rule;
+}
+
 void ParseFaults(const Json &faults, Scenario &s) {
-    OnlyKeys(faults, "faults", {"absent_ms", "absent_scans", "open_error", "fail", "bad_crc_records"});
+    OnlyKeys(faults, "faults",
+             {"absent_ms", "absent_scans", "open_error", "fail", "bad_crc_records", "removed_at_record",
+              "malformed"});
     if (faults.contains("absent_ms"))
         s.absentMs = Integer(faults["absent_ms"], "faults.absent_ms", 0, 24LL * 3600 * 1000);
     if (faults.contains("absent_scans"))
@@ -145,6 +168,15 @@ void ParseFaults(const Json &faults, Scenario &s) {
         for (std::size_t i = 0; i < list.size(); ++i)
             s.badCrcRecords.insert(static_cast<std::uint32_t>(
                 Integer(list[i], "faults.bad_crc_records[" + std::to_string(i) + "]", 0, 65535)));
+    }
+    if (faults.contains("removed_at_record"))
+        s.removedAtRecord = static_cast<std::uint32_t>(
+            Integer(faults["removed_at_record"], "faults.removed_at_record", 0, 65535));
+    if (faults.contains("malformed")) {
+        const Json &list = faults["malformed"];
+        if (!list.is_array()) Fail("faults.malformed must be a list");
+        for (std::size_t i = 0; i < list.size(); ++i)
+            s.malformed.push_back(ParseMalformedRule(list[i], "faults.malformed[" + std::to_string(i) + "]"));
     }
 }
 

@@ -30,14 +30,23 @@ namespace velda::sim {
 //                      (for clock: the payload write); index limits a record rule to one index;
 //                      times defaults to 1, -1 fails for ever
 //   faults.bad_crc_records  indices of long records served with a wrong check field
+//   faults.removed_at_record  the instrument is pulled out when this record is asked for: that request
+//                      and every later transfer fail with ENODEV
+//   faults.malformed   [{command, index, reply}]: the command's reply as a broken device sends it:
+//                      "oversize" 16 bytes more data than the command has, declared in the length field;
+//                      "short" only the first half of the data, declared in the length field;
+//                      "zero_length" zero-length packets for both the length and the data;
+//                      "length_ffffffff" a length field of 0xFFFFFFFF before the normal data
 //   log                a file that receives one JSON line per command: {"seq", "command", "index"} for a
 //                      received command, {"seq", "command": "clock", "payload": [6 bytes], "payload_hex"}
 //                      for the clock payload, and {"seq", "command", "index", "fault": stage} for an
-//                      injected failure (a command whose write failed has only its fault line)
+//                      injected failure (a command whose write failed has only its fault line; "fault":
+//                      "removed" for the request that pulled the instrument out)
 
 enum class Command { Version, Param, Record, Clock, Screen };
 enum class Stage { Write, Length, Data };
 enum class OpenError { None, Access, Busy };
+enum class Malformation { Oversize, Short, ZeroLength, LengthAllOnes };
 
 [[nodiscard]] const char *CommandName(Command command);
 [[nodiscard]] const char *StageName(Stage stage);
@@ -49,6 +58,14 @@ struct FailRule {
     std::optional<std::uint32_t> index;
     Stage stage = Stage::Write;
     int timesLeft = 1;
+};
+
+/// A reply the instrument sends malformed: the command's (of one record index, or of any when `index`
+/// is empty), every time it is asked for.
+struct MalformedRule {
+    Command command = Command::Version;
+    std::optional<std::uint32_t> index;
+    Malformation kind = Malformation::Oversize;
 };
 
 struct Scenario {
@@ -65,6 +82,8 @@ struct Scenario {
     OpenError openError = OpenError::None;
     std::vector<FailRule> fails;
     std::set<std::uint32_t> badCrcRecords;
+    std::optional<std::uint32_t> removedAtRecord;
+    std::vector<MalformedRule> malformed;
     std::string logPath;
 };
 

@@ -1,25 +1,15 @@
-// The simulated instrument behind the libusb-0.1 entry points: one bus, one device (03EB:0203) that
-// answers the instrument's commands with framed replies, keeps the clock payload, injects the faults of
-// its scenario and logs every command as one JSON line.
-#include "SimScenario.h"
-
-#include <nlohmann/json.hpp>
-
-#include <sys/stat.h>
+// The simulated instrument behind the libusb-0.1 entry points: one bus, one device (03EB:0203) whose
+// transfers go to the instrument's core (command handling, replies, faults, log). A transfer the
+// instrument does not answer fails at once with ETIMEDOUT instead of waiting out its timeout.
+#include "SimInstrument.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <set>
-#include <sstream>
 
 // The ten functions get default visibility; everything else in this library stays hidden.
 #pragma GCC visibility push(default)
@@ -33,36 +23,14 @@ struct usb_dev_handle {
 namespace velda::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr std::uint16_t kVendorId = 0x03EB;
 constexpr std::uint16_t kProductId = 0x0203;
 constexpr int kOutEndpoint = 0x01;
 constexpr int kInEndpoint = 0x82;
-constexpr std::size_t kClockPayloadBytes = 6;
 
 const char *ScenarioEnv() {
     const char *path = std::getenv("VELDA9_SIM_SCENARIO");
     return (path && *path) ? path : nullptr;
-}
-
-// Identifies the scenario file as it is now, so a changed file or variable is noticed.
-std::string ScenarioKey() {
-    const char *path = ScenarioEnv();
-    if (!path) return {};
-    struct stat info {};
-    std::string key = path;
-    if (::stat(path, &info) == 0)
-        key += "|" + std::to_string(info.st_size) + "|" + std::to_string(info.st_mtim.tv_sec) + "." +
-               std::to_string(info.st_mtim.tv_nsec);
-    return key;
-}
-
-CalendarDay Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
 class Instrument {
@@ -86,7 +54,8 @@ public:
 
     void init() {
         std::lock_guard lock(m_mutex);
-        load();
+        m_core.reload(ScenarioEnv());
+        m_deviceListed = false;
     }
 
     int findBusses() {
@@ -100,8 +69,9 @@ public:
     int findDevices() {
         std::lock_guard lock(m_mutex);
         ensureLoaded();
-        const bool present = devicePresent();
-        if (m_absentScansLeft > 0) --m_absentScansLeft;
+        const bool present = m_core.scan();
+        // The bus list itself changes only here, as with the system library, so a thread walking it is
+        // never surprised.
         m_bus.devices = present ? &m_device : nullptr;
         const int changes = present != m_deviceListed ? 1 : 0;
         m_deviceListed = present;
@@ -115,11 +85,11 @@ public:
 
     usb_dev_handle *open(struct usb_device *device) {
         std::lock_guard lock(m_mutex);
-        if (device != &m_device || !devicePresent()) {
+        if (device != &m_device || !m_core.present()) {
             errno = ENODEV;
             return nullptr;
         }
-        if (m_scenario.openError == OpenError::Access) {
+        if (m_core.openError() == OpenError::Access) {
             errno = EACCES;
             return nullptr;
         }
@@ -140,14 +110,14 @@ public:
     int setConfiguration(usb_dev_handle *handle, int configuration) {
         std::lock_guard lock(m_mutex);
         if (find(handle) == m_handles.end()) return -ENODEV;
-        if (m_scenario.openError == OpenError::Busy) return failWith(EBUSY);
+        if (m_core.openError() == OpenError::Busy) return failWith(EBUSY);
         return configuration == 1 ? 0 : failWith(EINVAL);
     }
 
     int claimInterface(usb_dev_handle *handle, int interface) {
         std::lock_guard lock(m_mutex);
         if (find(handle) == m_handles.end()) return -ENODEV;
-        if (m_scenario.openError == OpenError::Busy) return failWith(EBUSY);
+        if (m_core.openError() == OpenError::Busy) return failWith(EBUSY);
         if (interface != 0) return failWith(EINVAL);
         handle->claimed = true;
         return 0;
@@ -156,116 +126,28 @@ public:
     int bulkWrite(usb_dev_handle *handle, int endpoint, const char *bytes, int size) {
         std::lock_guard lock(m_mutex);
         if (const int refused = checkTransfer(handle, endpoint, kOutEndpoint, bytes, size)) return refused;
-        const auto *data = reinterpret_cast<const std::uint8_t *>(bytes);
-        const Bytes message(data, data + size);
-
-        if (m_awaitingClockPayload && message.size() == kClockPayloadBytes) {
-            m_awaitingClockPayload = false;
-            if (takeFault(Command::Clock, std::nullopt, Stage::Data)) {
-                log({{"command", "clock"}, {"fault", "data"}});
-                return failWith(ETIMEDOUT);
-            }
-            m_clockPayload = message;
-            m_clockSetAt = Clock::now();
-            log({{"command", "clock"}, {"payload", message}, {"payload_hex", HexText(message)}});
-            return size;
-        }
-        m_awaitingClockPayload = false;
-        m_reply.clear();
-
-        const auto command = Decode(message);
-        if (!command) {
-            log({{"command", "unknown"}, {"bytes_hex", HexText(message)}});
-            return size; // the instrument ignores what it does not understand; the reply read times out
-        }
-        std::optional<std::uint32_t> index;
-        if (*command == Command::Record) index = static_cast<std::uint32_t>(message[2] | (message[3] << 8));
-        if (takeFault(*command, index, Stage::Write)) {
-            log(entry(*command, index, "write"));
-            return failWith(ETIMEDOUT);
-        }
-        log(entry(*command, index, nullptr));
-        m_replyCommand = *command;
-        m_replyIndex = index;
-        switch (*command) {
-        case Command::Version:
-            queueReply(m_scenario.versionReply);
-            break;
-        case Command::Param:
-            queueReply(m_scenario.paramBlock);
-            break;
-        case Command::Record:
-            queueReply(record(*index));
-            break;
-        case Command::Screen:
-            queueReply(screen());
-            break;
-        case Command::Clock:
-            m_awaitingClockPayload = true;
-            break;
-        }
-        return size;
+        const int result =
+            m_core.write(reinterpret_cast<const std::uint8_t *>(bytes), static_cast<std::size_t>(size));
+        return result < 0 ? failWith(-result) : result;
     }
 
     int bulkRead(usb_dev_handle *handle, int endpoint, char *bytes, int size) {
         std::lock_guard lock(m_mutex);
         if (const int refused = checkTransfer(handle, endpoint, kInEndpoint, bytes, size)) return refused;
-        // Nothing to send: a real transfer would wait out its timeout; the simulator answers at once.
-        if (m_reply.empty()) return failWith(ETIMEDOUT);
-        const Stage stage = m_reply.size() == 2 ? Stage::Length : Stage::Data;
-        if (takeFault(m_replyCommand, m_replyIndex, stage)) {
-            log(entry(m_replyCommand, m_replyIndex, StageName(stage)));
-            m_reply.clear();
-            return failWith(ETIMEDOUT);
-        }
-        Bytes chunk = std::move(m_reply.front());
-        m_reply.pop_front();
-        const std::size_t count = std::min(chunk.size(), static_cast<std::size_t>(size));
-        std::memcpy(bytes, chunk.data(), count);
-        return static_cast<int>(count);
+        const auto done =
+            m_core.read(reinterpret_cast<std::uint8_t *>(bytes), static_cast<std::size_t>(size));
+        return done.error != 0 ? failWith(done.error) : static_cast<int>(done.count);
     }
 
 private:
-    using Json = nlohmann::json;
-
-    static std::string HexText(const Bytes &bytes) {
-        static const char digits[] = "0123456789abcdef";
-        std::string text;
-        for (std::uint8_t b : bytes) {
-            text.push_back(digits[b >> 4]);
-            text.push_back(digits[b & 0x0F]);
-        }
-        return text;
-    }
-
-    static std::optional<Command> Decode(const Bytes &message) {
-        if (message.size() < 2 || message[0] + message[1] != 0xFF) return std::nullopt;
-        switch (message[0]) {
-        case 0x01:
-            return message.size() == 2 ? std::optional(Command::Version) : std::nullopt;
-        case 0x02:
-            return message.size() == 2 ? std::optional(Command::Param) : std::nullopt;
-        case 0x03:
-            return message.size() == 4 ? std::optional(Command::Record) : std::nullopt;
-        case 0x07:
-            return message.size() == 2 ? std::optional(Command::Clock) : std::nullopt;
-        case 0x08:
-            return message.size() == 2 ? std::optional(Command::Screen) : std::nullopt;
-        default:
-            return std::nullopt;
-        }
-    }
-
     static int failWith(int error) {
         errno = error;
         return -error;
     }
 
-    static Json entry(Command command, std::optional<std::uint32_t> index, const char *fault) {
-        Json line{{"command", CommandName(command)}};
-        if (index) line["index"] = *index;
-        if (fault) line["fault"] = fault;
-        return line;
+    // A changed scenario counts as a newly attached instrument at the next device scan.
+    void ensureLoaded() {
+        if (m_core.ensureLoaded(ScenarioEnv())) m_deviceListed = false;
     }
 
     std::set<std::unique_ptr<usb_dev_handle>>::iterator find(usb_dev_handle *handle) {
@@ -275,128 +157,18 @@ private:
 
     int checkTransfer(usb_dev_handle *handle, int endpoint, int expected, const void *bytes, int size) {
         if (find(handle) == m_handles.end()) return failWith(ENODEV);
-        if (!handle->claimed) return failWith(m_scenario.openError == OpenError::Busy ? EBUSY : EPERM);
+        if (!handle->claimed) return failWith(m_core.openError() == OpenError::Busy ? EBUSY : EPERM);
         if (endpoint != expected || size < 0 || (size > 0 && !bytes)) return failWith(EINVAL);
-        if (!devicePresent()) return failWith(ENODEV);
         return 0;
     }
 
-    Bytes record(std::uint32_t index) const {
-        if (index < m_scenario.records.size()) return m_scenario.records[index];
-        // An index past the archive reads erased memory.
-        return Bytes(RecordBytes(m_scenario.format), 0xFF);
-    }
-
-    // The display shows the clock as last set, running on from then.
-    Bytes screen() const {
-        if (!m_scenario.liveScreen || m_clockPayload.empty()) return m_scenario.screen;
-        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - m_clockSetAt);
-        return BuildScreenImage(m_scenario.latest, ClockAfter(m_clockPayload, elapsed.count()));
-    }
-
-    void queueReply(const Bytes &data) {
-        const auto length = static_cast<std::uint32_t>(data.size());
-        m_reply.push_back(Bytes{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-                                static_cast<std::uint8_t>(length >> 16),
-                                static_cast<std::uint8_t>(length >> 24)});
-        m_reply.push_back(data);
-    }
-
-    bool takeFault(Command command, std::optional<std::uint32_t> index, Stage stage) {
-        for (FailRule &rule : m_scenario.fails) {
-            if (rule.command != command || rule.stage != stage || rule.timesLeft == 0) continue;
-            if (rule.index && rule.index != index) continue;
-            if (rule.timesLeft > 0) --rule.timesLeft;
-            return true;
-        }
-        return false;
-    }
-
-    bool devicePresent() const {
-        if (!m_valid || m_absentScansLeft > 0) return false;
-        return Clock::now() - m_epoch >= std::chrono::milliseconds(m_scenario.absentMs);
-    }
-
-    void ensureLoaded() {
-        if (!m_loaded || ScenarioKey() != m_key) load();
-    }
-
-    void load() {
-        m_loaded = true;
-        m_key = ScenarioKey();
-        m_epoch = Clock::now();
-        m_reply.clear();
-        m_awaitingClockPayload = false;
-        m_clockPayload.clear();
-        m_logFailed = false;
-        m_logSeq = 0;
-        // The bus list itself changes only in usb_find_devices, as with the system library, so a thread
-        // walking it is never surprised; a new scenario counts as a newly attached instrument there.
-        m_deviceListed = false;
-        const char *path = ScenarioEnv();
-        if (!path) {
-            m_scenario = DemoScenario(Today());
-            m_absentScansLeft = 0;
-            m_valid = true;
-            return;
-        }
-        m_valid = false;
-        m_scenario = Scenario{};
-        m_absentScansLeft = 0;
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream text;
-        if (file) text << file.rdbuf();
-        if (!file || file.bad()) {
-            std::fprintf(stderr, "velda9-sim: scenario %s cannot be read: %s\n", path, std::strerror(errno));
-            return;
-        }
-        auto parsed = ParseScenario(text.str());
-        if (auto *error = std::get_if<std::string>(&parsed)) {
-            std::fprintf(stderr, "velda9-sim: scenario %s: %s; the instrument stays off the bus\n", path,
-                         error->c_str());
-            return;
-        }
-        m_scenario = std::move(std::get<Scenario>(parsed));
-        m_absentScansLeft = m_scenario.absentScans;
-        m_valid = true;
-    }
-
-    void log(Json line) {
-        if (m_scenario.logPath.empty()) return;
-        line["seq"] = m_logSeq++;
-        std::FILE *file = std::fopen(m_scenario.logPath.c_str(), "a");
-        if (!file) {
-            if (!m_logFailed)
-                std::fprintf(stderr, "velda9-sim: log %s cannot be written: %s\n", m_scenario.logPath.c_str(),
-                             std::strerror(errno));
-            m_logFailed = true;
-            return;
-        }
-        const std::string text = line.dump() + "\n";
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-    }
-
     std::mutex m_mutex;
+    SimInstrument m_core;
     usb_bus m_bus{};
     struct usb_device m_device {};
-    bool m_loaded = false;
-    bool m_valid = false;
-    std::string m_key;
-    Scenario m_scenario;
-    Clock::time_point m_epoch{};
     bool m_busReported = false;
     bool m_deviceListed = false;
-    std::int64_t m_absentScansLeft = 0; // device scans that still report no instrument
     std::set<std::unique_ptr<usb_dev_handle>> m_handles;
-    std::deque<Bytes> m_reply; // the length chunk, then the data chunk of the pending reply
-    Command m_replyCommand = Command::Version;
-    std::optional<std::uint32_t> m_replyIndex;
-    bool m_awaitingClockPayload = false;
-    Bytes m_clockPayload;
-    Clock::time_point m_clockSetAt{};
-    std::uint64_t m_logSeq = 0;
-    bool m_logFailed = false;
 };
 
 // Never destroyed: a program may exit while one of its threads is still inside a transfer.

@@ -1,5 +1,5 @@
 // CSV export of a 200,000-row, 14-column table against plain buffered writing of the same bytes. The
-// export syncs its temporary file to disk before the rename (QSaveFile::commit), so the fair baseline is
+// export syncs its new file to disk before the rename (FileWriter::commit), so the fair baseline is
 // the plain write followed by fsync; the ratio to the plain write alone is printed too. The export fills
 // one block while a second thread writes the one before and starts the disk on it, so wall time is what
 // it is judged by; process CPU time (both threads) is printed beside it.

@@ -47,6 +47,8 @@ ArchiveGrid::ArchiveGrid(const ArchiveTable &table, ArchiveTableModel *model, QW
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
     setContextMenuPolicy(Qt::PreventContextMenu);
+    // Tab leaves the table for the window's buttons; the arrow keys move within it.
+    setTabKeyNavigation(false);
     QHeaderView *columns = horizontalHeader();
     columns->setSectionsClickable(false);
     columns->setHighlightSections(false);
@@ -212,15 +214,18 @@ PointerPlace ArchiveGrid::placeAt(const QPoint &globalPos, bool insideWindow) co
     return place;
 }
 
-void ArchiveGrid::rowNumberReleased(int row) {
+void ArchiveGrid::emitReleaseAt(const QPoint &globalPos) {
+    const PointerPlace at = placeAt(globalPos, true);
+    Q_EMIT leftReleased(at.column, at.row);
+}
+
+void ArchiveGrid::rowNumberReleased(int row, const QPoint &globalPos) {
     const RowDrag drag = std::exchange(m_rowDrag, RowDrag{});
     const bool overRow = row >= 0 && row < m_model->rowCount();
     if (drag.moved && drag.pressedRow >= 0 && overRow && row != drag.pressedRow) {
         Q_EMIT rowDragged(drag.pressedRow + 1, row + 1);
-    } else if (overRow) {
-        Q_EMIT leftReleased(0, row + 1);
     } else {
-        Q_EMIT leftReleased(-1, -1);
+        emitReleaseAt(globalPos);
     }
 }
 
@@ -265,19 +270,15 @@ bool ArchiveGrid::eventFilter(QObject *watched, QEvent *event) {
     QHeaderView *columns = horizontalHeader();
     QHeaderView *rows = verticalHeader();
 
+    // The part of the table that was pressed keeps the mouse until the release, wherever the pointer has
+    // gone; a release is judged by the cell under the pointer, not by the part that receives it.
+    const QPoint globalPos = mouse->globalPosition().toPoint();
     if (m_corner && watched == m_corner->parentWidget()) {
-        if (left && release) Q_EMIT leftReleased(0, 0);
+        if (left && release) emitReleaseAt(globalPos);
         return true;
     }
     if (watched == columns->viewport()) {
-        if (left && release) {
-            const int logical = columns->logicalIndexAt(pos.x());
-            if (logical >= 0) {
-                Q_EMIT leftReleased(logical + 1, 0);
-            } else {
-                Q_EMIT leftReleased(-1, -1);
-            }
-        }
+        if (left && release) emitReleaseAt(globalPos);
         return right;
     }
     if (watched == rows->viewport()) {
@@ -290,21 +291,17 @@ bool ArchiveGrid::eventFilter(QObject *watched, QEvent *event) {
             // The header ends its drag animation with this release, after this filter; the row is moved
             // (or the click handled) once it has, to the row under the pointer.
             m_rowDrag.releasing = true;
-            QTimer::singleShot(0, this, [this, logical] { rowNumberReleased(logical); });
+            QTimer::singleShot(0, this,
+                               [this, logical, globalPos] { rowNumberReleased(logical, globalPos); });
             return false;
         }
-        if (right && press) {
-            Q_EMIT numberRightPressed(logical >= 0 ? logical + 1 : -1,
-                                      rows->viewport()->mapToGlobal(pos + QPoint(0, kDefaultRowHeight)));
-        }
+        if (right && press) Q_EMIT numberRightPressed(logical >= 0 ? logical + 1 : -1, globalPos);
         return right;
     }
     if (watched == viewport()) {
         if (right) return true; // the right button neither selects nor opens anything over data cells
-        if (left && release && !indexAt(pos).isValid()) {
-            Q_EMIT leftReleased(-1, -1);
-            return true;
-        }
+        // The view still ends its own drag selection with this release.
+        if (left && release) emitReleaseAt(globalPos);
     }
     return QTableView::eventFilter(watched, event);
 }

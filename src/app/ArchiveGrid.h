@@ -39,10 +39,11 @@ public:
     [[nodiscard]] PointerPlace placeAt(const QPoint &globalPos, bool insideWindow) const;
 
 Q_SIGNALS:
-    /// The left button was released over cell (`column`, `row`); (-1, -1) is over no cell.
+    /// The left button was released over cell (`column`, `row`), wherever it was pressed; (-1, -1) is over
+    /// no cell. Not sent for a row number dragged to another row (rowDragged is).
     void leftReleased(int column, int row);
     /// The right button was pressed over the number column's row `row` (-1 over no row); `globalPos` is
-    /// where a menu for it opens.
+    /// the pointer, where a menu for it opens.
     void numberRightPressed(int row, const QPoint &globalPos);
     /// A row number was dragged to another row (with the mouse: released over it): table row `from` goes
     /// to position `to`. The row header itself never keeps a moved section.
@@ -55,7 +56,11 @@ private:
     void applyColumnWidths();
     void updateCorner();
     void syncSelectionFromView();
-    void rowNumberReleased(int row);
+    /// Sends leftReleased for the cell under the global point `globalPos`.
+    void emitReleaseAt(const QPoint &globalPos);
+    /// The release of a press on a row number: over data row `row` (-1 over none, by height alone) after a
+    /// drag moves the pressed row there; otherwise the cell under `globalPos` decides.
+    void rowNumberReleased(int row, const QPoint &globalPos);
     void rowSectionMoved(int oldVisual, int newVisual);
 
     const ArchiveTable &m_table;

@@ -410,11 +410,11 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::Save1Click() {
-    m_exportCommand->run(this, m_table);
+    m_exportCommand->run(this, m_table, m_project->openName());
 }
 
 void TForm1::SaveCsv1Click() {
-    m_csvCommand->run(this, m_table);
+    m_csvCommand->run(this, m_table, m_project->openName());
 }
 
 void TForm1::AppendProject1Click() {

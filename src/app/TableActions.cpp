@@ -47,9 +47,9 @@ bool ContextMenuOpens(int column, int row, const Selection &selection, bool tabl
 }
 
 TableKeyAction ClassifyTableKey(int key, Qt::KeyboardModifiers modifiers, const Selection &selection) {
-    // The keypad's Delete arrives with the keypad modifier set; it deletes as the main Delete does.
-    if (key == Qt::Key_Delete && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier)
-        return TableKeyAction::DeleteRow;
+    // Delete deletes whatever modifiers are held, the keypad's Delete (which carries the keypad modifier)
+    // included.
+    if (key == Qt::Key_Delete) return TableKeyAction::DeleteRow;
     if (key == Qt::Key_C && (modifiers & Qt::ControlModifier))
         return selection.singleCell() ? TableKeyAction::CopyTable : TableKeyAction::CopyBlock;
     return TableKeyAction::None;

@@ -63,7 +63,7 @@ struct TableChange {
 /// What a key pressed in the table does.
 enum class TableKeyAction {
     None,
-    DeleteRow, ///< Delete, the keypad's too, without another modifier: delete the selection's top row
+    DeleteRow, ///< Delete, the keypad's too, with any modifiers: delete the selection's top row
     CopyTable, ///< Ctrl+C with one cell selected: copy the whole table
     CopyBlock, ///< Ctrl+C with a block selected: copy the block
 };

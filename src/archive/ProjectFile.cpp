@@ -3,22 +3,21 @@
 
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
-#include "base/FileTarget.h"
+#include "base/FileWriter.h"
 #include "base/LittleEndian.h"
 #include "base/TableHeader.h"
 #include "base/Texts.h"
 #include "device/Exchange.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -61,15 +60,6 @@ constexpr TextPair TxtFileTooLarge{"в файле %1 байт, а таблица
                                    "the file holds %1 bytes, a table holds at most %2"};
 constexpr TextPair TxtCannotRead{"не удаётся прочитать: %1", "cannot read: %1"};
 constexpr TextPair TxtChanged{"файл изменился во время чтения", "the file changed while it was read"};
-constexpr TextPair TxtCannotCreate{"не удаётся создать: %1", "cannot create: %1"};
-constexpr TextPair TxtFolderMissing{"папка %1 не существует", "the folder %1 does not exist"};
-constexpr TextPair TxtNoWritePermission{"нет прав на запись в папку %1",
-                                        "no permission to write in the folder %1"};
-constexpr TextPair TxtCannotWrite{"ошибка записи: %1", "cannot write: %1"};
-constexpr TextPair TxtCannotReplace{"не удаётся заменить файл: %1", "cannot replace the file: %1"};
-constexpr TextPair TxtNoSpace{"на диске нет места", "no space left on the disk"};
-constexpr TextPair TxtQuotaExceeded{"превышена дисковая квота", "the disk quota is exceeded"};
-constexpr TextPair TxtInputOutput{"ошибка ввода-вывода", "input/output error"};
 
 QString FileName(const QString &path) {
     return QFileInfo(path).fileName();
@@ -81,36 +71,12 @@ ProjectError Fault(ProjectError::Kind kind, const QString &path, qint64 offset, 
     return ProjectError{kind, message, offset};
 }
 
-// The system's reason for a failed write, in the language in force where it is a common one.
-QString WriteReason(int error) {
-    switch (error) {
-    case ENOSPC:
-        return Pick(TxtNoSpace);
-    case EDQUOT:
-        return Pick(TxtQuotaExceeded);
-    case EIO:
-        return Pick(TxtInputOutput);
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
-
 // Why `path` cannot be opened for reading, named from the file itself where it can be.
 QString OpenReason(const QString &path, const QFileDevice &file) {
     const QFileInfo info(path);
     if (!info.exists()) return Pick(TxtNoSuchFile);
     if (info.isDir()) return Pick(TxtIsFolder);
     if (!info.isReadable()) return Pick(TxtNoReadPermission);
-    return file.errorString();
-}
-
-// Why no new file can be made at `path`, named from its folder where it can be.
-QString CreateReason(const QString &path, const QFileDevice &file) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
-    if (info.isDir()) return Pick(TxtIsFolder);
-    if (!folder.isDir()) return Pick(TxtFolderMissing).arg(folder.filePath());
-    if (!folder.isWritable()) return Pick(TxtNoWritePermission).arg(folder.filePath());
     return file.errorString();
 }
 
@@ -225,37 +191,24 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
     return project;
 }
 
-bool WriteAll(int fd, const char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Collects the file in chunks and hands each full one to the kernel, asking it to start writing the
-// chunks out to disk at once: the closing sync then waits for little more than the last of them, while
-// the disk has worked alongside the collecting.
+// Collects the file in chunks and hands each full one to the file writer, which asks the kernel to start
+// writing it out at once: the closing sync then waits for little more than the last of them.
 class ChunkWriter {
 public:
-    explicit ChunkWriter(int fd) : m_fd(fd), m_chunk(kWriteChunk) {}
+    explicit ChunkWriter(FileWriter &file) : m_file(file), m_chunk(kWriteChunk) {}
 
-    bool put(const char *data, std::size_t size) {
+    FileResult<Done> put(const char *data, std::size_t size) {
         if (kWriteChunk - m_used < size) {
-            if (!flush()) return false;
-            if (size > kWriteChunk) return write(data, size);
+            if (auto flushed = flush(); !flushed) return flushed;
+            if (size > kWriteChunk) return m_file.write(data, size);
         }
         Copy(m_chunk.data() + m_used, data, size);
         m_used += size;
-        return true;
+        return Done{};
     }
-    bool flush() {
-        const bool ok = write(m_chunk.data(), m_used);
-        m_used = 0;
-        return ok;
+    FileResult<Done> flush() {
+        const std::size_t used = std::exchange(m_used, 0);
+        return m_file.write(m_chunk.data(), used);
     }
 
 private:
@@ -272,73 +225,43 @@ private:
         }
     }
 
-    bool write(const char *data, std::size_t size) {
-        if (!WriteAll(m_fd, data, size)) return false;
-        m_written += static_cast<off_t>(size);
-        if (m_written - m_started >= kStartWritebackBytes) {
-            // Only a hint: whether it is taken changes the timing, not the content or the final sync.
-            ::sync_file_range(m_fd, m_started, m_written - m_started, SYNC_FILE_RANGE_WRITE);
-            m_started = m_written;
-        }
-        return true;
-    }
-
-    static constexpr off_t kStartWritebackBytes = 4 << 20;
-    int m_fd;
+    FileWriter &m_file;
     PodBuffer<char> m_chunk;
     std::size_t m_used = 0;
-    off_t m_written = 0;
-    off_t m_started = 0;
 };
 
-// Makes the rename of a saved file durable: the folder's entry is synced as the file's bytes were.
-void SyncFolderOf(const QString &path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+// A writer's error as a project error: the file's name and the reason, as every project message shows it.
+ProjectError SaveFault(ProjectError::Kind kind, const QString &path, FileError error) {
+    error.path = FileName(path);
+    return ProjectError{kind, error.message(), -1};
 }
 
 } // namespace
 
 ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path, ChannelFlags flags) {
     using Kind = ProjectError::Kind;
-    // A file the user protected is not replaced, not even where the superuser could write it.
-    if (IsReadOnlyTarget(path)) return ProjectError{Kind::OpenFailed, ReadOnlyTargetText(FileName(path)), -1};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Fault(Kind::OpenFailed, path, -1, Pick(TxtCannotCreate).arg(CreateReason(path, file)));
-    const auto failed = [&]() {
-        const int error = errno;
-        file.cancelWriting();
-        return Fault(Kind::WriteFailed, path, -1, Pick(TxtCannotWrite).arg(WriteReason(error)));
-    };
+    FileWriter file(path);
+    if (auto opened = file.open(); !opened) return SaveFault(Kind::OpenFailed, path, opened.error());
     const int cols = table.colCount();
     const int rows = table.rowCount();
 
-    ChunkWriter out(file.handle());
+    ChunkWriter out(file);
     char header[kHeaderSize];
     header[0] = flags.channel1 ? '\1' : '\0';
     header[1] = flags.channel2 ? '\1' : '\0';
     le::PutU32(header + 2, static_cast<std::uint32_t>(cols));
     le::PutU32(header + 6, static_cast<std::uint32_t>(rows));
-    if (!out.put(header, sizeof header)) return failed();
+    FileResult<Done> written = out.put(header, sizeof header);
     qint64 total = kHeaderSize;
-    bool ok = true;
-    for (int col = 0; col < cols && ok; ++col) {
+    for (int col = 0; col < cols && written; ++col) {
         table.forEachEntry(col, 0, rows, [&](std::string_view entry) {
-            ok = ok && out.put(entry.data(), entry.size());
+            if (written) written = out.put(entry.data(), entry.size());
             total += static_cast<qint64>(entry.size());
         });
     }
-    if (!ok) return failed();
-    if (!out.flush()) return failed();
-
-    // commit() syncs the new file to disk and only then renames it over the old one.
-    if (!file.commit())
-        return Fault(Kind::WriteFailed, path, -1, Pick(TxtCannotReplace).arg(file.errorString()));
-    SyncFolderOf(path);
+    if (written) written = out.flush();
+    if (written) written = file.commit();
+    if (!written) return SaveFault(Kind::WriteFailed, path, written.error());
     return total;
 }
 

@@ -14,10 +14,6 @@ bool IsReadOnlyTarget(const QString &path) {
     return !file.isWritable() || !file.permission(QFileDevice::WriteOwner);
 }
 
-QString ReadOnlyTargetText(const QString &path) {
-    return Pick(TxtFileReadOnly).arg(path);
-}
-
 QString SafeFileName(const QString &title) {
     static const QString kRefused = QStringLiteral("/\\:*?\"<>|");
     QString name = title;

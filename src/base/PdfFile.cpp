@@ -1,6 +1,6 @@
 #include "base/PdfFile.h"
 
-#include "base/SaveFileBytes.h"
+#include "base/FileWriter.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -26,8 +26,8 @@ Result<int, PdfFileError> WritePdfFile(const QString &fileName, const QString &t
         pages = paint(painter, writer);
         painter.end();
     }
-    if (const QString why = SaveFileBytes(fileName, pdf.data()); !why.isEmpty())
-        return PdfFileError{QStringLiteral("Cannot write %1: %2").arg(fileName, why)};
+    if (const auto saved = WriteFileBytes(fileName, pdf.data()); !saved)
+        return PdfFileError{saved.error().message()};
     return pages;
 }
 

@@ -20,7 +20,7 @@ struct PdfFileError {
 /// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page, then `paint` draws
 /// every page through a painter already begun on it and returns the page count. The PDF writer ignores
 /// what its device reports, so the document is made in memory and `fileName` is replaced by it only when
-/// every byte was written (SaveFileBytes). Returns the page count. Needs a QGuiApplication (offscreen will
+/// every byte was written (WriteFileBytes). Returns the page count. Needs a QGuiApplication (offscreen will
 /// do); GUI thread only.
 [[nodiscard]] Result<int, PdfFileError>
 WritePdfFile(const QString &fileName, const QString &title,

@@ -4,7 +4,7 @@
 #include "archive/ArchiveDownload.h"
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
-#include "base/FileTarget.h"
+#include "base/FileWriter.h"
 #include "base/SharedTexts.h"
 #include "base/SystemFormats.h"
 #include "base/TableColumns.h"
@@ -21,8 +21,6 @@
 #include "export/SpreadsheetExport.h"
 #include "screenshot/PixelMatrix.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <memory>
@@ -168,18 +166,29 @@ QString ReadSummary(const ArchiveTable &table, const ChannelFlags &flags, const 
     return Pick(TxtReadSummary).arg(records).arg(channelText, stamp(1), stamp(records), file);
 }
 
-QString OutputPathProblem(const QString &path) {
-    const QFileInfo file(path);
-    if (file.isDir()) return QStringLiteral("%1: is a folder, not a file name").arg(path);
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir())
-        return QStringLiteral("%1: the folder %2 does not exist")
-            .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (!folder.isWritable())
-        return QStringLiteral("%1: the folder %2 is not writable")
-            .arg(path, QDir::toNativeSeparators(folder.filePath()));
-    if (IsReadOnlyTarget(path)) return ReadOnlyTargetText(path);
-    return {};
+OutputRules OutputRulesOf(const Options &options) {
+    OutputRules rules;
+    // A merge reads every input whole before it writes, so one of them may take the result: a download is
+    // added to the archive kept in one file.
+    if (options.command != Command::Merge) rules.inputs = options.inputs;
+    switch (options.command) {
+    case Command::Export:
+        rules.extensions = {QStringLiteral(".xlsx"), QStringLiteral(".xls"), QStringLiteral(".csv")};
+        break;
+    case Command::Report:
+    case Command::Summary:
+        rules.extensions = {QStringLiteral(".pdf")};
+        break;
+    case Command::Screenshot:
+        rules.extensions = {QStringLiteral(".bmp")};
+        break;
+    case Command::Plot:
+        rules.extensions = {QStringLiteral(".png"), QStringLiteral(".svg"), QStringLiteral(".pdf")};
+        break;
+    default:
+        break;
+    }
+    return rules;
 }
 
 bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
@@ -192,10 +201,6 @@ bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err) {
 }
 
 int RunRead(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
     WriteHeaderRow(table, LanguageIndex.load());
     auto download = std::make_unique<ArchiveDownload>(table);
@@ -260,10 +265,6 @@ int RunDump(const Options &options, const Streams &streams) {
 }
 
 int RunExport(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const xlsx::ExportResult result = xlsx::ExportToSpreadsheet(table, Pick(TxtArchiveTitle), options.output);
@@ -286,10 +287,6 @@ int RunSetClock(const Options &options, const Streams &streams) {
 }
 
 int RunScreenshot(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     LibUSB.useSimulator(options.simulate);
@@ -307,11 +304,15 @@ int RunScreenshot(const Options &options, const Streams &streams) {
 }
 
 int RunCommand(const Options &options, const Streams &streams) {
-    // Every command that writes a file refuses what the windows would not write either, before any work.
+    // Every command that writes a file refuses what the windows would not write either, before it reads or
+    // downloads anything: a name the command does not write and one of its own inputs are usage errors.
     if (!options.output.isEmpty()) {
-        if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-            PrintError(streams.err, problem);
-            return ExitFile;
+        if (const auto checked = CheckOutputTarget(options.output, OutputRulesOf(options)); !checked) {
+            const FileError &error = checked.error();
+            PrintError(streams.err, error.message());
+            const bool usage =
+                error.kind == FileError::Kind::SameAsInput || error.kind == FileError::Kind::WrongExtension;
+            return usage ? ExitUsage : ExitFile;
         }
     }
     switch (options.command) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/ProjectFile.h"
+#include "base/FileWriter.h"
 #include "base/Texts.h"
 #include "cli/CliArguments.h"
 
@@ -70,10 +71,11 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 /// Loads a project file for export, report or dump; prints the one-line error on `err` when it fails.
 [[nodiscard]] bool LoadForCommand(ArchiveTable &table, const QString &path, std::FILE *err);
 
-/// Why `path` cannot take a new file (it names a folder, its folder is missing or not writable, or it is
-/// a read-only file that the windows would not replace either), or an empty text when it can. Checked before
-/// an exchange so that a download is not lost at the end.
-[[nodiscard]] QString OutputPathProblem(const QString &path);
+/// What the output of the command in `options` must satisfy: the extensions the command writes, and none
+/// of its inputs (but for merge, which reads them whole first). RunCommand checks the output with it
+/// (CheckOutputTarget) before any work, so that a download is not lost at the end and no input is
+/// overwritten.
+[[nodiscard]] OutputRules OutputRulesOf(const Options &options);
 
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.
 void PrintError(std::FILE *stream, const QString &text);

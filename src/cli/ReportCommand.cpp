@@ -9,10 +9,6 @@ namespace velda::cli {
 inline constexpr TextPair TxtReportDone{"Отчёт сохранён в %1 (страниц: %2)", "Report saved to %1 (%2 pages)"};
 
 int RunReport(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
     if (!LoadForCommand(table, options.input, streams.err)) return ExitFile;
     const ReportPdfResult result = WriteReportPdf(table, options.output);

@@ -12,10 +12,6 @@ inline constexpr TextPair TxtSummaryDone{"Сводка сохранена в %1 
                                          "Summary saved to %1 (%2 pages)"};
 
 int RunSummary(const Options &options, const Streams &streams) {
-    if (const QString problem = OutputPathProblem(options.output); !problem.isEmpty()) {
-        PrintError(streams.err, problem);
-        return ExitFile;
-    }
     ArchiveTable table;
     const auto loaded = ReadProject(table, options.input);
     if (!loaded.ok()) {

@@ -1,7 +1,7 @@
 // CSV export: Windows-1251 cells to UTF-8 through a byte table, RFC 4180 quoting, written in large
-// blocks through a save file that is renamed over the target when complete. A second thread writes each
-// block, and starts the disk on it, while the next is being filled, so the sync before the rename waits
-// for the last block or two rather than the whole file.
+// blocks through the file writer, whose new file replaces the target when complete. A second thread
+// writes each block, and the disk starts on it, while the next is being filled, so the sync before the
+// rename waits for the last block or two rather than the whole file.
 //
 // Most cells are short ASCII texts that need no quotes. Every cell is copied and checked in one pass,
 // sixteen bytes at a time; only a cell that fails the check is written again byte by byte. Room in the
@@ -11,10 +11,10 @@
 #include "export/CsvExport.h"
 
 #include "base/Cp1251.h"
+#include "base/FileWriter.h"
 #include "base/TableColumns.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <array>
@@ -25,8 +25,6 @@
 #include <thread>
 #include <unordered_map>
 #include <vector>
-
-#include <fcntl.h>
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
@@ -225,10 +223,11 @@ ExportError Error(ExportError::Kind kind, const QString &message) {
 
 // Writes filled blocks to the file on a thread of its own while the caller fills the next one, so that
 // turning cells into text overlaps the kernel's copy of the previous block and the disk's write of the
-// blocks before it. One block is in flight.
+// blocks before it (the file writer starts the disk on each block as it is written). One block is in
+// flight.
 class OverlappedWriter {
 public:
-    explicit OverlappedWriter(QFileDevice &file) : m_file(file), m_thread([this] { run(); }) {}
+    explicit OverlappedWriter(FileWriter &file) : m_file(file), m_thread([this] { run(); }) {}
     OverlappedWriter(const OverlappedWriter &) = delete;
     OverlappedWriter &operator=(const OverlappedWriter &) = delete;
     ~OverlappedWriter() {
@@ -262,15 +261,10 @@ public:
         return !m_failed;
     }
 
-private:
-    // Asks the kernel to start writing the block just written to disk, without waiting for it, so that
-    // the sync before the rename finds little left to do; the disk works while the next blocks are
-    // filled. Only a hint: when it fails, the sync writes the block instead.
-    void startWriteBack(qint64 bytes) {
-        (void)sync_file_range(m_file.handle(), m_offset, bytes, SYNC_FILE_RANGE_WRITE);
-        m_offset += bytes;
-    }
+    /// Why a write failed; only after drain() returned false.
+    [[nodiscard]] const FileError &failure() const { return m_failure; }
 
+private:
     void run() {
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -278,18 +272,17 @@ private:
             if (!m_busy) return;
             // The block and the file are this thread's until m_busy is cleared.
             lock.unlock();
-            const auto bytes = static_cast<qint64>(m_size);
-            const bool written = m_file.write(m_block.data(), bytes) == bytes && m_file.flush();
-            if (written) startWriteBack(bytes);
+            FileResult<Done> written = m_file.write(m_block.data(), m_size);
             lock.lock();
+            if (!written && !m_failed) m_failure = written.error();
             m_failed = m_failed || !written;
             m_busy = false;
             m_changed.notify_all();
         }
     }
 
-    QFileDevice &m_file;
-    qint64 m_offset = 0; ///< where the next block goes in the file
+    FileWriter &m_file;
+    FileError m_failure;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -426,35 +419,17 @@ void AppendCsvRow(std::string &out, const ArchiveTable &table, int row, const Cs
 ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, const CsvOptions &options,
                          const SystemFormats &formats, const ExportProgress &progress) {
     using Kind = ExportError::Kind;
-    if (fileName.trimmed().isEmpty()) return Error(Kind::NoFileName, QStringLiteral("No file name given"));
-    if (QFileInfo(fileName).isDir())
-        return Error(Kind::NoFileName, QStringLiteral("%1 is a folder, not a file name").arg(fileName));
-    const QString folder = QFileInfo(fileName).absolutePath();
-    if (!QFileInfo(folder).isDir())
-        return Error(Kind::CannotCreate, QStringLiteral("Folder %1 does not exist").arg(folder));
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return Error(Kind::CannotCreate,
-                     QStringLiteral("Cannot create %1: %2").arg(fileName, file.errorString()));
-    const auto writeFailed = [&] {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return Error(Kind::WriteFailed, QStringLiteral("Cannot write %1: %2").arg(fileName, reason));
-    };
+    FileWriter file(fileName);
+    if (auto opened = file.open(); !opened) return xlsx::FileFault(Kind::CannotCreate, opened.error());
 
     const int rowTotal = std::max(table.rowCount(), 0);
-    if (progress && !progress(0, rowTotal)) {
-        file.cancelWriting();
-        return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
-    }
+    if (progress && !progress(0, rowTotal)) return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
     // Rows are written into one large block, which goes to the writer thread whenever a cell may not fit
     // in what is left of it (also in the middle of a row); a cell longer than the whole block gets a block
     // of its own size.
     std::vector<char> block(kWriteBlock);
     std::size_t used = kByteOrderMark.size();
     std::memcpy(block.data(), kByteOrderMark.data(), kByteOrderMark.size());
-    bool written = true;
     {
         OverlappedWriter writer(file);
         const auto makeRoom = [&](std::size_t size, std::size_t need) -> std::optional<std::size_t> {
@@ -463,28 +438,22 @@ ExportResult ExportToCsv(const ArchiveTable &table, const QString &fileName, con
             return 0;
         };
         RowWriter rows(table, options, formats);
-        for (int row = 0; row < rowTotal; ++row) {
+        bool written = true;
+        for (int row = 0; row < rowTotal && written; ++row) {
             const auto next = rows.put(row, block, used, makeRoom);
-            if (!next) {
-                written = false;
-                break;
-            }
+            written = next.has_value();
+            if (!written) break;
             used = *next;
             if (progress && (row + 1) % kProgressStep == 0 && !progress(row + 1, rowTotal)) {
                 (void)writer.drain();
-                file.cancelWriting();
                 return Error(Kind::Cancelled, QStringLiteral("Export cancelled"));
             }
         }
-        written = written && writer.hand(block, used) && writer.drain();
+        if (!(written && writer.hand(block, used) && writer.drain()))
+            return xlsx::FileFault(Kind::WriteFailed, writer.failure());
     }
-    // QSaveFile keeps small writes in its buffer, and commit() does not notice when writing that buffer
-    // out fails (a full disk, the file-size limit): the buffer is flushed and checked first.
-    if (!written || !file.flush()) return writeFailed();
-    // commit() syncs the new file to disk and only then renames it over the old one.
-    if (!file.commit())
-        return Error(Kind::ReplaceFailed,
-                     QStringLiteral("Cannot save %1: %2").arg(fileName, file.errorString()));
+    if (auto committed = file.commit(); !committed)
+        return xlsx::FileFault(Kind::ReplaceFailed, committed.error());
     if (progress) progress(rowTotal, rowTotal);
     return xlsx::ExportSummary{1, rowTotal, QFileInfo(fileName).absoluteFilePath()};
 }

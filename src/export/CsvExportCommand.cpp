@@ -63,7 +63,7 @@ QFileDialog *CsvExportCommand::createDialog(QWidget *parent) {
     return dialog;
 }
 
-void CsvExportCommand::run(QWidget *parent, const ArchiveTable &table) {
+void CsvExportCommand::run(QWidget *parent, const ArchiveTable &table, const QString &openProject) {
     m_lastResult.reset();
     QString chosen;
     csv::CsvOptions options;
@@ -82,6 +82,7 @@ void CsvExportCommand::run(QWidget *parent, const ArchiveTable &table) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;
     }
+    if ((m_lastResult = RefuseExportTarget(chosen, openProject))) return;
     const SystemFormats formats = CurrentFormats();
     m_lastResult =
         ExportWithProgressDialog(parent, Pick(TxtSaveToCsv), table.rowCount(),

@@ -35,8 +35,9 @@ public:
     /// Asks for a file name (with the delimiter, the locale's by default, and the date form), refuses an
     /// empty table with "Archive not read!", else writes the CSV on a worker thread behind a modal
     /// progress dialog with Cancel. `table` must stay unchanged until run() returns, which the modal
-    /// dialogs guarantee. A failure shows "Export of the data - Error !!!" with the reason.
-    void run(QWidget *parent, const ArchiveTable &table);
+    /// dialogs guarantee. A failure shows "Export of the data - Error !!!" with the reason; a chosen name
+    /// that cannot take the file, the open project `openProject` included, is refused so before any work.
+    void run(QWidget *parent, const ArchiveTable &table, const QString &openProject = {});
 
     /// Builds the dialog run() shows; the caller owns it. Its delimiter box is named "CsvDelimiter"
     /// and its date check box "CsvIsoDate".

@@ -3,14 +3,11 @@
 #include "export/SpreadsheetExport.h"
 
 #include "base/Cp1251.h"
-#include "base/FileTarget.h"
+#include "base/Texts.h"
 #include "export/SheetPlan.h"
 #include "export/WorkbookCheck.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
@@ -23,6 +20,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <locale.h>
 
 namespace velda::xlsx {
 namespace {
@@ -102,34 +101,38 @@ struct WorkbookDeleter {
     void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
 };
 
-QString LibraryError(lxw_error error) {
-    return QString::fromUtf8(lxw_strerror(error));
-}
+constexpr TextPair TxtCellTooLong{
+    "ячейка %1 строки %2 содержит %3 символов, а ячейка книги вмещает не больше %4",
+    "cell %1 of row %2 holds %3 characters; a workbook cell holds at most %4"};
+constexpr TextPair TxtLibraryFailed{"%1: книга не построена (ошибка библиотеки %2)",
+                                    "%1: the workbook could not be built (library error %2)"};
 
-// Permissions a newly created file gets from the process's umask (read without changing it).
-QFileDevice::Permissions NewFilePermissions() {
-    unsigned mask = 022;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const unsigned parsed = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok) mask = parsed;
-                break;
-            }
-        }
+// Gives the calling thread the "C" numeric locale while it lives: the library prints the numbers of its
+// XML (column widths, margins) with printf, which would write a decimal comma under many locales.
+class CNumericLocale {
+public:
+    CNumericLocale()
+        : m_c(::newlocale(LC_NUMERIC_MASK, "C", ::duplocale(LC_GLOBAL_LOCALE))),
+          m_previous(m_c ? ::uselocale(m_c) : nullptr) {}
+    ~CNumericLocale() {
+        if (!m_c) return;
+        ::uselocale(m_previous);
+        ::freelocale(m_c);
     }
-    const unsigned mode = 0666u & ~mask;
-    QFileDevice::Permissions p;
-    if (mode & 0400) p |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
-    if (mode & 0200) p |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
-    if (mode & 0040) p |= QFileDevice::ReadGroup;
-    if (mode & 0020) p |= QFileDevice::WriteGroup;
-    if (mode & 0004) p |= QFileDevice::ReadOther;
-    if (mode & 0002) p |= QFileDevice::WriteOther;
-    return p;
+    CNumericLocale(const CNumericLocale &) = delete;
+    CNumericLocale &operator=(const CNumericLocale &) = delete;
+
+private:
+    locale_t m_c;
+    locale_t m_previous;
+};
+
+// Why the library could not finish the file: the system's reason where it left one that a user meets
+// (a full disk, the file-size limit), else that the file came out incomplete.
+FileError FinishFault(int systemError, const QString &path) {
+    if (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG || systemError == EIO)
+        return FileError::FromErrno(systemError, path);
+    return FileError{FileError::Kind::Incomplete, path, {}};
 }
 
 // Whether the XML of any one sheet could pass the 4 GB a plain ZIP entry holds: a cell's UTF-8 text is at
@@ -160,46 +163,42 @@ int TextWidthPixels(std::string_view cp1251) {
 double ColumnWidthForPixels(int pixels) {
     // A column of width w characters is 7 * w + 5 pixels wide; one character of margin keeps a text
     // whose estimate came out a little small from touching the cell borders.
+    constexpr double kMaxWidth = 255;
     const double chars = (std::max(pixels, 0) + 7) / 7.0;
-    return std::ceil(chars * 4.0) / 4.0;
+    return std::min(std::ceil(chars * 4.0) / 4.0, kMaxWidth);
 }
 
 int ExportedColumnCount(const ArchiveTable &table) {
     return std::clamp(table.colCount(), 0, ArchiveTable::kMaxColCount);
 }
 
+ExportError FileFault(ExportError::Kind kind, const FileError &error) {
+    switch (error.kind) {
+    case FileError::Kind::NoFileName:
+    case FileError::Kind::IsFolder:
+        kind = ExportError::Kind::NoFileName;
+        break;
+    case FileError::Kind::ReadOnlyFile:
+        kind = ExportError::Kind::ReadOnly;
+        break;
+    default:
+        break;
+    }
+    return ExportError{kind, error.message()};
+}
+
 ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &namePrefix,
                                  const QString &fileName, const ExportProgress &progress) {
-    if (fileName.trimmed().isEmpty()) {
-        return ExportError{ExportError::Kind::NoFileName,
-                           QStringLiteral("No file name given for the workbook")};
-    }
-    QFileInfo target(fileName);
-    if (target.isSymLink()) target = QFileInfo(target.symLinkTarget());
-    if (target.isDir()) {
-        return ExportError{ExportError::Kind::NoFileName,
-                           QStringLiteral("%1 is a folder, not a file name").arg(fileName)};
-    }
-    const QString targetPath = target.absoluteFilePath();
-    const QString folder = target.absolutePath();
-    const auto readOnly = [&] {
-        return ExportError{ExportError::Kind::ReadOnly, ReadOnlyTargetText(targetPath)};
+    using Kind = ExportError::Kind;
+    FileWriter file(fileName);
+    if (auto opened = file.open(); !opened) return FileFault(Kind::CannotCreate, opened.error());
+    // The library opens the new file by a name of its own that reaches the writer's file.
+    const QByteArray filePath = file.openPath();
+    const auto libraryFailed = [&](lxw_error error) {
+        return ExportError{Kind::WriteFailed,
+                           Pick(TxtLibraryFailed).arg(fileName).arg(static_cast<int>(error))};
     };
-    if (IsReadOnlyTarget(targetPath)) return readOnly();
-    if (!QFileInfo(folder).isDir()) {
-        return ExportError{ExportError::Kind::CannotCreate,
-                           QStringLiteral("Folder %1 does not exist").arg(folder)};
-    }
-
-    // A short fixed name, so that a target name near the length limit still leaves room for it.
-    QTemporaryFile temporary(QDir(folder).filePath(QStringLiteral(".velda9-export-XXXXXX.part")));
-    if (!temporary.open()) {
-        return ExportError{
-            ExportError::Kind::CannotCreate,
-            QStringLiteral("Cannot create a file in %1: %2").arg(folder, temporary.errorString())};
-    }
-    const QByteArray temporaryPath = QFile::encodeName(temporary.fileName());
-    temporary.close();
+    const CNumericLocale numbersWithAPoint;
 
     const int rowTotal = std::max(table.rowCount(), 0);
     const int colCount = ExportedColumnCount(table);
@@ -208,11 +207,8 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     options.constant_memory = LXW_TRUE;
     // ZIP64 only when a sheet could come near 4 GB: some readers do not open ZIP64 containers.
     options.use_zip64 = NeedsZip64(table, rowTotal, colCount) ? LXW_TRUE : LXW_FALSE;
-    std::unique_ptr<lxw_workbook, WorkbookDeleter> workbook(
-        workbook_new_opt(temporaryPath.constData(), &options));
-    if (!workbook) {
-        return ExportError{ExportError::Kind::WriteFailed, QStringLiteral("Cannot start a workbook")};
-    }
+    std::unique_ptr<lxw_workbook, WorkbookDeleter> workbook(workbook_new_opt(filePath.constData(), &options));
+    if (!workbook) return libraryFailed(LXW_ERROR_MEMORY_MALLOC_FAILED);
     lxw_format *centred = workbook_add_format(workbook.get());
     format_set_align(centred, LXW_ALIGN_CENTER);
 
@@ -220,7 +216,7 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     constexpr int kProgressStep = 512;
     int rowsWritten = 0;
     if (progress && !progress(0, rowTotal)) {
-        return ExportError{ExportError::Kind::Cancelled, QStringLiteral("Export cancelled")};
+        return ExportError{Kind::Cancelled, QStringLiteral("Export cancelled")};
     }
 
     std::string utf8;
@@ -228,10 +224,7 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     for (const SheetSlice &slice : plan) {
         const QByteArray sheetName = SheetName(namePrefix, slice.number).toUtf8();
         lxw_worksheet *sheet = workbook_add_worksheet(workbook.get(), sheetName.constData());
-        if (!sheet) {
-            return ExportError{ExportError::Kind::WriteFailed,
-                               QStringLiteral("Cannot add sheet \"%1\"").arg(QString::fromUtf8(sheetName))};
-        }
+        if (!sheet) return libraryFailed(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE);
         std::fill(widestPixels.begin(), widestPixels.end(), 0);
         for (int j = 0; j < slice.rowCount; ++j) {
             const int row = slice.firstRow + j;
@@ -240,30 +233,20 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
                 if (bytes.empty()) continue;
                 if (bytes.size() > static_cast<std::size_t>(kMaxCellLength)) {
                     return ExportError{
-                        ExportError::Kind::CellTooLong,
-                        QStringLiteral("Cell %1 of row %2 holds %3 characters; a workbook cell "
-                                       "holds at most %4")
-                            .arg(c)
-                            .arg(row)
-                            .arg(bytes.size())
-                            .arg(kMaxCellLength)};
+                        Kind::CellTooLong,
+                        QStringLiteral("%1: ").arg(fileName) +
+                            Pick(TxtCellTooLong).arg(c).arg(row).arg(bytes.size()).arg(kMaxCellLength)};
                 }
                 AppendUtf8(bytes, utf8);
                 const lxw_error written = worksheet_write_string(
                     sheet, static_cast<lxw_row_t>(j), static_cast<lxw_col_t>(c), utf8.c_str(), centred);
-                if (written != LXW_NO_ERROR) {
-                    return ExportError{ExportError::Kind::WriteFailed,
-                                       QStringLiteral("Cannot write cell %1 of row %2: %3")
-                                           .arg(c)
-                                           .arg(row)
-                                           .arg(LibraryError(written))};
-                }
+                if (written != LXW_NO_ERROR) return libraryFailed(written);
                 auto &widest = widestPixels[static_cast<std::size_t>(c)];
                 widest = std::max(widest, TextWidthPixels(bytes));
             }
             ++rowsWritten;
             if (progress && rowsWritten % kProgressStep == 0 && !progress(rowsWritten, rowTotal)) {
-                return ExportError{ExportError::Kind::Cancelled, QStringLiteral("Export cancelled")};
+                return ExportError{Kind::Cancelled, QStringLiteral("Export cancelled")};
             }
         }
         // Every column of the block is centred, also where it is blank (the block reaches one column
@@ -275,34 +258,14 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
         }
     }
 
+    errno = 0;
     const lxw_error closed = workbook_close(workbook.release());
-    if (closed != LXW_NO_ERROR) {
-        return ExportError{
-            ExportError::Kind::WriteFailed,
-            QStringLiteral("Cannot save the workbook %1: %2").arg(targetPath, LibraryError(closed))};
-    }
-    if (const QString fault = CheckWorkbookFile(temporary.fileName()); !fault.isEmpty()) {
-        return ExportError{
-            ExportError::Kind::WriteFailed,
-            QStringLiteral("Cannot save the workbook %1: it came out incomplete (%2); the disk "
-                           "may be full or the file too large")
-                .arg(targetPath, fault)};
-    }
+    const int closeError = errno;
+    if (closed != LXW_NO_ERROR || !CheckWorkbookFile(QFile::decodeName(filePath)).isEmpty())
+        return FileFault(Kind::WriteFailed, FinishFault(closeError, fileName));
     if (progress) progress(rowTotal, rowTotal);
-
-    // The user may have protected the file while the workbook was being built.
-    if (IsReadOnlyTarget(targetPath)) return readOnly();
-    const QFileDevice::Permissions permissions =
-        QFileInfo::exists(targetPath) ? QFile::permissions(targetPath) : NewFilePermissions();
-    QFile::setPermissions(temporary.fileName(), permissions);
-    if (std::rename(temporaryPath.constData(), QFile::encodeName(targetPath).constData()) != 0) {
-        const int error = errno;
-        return ExportError{ExportError::Kind::ReplaceFailed,
-                           QStringLiteral("Cannot save the workbook as %1: %2")
-                               .arg(targetPath, QString::fromLocal8Bit(std::strerror(error)))};
-    }
-    temporary.setAutoRemove(false);
-    return ExportSummary{static_cast<int>(plan.size()), rowTotal, targetPath};
+    if (auto committed = file.commit(); !committed) return FileFault(Kind::ReplaceFailed, committed.error());
+    return ExportSummary{static_cast<int>(plan.size()), rowTotal, file.targetPath()};
 }
 
 } // namespace velda::xlsx

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/FileWriter.h"
 #include "base/Result.h"
 
 #include <QString>
@@ -24,6 +25,9 @@ struct ExportError {
     Kind kind = Kind::WriteFailed;
     QString message;
 };
+
+/// A file writer's error as an export error of `kind`, or of NoFileName / ReadOnly where it says so.
+[[nodiscard]] ExportError FileFault(ExportError::Kind kind, const FileError &error);
 
 struct ExportSummary {
     int sheetCount = 0;
@@ -50,18 +54,19 @@ inline constexpr int kMaxCellLength = 32767;
 
 /// Writes the shown part of `table` (colCount() x rowCount(), header row included, every cell as text)
 /// into a workbook saved as `fileName`: 65,535 table rows per sheet, sheets named `namePrefix` + k,
-/// every cell centred, every used column as wide as its widest text. The workbook is built in a
-/// temporary file in the same folder and renamed over `fileName` only when complete, so an existing
-/// file is replaced only by a finished workbook and stays untouched on failure or cancel. A read-only
-/// target (IsReadOnlyTarget) is refused before and again just before the rename. The table is
-/// only read; it must not change while the export runs (any thread may run it, one export per table).
+/// every cell centred, every used column as wide as its widest text. The workbook is built through a
+/// FileWriter, so an existing file is replaced only by a finished, synced workbook and stays untouched on
+/// failure or cancel. Its bytes do not depend on the locale (numbers in its XML always have a point). The
+/// table is only read; it must not change while the export runs (any thread may run it, one export per
+/// table).
 ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &namePrefix,
                                  const QString &fileName, const ExportProgress &progress = {});
 
 /// Estimated width of a Windows-1251 text in the workbook's default font (11-point sans), in pixels.
 [[nodiscard]] int TextWidthPixels(std::string_view cp1251);
 
-/// Column width, in the workbook's character units, that fits a text `pixels` wide with a margin.
+/// Column width, in the workbook's character units, that fits a text `pixels` wide with a margin; at most
+/// 255, the widest column a spreadsheet holds.
 [[nodiscard]] double ColumnWidthForPixels(int pixels);
 
 } // namespace velda::xlsx

@@ -78,7 +78,16 @@ void SpreadsheetExportCommand::SaveDialog1TypeChange(QFileDialog *dialog, const 
     if (name != edit->text()) edit->setText(name);
 }
 
-void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
+std::optional<xlsx::ExportResult> RefuseExportTarget(const QString &chosen, const QString &openProject) {
+    OutputRules rules;
+    if (!openProject.isEmpty()) rules.inputs = QStringList{openProject};
+    const auto checked = CheckOutputTarget(chosen, rules);
+    if (checked) return std::nullopt;
+    ShowErrorBox(Pick(TxtExportError), Pick(TxtWarning), checked.error().message());
+    return xlsx::FileFault(xlsx::ExportError::Kind::CannotCreate, checked.error());
+}
+
+void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table, const QString &openProject) {
     m_lastResult.reset();
     QString chosen;
     {
@@ -93,6 +102,7 @@ void SpreadsheetExportCommand::run(QWidget *parent, const ArchiveTable &table) {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtError));
         return;
     }
+    if ((m_lastResult = RefuseExportTarget(chosen, openProject))) return;
     m_lastResult = exportWithProgress(parent, table, chosen);
     if (m_lastResult->ok()) {
         m_fileName.clear();

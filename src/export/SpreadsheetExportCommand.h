@@ -22,6 +22,11 @@ namespace velda {
                                                           int rowsTotal, xlsx::BackgroundExport::Job job);
 
 /// One per main window; remembers the dialog's file name for the rest of the run. GUI thread only.
+/// Checks `chosen` as an export's output that must not be `openProject`; on a refusal shows the export's
+/// error box and returns the error as an export result. GUI thread.
+[[nodiscard]] std::optional<xlsx::ExportResult> RefuseExportTarget(const QString &chosen,
+                                                                   const QString &openProject);
+
 class SpreadsheetExportCommand : public QObject {
     Q_OBJECT
 public:
@@ -31,8 +36,10 @@ public:
     /// empty table with "Archive not read!", else writes the workbook on a worker thread while a modal
     /// progress dialog (with Cancel) shows how far it got. `table` must stay unchanged until run() returns,
     /// which the modal dialogs guarantee. On success the remembered name is cleared; on failure an error
-    /// box says "Export of the data - Error !!!" with the reason, and the name is kept.
-    void run(QWidget *parent, const ArchiveTable &table);
+    /// box says "Export of the data - Error !!!" with the reason, and the name is kept. A chosen name that
+    /// cannot take the workbook (CheckOutputTarget), the open project `openProject` included, is refused
+    /// with that box before any work.
+    void run(QWidget *parent, const ArchiveTable &table, const QString &openProject = {});
 
     /// The name the dialog offers next.
     [[nodiscard]] const QString &fileName() const { return m_fileName; }

@@ -3,10 +3,13 @@
 
 #include "graph/ColourSwatch.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalBlocker>
+
+#include <utility>
 
 namespace velda {
 
@@ -31,7 +34,6 @@ ChannelBox::ChannelBox(int height, QWidget *parent) : QGroupBox(parent) {
     sensor = new QCheckBox(this);
     sensor->setGeometry(30, rowY(0), 150, 20);
     sensor->setChecked(true);
-    // The quantity pair and the axis pair are separate groups.
     temp = new QRadioButton(this);
     temp->setGeometry(30, rowY(1), 150, 20);
     temp->setChecked(true);
@@ -52,6 +54,14 @@ ChannelBox::ChannelBox(int height, QWidget *parent) : QGroupBox(parent) {
     right->setGeometry(6, 38, 20, 20);
     rightLabel = new QLabel(axisBox);
     rightLabel->setGeometry(28, 38, 20, 20);
+    // The quantity pair and the axis pair are exclusive each on its own. Left to themselves, radio buttons
+    // group by their parent widget, searched through its children's children: the quantity pair would
+    // take in the axis pair, and a click on the selected quantity would clear it.
+    for (const auto &[first, second] : {std::pair{temp, hum}, std::pair{left, right}}) {
+        auto *group = new QButtonGroup(this);
+        group->addButton(first);
+        group->addButton(second);
+    }
     for (QWidget *w : std::initializer_list<QWidget *>{primary, sensor, temp, hum, third, thirdCheck})
         w->hide();
     hide();

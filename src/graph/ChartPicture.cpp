@@ -2,7 +2,7 @@
 // through a save file.
 #include "graph/ChartPicture.h"
 
-#include "base/SaveFileBytes.h"
+#include "base/FileWriter.h"
 #include "base/SharedTexts.h"
 
 #include <QBuffer>
@@ -69,7 +69,6 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
     if (!format) return QStringLiteral("the name does not end in .png, .svg or .pdf");
     if (size.isEmpty())
         return QStringLiteral("the picture size %1 x %2 is empty").arg(size.width()).arg(size.height());
-    if (QFileInfo(path).isDir()) return QStringLiteral("%1 is a folder").arg(path);
     // The picture writers ignore short writes to their device, so the picture is made in memory and
     // the file written with every write checked.
     QBuffer file;
@@ -125,7 +124,7 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
     }
     }
     if (!written) return QStringLiteral("the picture could not be drawn");
-    if (const QString why = SaveFileBytes(path, file.data()); !why.isEmpty()) return why;
+    if (const auto saved = WriteFileBytes(path, file.data()); !saved) return saved.error().reason();
     return PictureSaved{QFileInfo(path).absoluteFilePath(), size};
 }
 

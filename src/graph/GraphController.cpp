@@ -106,6 +106,18 @@ Redraw GraphController::dblClick(int x, int y, const PlotRect &plot) {
     return mouseDown(MouseButton::Left, x, y, plot);
 }
 
+std::optional<Redraw> GraphController::escapePressed() {
+    const bool gesture = m_bandOrigin.has_value() || m_scrollLast.has_value();
+    m_bandOrigin.reset();
+    m_band.reset();
+    m_scrollLast.reset();
+    const bool axisDrag = m_interaction.endAxisDrag();
+    Redraw redraw = finishTransition();
+    if (!gesture && !axisDrag && !redraw.stopAnimation) return std::nullopt;
+    redraw.axes = true; // the label colours, and the rubber band goes
+    return redraw;
+}
+
 Redraw GraphController::transitionProgress(double progress) {
     m_transition.setProgress(progress);
     return Redraw{.axes = true, .marker = true};

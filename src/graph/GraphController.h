@@ -69,6 +69,10 @@ public:
                                    int clientWidth, int clientHeight);
     [[nodiscard]] Redraw mouseUp(MouseButton button, int x, int y, const PlotRect &plot);
     [[nodiscard]] Redraw dblClick(int x, int y, const PlotRect &plot);
+    /// The Escape key: ends a running zoom transition at its target and abandons a gesture whose button is
+    /// still held (a rubber band, the drag of an axis end, right-button scrolling), so that its release
+    /// does nothing. nullopt when none of them ran: then Escape closes the window.
+    [[nodiscard]] std::optional<Redraw> escapePressed();
     /// The rubber band while it is dragged with the left button, nullopt while none is to be shown.
     [[nodiscard]] const std::optional<BandDrag> &band() const { return m_band; }
 

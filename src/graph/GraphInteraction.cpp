@@ -411,6 +411,14 @@ void GraphInteraction::mouseUp(MouseButton button) {
     AxisDragMode = 0;
 }
 
+bool GraphInteraction::endAxisDrag() {
+    if (AxisDragMode == 0) return false;
+    AxisDragMode = 0;
+    SnapPending = false;
+    m_labelColour = {kLabelBlack, kLabelBlack, kLabelBlack};
+    return true;
+}
+
 void GraphInteraction::runSnap(int mode) {
     switch (mode) {
     case 1:

@@ -130,6 +130,10 @@ public:
     void mouseUp(MouseButton button);
     /// Chart1DblClick.
     void dblClick() { SnapPending = true; }
+    /// Ends the drag of an axis end where the end now is, without its release: the labels turn black, a
+    /// snap the drag would have run on its release is dropped, and the release that follows changes
+    /// nothing. Returns whether a drag was running.
+    [[nodiscard]] bool endAxisDrag();
 
     /// Rectangle zoom from a left press inside the plot at (x0, y0) released at (x1, y1): towards lower
     /// right zooms all axes to the rectangle, any other direction restores automatic scaling; a release

@@ -22,6 +22,8 @@ inline constexpr TextPair TxtStatsUpperColumn{"Верхний", "Upper"};
 inline constexpr TextPair TxtStatsBadNumber{"«%1» не является числом", "'%1' is not a number"};
 inline constexpr TextPair TxtStatsLowAboveHigh{"Нижний предел выше верхнего: %1",
                                                "The lower limit is above the upper one: %1"};
+inline constexpr TextPair TxtStatsMktRange{"ΔH/R должна быть больше 0 K, а не «%1»",
+                                           "ΔH/R must be greater than 0 K, not '%1'"};
 
 // Figure names, one per row of a statistics sheet.
 inline constexpr TextPair TxtFigSensor{"Датчик", "Sensor"};

@@ -22,6 +22,7 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -38,6 +39,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QVariantAnimation>
+
+#include <algorithm>
 
 namespace velda {
 namespace {
@@ -487,6 +490,22 @@ void TForm4::done(int result) {
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i)
         lineSeries(i)->clear();
     syncMarker(); // no marker in an empty model
+}
+
+void TForm4::stepZoomTransition(double progress) {
+    if (m_zoomTransition->state() != QAbstractAnimation::Running) return;
+    m_zoomTransition->setCurrentTime(qRound(std::clamp(progress, 0.0, 1.0) * m_zoomTransition->duration()));
+}
+
+void TForm4::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (const std::optional<Redraw> redraw = m_control.escapePressed()) {
+            apply(*redraw);
+            event->accept();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TForm4::Button1Click() {

@@ -27,6 +27,7 @@ class QGraphicsLineItem;
 class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineSeries;
 class QPrinter;
@@ -68,6 +69,9 @@ public:
     [[nodiscard]] PlotRect plotRect() const;
     /// Whether the rectangle zoom's animated transition is still moving the axes.
     [[nodiscard]] bool zoomTransitionRunning() const { return m_control.transitionRunning(); }
+    /// Moves a running zoom transition's animation to `progress` (0 its start, 1 its end, which ends it),
+    /// as its clock would; nothing when none runs. Lets tests stop at any stage without waiting.
+    void stepZoomTransition(double progress);
     /// The dashed lines of the current limits, as drawn.
     [[nodiscard]] const LimitLineItems &limitLines() const { return *m_limitLines; }
     /// The marker's value label as drawn, empty while there is no marker.
@@ -152,6 +156,10 @@ public:
     QLineSeries *Series5 = nullptr;
     QLineSeries *Series6 = nullptr;
     QScatterSeries *Series7 = nullptr;
+
+protected:
+    /// Escape first ends a running zoom or drag of the chart; only when none runs does it close the window.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createControls();

@@ -3,6 +3,7 @@
 
 #include "base/SharedTexts.h"
 #include "device/Exchange.h"
+#include "graph/LimitFields.h"
 #include "graph/StatsTexts.h"
 #include "graph/SteadyPreview.h"
 #include "graph/SummaryPainter.h"
@@ -37,15 +38,6 @@ TStatsForm::SettingsWriter &Writer() {
     return writer;
 }
 
-QString NumberText(double v) {
-    QString text = QString::number(v, 'g', 15);
-    return text.replace(QLatin1Char('.'), CurrentFormats().decimalSeparator);
-}
-
-QString SideText(const std::optional<double> &v) {
-    return v ? NumberText(*v) : QString();
-}
-
 } // namespace
 
 void TStatsForm::setSettingsWriter(SettingsWriter writer) {
@@ -66,21 +58,18 @@ TStatsForm::TStatsForm(const ArchiveTable &table, bool channel1Present, bool cha
     auto *grid = new QGridLayout(limits);
     grid->addWidget(new QLabel(Pick(TxtStatsLowerColumn), limits), 0, 1);
     grid->addWidget(new QLabel(Pick(TxtStatsUpperColumn), limits), 0, 2);
-    const StatsSettings &current = CurrentStatsSettings();
     for (Quantity q : kAllQuantities) {
         const int row = static_cast<int>(q) + 1;
         grid->addWidget(new QLabel(QuantityTitle(q, LanguageIndex.load()), limits), row, 0);
         for (int side = 0; side < 2; ++side) {
             auto *edit = new QLineEdit(limits);
-            const Limit &limit = current.limits.of(q);
-            edit->setText(SideText(side == 0 ? limit.low : limit.high));
             grid->addWidget(edit, row, side + 1);
             LimitEdits[static_cast<std::size_t>(q)][static_cast<std::size_t>(side)] = edit;
             connect(edit, &QLineEdit::editingFinished, this, [this, q, side] { LimitEdited(q, side == 1); });
         }
     }
     grid->addWidget(new QLabel(Pick(TxtStatsMktConstant), limits), kQuantityCount + 1, 0);
-    MktEdit = new QLineEdit(NumberText(current.mktActivationK), limits);
+    MktEdit = new QLineEdit(limits);
     grid->addWidget(MktEdit, kQuantityCount + 1, 1);
     connect(MktEdit, &QLineEdit::editingFinished, this, [this] { MktEdited(); });
     layout->addWidget(limits);
@@ -99,7 +88,20 @@ TStatsForm::TStatsForm(const ArchiveTable &table, bool channel1Present, bool cha
     connect(PrintButton, &QPushButton::clicked, this, [this] { PrintClick(); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
 
+    showFields();
     recompute();
+}
+
+void TStatsForm::showFields() {
+    const StatsSettings &inUse = CurrentStatsSettings();
+    const SystemFormats &formats = CurrentFormats();
+    for (Quantity q : kAllQuantities) {
+        const Limit &limit = inUse.limits.of(q);
+        const auto &edits = LimitEdits[static_cast<std::size_t>(q)];
+        edits[0]->setText(FieldText(limit.low, formats));
+        edits[1]->setText(FieldText(limit.high, formats));
+    }
+    MktEdit->setText(FieldText(inUse.mktActivationK, formats));
 }
 
 void TStatsForm::recompute() {
@@ -149,49 +151,29 @@ void TStatsForm::fillSheets() {
     if (shown >= 0 && shown < Tabs->count()) Tabs->setCurrentIndex(shown);
 }
 
-void TStatsForm::apply(const StatsSettings &settings) {
+void TStatsForm::apply(const Result<StatsSettings, FieldError> &edited) {
     StatusLabel->clear();
-    if (settings == CurrentStatsSettings()) {
-        if (m_stats.unreadableRows > 0)
-            StatusLabel->setText(Pick(TxtStatsUnreadableRows).arg(m_stats.unreadableRows));
-        return;
+    if (!edited.ok()) {
+        StatusLabel->setText(edited.error().message(LanguageIndex.load()));
+    } else if (edited.value() != CurrentStatsSettings()) {
+        SetCurrentStatsSettings(edited.value());
+        Writer()(edited.value());
+        recompute();
+        Q_EMIT limitsChanged();
+    } else if (m_stats.unreadableRows > 0) {
+        StatusLabel->setText(Pick(TxtStatsUnreadableRows).arg(m_stats.unreadableRows));
     }
-    SetCurrentStatsSettings(settings);
-    Writer()(settings);
-    recompute();
-    Q_EMIT limitsChanged();
+    // A refused text gives way to the value in use: the fields show what the figures count with.
+    showFields();
 }
 
 void TStatsForm::LimitEdited(Quantity quantity, bool upper) {
-    QLineEdit *edit = LimitEdits[static_cast<std::size_t>(quantity)][upper ? 1 : 0];
-    StatsSettings settings = CurrentStatsSettings();
-    Limit limit = settings.limits.of(quantity);
-    std::optional<double> &side = upper ? limit.high : limit.low;
-    if (edit->text().trimmed().isEmpty()) {
-        side.reset();
-    } else if (const auto v = ParseLimitNumber(edit->text())) {
-        side = *v;
-    } else {
-        StatusLabel->setText(Pick(TxtStatsBadNumber).arg(edit->text()));
-        return;
-    }
-    if (limit.low && limit.high && *limit.low > *limit.high) {
-        StatusLabel->setText(Pick(TxtStatsLowAboveHigh).arg(QuantityTitle(quantity, LanguageIndex.load())));
-        return;
-    }
-    settings.limits.set(quantity, limit);
-    apply(settings);
+    const QLineEdit *edit = LimitEdits[static_cast<std::size_t>(quantity)][upper ? 1 : 0];
+    apply(EditLimitField(CurrentStatsSettings(), quantity, upper, edit->text()));
 }
 
 void TStatsForm::MktEdited() {
-    const auto v = ParseLimitNumber(MktEdit->text());
-    if (!v || *v <= 0) {
-        StatusLabel->setText(Pick(TxtStatsBadNumber).arg(MktEdit->text()));
-        return;
-    }
-    StatsSettings settings = CurrentStatsSettings();
-    settings.mktActivationK = *v;
-    apply(settings);
+    apply(EditMktField(CurrentStatsSettings(), MktEdit->text()));
 }
 
 QString TStatsForm::clipboardText() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "graph/LimitFields.h"
 #include "graph/Limits.h"
 #include "graph/Statistics.h"
 
@@ -59,9 +60,13 @@ Q_SIGNALS:
     void limitsChanged();
 
 private:
+    /// Writes the settings in use into the limit and ΔH/R fields.
+    void showFields();
     void recompute();
     void fillSheets();
-    void apply(const StatsSettings &settings);
+    /// Makes the settings of an accepted field edit the settings in use (saved, figures recomputed,
+    /// announced), or shows why the edit was refused; either way the fields show the settings in use.
+    void apply(const Result<StatsSettings, FieldError> &edited);
 
     const ArchiveTable &m_table;
     bool m_channel1Present;

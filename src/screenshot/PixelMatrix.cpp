@@ -1,10 +1,7 @@
 // The framed pixel matrix of the instrument's screen and its BMP encoding.
 #include "screenshot/PixelMatrix.h"
 
-#include "base/FileTarget.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "base/FileWriter.h"
 
 #include <algorithm>
 
@@ -88,26 +85,19 @@ QByteArray EncodeBmp(const PixelMatrix &matrix, RgbColor pen, RgbColor backgroun
 }
 
 BmpFileResult WriteBmpFile(const QString &path, const QByteArray &bmp) {
-    auto fail = [&](BmpFileError::Kind kind, const QString &why) {
-        return BmpFileError{kind, QStringLiteral("%1: %2").arg(path, why)};
-    };
-    if (path.isEmpty())
-        return BmpFileError{BmpFileError::Kind::NoFileName, QStringLiteral("no file name for the bitmap")};
-    if (QFileInfo(path).isDir()) return fail(BmpFileError::Kind::CannotOpen, QStringLiteral("is a folder"));
-    if (IsReadOnlyTarget(path)) return BmpFileError{BmpFileError::Kind::ReadOnly, ReadOnlyTargetText(path)};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(BmpFileError::Kind::CannotOpen,
-                    QStringLiteral("cannot be created: %1").arg(file.errorString()));
-    // Small writes stay in QSaveFile's buffer, and commit() does not notice when writing it out fails.
-    if (file.write(bmp) != bmp.size() || !file.flush()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return fail(BmpFileError::Kind::CannotWrite, QStringLiteral("cannot be written: %1").arg(why));
+    using Kind = BmpFileError::Kind;
+    FileWriter file(path);
+    if (auto opened = file.open(); !opened) {
+        const FileError &error = opened.error();
+        const Kind kind = error.kind == FileError::Kind::NoFileName     ? Kind::NoFileName
+                          : error.kind == FileError::Kind::ReadOnlyFile ? Kind::ReadOnly
+                                                                        : Kind::CannotOpen;
+        return BmpFileError{kind, error.message()};
     }
-    if (!file.commit())
-        return fail(BmpFileError::Kind::CannotReplace,
-                    QStringLiteral("cannot be saved under this name: %1").arg(file.errorString()));
+    if (auto written = file.write(bmp); !written)
+        return BmpFileError{Kind::CannotWrite, written.error().message()};
+    if (auto committed = file.commit(); !committed)
+        return BmpFileError{Kind::CannotReplace, committed.error().message()};
     return qint64{bmp.size()};
 }
 

@@ -110,8 +110,11 @@ TEST(ClickRulesTest, TableKeys) {
     const Case cases[] = {
         {"delete", Qt::Key_Delete, Qt::NoModifier, block, TableKeyAction::DeleteRow},
         {"keypad delete", Qt::Key_Delete, Qt::KeypadModifier, cell, TableKeyAction::DeleteRow},
-        {"shift delete", Qt::Key_Delete, Qt::ShiftModifier, block, TableKeyAction::None},
-        {"ctrl delete", Qt::Key_Delete, Qt::ControlModifier, block, TableKeyAction::None},
+        {"shift delete", Qt::Key_Delete, Qt::ShiftModifier, block, TableKeyAction::DeleteRow},
+        {"ctrl delete", Qt::Key_Delete, Qt::ControlModifier, block, TableKeyAction::DeleteRow},
+        {"alt delete", Qt::Key_Delete, Qt::AltModifier, cell, TableKeyAction::DeleteRow},
+        {"ctrl shift keypad delete", Qt::Key_Delete,
+         Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier, cell, TableKeyAction::DeleteRow},
         {"ctrl c on one cell copies the table", Qt::Key_C, Qt::ControlModifier, cell,
          TableKeyAction::CopyTable},
         {"ctrl c on a block copies the block", Qt::Key_C, Qt::ControlModifier, block,

@@ -230,7 +230,8 @@ TEST(OutputPathProblem, RefusesWhatCannotTakeTheFileBeforeAnyDownload) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         if (c.needsNonRoot && geteuid() == 0) continue; // root may write anywhere
-        const QString problem = OutputPathProblem(c.path);
+        const auto checked = CheckOutputTarget(c.path);
+        const QString problem = checked ? QString() : checked.error().message();
         if (c.mentions == nullptr) {
             EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
         } else {

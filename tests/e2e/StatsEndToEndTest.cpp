@@ -169,7 +169,7 @@ TEST_F(StatsEndToEnd, ExitStatusOfEachFailure) {
         {"summary into a missing folder",
          {QStringLiteral("summary"), demo(), QStringLiteral("-o"), path(QStringLiteral("no/such/x.pdf"))},
          4,
-         "does not exist"},
+         "не существует"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -153,7 +153,7 @@ TEST_F(SpreadsheetExportTest, ExistingFileReplacedOnlyByACompleteWorkbook) {
     const ExportResult failed = ExportToSpreadsheet(tooLong, kEnglishPrefix, target);
     ASSERT_FALSE(failed.ok());
     EXPECT_EQ(failed.error().kind, ExportError::Kind::CellTooLong);
-    EXPECT_TRUE(failed.error().message.contains(QStringLiteral("row 3")))
+    EXPECT_TRUE(failed.error().message.contains(QStringLiteral("строки 3")))
         << failed.error().message.toStdString();
     EXPECT_EQ(readTarget(), old);
 

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 using namespace velda;
 using namespace velda::test;
@@ -185,4 +187,35 @@ TEST(GraphController, RubberBandAndScrolling) {
     const double perPixel = (bottomAtStart.max - bottomAtStart.min) / (kPlot.right - kPlot.left);
     EXPECT_NEAR(bottom.min - bottomAtStart.min, 100 * perPixel, 1e-9);
     EXPECT_FALSE(bottom.automatic);
+}
+
+// Escape ends a zoom transition at its target and drops a gesture whose button is still held, so that its
+// release stretches, snaps, scrolls and zooms nothing; only when nothing runs does the window close.
+TEST(GraphController, EscapeEndsARunningZoomOrDragBeforeTheWindowCloses) {
+    const struct {
+        const char *name;
+        MouseButton button; ///< pressed at (x, y), the middle one does nothing
+        int x, y;
+        bool released; ///< at (600, 500), which zooms from a press inside the plot
+        std::optional<Redraw> escape;
+    } cases[] = {
+        {"nothing runs", MouseButton::Middle, 200, 100, false, std::nullopt},
+        {"a zoom transition", MouseButton::Left, 200, 100, true, Redraw{.stopAnimation = true, .axes = true}},
+        {"a rubber band", MouseButton::Left, 200, 100, false, Redraw{.axes = true}},
+        {"an axis end", MouseButton::Left, 10, 300, false, Redraw{.axes = true}},
+        {"scrolling", MouseButton::Right, 400, 400, false, Redraw{.axes = true}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w;
+        (void)w.control.mouseDown(c.button, c.x, c.y, kPlot);
+        if (c.released) (void)w.control.mouseUp(c.button, 600, 500, kPlot);
+        EXPECT_EQ(w.control.escapePressed(), c.escape);
+        const GraphInteraction &mouse = w.control.interaction();
+        const std::array<AxisRange, 3> before{mouse.bottom(), mouse.left(), mouse.right()};
+        (void)Move(w.control, 10, 500, true, true);
+        EXPECT_FALSE(w.control.mouseUp(MouseButton::Left, 600, 500, kPlot).startAnimation);
+        EXPECT_EQ((std::array{mouse.bottom(), mouse.left(), mouse.right()}), before);
+        EXPECT_EQ(mouse.labelColour(GraphInteraction::kLeftAxis), kLabelBlack);
+    }
 }

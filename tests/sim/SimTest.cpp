@@ -260,6 +260,58 @@ TEST_F(SimTest, RepliesAreFramedAndEveryReadIsCapped) {
     EXPECT_EQ(Sim().bulkRead(nullptr, 0x82, reinterpret_cast<char *>(buffer.data()), 4, 500), -ENODEV);
 }
 
+TEST_F(SimTest, MalformedRepliesAndARemovedInstrumentReachTheTransportAsABrokenDeviceSendsThem) {
+    struct Case {
+        const char *name;
+        nlohmann::json faults;
+        int lengthRead;    // result of the 4-byte length read of the version reply
+        Bytes lengthField; // its bytes
+        int dataRead;      // result of a 64-byte read that follows
+    };
+    const std::vector<Case> cases = {
+        {"oversize",
+         {{"malformed", {{{"command", "version"}, {"reply", "oversize"}}}}},
+         4,
+         {40, 0, 0, 0},
+         40},
+        {"short", {{"malformed", {{{"command", "version"}, {"reply", "short"}}}}}, 4, {12, 0, 0, 0}, 12},
+        {"zero-length packets",
+         {{"malformed", {{{"command", "version"}, {"reply", "zero_length"}}}}},
+         0,
+         {},
+         0},
+        {"length 0xFFFFFFFF",
+         {{"malformed", {{{"command", "version"}, {"reply", "length_ffffffff"}}}}},
+         4,
+         {0xFF, 0xFF, 0xFF, 0xFF},
+         24},
+        {"another record's rule",
+         {{"malformed", {{{"command", "record"}, {"reply", "zero_length"}}}}},
+         4,
+         {24, 0, 0, 0},
+         24},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        useScenario({{"firmware_date", "13.03.2018"}, {"faults", c.faults}});
+        openDevice();
+        ASSERT_EQ(write(kVersion), 2);
+        Bytes buffer;
+        EXPECT_EQ(read(buffer, 4), c.lengthRead);
+        EXPECT_EQ(buffer, c.lengthField);
+        EXPECT_EQ(read(buffer, 64), c.dataRead);
+        closeDevice();
+    }
+
+    useScenario({{"generate", {{"records", 3}, {"format", 2}}}, {"faults", {{"removed_at_record", 1}}}});
+    openDevice();
+    ASSERT_TRUE(reply(recordCommand(0), 44));
+    EXPECT_EQ(write(recordCommand(1)), -ENODEV) << "pulled out when record 1 is asked for";
+    Bytes buffer;
+    EXPECT_EQ(read(buffer, 4), -ENODEV);
+    EXPECT_EQ(findInstrument(), nullptr);
+}
+
 TEST_F(SimTest, ParameterBlockAndRecordsFollowTheScenario) {
     struct Case {
         const char *name;
@@ -460,6 +512,10 @@ TEST_F(SimTest, MalformedScenarioIsReportedAndLeavesNoInstrument) {
         {"stage", R"({"faults": {"fail": [{"command": "clock", "stage": "length"}]}})", "has no reply"},
         {"type", R"({"faults": {"absent_ms": "soon"}})", "faults.absent_ms must be a whole number"},
         {"choice", R"({"param_block_check": "sum"})", "allowed are crc, aaaa, bad"},
+        {"malformed kind", R"({"faults": {"malformed": [{"command": "record", "reply": "long"}]}})",
+         "allowed are oversize, short, zero_length, length_ffffffff"},
+        {"malformed clock", R"({"faults": {"malformed": [{"command": "clock", "reply": "short"}]}})",
+         "has no reply"},
         // Control characters of the file's own texts are shown escaped, so the message stays one line.
         {"line break in a key", R"({"generate": {"r\n2": 0}})", R"(unknown key "r\n2" in generate)"},
         {"line break in a value", R"({"firmware_date": "1.\r\n.2"})", R"(firmware_date "1.\r\n.2" is not)"},

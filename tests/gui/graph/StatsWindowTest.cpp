@@ -110,11 +110,18 @@ TEST_F(StatsWindowTest, OneTabPerChannelAndLimitsApplyAtOnce) {
     EXPECT_EQ(SheetText(form.Sheets[0], QStringLiteral("Выше предела"), 0), QStringLiteral("1 (33,33 %)"));
     EXPECT_EQ(SheetText(form.Sheets[1], QStringLiteral("Выше предела"), 0), QStringLiteral("0 (0,00 %)"));
 
-    // Text that is no number, or a lower limit above the upper one, changes nothing and says why.
-    Edit(form.LimitEdits[0][0], QStringLiteral("abc"));
-    EXPECT_EQ(form.StatusLabel->text(), QStringLiteral("«abc» не является числом"));
-    Edit(form.LimitEdits[0][0], QStringLiteral("30"));
-    EXPECT_TRUE(form.StatusLabel->text().startsWith(QStringLiteral("Нижний предел выше верхнего")));
+    // A refused text changes nothing and says why; the field shows the value in use again, so no figure
+    // counts with a limit shown nowhere.
+    const std::tuple<QLineEdit *, const char *, const char *, const char *> refused[] = {
+        {form.LimitEdits[0][0], "abc", "«abc» не является числом", ""},
+        {form.LimitEdits[0][0], "30", "Нижний предел выше верхнего: Температура, °C", ""},
+        {form.MktEdit, "-5", "ΔH/R должна быть больше 0 K, а не «-5»", "10000"},
+    };
+    for (const auto &[field, typed, message, shown] : refused) {
+        Edit(field, QString::fromUtf8(typed));
+        EXPECT_EQ(form.StatusLabel->text(), QString::fromUtf8(message));
+        EXPECT_EQ(field->text(), QString::fromUtf8(shown));
+    }
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(CurrentStatsSettings().limits.of(Quantity::Temperature), (Limit{std::nullopt, 24.5}));
 
