@@ -381,7 +381,7 @@ void TForm1::Button1Click() {
     if (ExchangeRunning()) return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     auto *form2 = new TForm2(this); // kept, hidden, until the program ends
     form2->hide();
-    if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
+    if (m_read->start(m_table, exchangeSetup(), form2->controls()) != StartResult::Started) {
         delete form2;
         return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     }
