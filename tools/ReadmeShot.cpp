@@ -23,7 +23,7 @@ int main(int argc, char *argv[]) {
     velda::ExchangeRegistry exchanges;
     QApplication app(argc, argv);
     velda::SetCurrentFormats(velda::SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU"))));
-    velda::UseSimulator(true);
+    velda::LibUSB.useSimulator(true);
     const QString out = QString::fromLocal8Bit(argv[1]);
     int status = 0;
     {

@@ -21,7 +21,7 @@ inline std::vector<std::uint8_t> GenerateRecords(std::size_t count, unsigned see
     std::uniform_real_distribution<float> temperature(-20.0f, 60.0f);
     std::uniform_real_distribution<float> humidity(10.0f, 95.0f);
     std::uniform_real_distribution<float> pressure(720.0f, 780.0f);
-    std::vector<std::uint8_t> out(count * records::kLongSize, 0);
+    std::vector<std::uint8_t> out(count * kLongRecordSize, 0);
     auto putF32 = [&](std::uint8_t *p, float v) {
         std::uint32_t u;
         std::memcpy(&u, &v, 4);
@@ -29,7 +29,7 @@ inline std::vector<std::uint8_t> GenerateRecords(std::size_t count, unsigned see
             p[i] = static_cast<std::uint8_t>(u >> (8 * i));
     };
     for (std::size_t i = 0; i < count; ++i) {
-        std::uint8_t *r = out.data() + i * records::kLongSize;
+        std::uint8_t *r = out.data() + i * kLongRecordSize;
         r[0] = 2;
         r[2] = static_cast<std::uint8_t>(i % 50);
         r[4] = static_cast<std::uint8_t>(i % 251);

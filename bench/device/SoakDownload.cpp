@@ -119,7 +119,7 @@ int main(int argc, char **argv) {
     const std::string scenario = QDir(dir.path()).filePath(QStringLiteral("soak.json")).toStdString();
     const QString project = QDir(dir.path()).filePath(QStringLiteral("soak.vd"));
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
 
     InlineUi ui;
     ArchiveTable shown;

@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
     std::ofstream(scenario) << R"({"firmware_date": "13.03.2018", "generate": {"records": )" << records
                             << R"(, "format": 2, "seed": 7}})";
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
 
     // The machine's own wake-up latency: plain 50 ms sleeps on a thread of normal priority, measured
     // under the same load, so the exchange's overhead can be told apart from the scheduler's.

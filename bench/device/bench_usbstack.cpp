@@ -83,7 +83,7 @@ int main(int argc, char **argv) {
     // Reads with no reply pending: the instrument NAKs, the library waits out its 500 ms and discards.
     constexpr int kTimeouts = 20;
     std::vector<double> returned;
-    if (LibUSB.OpenDevice() == 0) {
+    if (LibUSB.OpenDevice().ok()) {
         std::uint8_t buffer[4];
         for (int i = 0; i < kTimeouts; ++i) {
             const auto begin = std::chrono::steady_clock::now();

@@ -387,7 +387,7 @@ void TForm1::Button1Click() {
     auto *form2 = new TForm2(this); // kept, hidden, until the program ends
     form2->hide();
     m_read->setKeepRecords(HistoryEnabled());
-    if (m_read->start(m_table, exchangeSetup(), form2->controls(nullptr)) != StartResult::Started) {
+    if (m_read->start(m_table, exchangeSetup(), form2->controls()) != StartResult::Started) {
         delete form2;
         return showStatus(m_statusLine.refused(m_clock->settingRuns()));
     }

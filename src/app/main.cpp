@@ -56,7 +56,7 @@ int main(int argc, char *argv[]) {
     velda::SetCurrentStatsSettings(velda::LoadStatsSettings(*velda::OpenUserSettings()));
 
     const velda::StartupArguments arguments = velda::ParseStartupArguments(QApplication::arguments().mid(1));
-    velda::UseSimulator(arguments.simulate);
+    velda::LibUSB.useSimulator(arguments.simulate);
 
     int status = 0;
     {

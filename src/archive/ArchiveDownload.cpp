@@ -1,7 +1,9 @@
 // Detached-table hand-over between the exchange thread and the owner of the shown archive table.
 #include "archive/ArchiveDownload.h"
 
+#include "archive/ChannelLayout.h"
 #include "archive/TableFill.h"
+#include "base/TableHeader.h"
 #include "device/Protocol.h"
 
 #include <algorithm>
@@ -13,9 +15,13 @@ ArchiveDownload::ArchiveDownload(const ArchiveTable &current, const SystemFormat
     : m_formats(formats) {
     m_table.setColCount(current.colCount());
     m_table.setRowCount(1);
+    m_table.setChannels(current.channels());
     const int headerCols = std::max(current.colCount(), ArchiveTable::kMaxColCount);
     for (int col = 0; col < headerCols; ++col)
         m_table.setCellBytes(col, 0, current.cellBytes(col, 0));
+    // A table opened from a file of one channel stores no headers for the second slot, which the
+    // download may fill.
+    CompleteHeaderRow(m_table, LanguageIndex.load());
 }
 
 ArchiveHandOver ArchiveDownload::handOver() {
@@ -52,6 +58,7 @@ bool ArchiveDownload::swapInto(ArchiveTable &table) {
     auto filled = takeTable();
     if (!filled) return false;
     table.swap(*filled);
+    PublishChannels(table);
     return true;
 }
 

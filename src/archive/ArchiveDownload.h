@@ -4,7 +4,7 @@
 
 #include "base/ArchiveTable.h"
 #include "base/SystemFormats.h"
-#include "device/Exchange.h"
+#include "device/ArchiveHandOver.h"
 
 #include <atomic>
 #include <cstddef>
@@ -28,8 +28,9 @@ namespace velda {
 /// hands over every received record, so the table is never partial.
 class ArchiveDownload {
 public:
-    /// Copies the shown size and the header row (all stored header cells, also of hidden columns) of
-    /// `current`. `formats` null: CurrentFormats() at fill time.
+    /// Copies the shown size, the channels and the header row (all stored header cells, also of hidden
+    /// columns) of `current`; a hidden column without a header gets its header in the language in force.
+    /// `formats` null: CurrentFormats() at fill time.
     explicit ArchiveDownload(const ArchiveTable &current, const SystemFormats *formats = nullptr);
 
     ArchiveDownload(const ArchiveDownload &) = delete;
@@ -61,8 +62,8 @@ public:
     /// Call after the exchange has ended, on the thread that owns the shown table.
     [[nodiscard]] std::optional<ArchiveTable> takeTable();
 
-    /// Swaps the filled table into `table` (the previous content is dropped); false, and `table`
-    /// unchanged, when there is nothing to hand over.
+    /// Swaps the filled table into `table` (the previous content is dropped) and publishes its channels
+    /// (PublishChannels); false, and `table` unchanged, when there is nothing to hand over.
     [[nodiscard]] bool swapInto(ArchiveTable &table);
 
 private:

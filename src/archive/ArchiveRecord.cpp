@@ -26,7 +26,7 @@ struct RecordLayout {
 };
 
 constexpr RecordLayout kShortLayout{
-    .size = records::kShortSize,
+    .size = kShortRecordSize,
     .counterWidth = 1,
     .channels = 0,
     .number = 1,
@@ -42,7 +42,7 @@ constexpr RecordLayout kShortLayout{
 };
 
 constexpr RecordLayout kLongLayout{
-    .size = records::kLongSize,
+    .size = kLongRecordSize,
     .counterWidth = 2,
     .channels = 0,
     .number = 4,
@@ -102,10 +102,6 @@ const TextPair SensorTableB[12] = {
     {"SHT          ", "SHT          "}, {"Термосопр. Pt", "Thermistor Pt"},
     {"ХА-Т. пара+Pt", "XA-T. pair+Pt"}, {"Х\x4B-Т. пара+Pt", "XK-T. pair+Pt"},
 };
-
-std::size_t RecordSize(int archiveFormat) {
-    return archiveFormat == 0 ? records::kShortSize : records::kLongSize;
-}
 
 SensorTable SensorTableOf(int archiveFormat) {
     return archiveFormat == 2 ? SensorTable::B : SensorTable::A;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/Texts.h"
+#include "device/ExchangeValues.h"
 
 #include <QString>
 
@@ -13,8 +14,6 @@
 namespace velda {
 
 namespace records {
-inline constexpr std::size_t kShortSize = 36; ///< ShortRecord, format 0
-inline constexpr std::size_t kLongSize = 44;  ///< LongRecord, formats 1 and 2
 inline constexpr std::size_t kLongCheckOffset = 40;
 /// ModeCount of a record taken in continuous mode.
 inline constexpr std::uint16_t kContinuousMode = 255;
@@ -46,9 +45,6 @@ struct ArchiveRecord {
     std::uint8_t Sensor2 = 0;
     SensorTable Table = SensorTable::A;
 };
-
-/// Record size in bytes of an archive format: 36 for format 0, 44 for formats 1 and 2.
-[[nodiscard]] std::size_t RecordSize(int archiveFormat);
 
 /// Sensor table of an archive format: B for format 2, A otherwise.
 [[nodiscard]] SensorTable SensorTableOf(int archiveFormat);

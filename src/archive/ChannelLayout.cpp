@@ -27,6 +27,11 @@ void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool 
     }
 }
 
+void PublishChannels(const ArchiveTable &shown) {
+    Channel1Present.store(shown.channels().channel1);
+    Channel2Present.store(shown.channels().channel2);
+}
+
 bool SecondSlotHoldsData(const ArchiveTable &table) {
     for (int row = 1; row < table.rowCount(); ++row) {
         for (int col = kChannel2FirstColumn; col < kChannel2FirstColumn + kChannelSlotColumns; ++col) {

@@ -49,4 +49,9 @@ void ApplyChannelLayout(ChannelLayoutTarget &target, bool channel1Present, bool 
 /// columns.
 [[nodiscard]] ChannelFlags ChannelsShown(const ArchiveTable &table, ChannelFlags flags);
 
+/// Sets Channel1Present / Channel2Present from the channels of `shown` once it has become the shown table
+/// (swapped in after a download, loaded from a project file, appended to): the one writer of the flags.
+/// The thread that owns `shown`.
+void PublishChannels(const ArchiveTable &shown);
+
 } // namespace velda

@@ -2,6 +2,7 @@
 // time, renumbering; and the same for project files on disk.
 #include "archive/MergeProjects.h"
 
+#include "archive/ChannelLayout.h"
 #include "base/Cp1251.h"
 #include "base/DecimalText.h"
 #include "base/TableColumns.h"
@@ -306,8 +307,7 @@ MergeResult AppendProject(ArchiveTable *table, ChannelFlags flags, const QString
     MergeResult result = MergeTables(inputs, formats, &merged);
     if (!result.ok()) return result;
     table->swap(merged);
-    Channel1Present = result.summary().flags.channel1;
-    Channel2Present = result.summary().flags.channel2;
+    PublishChannels(*table);
     return result;
 }
 

@@ -1,9 +1,11 @@
 // Project file writing and checked reading: flags, little-endian counts, cell entries column by column.
 #include "archive/ProjectFile.h"
 
+#include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
 #include "base/FileWriter.h"
 #include "base/LittleEndian.h"
+#include "base/TableHeader.h"
 #include "base/Texts.h"
 #include "device/Exchange.h"
 
@@ -263,10 +265,6 @@ ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path
     return total;
 }
 
-ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path) {
-    return SaveProject(table, path, ChannelFlags{Channel1Present.load(), Channel2Present.load()});
-}
-
 ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path) {
     ArchiveTable loaded;
     auto result = ReadInto(loaded, path);
@@ -282,8 +280,9 @@ ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &pat
 ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path) {
     auto result = ReadProject(table, path);
     if (result) {
-        Channel1Present = result.value().flags.channel1;
-        Channel2Present = result.value().flags.channel2;
+        // A file of one channel stores no headers for the second slot, which a later download may fill.
+        CompleteHeaderRow(table, LanguageIndex.load());
+        PublishChannels(table);
     }
     return result;
 }

@@ -46,22 +46,21 @@ struct LoadedProject {
     std::uint32_t recordCount = 0;
 };
 
-/// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` to `path`. The file is
-/// written under a temporary name, synced to disk and renamed over `path` only when complete (the folder
-/// is synced after the rename), so a failed save leaves an existing file intact. Returns the number of
-/// bytes written. Any thread that owns `table`.
+/// Writes `table` (its shown size, every cell as Windows-1251 bytes) with `flags` (for the shown table its
+/// own channels()) to `path`. The file is written under a temporary name, synced to disk and renamed over
+/// `path` only when complete (the folder is synced after the rename), so a failed save leaves an existing
+/// file intact. Returns the number of bytes written. Any thread that owns `table`.
 [[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path,
                                                 ChannelFlags flags);
-/// As above with the process-wide Channel1Present / Channel2Present.
-[[nodiscard]] ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path);
 
 /// Reads the project file at `path` into a new table in one pass and checks all of it first: non-negative
 /// counts, counts that the file's size can hold, cell lengths within the rest of the file (bytes after the
 /// last cell are ignored). The file's bytes become the table's store as they were read. Only a file that
 /// passed replaces `*table` whole (size as stored, every cell, no text of the earlier content left anywhere;
 /// the table's channels() are the file's flags and its archiveFormat() is nullopt, as a file stores none:
-/// the instrument's ArchiveFormat in force names its probes whenever it is shown) and sets Channel1Present /
-/// Channel2Present. On an error the table and the flags are unchanged. A cell's text ends early at a zero
+/// the instrument's ArchiveFormat in force names its probes whenever it is shown), gives the columns
+/// beyond the stored ones their headers in the language in force, and publishes the table's channels
+/// (PublishChannels). On an error the table and the flags are unchanged. A cell's text ends early at a zero
 /// byte among its bytes. The caller sets RecordCount from the result and lays the window out for the flags.
 [[nodiscard]] ProjectResult<LoadedProject> LoadProject(ArchiveTable &table, const QString &path);
 

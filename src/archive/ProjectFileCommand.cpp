@@ -22,7 +22,7 @@ Result<qint64, ProjectSaveError> ProjectFileCommand::save(const ArchiveTable &ta
     m_saveName = chosenPath;
     if (TableIsEmpty(table))
         return ProjectSaveError{ProjectSaveError::Kind::ArchiveNotRead, Pick(TxtArchiveNotRead)};
-    const auto written = SaveProject(table, chosenPath);
+    const auto written = SaveProject(table, chosenPath, table.channels());
     if (!written.ok()) return ProjectSaveError{ProjectSaveError::Kind::FileFailed, written.error().message};
     return written.value();
 }

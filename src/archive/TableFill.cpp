@@ -218,8 +218,8 @@ void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records
     table.clearRowsFrom(1);
     table.setRowCount(static_cast<int>(recordCount) + 1);
     table.setArchiveFormat(static_cast<std::uint8_t>(archiveFormat));
-    // Without a record the flags keep their earlier values, and the table takes those.
-    ChannelFlags channels{Channel1Present.load(), Channel2Present.load()};
+    // Without a record the table keeps the channels it had.
+    ChannelFlags channels = table.channels();
     table.reserve(0, static_cast<int>(available) + 1);
 
     constexpr std::string_view kNan = "NAN";
@@ -250,15 +250,11 @@ void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records
         if ((r.Channels & 0x0F) == 1) {
             const int channel = (r.Channels >> 4) == 2 ? 2 : 1;
             channels = {channel == 1, channel == 2};
-            Channel1Present = channels.channel1;
-            Channel2Present = channels.channel2;
             out.channel(r, channel, 0, archiveFormat,
                         channel == 2 ? RecordKind::Channel2Alone : RecordKind::Channel1Alone);
         } else {
             // The byte counts the channels; the table has room for the first two.
             channels = {true, true};
-            Channel1Present = true;
-            Channel2Present = true;
             const int shown = std::min<int>(r.Channels, column::kSlotCount);
             for (int j = 0; j < shown; ++j)
                 out.channel(r, j + 1, j, archiveFormat, RecordKind::BothChannels);

@@ -47,9 +47,9 @@ struct FillContext {
 /// Fills `table` from `recordCount` records of `archiveFormat` held back to back in `records`
 /// (RecordSize(archiveFormat) bytes each; records the buffer does not hold are not written). Empties
 /// every data row (row 1 and below, all stored columns), sets the row count to recordCount + 1, writes
-/// one row per record and the third-quantity headers of row 0, and sets Channel1Present and
-/// Channel2Present from each record (they keep their values when there is no record). The table's
-/// archiveFormat() becomes `archiveFormat` and its channels() what the two flags hold at the end. Texts
+/// one row per record and the third-quantity headers of row 0. The table's archiveFormat() becomes
+/// `archiveFormat` and its channels() those of the last record (one channel for a one-channel record,
+/// both for a record of both); without a record they stay as they were. Texts
 /// chosen by language are taken from LanguageIndex at the moment each is written. A cell whose text cannot be
 /// produced shows "NAN". Runs on whichever thread owns `table` (the exchange thread for a detached table).
 void FillArchiveTable(ArchiveTable &table, std::span<const std::uint8_t> records, std::size_t recordCount,

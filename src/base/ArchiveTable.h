@@ -228,9 +228,9 @@ private:
 /// The table counts as not read while cell (0, 1) is empty.
 [[nodiscard]] bool TableIsEmpty(const ArchiveTable &table);
 
-/// Which channels the last filled record or the opened project holds; both false at start. Written by the
-/// fill (exchange thread, while the GUI waits in the progress dialog) and by project open (GUI thread).
-/// Readers of a table use the table's own channels(), which the same writers set.
+/// Which channels the shown table holds; both false at start. Written only by PublishChannels
+/// (archive/ChannelLayout.h) on the thread that owns the shown table, once a table has become the shown
+/// one. Readers of a table use the table's own channels().
 extern std::atomic<bool> Channel1Present;
 extern std::atomic<bool> Channel2Present;
 

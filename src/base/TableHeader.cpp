@@ -20,14 +20,21 @@ const TextPair &ThirdQuantityHeader(const QString &current) {
     return TxtQ;
 }
 
+QString HeaderText(const ArchiveTable &table, int col, std::uint8_t language) {
+    const bool thirdQuantity = col == kThirdQuantityColumn1 || col == kThirdQuantityColumn2;
+    return PickIn(thirdQuantity ? ThirdQuantityHeader(table.cell(col, 0)) : kHeaderTexts[col], language);
+}
+
 } // namespace
 
 void WriteHeaderRow(ArchiveTable &table, std::uint8_t language) {
-    for (int k = 0; k < ArchiveTable::kMaxColCount; ++k) {
-        const bool thirdQuantity = k == kThirdQuantityColumn1 || k == kThirdQuantityColumn2;
-        const TextPair &pair = thirdQuantity ? ThirdQuantityHeader(table.cell(k, 0)) : kHeaderTexts[k];
-        table.setCell(k, 0, PickIn(pair, language));
-    }
+    for (int k = 0; k < ArchiveTable::kMaxColCount; ++k)
+        table.setCell(k, 0, HeaderText(table, k, language));
+}
+
+void CompleteHeaderRow(ArchiveTable &table, std::uint8_t language) {
+    for (int k = table.colCount(); k < ArchiveTable::kMaxColCount; ++k)
+        if (table.cellIsEmpty(k, 0)) table.setCell(k, 0, HeaderText(table, k, language));
 }
 
 } // namespace velda

@@ -12,4 +12,8 @@ namespace velda {
 /// pressure, as the fill or a project file left their header), now in `language`.
 void WriteHeaderRow(ArchiveTable &table, std::uint8_t language);
 
+/// Writes the header of each column beyond the shown ones (colCount() to 13) whose header cell is empty,
+/// as WriteHeaderRow would, in `language`; every other header cell keeps its text.
+void CompleteHeaderRow(ArchiveTable &table, std::uint8_t language);
+
 } // namespace velda

@@ -75,12 +75,13 @@ std::chrono::milliseconds limitOf(const Options &options) {
 }
 
 /// The one-line reason an exchange gave up, from what it showed last. Called once the exchange thread has
-/// ended, so the binding's load error can be read.
+/// ended, so the link error it kept can be read.
 QString gaveUpText(const Options &options, const CliExchange &exchange) {
     QString status = exchange.lastStatusText();
     if (status.isEmpty()) status = StatusText(StatusNoDevice);
-    if (ExchangeStatus.load() == StatusNoDriver && !LibUSB.lastLoadError().empty())
-        status += QStringLiteral(" (%1)").arg(QString::fromStdString(LibUSB.lastLoadError()));
+    if (const auto why = LastLinkError.get();
+        ExchangeStatus.load() == StatusNoDriver && why && !why->detail.empty())
+        status += QStringLiteral(" (%1)").arg(QString::fromStdString(why->detail));
     return Pick(TxtGaveUp).arg(options.timeoutSeconds).arg(status);
 }
 
@@ -240,8 +241,8 @@ int RunRead(const Options &options, const Streams &streams) {
         if (keep) kept = archive;
         fill(std::move(archive));
     };
-    UseSimulator(options.simulate);
-    if (StartArchiveRead(std::move(setup), exchange.controls(true, &table)) != StartResult::Started) {
+    LibUSB.useSimulator(options.simulate);
+    if (StartArchiveRead(std::move(setup), exchange.controls(true)) != StartResult::Started) {
         PrintError(streams.err, Pick(TxtReadFailed).arg(StatusText(StatusLinkError)));
         return ExitInstrument;
     }
@@ -317,7 +318,7 @@ int RunExport(const Options &options, const Streams &streams) {
 int RunSetClock(const Options &options, const Streams &streams) {
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
-    UseSimulator(options.simulate);
+    LibUSB.useSimulator(options.simulate);
     if (StartClockSetting(exchange.setup()) != StartResult::Started) return ExitInstrument;
     if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
     return ExitOk;
@@ -326,7 +327,7 @@ int RunSetClock(const Options &options, const Streams &streams) {
 int RunScreenshot(const Options &options, const Streams &streams) {
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
-    UseSimulator(options.simulate);
+    LibUSB.useSimulator(options.simulate);
     if (StartScreenRead(exchange.setup(), exchange.controls(false)) != StartResult::Started)
         return ExitInstrument;
     if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;

@@ -185,12 +185,11 @@ ExchangeSetup CliExchange::setup() {
     return result;
 }
 
-ExchangeControls CliExchange::controls(bool withDialog, ArchiveTable *grid) {
+ExchangeControls CliExchange::controls(bool withDialog) {
     ExchangeControls result;
     result.gauge = this;
     result.dialog = withDialog ? this : nullptr;
     result.statusLabel = this;
-    result.grid = grid;
     return result;
 }
 

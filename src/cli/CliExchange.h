@@ -103,7 +103,7 @@ public:
     /// The exchange's setup with this object as its user interface.
     [[nodiscard]] ExchangeSetup setup();
     /// The controls to attach: gauge and status label always, the dialog when `withDialog`.
-    [[nodiscard]] ExchangeControls controls(bool withDialog, ArchiveTable *grid = nullptr);
+    [[nodiscard]] ExchangeControls controls(bool withDialog);
 
     /// Waits for the running exchange; cancels it and returns TimedOut once the watchdog expires.
     [[nodiscard]] ExchangeOutcome supervise();

@@ -40,16 +40,21 @@ std::string SimulatorPath() {
     return kSimulatorLibrary;
 }
 
-OpenFailure FailureOfErrno(int error) {
+UsbError OpenError(int error) {
     switch (error) {
     case EACCES:
     case EPERM:
-        return OpenFailure::PermissionDenied;
+        return UsbError{UsbError::Kind::PermissionDenied, error, {}};
     case EBUSY:
-        return OpenFailure::Busy;
+        return UsbError{UsbError::Kind::Busy, error, {}};
     default:
-        return OpenFailure::Other;
+        return UsbError{UsbError::Kind::OpenFailed, error, {}};
     }
+}
+
+UsbError LoadError(UsbError::Kind kind, const std::string &path) {
+    const char *message = dlerror();
+    return UsbError{kind, 0, message ? std::string(message) : path};
 }
 
 template <typename Fn>
@@ -62,32 +67,10 @@ bool Bind(void *library, const char *name, Fn &slot) {
 
 } // namespace
 
-void UseSimulator(bool simulate) {
-    LibUSB.useSimulator(simulate);
-}
-
-bool SimulatorSelected() {
-    return LibUSB.simulatorSelected();
-}
-
-std::string UsbLibraryPath() {
-    return LibUSB.libraryPath();
-}
-
 std::string LibUsbBinding::libraryPath() const {
     if (m_simulate.load()) return SimulatorPath();
     if (const char *named = std::getenv("VELDA9_USB_LIBRARY"); named && *named) return named;
     return kSystemUsbLibrary;
-}
-
-std::string LibUsbBinding::lastLoadError() const {
-    std::lock_guard lock(m_loadErrorMutex);
-    return m_loadError;
-}
-
-void LibUsbBinding::setLoadError(std::string message) {
-    std::lock_guard lock(m_loadErrorMutex);
-    m_loadError = std::move(message);
 }
 
 void LibUsbBinding::clearEntryPoints() {
@@ -103,15 +86,11 @@ void LibUsbBinding::clearEntryPoints() {
     m_usbClose = nullptr;
 }
 
-int LibUsbBinding::LoadDriver() {
-    if (m_library) return 0;
+UsbResult<Done> LibUsbBinding::LoadDriver() {
+    if (m_library) return Done{};
     const std::string path = libraryPath();
     void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        const char *message = dlerror();
-        setLoadError(message ? message : path);
-        return 1;
-    }
+    if (!library) return LoadError(UsbError::Kind::LibraryMissing, path);
     // Only the functions that are called are bound: the others of the 0.1 API exist only in some ports.
     const bool complete =
         Bind(library, "usb_bulk_read", m_usbBulkRead) && Bind(library, "usb_bulk_write", m_usbBulkWrite) &&
@@ -121,20 +100,18 @@ int LibUsbBinding::LoadDriver() {
         Bind(library, "usb_get_busses", m_usbGetBusses) && Bind(library, "usb_init", m_usbInit) &&
         Bind(library, "usb_open", m_usbOpen) && Bind(library, "usb_set_configuration", m_usbSetConfiguration);
     if (!complete) {
-        const char *message = dlerror();
-        setLoadError(message ? message : path);
+        UsbError error = LoadError(UsbError::Kind::EntryPointMissing, path);
         clearEntryPoints();
         dlclose(library);
-        return 2;
+        return error;
     }
     m_library = library;
-    setLoadError({});
     m_usbInit();
-    return 0;
+    return Done{};
 }
 
-int LibUsbBinding::OpenDevice() {
-    if (!m_library) return 1;
+UsbResult<Done> LibUsbBinding::OpenDevice() {
+    if (!m_library) return UsbError{UsbError::Kind::NotLoaded, 0, {}};
     const int busChanges = m_usbFindBusses();
     const int deviceChanges = m_usbFindDevices();
     struct usb_device *instrument = nullptr;
@@ -149,39 +126,27 @@ int LibUsbBinding::OpenDevice() {
     }
     if (!instrument) {
         CloseDevice();
-        m_openFailure.store(OpenFailure::NotFound);
-        m_openErrno.store(0);
-        return 1;
+        return UsbError{UsbError::Kind::NotFound, 0, {}};
     }
-    if (busChanges == 0 && deviceChanges == 0 && m_device) return 0;
+    if (busChanges == 0 && deviceChanges == 0 && m_device) return Done{};
     if (m_device) {
         m_usbClose(m_device);
         m_device = nullptr;
     }
     errno = 0;
     usb_dev_handle *handle = m_usbOpen(instrument);
-    if (!handle) {
-        // A present instrument that cannot be opened counts as no instrument, but the reason is kept so
-        // the user can be told about missing access rights.
-        const int error = errno != 0 ? errno : ENODEV;
-        m_openErrno.store(error);
-        m_openFailure.store(FailureOfErrno(error));
-        return 1;
-    }
+    // A present instrument that cannot be opened counts as no instrument, but the reason goes with it so
+    // the user can be told about missing access rights.
+    if (!handle) return OpenError(errno != 0 ? errno : ENODEV);
     // A failed configuration is normal when the device is configured already; it is not examined.
     static_cast<void>(m_usbSetConfiguration(handle, kInstrumentConfiguration));
     const int claimed = m_usbClaimInterface(handle, kInstrumentInterface);
     if (claimed < 0) {
-        const int error = -claimed;
         m_usbClose(handle);
-        m_openErrno.store(error);
-        m_openFailure.store(FailureOfErrno(error));
-        return 1;
+        return OpenError(-claimed);
     }
     m_device = handle;
-    m_openErrno.store(0);
-    m_openFailure.store(OpenFailure::None);
-    return 0;
+    return Done{};
 }
 
 void LibUsbBinding::CloseDevice() {

@@ -1,9 +1,10 @@
 // The USB transport: run-time binding of a libusb-0.1 library and the instrument's bulk link.
 #pragma once
 
+#include "base/Result.h"
+
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 struct usb_dev_handle;
@@ -20,15 +21,24 @@ inline constexpr int kBulkOutEndpoint = 1;
 inline constexpr int kBulkInEndpoint = 0x82;
 inline constexpr int kTransferTimeoutMs = 500;
 
-/// Why the last OpenDevice did not open an instrument it found (or None).
-enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Other };
+/// Why the binding refused to load its library or to open the instrument.
+struct UsbError {
+    enum class Kind {
+        LibraryMissing,    ///< the library cannot be loaded
+        EntryPointMissing, ///< the library lacks a function that is called
+        NotLoaded,         ///< no library is loaded
+        NotFound,          ///< no instrument on the bus
+        PermissionDenied,  ///< the instrument is there, but this user may not open it
+        Busy,              ///< the instrument is there, but another program holds it
+        OpenFailed,        ///< the instrument is there, but opening or claiming it failed otherwise
+    };
+    Kind kind = Kind::NotFound;
+    int error = 0;      ///< the errno of a failed open or claim; 0 otherwise
+    std::string detail; ///< the dynamic loader's message of a failed load; empty otherwise
+};
 
-/// LibUSB.useSimulator(simulate): the simulated instrument for every later LoadDriver (`--simulate`).
-void UseSimulator(bool simulate);
-/// LibUSB.simulatorSelected().
-[[nodiscard]] bool SimulatorSelected();
-/// LibUSB.libraryPath().
-[[nodiscard]] std::string UsbLibraryPath();
+template <typename T>
+using UsbResult = Result<T, UsbError>;
 
 /// The binding of one libusb-0.1 library. Only the exchange thread calls LoadDriver, OpenDevice,
 /// CloseDevice, BulkWrite and BulkRead; UnloadDriver runs at program exit when no exchange runs.
@@ -41,10 +51,12 @@ public:
     LibUsbBinding(const LibUsbBinding &) = delete;
     LibUsbBinding &operator=(const LibUsbBinding &) = delete;
 
-    /// 0 loaded (also when it already was), 1 the library cannot be loaded, 2 an entry point is missing.
-    [[nodiscard]] int LoadDriver();
-    /// 0 the instrument is open, 1 no instrument (or it cannot be opened: see lastOpenFailure()).
-    [[nodiscard]] int OpenDevice();
+    /// Loads the library (done also when it already was); LibraryMissing or EntryPointMissing with the
+    /// loader's message otherwise.
+    [[nodiscard]] UsbResult<Done> LoadDriver();
+    /// Opens the instrument (done also when it is open and the bus has not changed); NotLoaded, NotFound,
+    /// or why an instrument on the bus could not be opened (PermissionDenied, Busy, OpenFailed, with errno).
+    [[nodiscard]] UsbResult<Done> OpenDevice();
     void CloseDevice();
     /// libusb's result: bytes written, or negative on failure. Endpoint 1, 500 ms.
     [[nodiscard]] int BulkWrite(const std::uint8_t *bytes, int length);
@@ -64,13 +76,6 @@ public:
     /// Exchange thread only (or while no exchange runs).
     [[nodiscard]] bool loaded() const { return m_library != nullptr; }
     [[nodiscard]] bool deviceOpen() const { return m_device != nullptr; }
-    /// What the last OpenDevice ran into, and the errno of a failed open or claim (0 when none). Any
-    /// thread may read them.
-    [[nodiscard]] OpenFailure lastOpenFailure() const { return m_openFailure.load(); }
-    [[nodiscard]] int lastOpenErrno() const { return m_openErrno.load(); }
-    /// The dynamic loader's message of the last failed LoadDriver (empty after a successful one). Any
-    /// thread may read it.
-    [[nodiscard]] std::string lastLoadError() const;
 
 private:
     using InitFn = void (*)();
@@ -83,7 +88,6 @@ private:
     using BulkReadFn = int (*)(usb_dev_handle *, int, char *, int, int);
 
     void clearEntryPoints();
-    void setLoadError(std::string message);
 
     void *m_library = nullptr;
     usb_dev_handle *m_device = nullptr;
@@ -98,10 +102,6 @@ private:
     BulkReadFn m_usbBulkRead = nullptr;
     CloseFn m_usbClose = nullptr;
     std::atomic<bool> m_simulate{false};
-    std::atomic<OpenFailure> m_openFailure{OpenFailure::None};
-    std::atomic<int> m_openErrno{0};
-    mutable std::mutex m_loadErrorMutex;
-    std::string m_loadError;
 };
 
 /// The one process-wide USB binding, unloaded until the first exchange.

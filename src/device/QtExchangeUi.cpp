@@ -85,7 +85,13 @@ void QtGauge::hideGauge() {
 QtStatusLabel::QtStatusLabel(QLabel *label) : m_label(label) {}
 
 void QtStatusLabel::setStatusText(const QString &text) {
-    if (m_label) m_label->setText(text);
+    if (!m_label) return;
+    m_label->setText(text);
+    PaintNow(m_label);
+}
+
+void PaintNow(QWidget *widget) {
+    if (widget->isVisible()) widget->repaint();
 }
 
 void ProcessGuiEvents() {

@@ -1,7 +1,7 @@
 // The windows' hand-over from the exchange thread to the GUI thread, and Qt adapters for the controls.
 #pragma once
 
-#include "device/Exchange.h"
+#include "device/ExchangeUi.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +12,7 @@
 class QLabel;
 class QProgressBar;
 class QDialog;
+class QWidget;
 
 namespace velda {
 
@@ -69,6 +70,10 @@ public:
 private:
     QPointer<QLabel> m_label;
 };
+
+/// Paints `widget` before returning when it is shown. A status text the exchange sets may be followed by
+/// a pause of the GUI thread (status 5) or by the dialog's close, both before the event loop would paint it.
+void PaintNow(QWidget *widget);
 
 /// Pumps the GUI's events while waiting for the exchange (for WaitForExchange / StopExchange).
 void ProcessGuiEvents();

@@ -14,6 +14,7 @@ bool ResetSharedState() {
     RecordCount.store(0);
     LastClockOutcome.store(ClockOutcome::Pending);
     ScreenBuffer.store({});
+    LastLinkError.set(std::nullopt);
     ResetBaseState();
     return true;
 }

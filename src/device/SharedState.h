@@ -7,11 +7,12 @@
 
 namespace velda {
 
-// The device link's named process-wide values (declared in device/Exchange.h and device/LibUsbBinding.h):
+// The device link's named process-wide values (declared in device/ExchangeValues.h):
 //   ExchangeState 0, ExchangeMode 0, ExchangeStatus 0, CancelRequested false, VersionPending true,
 //   ArchiveFormat 0, RecordCount 0,
 //   LastClockOutcome Pending             the exchange's state and outcome
 //   ScreenBuffer                         all zero
+//   LastLinkError                        empty
 // together with the base's (ResetBaseState). LibUSB, the binding, is left as it is: it keeps its loaded
 // library and its simulate switch until ShutdownDeviceLink at exit. The parameter blocks and the record
 // arrays ShortRecords / LongRecords are not process-wide: each exchange owns its own (ExchangeBuffers).

@@ -1,8 +1,6 @@
 // The status display of the device link.
 #include "device/ShowStatus.h"
 
-#include "device/LibUsbBinding.h"
-
 #include <algorithm>
 #include <thread>
 
@@ -18,15 +16,17 @@ QString StatusText(std::uint8_t status) {
         return Pick(TxtDriverNotInstalled);
     case StatusOldFirmware:
         return Pick(TxtFirmwareOutdated);
-    case StatusNoDevice:
-        switch (LibUSB.lastOpenFailure()) {
-        case OpenFailure::PermissionDenied:
+    case StatusNoDevice: {
+        const auto why = LastLinkError.get();
+        switch (why ? why->kind : UsbError::Kind::NotFound) {
+        case UsbError::Kind::PermissionDenied:
             return Pick(TxtPermissionDenied);
-        case OpenFailure::Busy:
+        case UsbError::Kind::Busy:
             return Pick(TxtDeviceBusy);
         default:
             return Pick(TxtCheckConnection);
         }
+    }
     case StatusLinkError:
         return Pick(TxtLinkError);
     case StatusNoData:

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "base/Texts.h"
-#include "device/Exchange.h"
+#include "device/ExchangeUi.h"
+#include "device/ExchangeValues.h"
 
 #include <cstdint>
 
@@ -40,7 +41,7 @@ inline constexpr TextPair TxtDeviceBusy{
 inline constexpr TextPair TxtCancel{"Отмена", "Отмена"};
 
 /// The status text of a status code (empty for 0 and unknown codes). For status 3 it says why an instrument
-/// that is on the bus could not be opened (permission, busy) when the binding knows it.
+/// that is on the bus could not be opened (permission, busy) when LastLinkError tells.
 [[nodiscard]] QString StatusText(std::uint8_t status);
 
 /// The status display: caps `progress` at 100 and shows it on the gauge, then the text of `status` on

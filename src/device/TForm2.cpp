@@ -1,6 +1,7 @@
 // The progress dialog of an archive read.
 #include "device/TForm2.h"
 
+#include "device/QtExchangeUi.h"
 #include "device/ShowStatus.h"
 
 #include <QCloseEvent>
@@ -49,8 +50,8 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
 }
 
-ExchangeControls TForm2::controls(ArchiveTable *grid) {
-    return ExchangeControls{gauge(), dialog(), statusLabel(), grid};
+ExchangeControls TForm2::controls() {
+    return ExchangeControls{gauge(), dialog(), statusLabel()};
 }
 
 void TForm2::setGaugeValue(int percent) {
@@ -80,6 +81,7 @@ void TForm2::setStatusText(const QString &text) {
     const int labelHeight = wraps ? Label1->heightForWidth(labelWidth) + 4 : kClientHeight - kGaugeHeight - 1;
     Label1->setGeometry(4, kGaugeHeight + 1, labelWidth, labelHeight);
     setFixedSize(kClientWidth, std::max(kClientHeight, kGaugeHeight + 1 + labelHeight));
+    PaintNow(Label1);
 }
 
 void TForm2::Button1Click() {

@@ -1,7 +1,7 @@
 // The progress dialog of an archive read: gauge, status label and Cancel.
 #pragma once
 
-#include "device/Exchange.h"
+#include "device/ExchangeUi.h"
 
 #include <QDialog>
 
@@ -23,8 +23,8 @@ public:
     Gauge *gauge() { return this; }
     Dialog *dialog() { return this; }
     StatusLabel *statusLabel() { return this; }
-    /// The controls for SetControls / the starters, with `grid` as the table.
-    ExchangeControls controls(ArchiveTable *grid = nullptr);
+    /// The controls to attach to the exchange: gauge, dialog and status label.
+    ExchangeControls controls();
 
     void setGaugeValue(int percent) override;
     void hideGauge() override;

@@ -207,8 +207,7 @@ void TForm5::Button1Click() {
     CGauge1->setValue(0);
     // The previous read may still be closing the link after its picture was drawn.
     if (ExchangeRunning()) static_cast<void>(WaitForExchange(kFinishingWait, ProcessGuiEvents));
-    if (StartScreenRead(std::move(setup), ExchangeControls{this, nullptr, this, nullptr}) !=
-        StartResult::Started) {
+    if (StartScreenRead(std::move(setup), ExchangeControls{this, nullptr, this}) != StartResult::Started) {
         Label3->setText(Pick(TxtExchangeBusy));
         return;
     }
@@ -263,6 +262,7 @@ void TForm5::hideGauge() {
 
 void TForm5::setStatusText(const QString &text) {
     Label3->setText(text);
+    PaintNow(Label3);
 }
 
 void TForm5::stopRead() {

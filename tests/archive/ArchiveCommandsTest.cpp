@@ -28,6 +28,7 @@ namespace {
 
 ArchiveTable TableOf(int dataRows) {
     ArchiveTable table;
+    table.setChannels({true, false});
     table.setRowCount(dataRows + 1);
     for (int c = 0; c < 14; ++c)
         table.setCell(c, 0, Pick(kHeaderTexts[c]));
@@ -140,7 +141,7 @@ protected:
                                 << Hex(RecordBytes(2, record)) << R"(", ")" << Hex(RecordBytes(2, record))
                                 << R"("]})";
         ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
         VersionPending = true;
     }
     void TearDown() override {

@@ -4,8 +4,9 @@
 #include "ExchangeTestSupport.h"
 #include "QtPrinters.h"
 #include "RecordBytes.h"
+#include "archive/ProjectFile.h"
 #include "base/SharedTexts.h"
-#include "device/LibUsbBinding.h"
+#include "device/Exchange.h"
 
 #include <QTemporaryDir>
 
@@ -37,6 +38,8 @@ ArchiveTable ShownTable() {
 TEST(ArchiveDownload, FillsOnTheExchangeThreadAndSwapsInWhole) {
     LanguageIndex = 0;
     CancelRequested = false;
+    Channel1Present = false;
+    Channel2Present = false;
     const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
     ArchiveTable shown = ShownTable();
     ArchiveDownload download(shown, &formats);
@@ -57,8 +60,9 @@ TEST(ArchiveDownload, FillsOnTheExchangeThreadAndSwapsInWhole) {
     std::thread exchange([&, handOver = download.handOver()] { handOver(received); });
     exchange.join();
     ASSERT_TRUE(download.ready());
-    // The shown table was not touched while the exchange ran.
+    // The shown table was not touched while the exchange ran, nor the flags that describe it.
     EXPECT_EQ(shown.cell(0, 5), QStringLiteral("old 5"));
+    EXPECT_FALSE(Channel1Present.load() || Channel2Present.load());
 
     ASSERT_TRUE(download.swapInto(shown));
     EXPECT_EQ(shown.rowCount(), 4);
@@ -89,7 +93,7 @@ TEST(ArchiveDownload, ACancelPendingAtTheFillStillWritesEveryRecord) {
     ArchiveTable shown = ShownTable();
     ArchiveDownload download(shown);
     const auto bytes = Concat({RecordBytes(0, RecordFields{}), RecordBytes(0, RecordFields{})});
-    download.fill(ReceivedArchive{nullptr, 2, 0, 36, bytes});
+    download.fill(ReceivedArchive{2, 0, 36, bytes});
     CancelRequested = false;
     LanguageIndex = 0;
     ASSERT_TRUE(download.swapInto(shown));
@@ -129,7 +133,7 @@ TEST(ArchiveDownload, ReadOfTheSimulatedInstrumentEndsInAFilledTable) {
                             << Hex(RecordBytes(2, first)) << R"(", ")" << Hex(RecordBytes(2, second))
                             << R"("]})";
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
     LanguageIndex = 1;
     CancelRequested = false;
     VersionPending = true;
@@ -179,7 +183,7 @@ TEST(ArchiveDownload, CancelInTheMiddleOfASlowFillLeavesNoPartialTable) {
     std::ofstream(scenario)
         << R"({"firmware_date": "13.03.2018", "generate": {"records": 2688, "format": 2, "seed": 7}})";
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
     LanguageIndex = 0;
     CancelRequested = false;
     VersionPending = true;
@@ -219,4 +223,53 @@ TEST(ArchiveDownload, CancelInTheMiddleOfASlowFillLeavesNoPartialTable) {
     EXPECT_EQ(filledRows, static_cast<int>(kRecords)) << "every row of the table holds its record";
     EXPECT_EQ(shown.cell(0, static_cast<int>(kRecords)), QString::number(kRecords));
     CancelRequested = false;
+}
+
+// A project of one channel stores 10 columns and no header for the second slot; a two-channel download
+// into it shows all 14 headers, and the flags follow the shown table: the file's until the swap.
+TEST(ArchiveDownload, OneChannelProjectThenTwoChannelDownload) {
+    struct Case {
+        const char *name;
+        ChannelFlags file;
+    };
+    const Case cases[] = {{"channel 1 alone", {true, false}}, {"channel 2 alone", {false, true}}};
+    LanguageIndex = 0;
+    CancelRequested = false;
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveTable written;
+        written.setColCount(10);
+        written.setRowCount(2);
+        for (int col = 0; col < 10; ++col) {
+            written.setCell(col, 0, PickIn(kHeaderTexts[col], 0));
+            written.setCell(col, 1, QStringLiteral("%1").arg(col));
+        }
+        const QString path = dir.filePath(QString::fromUtf8(c.name) + ".vd");
+        ASSERT_TRUE(SaveProject(written, path, c.file).ok());
+
+        ArchiveTable shown;
+        ASSERT_TRUE(LoadProject(shown, path).ok());
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), c.file);
+        ArchiveDownload download(shown);
+        RecordFields both;
+        both.sensor1 = 6; // dew point in slot 0
+        both.sensor2 = 7; // pressure in slot 1
+        ReceivedArchive received;
+        received.recordCount = 1;
+        received.archiveFormat = 2;
+        received.recordSize = kLongRecordSize;
+        received.records = RecordBytes(2, both);
+        download.fill(received);
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), c.file);
+
+        ASSERT_TRUE(download.swapInto(shown));
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), (ChannelFlags{true, true}));
+        for (int col = 0; col < 14; ++col) {
+            const QString expected = col == 9    ? QStringLiteral("Точка росы, °C")
+                                     : col == 13 ? QStringLiteral("Давление, мм рт. ст.")
+                                                 : PickIn(kHeaderTexts[col], 0);
+            EXPECT_EQ(shown.cell(col, 0), expected) << col;
+        }
+    }
 }

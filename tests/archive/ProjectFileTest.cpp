@@ -138,7 +138,7 @@ TEST_F(ProjectFileTest, HandBuiltFileOpensAndSavesBackByteForByte) {
     EXPECT_EQ(table.cell(0, 30), QString());
     EXPECT_EQ(table.cell(4, 2), QString());
 
-    const auto saved = SaveProject(table, path("again.vd"));
+    const auto saved = SaveProject(table, path("again.vd"), table.channels());
     ASSERT_TRUE(saved) << saved.error().message.toStdString();
     EXPECT_EQ(saved.value(), static_cast<qint64>(fixture.size()));
     EXPECT_EQ(ReadAll(path("again.vd")), fixture);

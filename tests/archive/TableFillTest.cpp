@@ -140,8 +140,8 @@ TEST_F(TableFillTest, EveryCodeOfEveryFormatInEverySlot) {
                     for (int col = 10; col < 14; ++col)
                         EXPECT_EQ(cell(col), QString()) << col;
                 }
-                EXPECT_EQ(Channel1Present.load(), k.channel == 1 || slots == 2);
-                EXPECT_EQ(Channel2Present.load(), k.channel == 2 || slots == 2);
+                EXPECT_EQ(table.channels().channel1, k.channel == 1 || slots == 2);
+                EXPECT_EQ(table.channels().channel2, k.channel == 2 || slots == 2);
             }
         }
     }
@@ -286,8 +286,8 @@ TEST_F(TableFillTest, ChannelTwoAloneFillsSlotZero) {
     EXPECT_EQ(cell(9), QStringLiteral("9.27"));
     EXPECT_EQ(cell(9, 0), QStringLiteral("Точка росы, °C"));
     EXPECT_EQ(cell(13, 0), QStringLiteral("Q, Вт/m2"));
-    EXPECT_FALSE(Channel1Present.load());
-    EXPECT_TRUE(Channel2Present.load());
+    EXPECT_FALSE(table.channels().channel1);
+    EXPECT_TRUE(table.channels().channel2);
 }
 
 TEST_F(TableFillTest, ChannelsByteKinds) {
@@ -309,8 +309,8 @@ TEST_F(TableFillTest, ChannelsByteKinds) {
         fill(1, {r});
         EXPECT_EQ(!cell(6).isEmpty(), c.slot0);
         EXPECT_EQ(!cell(10).isEmpty(), c.slot1);
-        EXPECT_EQ(Channel1Present.load(), c.flag1);
-        EXPECT_EQ(Channel2Present.load(), c.flag2);
+        EXPECT_EQ(table.channels().channel1, c.flag1);
+        EXPECT_EQ(table.channels().channel2, c.flag2);
     }
 }
 
@@ -319,11 +319,11 @@ TEST_F(TableFillTest, FlagsDescribeTheLastRecord) {
     RecordFields second = both;
     second.channels = 0x21;
     fill(1, {both, second});
-    EXPECT_FALSE(Channel1Present.load());
-    EXPECT_TRUE(Channel2Present.load());
+    EXPECT_FALSE(table.channels().channel1);
+    EXPECT_TRUE(table.channels().channel2);
     fill(1, {second, both});
-    EXPECT_TRUE(Channel1Present.load());
-    EXPECT_TRUE(Channel2Present.load());
+    EXPECT_TRUE(table.channels().channel1);
+    EXPECT_TRUE(table.channels().channel2);
 }
 
 TEST_F(TableFillTest, HeadersOfBothSlotsFollowTheLastRecordThatSetThem) {
@@ -391,8 +391,7 @@ TEST_F(TableFillTest, EarlierRowsAreClearedAndNoRecordsKeepTheFlags) {
     for (int row = 1; row < 20; ++row)
         for (int col = 0; col < 14; ++col)
             table.setCell(col, row, QStringLiteral("old"));
-    Channel1Present = true;
-    Channel2Present = false;
+    table.setChannels({true, false});
     RecordFields r; // continuous mode, channel 1 alone, out-of-range values: few cells written
     r.modeCount = 255;
     r.channels = 0x01;
@@ -405,13 +404,12 @@ TEST_F(TableFillTest, EarlierRowsAreClearedAndNoRecordsKeepTheFlags) {
     table.setRowCount(20);
     EXPECT_EQ(cell(0, 5), QString());
 
-    Channel1Present = false;
-    Channel2Present = true;
+    table.setChannels({false, true});
     fill(2, {});
     EXPECT_EQ(table.rowCount(), 1);
     EXPECT_TRUE(TableIsEmpty(table));
-    EXPECT_FALSE(Channel1Present.load());
-    EXPECT_TRUE(Channel2Present.load());
+    EXPECT_FALSE(table.channels().channel1);
+    EXPECT_TRUE(table.channels().channel2);
     EXPECT_EQ(cell(1, 0), QStringLiteral("Время"));
 }
 
@@ -486,7 +484,7 @@ TEST_F(TableFillTest, TheFilledTableCarriesItsFormatAndChannels) {
         const char *name;
         int format;
         std::vector<RecordFields> records;
-        ChannelFlags before; // the process-wide flags when the fill starts
+        ChannelFlags before; // the table's channels when the fill starts
         ChannelFlags expected;
     };
     const Case cases[] = {
@@ -494,18 +492,19 @@ TEST_F(TableFillTest, TheFilledTableCarriesItsFormatAndChannels) {
         {"format 1, channel 2 alone", 1, {record(0x21)}, {true, true}, {false, true}},
         {"format 2, both channels", 2, {record(0x02)}, {false, false}, {true, true}},
         {"the last record decides", 2, {record(0x02), record(0x21)}, {false, false}, {false, true}},
-        {"no record keeps the earlier flags", 1, {}, {true, false}, {true, false}},
+        {"no record keeps the table's channels", 1, {}, {true, false}, {true, false}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         table.setArchiveFormat(static_cast<std::uint8_t>((c.format + 1) % 3));
-        table.setChannels({!c.expected.channel1, !c.expected.channel2});
-        Channel1Present = c.before.channel1;
-        Channel2Present = c.before.channel2;
+        table.setChannels(c.before);
+        const ChannelFlags shown{!c.expected.channel1, !c.expected.channel2};
+        Channel1Present = shown.channel1;
+        Channel2Present = shown.channel2;
         fill(c.format, c.records);
         EXPECT_EQ(table.archiveFormat(), c.format);
         EXPECT_EQ(table.channels(), c.expected);
-        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), c.expected)
-            << "the process-wide flags are set as before";
+        EXPECT_EQ((ChannelFlags{Channel1Present.load(), Channel2Present.load()}), shown)
+            << "the process-wide flags describe the shown table until the filled one is swapped in";
     }
 }

@@ -30,7 +30,7 @@ class CliExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
         LanguageIndex.store(1);
         m_stream = std::tmpfile();
         ASSERT_NE(m_stream, nullptr);
@@ -70,8 +70,7 @@ TEST_F(CliExchangeTest, SupervisedReadRunsToItsEndAndReportsTheAnnouncedCount) {
     ExchangeSetup setup = exchange.setup();
     std::atomic<std::uint32_t> received{99};
     setup.handOver = [&received](const ReceivedArchive &archive) { received = archive.recordCount; };
-    ArchiveTable table;
-    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true, &table)), StartResult::Started);
+    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true)), StartResult::Started);
     EXPECT_EQ(exchange.supervise(), ExchangeOutcome::Finished);
     EXPECT_EQ(received.load(), 2u);
     EXPECT_EQ(exchange.announcedRecords(), 2u);
@@ -105,7 +104,8 @@ TEST_F(CliExchangeTest, PermissionDeniedReplacesCheckConnection) {
         printer, 5s, [](std::chrono::milliseconds) {}, [&fakeNow] { return fakeNow += 100ms; });
     ASSERT_EQ(StartScreenRead(exchange.setup(), exchange.controls(false)), StartResult::Started);
     EXPECT_EQ(exchange.supervise(), ExchangeOutcome::TimedOut);
-    EXPECT_EQ(LibUSB.lastOpenFailure(), OpenFailure::PermissionDenied);
+    ASSERT_TRUE(LastLinkError.get());
+    EXPECT_EQ(LastLinkError.get()->kind, UsbError::Kind::PermissionDenied);
     const QString status = exchange.lastStatusText();
     EXPECT_TRUE(status.contains(QStringLiteral("/usr/lib/udev/rules.d/70-velda9.rules")))
         << status.toStdString();
@@ -123,8 +123,7 @@ TEST_F(CliExchangeTest, AnInterruptCancelsTheExchangeAndNothingIsHandedOver) {
     std::atomic<bool> handedOver{false};
     setup.handOver = [&handedOver](const ReceivedArchive &) { handedOver = true; };
     RequestInterrupt(2);
-    ArchiveTable table;
-    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true, &table)), StartResult::Started);
+    ASSERT_EQ(StartArchiveRead(std::move(setup), exchange.controls(true)), StartResult::Started);
     const ExchangeOutcome outcome = exchange.supervise();
     // The two records may be read before the first look at the interrupt; if not, nothing is handed over.
     if (outcome == ExchangeOutcome::Interrupted) {

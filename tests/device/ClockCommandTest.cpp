@@ -28,7 +28,7 @@ protected:
         const std::string scenario = m_dir.filePath(QStringLiteral("scenario.json")).toStdString();
         std::ofstream(scenario) << R"({"firmware_date": "13.03.2018", "records_hex": []})";
         ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
         VersionPending = true;
     }
     void TearDown() override {

@@ -7,6 +7,7 @@
 #include "device/Protocol.h"
 #include "device/SharedState.h"
 #include "device/ShowStatus.h"
+#include "device/ThreadPriority.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -106,12 +108,11 @@ struct HandedOver {
     std::uint8_t archiveFormat;
     std::size_t recordSize;
     std::vector<std::uint8_t> records;
-    ArchiveTable *grid;
 };
 
 class ExchangeTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { UseSimulator(true); }
+    static void SetUpTestSuite() { LibUSB.useSimulator(true); }
     static void TearDownTestSuite() { ShutdownDeviceLink(); }
 
     void SetUp() override {
@@ -163,16 +164,14 @@ protected:
             m_handOvers.push_back({archive.recordCount,
                                    archive.archiveFormat,
                                    archive.recordSize,
-                                   {archive.records.begin(), archive.records.end()},
-                                   archive.grid});
+                                   {archive.records.begin(), archive.records.end()}});
         };
         s.now = [] { return QDateTime(QDate(2018, 3, 13), QTime(14, 5, 9, 500)); };
         return s;
     }
 
     void runArchiveRead() {
-        ASSERT_EQ(StartArchiveRead(setup(), {&m_controls, &m_controls, &m_controls, nullptr}),
-                  StartResult::Started);
+        ASSERT_EQ(StartArchiveRead(setup(), {&m_controls, &m_controls, &m_controls}), StartResult::Started);
         ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
     }
 
@@ -197,7 +196,7 @@ protected:
 
 // True when the last exchange has ended holding no record array of either format.
 bool LastExchangeReleasedItsRecords() {
-    const auto exchange = CurrentExchange();
+    const auto exchange = ExchangeRegistry::program().current();
     return exchange && !exchange->Buffers().ShortRecords.allocated() &&
            !exchange->Buffers().LongRecords.allocated();
 }
@@ -222,16 +221,16 @@ TEST_F(ExchangeTest, MissingLibraryAndDeniedAccessKeepRetryingUntilCancelled) {
         const char *simLibrary;
         Json faults;
         QString label;
-        OpenFailure failure;
+        std::optional<UsbError::Kind> failure;
     };
     const Case cases[] = {
         {"library missing", "/nonexistent/libvelda9-sim.so", Json::object(), "Драйвер не установлен",
-         OpenFailure::None},
+         std::nullopt},
         {"access denied",
          nullptr,
          {{"open_error", "EACCES"}},
          PickIn(TxtPermissionDenied, 0),
-         OpenFailure::PermissionDenied},
+         UsbError::Kind::PermissionDenied},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,8 +250,9 @@ TEST_F(ExchangeTest, MissingLibraryAndDeniedAccessKeepRetryingUntilCancelled) {
         EXPECT_TRUE(m_handOvers.empty());
         EXPECT_EQ(m_controls.closed, 1);
         EXPECT_TRUE(VersionPending.load());
-        if (c.failure != OpenFailure::None) {
-            EXPECT_EQ(LibUSB.lastOpenFailure(), c.failure);
+        if (c.failure) {
+            ASSERT_TRUE(LastLinkError.get());
+            EXPECT_EQ(LastLinkError.get()->kind, *c.failure);
         }
     }
 }
@@ -474,7 +474,7 @@ TEST_F(ExchangeTest, EachExchangeHandsOverItsOwnRecordsByMove) {
         const std::uint8_t *block = nullptr;
         onPause = [&](int) {
             if (ExchangeState.load() != StateRecords) return;
-            const ExchangeBuffers &buffers = CurrentExchange()->Buffers();
+            const ExchangeBuffers &buffers = ExchangeRegistry::program().current()->Buffers();
             block = (r.recordSize == kShortRecordSize ? buffers.ShortRecords : buffers.LongRecords)
                         .bytes()
                         .data();
@@ -484,7 +484,7 @@ TEST_F(ExchangeTest, EachExchangeHandsOverItsOwnRecordsByMove) {
         ASSERT_EQ(StartArchiveRead(std::move(s), {}), StartResult::Started);
         ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
         onPause = nullptr;
-        exchanges.push_back(CurrentExchange());
+        exchanges.push_back(ExchangeRegistry::program().current());
         ASSERT_EQ(kept.size(), exchanges.size());
         ASSERT_NE(block, nullptr);
         blocks.push_back(block);
@@ -659,6 +659,7 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     LastClockOutcome = ClockOutcome::Set;
     LanguageIndex = 1;
     Channel2Present = true;
+    LastLinkError.set(UsbError{UsbError::Kind::Busy, EBUSY, {}});
     std::array<std::uint8_t, kScreenBufferSize> screen{};
     screen.fill(0xA5);
     ScreenBuffer.store(screen);
@@ -683,7 +684,8 @@ TEST_F(ExchangeTest, SharedStateResetsInOneCallButNotUnderARunningExchange) {
     EXPECT_FALSE(Channel1Present.load());
     EXPECT_FALSE(Channel2Present.load());
     EXPECT_EQ(ScreenBuffer.snapshot(), (std::array<std::uint8_t, kScreenBufferSize>{}));
-    EXPECT_TRUE(SimulatorSelected()) << "the binding keeps its simulate switch";
+    EXPECT_FALSE(LastLinkError.get());
+    EXPECT_TRUE(LibUSB.simulatorSelected()) << "the binding keeps its simulate switch";
 }
 
 TEST_F(ExchangeTest, TheProgramsRegistryOwnsTheExchangeAndStopsItAtItsEnd) {
@@ -730,8 +732,7 @@ TEST_F(ExchangeTest, ScreenReadFillsScreenBuffer) {
                  {"faults", {{"fail", {{{"command", "screen"}, {"stage", "data"}}}}}}});
     VersionPending.store(false);
     ArchiveFormat.store(2);
-    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, &m_controls, &m_controls, nullptr}),
-              StartResult::Started);
+    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, &m_controls, &m_controls}), StartResult::Started);
     ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
     EXPECT_EQ(commands(), (std::vector<std::string>{"screen", "screen !data", "screen"}));
     const auto buffer = ScreenBuffer.snapshot();
@@ -779,7 +780,7 @@ TEST_F(ExchangeTest, CancelDuringClockAndScreenStates) {
     onPause = [&](int ms) {
         if (ms == 300 && ++openPauses == 2) CancelRequested.store(true);
     };
-    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, nullptr, &m_controls, nullptr}), StartResult::Started);
+    ASSERT_EQ(StartScreenRead(setup(), {&m_controls, nullptr, &m_controls}), StartResult::Started);
     ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60)));
     EXPECT_EQ(commands(), (std::vector<std::string>{"screen"}));
     EXPECT_EQ(ScreenBuffer.snapshot()[1023], 0x5A);

@@ -37,8 +37,8 @@ std::string SimLibrary() {
 }
 
 struct SimulatorGuard {
-    SimulatorGuard() { UseSimulator(true); }
-    ~SimulatorGuard() { UseSimulator(false); }
+    SimulatorGuard() { LibUSB.useSimulator(true); }
+    ~SimulatorGuard() { LibUSB.useSimulator(false); }
 };
 
 } // namespace
@@ -47,49 +47,55 @@ TEST(LibUsbBinding, LoadFailuresAreTellApartAndRetryable) {
     LibUsbBinding binding;
     {
         EnvGuard library("VELDA9_USB_LIBRARY", "/nonexistent/libusb-0.1.so.4");
-        EXPECT_EQ(binding.LoadDriver(), 1);
+        const auto loaded = binding.LoadDriver();
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.error().kind, UsbError::Kind::LibraryMissing);
         EXPECT_FALSE(binding.loaded());
-        EXPECT_NE(binding.lastLoadError().find("nonexistent"), std::string::npos);
+        EXPECT_NE(loaded.error().detail.find("nonexistent"), std::string::npos);
     }
     {
         EnvGuard library("VELDA9_USB_LIBRARY", "libc.so.6");
-        EXPECT_EQ(binding.LoadDriver(), 2);
+        const auto loaded = binding.LoadDriver();
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.error().kind, UsbError::Kind::EntryPointMissing);
         EXPECT_FALSE(binding.loaded());
-        EXPECT_EQ(binding.OpenDevice(), 1);
+        const auto opened = binding.OpenDevice();
+        ASSERT_FALSE(opened.ok());
+        EXPECT_EQ(opened.error().kind, UsbError::Kind::NotLoaded);
     }
 }
 
 TEST(LibUsbBinding, LibraryChoice) {
     {
         EnvGuard library("VELDA9_USB_LIBRARY", "/opt/usb/libusb.so");
-        EXPECT_EQ(UsbLibraryPath(), "/opt/usb/libusb.so");
+        EXPECT_EQ(LibUSB.libraryPath(), "/opt/usb/libusb.so");
     }
     ::unsetenv("VELDA9_USB_LIBRARY");
-    EXPECT_EQ(UsbLibraryPath(), "libusb-0.1.so.4");
+    EXPECT_EQ(LibUSB.libraryPath(), "libusb-0.1.so.4");
     SimulatorGuard simulate;
     {
         EnvGuard sim("VELDA9_SIM_LIBRARY", "/somewhere/libvelda9-sim.so");
-        EXPECT_EQ(UsbLibraryPath(), "/somewhere/libvelda9-sim.so");
+        EXPECT_EQ(LibUSB.libraryPath(), "/somewhere/libvelda9-sim.so");
     }
     ::unsetenv("VELDA9_SIM_LIBRARY");
     // The test program lives beside the simulator in the build tree.
-    EXPECT_EQ(UsbLibraryPath(), SimLibrary());
+    EXPECT_EQ(LibUSB.libraryPath(), SimLibrary());
 }
 
 TEST(LibUsbBinding, SimulateSwitchBelongsToItsBinding) {
     ::unsetenv("VELDA9_USB_LIBRARY");
     ::unsetenv("VELDA9_SIM_LIBRARY");
     SimulatorGuard simulate; // the program's binding, LibUSB
-    EXPECT_TRUE(SimulatorSelected());
-    EXPECT_EQ(UsbLibraryPath(), SimLibrary());
+    EXPECT_TRUE(LibUSB.simulatorSelected());
+    EXPECT_EQ(LibUSB.libraryPath(), SimLibrary());
     LibUsbBinding other;
     EXPECT_FALSE(other.simulatorSelected());
     EXPECT_EQ(other.libraryPath(), "libusb-0.1.so.4");
     other.useSimulator(true);
     EXPECT_EQ(other.libraryPath(), SimLibrary());
-    UseSimulator(false);
+    LibUSB.useSimulator(false);
     EXPECT_TRUE(other.simulatorSelected());
-    EXPECT_EQ(UsbLibraryPath(), "libusb-0.1.so.4");
+    EXPECT_EQ(LibUSB.libraryPath(), "libusb-0.1.so.4");
 }
 
 TEST(LibUsbBinding, SimulatedInstrumentOpenKeepAndClose) {
@@ -100,16 +106,16 @@ TEST(LibUsbBinding, SimulatedInstrumentOpenKeepAndClose) {
 
     LibUsbBinding binding;
     binding.useSimulator(true);
-    ASSERT_EQ(binding.LoadDriver(), 0) << binding.lastLoadError();
-    EXPECT_EQ(binding.LoadDriver(), 0);
+    const auto loaded = binding.LoadDriver();
+    ASSERT_TRUE(loaded.ok()) << loaded.error().detail;
+    EXPECT_TRUE(binding.LoadDriver().ok());
     binding.CloseDevice();
-    ASSERT_EQ(binding.OpenDevice(), 0);
+    ASSERT_TRUE(binding.OpenDevice().ok());
     EXPECT_TRUE(binding.deviceOpen());
-    EXPECT_EQ(binding.lastOpenFailure(), OpenFailure::None);
     // A second open without bus changes keeps the handle: a command written before still gets its reply.
     const std::uint8_t version[] = {0x01, 0xFE};
     ASSERT_EQ(binding.BulkWrite(version, 2), 2);
-    ASSERT_EQ(binding.OpenDevice(), 0);
+    ASSERT_TRUE(binding.OpenDevice().ok());
     std::uint8_t length[4] = {};
     EXPECT_EQ(binding.BulkRead(length, 4), 4);
     binding.CloseDevice();
@@ -124,13 +130,13 @@ TEST(LibUsbBinding, OpenFailuresKeepTheirReason) {
     struct Case {
         const char *name;
         const char *faults;
-        OpenFailure failure;
+        UsbError::Kind failure;
         int error;
     };
     const Case cases[] = {
-        {"permission", R"({"open_error": "EACCES"})", OpenFailure::PermissionDenied, EACCES},
-        {"busy", R"({"open_error": "EBUSY"})", OpenFailure::Busy, EBUSY},
-        {"absent", R"({"absent_ms": 3600000})", OpenFailure::NotFound, 0},
+        {"permission", R"({"open_error": "EACCES"})", UsbError::Kind::PermissionDenied, EACCES},
+        {"busy", R"({"open_error": "EBUSY"})", UsbError::Kind::Busy, EBUSY},
+        {"absent", R"({"absent_ms": 3600000})", UsbError::Kind::NotFound, 0},
     };
     LibUsbBinding binding;
     binding.useSimulator(true);
@@ -140,24 +146,27 @@ TEST(LibUsbBinding, OpenFailuresKeepTheirReason) {
         const std::string scenario = dir.filePath(QString::fromUtf8(c.name) + ".json").toStdString();
         std::ofstream(scenario) << R"({"firmware_date": "13.03.2018", "faults": )" << c.faults << "}";
         EnvGuard env("VELDA9_SIM_SCENARIO", scenario);
-        ASSERT_EQ(binding.LoadDriver(), 0);
-        EXPECT_EQ(binding.OpenDevice(), 1);
+        ASSERT_TRUE(binding.LoadDriver().ok());
+        const auto opened = binding.OpenDevice();
+        ASSERT_FALSE(opened.ok());
         EXPECT_FALSE(binding.deviceOpen());
-        EXPECT_EQ(binding.lastOpenFailure(), c.failure);
-        EXPECT_EQ(binding.lastOpenErrno(), c.error);
+        EXPECT_EQ(opened.error().kind, c.failure);
+        EXPECT_EQ(opened.error().error, c.error);
     }
 }
 
 TEST(LibUsbBinding, SystemLibraryWithoutInstrument) {
     ::unsetenv("VELDA9_USB_LIBRARY");
-    UseSimulator(false);
+    LibUSB.useSimulator(false);
     LibUsbBinding binding;
-    const int loaded = binding.LoadDriver();
-    if (loaded == 1) GTEST_SKIP() << "libusb-0.1.so.4 is not installed: " << binding.lastLoadError();
-    ASSERT_EQ(loaded, 0) << binding.lastLoadError();
+    const auto loaded = binding.LoadDriver();
+    if (!loaded.ok() && loaded.error().kind == UsbError::Kind::LibraryMissing)
+        GTEST_SKIP() << "libusb-0.1.so.4 is not installed: " << loaded.error().detail;
+    ASSERT_TRUE(loaded.ok()) << loaded.error().detail;
     // Test machines have no instrument attached (often not even a USB bus).
-    if (binding.OpenDevice() == 0) GTEST_SKIP() << "an instrument is attached to this machine";
+    const auto opened = binding.OpenDevice();
+    if (opened.ok()) GTEST_SKIP() << "an instrument is attached to this machine";
     EXPECT_FALSE(binding.deviceOpen());
-    EXPECT_EQ(binding.lastOpenFailure(), OpenFailure::NotFound);
+    EXPECT_EQ(opened.error().kind, UsbError::Kind::NotFound);
     binding.UnloadDriver();
 }

@@ -138,7 +138,7 @@ TEST(UsbStack, ReadsTheSameTableThroughTheSystemLibraryAsThroughTheSimulatorSwit
                                                    {QStringLiteral("stage"), QStringLiteral("length")}})}}),
          0, 4, "", true},
         {"a short record reply fails its check", WithFaults(Generated(2, 3), Malformed("record", "short", 1)),
-         0, 4, "CRC16 Error", false},
+         5, 4, "CRC16 Error", false},
         {"record length field 0xFFFFFFFF reads no more than a record",
          WithFaults(Generated(2, 3), Malformed("record", "length_ffffffff")), 0, 4, "", false},
         {"record reply longer than the transfer",

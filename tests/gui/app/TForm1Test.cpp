@@ -125,7 +125,7 @@ class TForm1Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         App();
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
     }
     static void TearDownTestSuite() { ShutdownDeviceLink(ProcessGuiEvents); }
     static std::vector<QUrl> &OpenedUrls() {
@@ -385,7 +385,7 @@ TEST_F(TForm1Test, GraphOffersTheSecondChannelTheTableShows) {
     EXPECT_TRUE(Channel1Present.load());
     EXPECT_FALSE(Channel2Present.load()) << "opening the graph leaves the flags of the fill";
     const QString path = m_dir.filePath(QStringLiteral("after-graph.vd"));
-    ASSERT_TRUE(SaveProject(f.table(), path).ok());
+    ASSERT_TRUE(SaveProject(f.table(), path, f.table().channels()).ok());
     ArchiveTable loaded;
     const auto project = ReadProject(loaded, path);
     ASSERT_TRUE(project.ok());

@@ -41,7 +41,7 @@ class TForm2Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         App();
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
     }
     static void TearDownTestSuite() { ShutdownDeviceLink(ProcessGuiEvents); }
     void SetUp() override { ASSERT_TRUE(ResetSharedState()); }
@@ -185,6 +185,60 @@ TEST_F(TForm2Test, MessageBoxesOpenOnTheGuiThreadAndBlockTheWorker) {
     EXPECT_TRUE(boxOnGuiThread);
     EXPECT_TRUE(dialogOpenWhileBox);
     EXPECT_EQ(form.Label1->text(), "Ошибка связи");
+}
+
+// Records the text of a label each time it is painted.
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel *label) : m_label(label) { label->installEventFilter(this); }
+    QString last;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == m_label && event->type() == QEvent::Paint) last = m_label->text();
+        return false;
+    }
+
+private:
+    QLabel *m_label;
+};
+
+// A status text is on screen before the pause meant to show it ("No Data" holds the GUI thread 300 ms)
+// and before state 10 closes the dialog ("Ready").
+TEST_F(TForm2Test, StatusTextsArePaintedBeforeThePauseAndTheClose) {
+    struct Case {
+        const char *name;
+        const char *scenario;
+        QString atPause; ///< painted when the GUI thread starts its pause (empty: no pause expected)
+        QString atClose; ///< painted when the dialog closes
+    };
+    const Case cases[] = {
+        {"empty archive", R"({"firmware_date": "13.03.2018", "records_hex": []})", "Данных нет",
+         "Данных нет"},
+        {"three records",
+         R"({"firmware_date": "13.03.2018", "generate": {"records": 3, "format": 2}})",
+         {},
+         "Готово"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ResetSharedState()); // the status of the last read would show again at the start
+        useScenario(c.scenario);
+        TForm2 form;
+        PaintedTexts painted(form.Label1);
+        QString atPause;
+        QString atClose;
+        ExchangeSetup setup = MakeSetup();
+        setup.sleeper = [&](std::chrono::milliseconds) {
+            if (QThread::currentThread() == App().thread()) atPause = painted.last;
+        };
+        QObject::connect(&form, &QDialog::finished, [&] { atClose = painted.last; });
+        ASSERT_EQ(StartArchiveRead(std::move(setup), form.controls()), StartResult::Started);
+        form.RunModal();
+        ASSERT_TRUE(WaitForExchange(std::chrono::seconds(60), ProcessGuiEvents));
+        EXPECT_EQ(atPause, c.atPause);
+        EXPECT_EQ(atClose, c.atClose);
+    }
 }
 
 TEST_F(TForm2Test, RunBlockingOnTheGuiThreadRunsInlineAndAfterShutdownDrops) {

@@ -65,7 +65,7 @@ QApplication *App() {
 // with Russian formats, once for all tests.
 const ArchiveTable &DemoTable() {
     static const ArchiveTable table = [] {
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
         CancelRequested = false;
         VersionPending = true;
         ArchiveTable shown;

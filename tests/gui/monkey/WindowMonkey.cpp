@@ -354,7 +354,7 @@ void MonkeyProgress(const Options &options) {
         setup.ui = &QtExchangeUi::instance();
         setup.sleeper = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms / 50); };
         setup.handOver = download->handOver();
-        (void)StartArchiveRead(std::move(setup), form.controls(&shown));
+        (void)StartArchiveRead(std::move(setup), form.controls());
     };
     restart();
     RunMonkey("progress", &form, options, restart);
@@ -418,7 +418,7 @@ Options ParseOptions(int argc, char **argv) {
 int main(int argc, char **argv) {
     const Options options = ParseOptions(argc, argv);
     QApplication app(argc, argv);
-    UseSimulator(true);
+    LibUSB.useSimulator(true);
     SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
     // Limits typed into the statistics window stay in this run, not in the user's settings.
     TStatsForm::setSettingsWriter([](const StatsSettings &) {});

@@ -67,7 +67,7 @@ class ScreenshotWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         App();
-        UseSimulator(true);
+        LibUSB.useSimulator(true);
     }
     static void TearDownTestSuite() { StopExchange(ProcessGuiEvents); }
 
