@@ -11,10 +11,7 @@ StartResult ArchiveReadCommand::start(const ArchiveTable &shown, ExchangeSetup s
     auto records = m_keepRecords ? std::make_shared<std::optional<ReceivedArchive>>() : nullptr;
     // The hand-over keeps the download alive as long as the exchange may call it.
     setup.handOver = [download, records](const ReceivedArchive &received) {
-        if (records) {
-            *records = received;
-            (*records)->grid = nullptr;
-        }
+        if (records) *records = received;
         download->fill(received);
     };
     const StartResult started = StartArchiveRead(std::move(setup), controls);
