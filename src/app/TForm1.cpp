@@ -399,12 +399,18 @@ void TForm1::Button1Click() {
         m_model->change([&](ArchiveTable &t) { swapped = m_read->swapInto(t); });
     StringGrid1->showSelection();
     layOutForTable();
+    StatusLineUpdate ended;
     if (swapped)
-        showStatus(m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
-                                          m_read->failedChecks()));
-    // The table is shown before the history is written; what became of the download goes to the status bar.
-    if (const auto records = m_read->takeRecords(); records && HistoryEnabled())
-        StatusBar1->showMessage(StoreWindowDownload(*records), kHistoryMessageMs);
+        ended = m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
+                                       m_read->failedChecks());
+    // The table is shown before the history is written; what became of the download goes to the status bar,
+    // after the records that failed their check when there are any (that line stays).
+    if (const auto records = m_read->takeRecords(); records && HistoryEnabled()) {
+        const QString stored = StoreWindowDownload(*records);
+        if (!ended.text) return StatusBar1->showMessage(stored, kHistoryMessageMs);
+        ended.text = *ended.text + QStringLiteral("; ") + stored;
+    }
+    showStatus(ended);
 }
 
 void TForm1::openHistory() {

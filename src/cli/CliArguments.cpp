@@ -63,8 +63,9 @@ constexpr std::array<CommandEntry, 11> kCommands{{
      0,
      0,
      true,
-     kAnywhere | OptOutput | OptSimulate | OptTimeout,
-     "read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]",
+     kAnywhere | OptOutput | OptSimulate | OptTimeout | OptInstrument | OptNoHistory,
+     "read -o FILE.vd [--simulate] [--lang ru|en] [--locale NAME] [--timeout SECONDS]\n"
+     "       [--instrument NAME] [--no-history] [--history PATH|postgresql://...]",
      {"Считывает архив прибора и сохраняет его как файл проекта. Если связь прервалась, полученные записи\n"
       "сохраняются; существующий файл при этом не заменяется: записи ложатся рядом, в ИМЯ-partial.vd.",
       "Downloads the instrument's archive and saves it as a project file. When the link fails, the records\n"
