@@ -79,6 +79,9 @@ std::chrono::milliseconds limitOf(const Options &options) {
 QString gaveUpText(const Options &options, const CliExchange &exchange) {
     QString status = exchange.lastStatusText();
     if (status.isEmpty()) status = StatusText(StatusNoDevice);
+    // The cancel that ends a timed-out exchange may show "Ready" last; the failure it kept says why.
+    if (status == Pick(TxtReady) && ExchangeStatus.load() != StatusOk)
+        status = StatusText(ExchangeStatus.load());
     if (const auto why = LastLinkError.get();
         ExchangeStatus.load() == StatusNoDriver && why && !why->detail.empty())
         status += QStringLiteral(" (%1)").arg(QString::fromStdString(why->detail));
