@@ -2,7 +2,7 @@
 """Checks that the includes and links of the program's sources run one way only, from a folder to the folders
 below it.
 
-The folders of src/ stand in layers: base <- device <- archive <- (export, graph, screenshot, history) <-
+The folders of src/ stand in layers: base <- device <- archive <- (export, graph, screenshot, history) <- plug <-
 (app, cli).
 A folder includes its own headers and those of the folders below it; folders of one layer stand side by
 side and never include each other. The same holds for the libraries each folder's CMakeLists.txt builds:
@@ -17,7 +17,14 @@ import pathlib
 import re
 import sys
 
-LAYERS = [["base"], ["device"], ["archive"], ["export", "graph", "screenshot", "history"], ["app", "cli"]]
+LAYERS = [
+    ["base"],
+    ["device"],
+    ["archive"],
+    ["export", "graph", "screenshot", "history"],
+    ["plug"],
+    ["app", "cli"],
+]
 
 # The folders each folder of src/ may include besides itself: every folder of the layers below it.
 ALLOWED = {}
