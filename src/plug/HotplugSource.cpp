@@ -3,10 +3,13 @@
 
 #include "device/LibUsbBinding.h"
 #include "plug/ScanHotplugSource.h"
+#include "plug/UdevHotplugSource.h"
 
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace velda {
 
@@ -26,7 +29,14 @@ void HotplugSource::reportProblem(const QString &text) {
     Q_EMIT problem(text);
 }
 
-std::unique_ptr<HotplugSource> MakeHotplugSource(HotplugChoice /*choice*/, QObject *parent) {
+// udev's monitor only hears events where udev runs; in a container without it the scan is the way.
+std::unique_ptr<HotplugSource> MakeHotplugSource(HotplugChoice choice, QObject *parent) {
+    std::error_code error;
+    const bool wanted = choice == HotplugChoice::Udev ||
+                        (choice == HotplugChoice::Automatic && std::filesystem::exists("/run/udev", error));
+    if (wanted && !LibUSB.simulatorSelected()) {
+        if (auto udev = UdevHotplugSource::Create(parent)) return udev;
+    }
     return std::make_unique<ScanHotplugSource>(ScanInterval(), parent);
 }
 
