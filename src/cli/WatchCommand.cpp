@@ -92,6 +92,8 @@ public:
         m_source = MakeHotplugSource();
         QObject::connect(m_source.get(), &HotplugSource::arrived, &m_loop, [this] { arrived(); });
         QObject::connect(m_source.get(), &HotplugSource::left, &m_loop, [this] { left(); });
+        QObject::connect(m_source.get(), &HotplugSource::problem, &m_loop,
+                         [this](const QString &text) { error(text); });
         event(Pick(TxtWatchStarted).arg(m_source->kind()));
         m_source->start();
         if (InterruptSignal() == 0) m_loop.exec();

@@ -1,10 +1,6 @@
-// The watch settings file into arguments, the typed options winning, and the names given to downloads.
+// The watch settings file into arguments, the typed options winning, and the names of downloads' files.
 #include "plug/WatchConfig.h"
 #include "plug/WatchNames.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +32,6 @@ TEST(WatchConfigTest, LinesBecomeArgumentsOrARefusalNamingTheKey) {
         {"unknown key", "lang = en\ncolour = red\n", {}, 2, "colour", Kind::UnknownKey},
         {"an option of another command", "output = x.vd\n", {}, 1, "output", Kind::UnknownKey},
         {"no equals sign", "summary\n", {}, 1, "summary", Kind::Malformed},
-        {"no key", " = 5\n", {}, 1, "", Kind::Malformed},
         {"switch neither on nor off", "summary = maybe\n", {}, 1, "summary", Kind::BadValue},
         {"value missing", "\nsave-to =\n", {}, 2, "save-to", Kind::BadValue},
         {"key given twice", "lang = en\nlang = ru\n", {}, 2, "lang", Kind::BadValue},
@@ -122,20 +117,6 @@ TEST(WatchNamesTest, TemplatesFieldsAndFreeNames) {
     // Without a readable last record its fields take the download's moment.
     EXPECT_EQ(ExpandNameTemplate(QStringLiteral("{last-date}"), {QString(), QDateTime(), fields.read}),
               QStringLiteral("2024-03-06"));
-
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto touch = [&](const char *name) {
-        QFile file(dir.filePath(QString::fromUtf8(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    };
-    const QStringList both{QStringLiteral(".vd"), QStringLiteral(".pdf")};
-    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a"));
-    touch("a.pdf"); // a summary alone takes the name of the pair
-    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a-2"));
-    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), {QStringLiteral(".vd")}), QStringLiteral("a"));
-    touch("a-2.vd");
-    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a-3"));
 }
 
 } // namespace
