@@ -85,12 +85,13 @@ TEST(WatchEndToEnd, ThreeStaysThreeDownloadsOneNoticeAndACleanStop) {
         if (c.readOnly) {
             ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         }
-        // Three stays; each leaves at the third scan after it arrived (the download's own open counts).
+        // Three stays; each leaves at the fourth scan after it arrived (the download's and the clock's opens
+        // count).
         const QString scenario = dir.filePath(QStringLiteral("scenario.json"));
         QFile json(scenario);
         ASSERT_TRUE(json.open(QIODevice::WriteOnly));
         json.write(R"({"firmware_date": "13.03.2018", "generate": {"records": 96, "format": 2, "seed": 7},
-                       "presence": {"arrive_after_scans": 1, "leave_after_scans": 3, "stays": 3}})");
+                       "presence": {"arrive_after_scans": 1, "leave_after_scans": 4, "stays": 3}})");
         json.close();
 
         PrivateBus bus(dir.path());
@@ -103,7 +104,7 @@ TEST(WatchEndToEnd, ThreeStaysThreeDownloadsOneNoticeAndACleanStop) {
         watch.start(BinDir() + "/velda9-cli",
                     {"watch", "--simulate", "--lang", "en", "--history", dir.filePath("history.sqlite"),
                      "--instrument", "Fridge", "--save-to", folder, "--name-template",
-                     "{instrument}_{last-date}", "--summary", "--limit", "temperature=:24"});
+                     "{instrument}_{last-date}", "--summary", "--set-clock", "--limit", "temperature=:24"});
         QByteArray out;
         QElapsedTimer timer;
         timer.start();
@@ -123,7 +124,8 @@ TEST(WatchEndToEnd, ThreeStaysThreeDownloadsOneNoticeAndACleanStop) {
         for (const QString &line : lines)
             EXPECT_TRUE(stamp.match(line).hasMatch()) << line.toStdString();
         for (const char *event :
-             {"The instrument arrived", "Downloaded 96 records", "In the history: instrument \"Fridge\"",
+             {"The instrument arrived", "Downloaded 96 records", "The instrument's clock was set",
+              "In the history: instrument \"Fridge\"",
               "Fridge: readings outside the limits: channel 2, Temperature, °C: 96 above"})
             EXPECT_EQ(log.count(QString::fromUtf8(event)), 3) << event << '\n' << log.toStdString();
         EXPECT_TRUE(lines.last().endsWith(QStringLiteral("Stopped")));
