@@ -257,15 +257,11 @@ private:
 
 } // namespace
 
-std::optional<Options> WithWatchConfig(const QStringList &typed, std::uint8_t language) {
+std::optional<Options> WithWatchConfig(const QStringList &typed, Options parsed) {
+    const std::uint8_t language = parsed.language;
     const QString path = WatchConfigPath();
     QFile file(path);
-    if (!file.exists()) {
-        auto parsed = ParseArguments(typed);
-        if (auto *options = std::get_if<Options>(&parsed)) return std::move(*options);
-        PrintError(stderr, std::get<UsageError>(parsed).message);
-        return std::nullopt;
-    }
+    if (!file.exists()) return parsed;
     if (!file.open(QIODevice::ReadOnly)) {
         PrintError(stderr, PickIn(TxtWatchConfigUnreadable, language).arg(path));
         return std::nullopt;
@@ -275,11 +271,10 @@ std::optional<Options> WithWatchConfig(const QStringList &typed, std::uint8_t la
         PrintError(stderr, problem->message);
         return std::nullopt;
     }
-    auto parsed = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
-    if (auto *options = std::get_if<Options>(&parsed)) return std::move(*options);
+    auto merged = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
+    if (auto *options = std::get_if<Options>(&merged)) return std::move(*options);
     // The typed arguments parsed on their own, so the file's values are what the parser refused.
-    PrintError(stderr,
-               PickIn(TxtWatchConfigRefused, language).arg(path, std::get<UsageError>(parsed).message));
+    PrintError(stderr, path + QStringLiteral(": ") + std::get<UsageError>(merged).message);
     return std::nullopt;
 }
 
