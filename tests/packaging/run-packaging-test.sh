@@ -54,7 +54,7 @@ fi
 echo "== control fields" >&2
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 libqt6printsupport6 libqt6svg6 qt6-qpa-plugins \
-    qt6-translations-l10n libxlsxwriter4 libusb-0.1-4; do
+    qt6-translations-l10n libxlsxwriter4 libusb-0.1-4 libqt6dbus6 libudev1; do
     echo "$depends" | tr ',' '\n' | sed 's/(.*//; s/ //g' | grep -qx "$p" && ok "Depends: $p" || fail "Depends lacks $p"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = velda9 ] || fail "package name"
