@@ -534,8 +534,8 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         }
         case OptLimit: {
             const auto parsed = ParseLimitArgument(option.value);
-            if (const auto *problem = std::get_if<QString>(&parsed)) return usage(*problem);
-            const ParsedLimit &limit = std::get<ParsedLimit>(parsed);
+            if (!parsed) return usage(parsed.error().message);
+            const ParsedLimit &limit = parsed.value();
             if (options.limits.of(limit.quantity).isSet())
                 return usage(QStringLiteral("--limit \"%1\": a limit for %2 was already given")
                                  .arg(option.value, QuantityKey(limit.quantity)));
