@@ -419,7 +419,7 @@ Options helpRequest(const QStringList &arguments) {
 
 } // namespace
 
-std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
+Result<Options, UsageError> ParseArguments(const QStringList &arguments) {
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             return helpRequest(arguments);
@@ -620,7 +620,8 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
     options.arguments = arguments;
     if (command->command == Command::History) {
-        if (QString problem = FinishHistoryArguments(options); !problem.isEmpty()) return usage(problem);
+        if (const auto finished = FinishHistoryArguments(options); !finished.ok())
+            return usage(finished.error().message);
     }
     return options;
 }
