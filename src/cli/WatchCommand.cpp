@@ -267,14 +267,14 @@ std::optional<Options> WithWatchConfig(const QStringList &typed, Options parsed)
         return std::nullopt;
     }
     const auto config = WatchConfigArguments(QString::fromUtf8(file.readAll()), path, language);
-    if (const auto *problem = std::get_if<WatchConfigError>(&config)) {
-        PrintError(stderr, problem->message);
+    if (!config.ok()) {
+        PrintError(stderr, config.error().message);
         return std::nullopt;
     }
-    auto merged = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
-    if (auto *options = std::get_if<Options>(&merged)) return std::move(*options);
+    auto merged = ParseArguments(MergeWatchArguments(config.value(), typed));
+    if (merged.ok()) return std::move(merged.value());
     // The typed arguments parsed on their own, so the file's values are what the parser refused.
-    PrintError(stderr, path + QStringLiteral(": ") + std::get<UsageError>(merged).message);
+    PrintError(stderr, path + QStringLiteral(": ") + merged.error().message);
     return std::nullopt;
 }
 

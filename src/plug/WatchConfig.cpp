@@ -63,8 +63,8 @@ QString WatchConfigPath() {
     return base + QStringLiteral("/velda9/watch.conf");
 }
 
-std::variant<QStringList, WatchConfigError> WatchConfigArguments(const QString &text, const QString &file,
-                                                                 std::uint8_t language) {
+Result<QStringList, WatchConfigError> WatchConfigArguments(const QString &text, const QString &file,
+                                                           std::uint8_t language) {
     QStringList arguments;
     QStringList seen;
     const QStringList lines = text.split(QLatin1Char('\n'));

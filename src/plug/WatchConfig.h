@@ -2,11 +2,12 @@
 // are the watch command's long option names, turned into the arguments they stand for. Toolkit-free.
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
-#include <variant>
 
 namespace velda {
 
@@ -31,7 +32,7 @@ struct WatchConfigError {
 /// "--key=value" for an option with a value, "--key" for a switch set to on (true, yes, on, 1), nothing
 /// for one set to off (false, no, off, 0). Blank lines and lines starting with '#' are skipped; blanks
 /// around keys and values are dropped; only `limit` may be given more than once.
-[[nodiscard]] std::variant<QStringList, WatchConfigError>
+[[nodiscard]] Result<QStringList, WatchConfigError>
 WatchConfigArguments(const QString &text, const QString &file, std::uint8_t language);
 
 /// The arguments of a run: `command` (as typed) after those of `config` whose option the command line

@@ -37,13 +37,12 @@ TEST(WatchConfigTest, LinesBecomeArgumentsOrARefusalNamingTheKey) {
     for (const ConfigCase &c : cases) {
         SCOPED_TRACE(c.name);
         const auto parsed = WatchConfigArguments(QString::fromUtf8(c.text), QStringLiteral("watch.conf"), 1);
-        if (c.errorLine == 0) {
-            ASSERT_TRUE(std::holds_alternative<QStringList>(parsed));
-            EXPECT_EQ(std::get<QStringList>(parsed), c.arguments);
+        ASSERT_EQ(parsed.ok(), c.errorLine == 0);
+        if (parsed.ok()) {
+            EXPECT_EQ(parsed.value(), c.arguments);
             continue;
         }
-        ASSERT_TRUE(std::holds_alternative<WatchConfigError>(parsed));
-        const auto &error = std::get<WatchConfigError>(parsed);
+        const WatchConfigError &error = parsed.error();
         EXPECT_EQ(error.kind, c.kind);
         EXPECT_EQ(error.line, c.errorLine);
         EXPECT_EQ(error.key, QString::fromUtf8(c.key));
@@ -52,7 +51,7 @@ TEST(WatchConfigTest, LinesBecomeArgumentsOrARefusalNamingTheKey) {
     }
     // The Russian message names the key too.
     const auto ru = WatchConfigArguments(QStringLiteral("цвет = red"), QStringLiteral("w.conf"), 0);
-    EXPECT_EQ(std::get<WatchConfigError>(ru).message, QStringLiteral("w.conf:1: неизвестный ключ «цвет»"));
+    EXPECT_EQ(ru.error().message, QStringLiteral("w.conf:1: неизвестный ключ «цвет»"));
 }
 
 TEST(WatchConfigTest, TypedOptionsWinOverTheFile) {
