@@ -439,6 +439,12 @@ QVariantList stagedValues(const HistoryDownload &download, std::size_t first, st
     return values;
 }
 
+/// The instrument holding most of the staged readings (ties by name); no row when none holds any.
+const char *kMostOverlapped =
+    "SELECT i.name FROM history_stage s JOIN readings r ON r.at_s = s.at_s AND r.format = s.format AND "
+    "r.bytes = s.bytes JOIN instruments i ON i.id = r.instrument_id GROUP BY i.name ORDER BY COUNT(*) DESC, "
+    "i.name LIMIT 1";
+
 QString stageStatement(std::size_t rows) {
     QString sql = QStringLiteral("INSERT INTO history_stage (at_s, format, bytes) VALUES ");
     for (std::size_t i = 0; i < rows; ++i)
@@ -474,6 +480,21 @@ bool HistoryStore::stage(Connection &c, const HistoryDownload &download) {
     return true;
 }
 
+HistoryResult<std::optional<QString>> HistoryStore::overlappedInstrument(const HistoryDownload &download) {
+    Connection &c = *m_db;
+    if (!c.begin())
+        return error(HistoryError::Kind::ReadFailed,
+                     QStringLiteral("history %1: %2").arg(m_location.displayName(), c.problem.trimmed()));
+    // Staging writes only the connection's own temporary table; the transaction is rolled back.
+    Transaction transaction([&c] { c.rollback(); });
+    if (!stage(c, download))
+        return error(HistoryError::Kind::ReadFailed,
+                     QStringLiteral("history %1: %2").arg(m_location.displayName(), c.problem.trimmed()));
+    const auto overlap = c.scalar(QLatin1String(kMostOverlapped));
+    if (!overlap) return std::optional<QString>();
+    return std::optional<QString>(overlap->toString());
+}
+
 HistoryResult<AddedDownload> HistoryStore::add(HistoryDownload download, const QString &instrument) {
     if (download.uid.isEmpty()) download.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!download.readAt.isValid()) download.readAt = QDateTime::currentDateTimeUtc();
@@ -503,11 +524,7 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
     AddedDownload added;
     added.instrument = instrument;
     if (added.instrument.isEmpty()) {
-        const auto overlap = c.scalar(QStringLiteral(
-            "SELECT i.name FROM history_stage s JOIN readings r ON r.at_s = s.at_s AND r.format = s.format "
-            "AND "
-            "r.bytes = s.bytes JOIN instruments i ON i.id = r.instrument_id GROUP BY i.name ORDER BY "
-            "COUNT(*) DESC, i.name LIMIT 1"));
+        const auto overlap = c.scalar(QLatin1String(kMostOverlapped));
         added.instrument = overlap ? overlap->toString() : Pick(TxtDefaultInstrument);
     }
     if (!c.run(QStringLiteral("INSERT INTO instruments (name) VALUES (?) ON CONFLICT DO NOTHING"),
