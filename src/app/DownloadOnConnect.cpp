@@ -24,8 +24,9 @@ void SetDownloadOnConnectEnabled(bool enabled) {
 }
 
 DownloadOnConnect::DownloadOnConnect(std::function<bool()> modalOpen, std::function<void()> download,
-                                     QObject *parent)
-    : QObject(parent), m_modalOpen(std::move(modalOpen)), m_download(std::move(download)) {
+                                     std::function<void(const QString &)> report, QObject *parent)
+    : QObject(parent), m_modalOpen(std::move(modalOpen)), m_download(std::move(download)),
+      m_report(std::move(report)) {
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &DownloadOnConnect::tryStart);
 }
@@ -44,6 +45,7 @@ void DownloadOnConnect::setEnabled(bool enabled) {
     m_source = MakeHotplugSource(HotplugChoice::Automatic, this);
     connect(m_source.get(), &HotplugSource::arrived, this, &DownloadOnConnect::arrived);
     connect(m_source.get(), &HotplugSource::left, this, &DownloadOnConnect::left);
+    connect(m_source.get(), &HotplugSource::problem, this, [this](const QString &text) { m_report(text); });
     m_source->start();
 }
 

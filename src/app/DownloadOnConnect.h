@@ -29,9 +29,9 @@ class DownloadOnConnect : public QObject {
     Q_OBJECT
 public:
     /// `modalOpen` says whether a modal dialog is open; `download` starts the download as the download
-    /// button does (it may run a modal loop of its own).
+    /// button does (it may run a modal loop of its own); `report` shows why the bus cannot be watched.
     DownloadOnConnect(std::function<bool()> modalOpen, std::function<void()> download,
-                      QObject *parent = nullptr);
+                      std::function<void(const QString &)> report, QObject *parent = nullptr);
     ~DownloadOnConnect() override;
 
     /// Turns watching on (creating and starting the source; an instrument already there counts as
@@ -47,6 +47,7 @@ private:
 
     std::function<bool()> m_modalOpen;
     std::function<void()> m_download;
+    std::function<void(const QString &)> m_report;
     std::unique_ptr<HotplugSource> m_source;
     ArrivalRules m_rules;
     QTimer m_retry;

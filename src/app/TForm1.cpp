@@ -224,8 +224,9 @@ void TForm1::FormCreate() {
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Timer1->start();
     flushHistoryQueue();
-    m_onConnect = new DownloadOnConnect([] { return QApplication::activeModalWidget() != nullptr; },
-                                        [this] { Button1Click(); }, this);
+    m_onConnect = new DownloadOnConnect(
+        [] { return QApplication::activeModalWidget() != nullptr; }, [this] { Button1Click(); },
+        [this](const QString &problem) { StatusBar1->showMessage(problem, kHistoryMessageMs); }, this);
     DownloadOnConnect1->setChecked(DownloadOnConnectEnabled());
 }
 
