@@ -9,6 +9,7 @@
 
 #include "cli/HistoryArguments.h"
 #include "export/CsvExport.h"
+#include "plug/WatchNames.h"
 
 #include <array>
 #include <initializer_list>
@@ -38,6 +39,10 @@ enum OptionBit : unsigned {
     OptFrom = 1U << 16,
     OptTo = 1U << 17,
     OptDownload = 1U << 18,
+    OptSaveTo = 1U << 19,
+    OptNameTemplate = 1U << 20,
+    OptSummary = 1U << 21,
+    OptSetClock = 1U << 22,
 };
 
 struct CommandEntry {
@@ -57,7 +62,7 @@ constexpr unsigned kAnywhere = OptLang | OptLocale | OptHistory;
 
 constexpr int kManyFiles = 1 << 20;
 
-constexpr std::array<CommandEntry, 11> kCommands{{
+constexpr std::array<CommandEntry, 12> kCommands{{
     {"read",
      Command::Read,
      0,
@@ -171,6 +176,26 @@ constexpr std::array<CommandEntry, 11> kCommands{{
       "удаление загрузки или прибора.",
       "The history of every download: instruments, their readings by date range, export, import of project\n"
       "files and forgetting a download or an instrument."}},
+    {"watch",
+     Command::Watch,
+     0,
+     0,
+     false,
+     kAnywhere | OptSimulate | OptTimeout | OptLimit | OptInstrument | OptNoHistory | OptSaveTo |
+         OptNameTemplate | OptSummary | OptSetClock,
+     "watch [--simulate] [--save-to DIR] [--name-template T] [--summary] [--set-clock]\n"
+     "       [--limit QUANTITY=LOW:HIGH]... [--instrument NAME] [--no-history] [--history PATH|URI]\n"
+     "       [--lang ru|en] [--locale NAME] [--timeout SECONDS]",
+     {"Ждёт подключения прибора и при каждом подключении считывает архив в историю; строка на событие.\n"
+      "Работает до SIGINT/SIGTERM (код 0). Ключи по умолчанию берутся из ~/.config/velda9/watch.conf\n"
+      "(строки «ключ = значение», ключи — имена параметров без «--»); параметры командной строки важнее.\n"
+      "Поля шаблона имени: {instrument}, {last-date}, {last-time} (последняя запись), {read-date},\n"
+      "{read-time} (загрузка); даты yyyy-MM-dd, время HH-mm-ss; занятое имя получает суффикс -2, -3, ...",
+      "Waits for the instrument and downloads its archive into the history at each arrival; one line per\n"
+      "event. Runs until SIGINT/SIGTERM (exit 0). Defaults come from ~/.config/velda9/watch.conf (\"key =\n"
+      "value\" lines, the keys being the option names without \"--\"); options typed win.\n"
+      "Name template fields: {instrument}, {last-date}, {last-time} (the last record), {read-date},\n"
+      "{read-time} (the download); dates yyyy-MM-dd, times HH-mm-ss; a name taken gets -2, -3, ..."}},
 }};
 
 struct OptionEntry {
@@ -182,7 +207,7 @@ struct OptionEntry {
     TextPair meaning;    ///< what it does, for a command's help
 };
 
-constexpr std::array<OptionEntry, 19> kOptions{{
+constexpr std::array<OptionEntry, 23> kOptions{{
     {"--output",
      "-o",
      OptOutput,
@@ -304,7 +329,36 @@ constexpr std::array<OptionEntry, 19> kOptions{{
      true,
      "--download ID",
      {"номер загрузки из history list ПРИБОР", "download number from history list INSTRUMENT"}},
+    {"--save-to",
+     nullptr,
+     OptSaveTo,
+     true,
+     "--save-to DIR",
+     {"сохранять каждую загрузку и в файл проекта в этой папке",
+      "also save each download as a project file in this folder"}},
+    {"--name-template",
+     nullptr,
+     OptNameTemplate,
+     true,
+     "--name-template T",
+     {"имя файла загрузки (по умолчанию {instrument}_{read-date}_{read-time})",
+      "file name of a download (default {instrument}_{read-date}_{read-time})"}},
+    {"--summary",
+     nullptr,
+     OptSummary,
+     false,
+     "--summary",
+     {"рядом с файлом проекта — сводка PDF", "a PDF summary beside the project file"}},
+    {"--set-clock",
+     nullptr,
+     OptSetClock,
+     false,
+     "--set-clock",
+     {"после загрузки установить часы прибора", "set the instrument's clock after the download"}},
 }};
+
+constexpr TextPair TxtNeedsSaveTo{"--name-template и --summary действуют только с --save-to ПАПКА",
+                                  "--name-template and --summary need --save-to DIR"};
 
 // Options that may be given more than once.
 constexpr unsigned kRepeatable = OptLimit;
@@ -578,6 +632,20 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         case OptNoHistory:
             options.noHistory = true;
             break;
+        case OptSaveTo:
+            if (option.value.isEmpty())
+                return usage(QStringLiteral("option %1 needs a folder").arg(option.spelled));
+            options.saveTo = option.value;
+            break;
+        case OptNameTemplate:
+            options.nameTemplate = option.value;
+            break;
+        case OptSummary:
+            options.summary = true;
+            break;
+        case OptSetClock:
+            options.setClock = true;
+            break;
         case OptFrom:
             options.historyCommand.from = option.value;
             break;
@@ -618,6 +686,13 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
     if (command->command == Command::Plot && !IsPictureName(options.output))
         return usage(
             QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
+    if ((seen & (OptNameTemplate | OptSummary)) != 0 && options.saveTo.isEmpty())
+        return usage(PickIn(TxtNeedsSaveTo, options.language));
+    if ((seen & OptNameTemplate) != 0) {
+        if (const QString problem = NameTemplateProblem(options.nameTemplate, options.language);
+            !problem.isEmpty())
+            return usage(problem);
+    }
     options.arguments = arguments;
     if (command->command == Command::History) {
         if (QString problem = FinishHistoryArguments(options); !problem.isEmpty()) return usage(problem);
@@ -660,7 +735,13 @@ QString HelpText(bool russianHistory) {
                "                     each row once (files in another language are refused)\n"
                "  plot FILE.vd -o FILE.png|FILE.svg|FILE.pdf [--width PX] [--height PX] [--lang ru|en]\n"
                "       [--locale NAME]\n"
-               "                     draw the graph window's chart of the project as a picture\n") +
+               "                     draw the graph window's chart of the project as a picture\n"
+               "  watch [--simulate] [--save-to DIR] [--name-template T] [--summary] [--set-clock]\n"
+               "        [--limit QUANTITY=LOW:HIGH]... [--instrument NAME] [--no-history]\n"
+               "                     wait for the instrument and download it at each arrival into\n"
+               "                     the history (and DIR); one line per event on stdout; runs until\n"
+               "                     SIGINT/SIGTERM (exit 0); defaults from ~/.config/velda9/watch.conf;\n"
+               "                     see watch --help\n") +
            HistoryHelpText(russianHistory) +
            QStringLiteral(
                "\n"

@@ -35,7 +35,8 @@ enum class Command {
     Summary,
     Merge,
     Plot,
-    History
+    History,
+    Watch
 };
 
 /// The sub-command of `history` and what it names.
@@ -83,6 +84,10 @@ struct Options {
     QString instrument;            ///< read's --instrument NAME
     bool noHistory = false;        ///< read's --no-history
     HistoryOptions historyCommand; ///< what `history` does
+    QString saveTo;                ///< watch's --save-to DIR; empty: downloads go to the history only
+    QString nameTemplate;          ///< watch's --name-template; empty: the default template
+    bool summary = false;          ///< watch's --summary
+    bool setClock = false;         ///< watch's --set-clock
     bool russianHelp = false;      ///< --help with --lang ru
     /// With Command::Help: the command whose own usage is asked for (COMMAND --help); Help for the whole
     /// program's help.

@@ -16,6 +16,7 @@
 #include "cli/ReportCommand.h"
 #include "cli/StatsCommand.h"
 #include "cli/SummaryCommand.h"
+#include "cli/WatchCommand.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 #include "device/ShowStatus.h"
@@ -90,17 +91,9 @@ QString gaveUpText(const Options &options, const CliExchange &exchange) {
 
 /// Waits for the exchange; on a timeout or an interrupt prints why and returns the exit status, else ExitOk.
 int finishExchange(const Options &options, CliExchange &exchange, const Streams &streams) {
-    switch (exchange.supervise()) {
-    case ExchangeOutcome::Finished:
-        return ExitOk;
-    case ExchangeOutcome::TimedOut:
-        PrintError(streams.err, gaveUpText(options, exchange));
-        return ExitInstrument;
-    case ExchangeOutcome::Interrupted:
-        break;
-    }
-    PrintError(streams.err, Pick(TxtInterrupted));
-    return ExitInterrupted + InterruptSignal();
+    const ExchangeEnd end = SuperviseExchange(options, exchange);
+    if (end.status != ExitOk) PrintError(streams.err, end.failure);
+    return end.status;
 }
 
 void printLine(std::FILE *stream, const QString &text) {
@@ -110,6 +103,18 @@ void printLine(std::FILE *stream, const QString &text) {
 }
 
 } // namespace
+
+ExchangeEnd SuperviseExchange(const Options &options, CliExchange &exchange) {
+    switch (exchange.supervise()) {
+    case ExchangeOutcome::Finished:
+        return {};
+    case ExchangeOutcome::TimedOut:
+        return {ExitInstrument, gaveUpText(options, exchange)};
+    case ExchangeOutcome::Interrupted:
+        break;
+    }
+    return {ExitInterrupted + InterruptSignal(), Pick(TxtInterrupted)};
+}
 
 void PrintError(std::FILE *stream, const QString &text) {
     printLine(stream, QStringLiteral("velda9-cli: ") + text);
@@ -124,6 +129,8 @@ std::optional<Options> ParseProgramArguments(int argc, char **argv) {
         PrintError(stderr, error->message);
         return std::nullopt;
     }
+    const Options &options = std::get<Options>(parsed);
+    if (options.command == Command::Watch) return WithWatchConfig(arguments, options.language);
     return std::get<Options>(std::move(parsed));
 }
 
@@ -228,52 +235,63 @@ bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err) {
     return true;
 }
 
-int RunRead(const Options &options, const Streams &streams) {
-    ArchiveTable table;
-    WriteHeaderRow(table, LanguageIndex.load());
-    auto download = std::make_unique<ArchiveDownload>(table);
+DownloadRun DownloadArchive(const Options &options, const Streams &streams) {
+    DownloadRun run;
+    WriteHeaderRow(run.table, LanguageIndex.load());
+    auto download = std::make_unique<ArchiveDownload>(run.table);
 
     ProgressPrinter printer(streams.err, streams.errIsTerminal);
     CliExchange exchange(printer, limitOf(options), RealSleeper());
     ExchangeSetup setup = exchange.setup();
-    std::uint32_t received = 0;
-    ReceivedArchive kept; // the records as received, for the history
     const ArchiveHandOver fill = download->handOver();
-    setup.handOver = [&received, &kept, keep = !options.noHistory, fill](ReceivedArchive archive) {
-        received = archive.recordCount;
-        if (keep) kept = archive;
+    setup.handOver = [&run, keep = !options.noHistory, fill](ReceivedArchive archive) {
+        run.received = archive.recordCount;
+        if (keep) run.kept = archive;
         fill(std::move(archive));
     };
     LibUSB.useSimulator(options.simulate);
     if (StartArchiveRead(std::move(setup), exchange.controls(true)) != StartResult::Started) {
-        PrintError(streams.err, Pick(TxtReadFailed).arg(StatusText(StatusLinkError)));
-        return ExitInstrument;
+        run.end = {ExitInstrument, Pick(TxtReadFailed).arg(StatusText(StatusLinkError))};
+        return run;
     }
-    if (const int status = finishExchange(options, exchange, streams); status != ExitOk) return status;
-    if (!download->swapInto(table)) {
+    run.end = SuperviseExchange(options, exchange);
+    if (run.end.status != ExitOk) return run;
+    if (!download->swapInto(run.table)) {
         // The exchange ended without records of its own: the parameter block failed its check.
         QString reason = exchange.lastStatusText();
         if (reason.isEmpty()) reason = StatusText(StatusLinkError);
-        PrintError(streams.err, Pick(TxtReadFailed).arg(reason));
-        return ExitInstrument;
+        run.end = {ExitInstrument, Pick(TxtReadFailed).arg(reason)};
+        return run;
     }
+    ApplyColumnLayout(run.table, run.table.channels());
+    run.announced = exchange.announcedRecords();
+    run.failedChecks = download->failedChecks();
+    return run;
+}
 
+int RunRead(const Options &options, const Streams &streams) {
+    const DownloadRun run = DownloadArchive(options, streams);
+    if (run.end.status != ExitOk) {
+        PrintError(streams.err, run.end.failure);
+        return run.end.status;
+    }
+    const ArchiveTable &table = run.table;
     const ChannelFlags flags = table.channels();
-    ApplyColumnLayout(table, flags);
-    const std::uint32_t announced = exchange.announcedRecords();
-    const bool partial = received < announced;
+    const bool partial = run.partial();
     const QString target = partial ? PartialReadTarget(options.output) : options.output;
     const auto saved = SaveProject(table, target, flags);
     if (!saved.ok()) {
         PrintError(streams.err, saved.error().message);
         return ExitFile;
     }
-    const int historyStatus = options.noHistory ? ExitOk : StoreReadInHistory(options, kept, streams);
+    const int historyStatus = options.noHistory ? ExitOk : StoreReadInHistory(options, run.kept, streams);
     if (partial) {
-        PrintError(streams.err,
-                   target == options.output
-                       ? Pick(TxtPartialRead).arg(received).arg(announced).arg(target)
-                       : Pick(TxtPartialReadBeside).arg(received).arg(announced).arg(target, options.output));
+        PrintError(streams.err, target == options.output
+                                    ? Pick(TxtPartialRead).arg(run.received).arg(run.announced).arg(target)
+                                    : Pick(TxtPartialReadBeside)
+                                          .arg(run.received)
+                                          .arg(run.announced)
+                                          .arg(target, options.output));
         return ExitInstrument;
     }
     // The flags name the channels of the last record only; a shown second slot means both took part.
@@ -281,8 +299,8 @@ int RunRead(const Options &options, const Streams &streams) {
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
     printLine(streams.err, ReadSummary(table, seen, options.output));
     // The records stay in the table as the instrument sent them; a script learns of them by the status.
-    if (const std::uint32_t failed = download->failedChecks(); failed > 0) {
-        PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(failed).arg(table.rowCount() - 1));
+    if (run.failedChecks > 0) {
+        PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(run.failedChecks).arg(table.rowCount() - 1));
         if (historyStatus == ExitOk) return ExitChecksFailed;
     }
     return historyStatus;
@@ -388,6 +406,8 @@ int RunCommand(const Options &options, const Streams &streams) {
         return RunPlotProgram(options, streams);
     case Command::History:
         return RunHistory(options, streams);
+    case Command::Watch:
+        return RunWatch(options, streams);
     }
     return ExitUsage;
 }

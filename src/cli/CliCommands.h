@@ -2,19 +2,19 @@
 #pragma once
 
 #include "archive/ProjectFile.h"
+#include "base/ArchiveTable.h"
 #include "base/FileWriter.h"
 #include "base/Texts.h"
 #include "cli/CliArguments.h"
+#include "cli/CliExchange.h"
+#include "device/Exchange.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
-
-namespace velda {
-class ArchiveTable;
-}
 
 namespace velda::cli {
 
@@ -46,6 +46,31 @@ struct Streams {
     std::FILE *err = stderr;
     bool errIsTerminal = false; ///< draw a progress bar on `err` instead of plain lines
 };
+
+/// How an exchange ended: ExitOk, or the exit status and the one line that says why.
+struct ExchangeEnd {
+    int status = ExitOk;
+    QString failure;
+};
+
+/// Waits for the exchange `exchange` runs; cancels it on a timeout or an interrupt (SIGINT, SIGTERM).
+[[nodiscard]] ExchangeEnd SuperviseExchange(const Options &options, CliExchange &exchange);
+
+/// One download of the archive as `read` makes it: the filled table with the columns its channels show,
+/// the records as received (unless --no-history) and how many arrived.
+struct DownloadRun {
+    ExchangeEnd end;
+    ArchiveTable table;
+    ReceivedArchive kept;
+    std::uint32_t received = 0;     ///< records received
+    std::uint32_t announced = 0;    ///< records the parameter block announced
+    std::uint32_t failedChecks = 0; ///< records kept although they failed their check
+    /// The link failed before every announced record arrived.
+    [[nodiscard]] bool partial() const { return received < announced; }
+};
+
+/// Downloads the archive (the simulator with --simulate), progress on `streams.err`. On the main thread.
+[[nodiscard]] DownloadRun DownloadArchive(const Options &options, const Streams &streams);
 
 /// Sets LanguageIndex and the cell formats (the named locale, or the system's) for the whole run.
 void ApplyLanguageAndLocale(const Options &options);

@@ -38,7 +38,9 @@ int main(int argc, char **argv) {
 
     const bool historyReport = options.command == Command::History &&
                                options.output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    if (options.command == Command::Report || options.command == Command::Summary || historyReport) {
+    const bool watchSummary = options.command == Command::Watch && options.summary;
+    if (options.command == Command::Report || options.command == Command::Summary || historyReport ||
+        watchSummary) {
         // The pages are painted, which needs a GUI application; a server has no display, so never ask for
         // one.
         qputenv("QT_QPA_PLATFORM", "offscreen");

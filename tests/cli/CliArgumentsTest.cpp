@@ -50,6 +50,10 @@ TEST(CliArguments, AcceptsTheDocumentedCommandLines) {
          1},
         {"screenshot", Args({"screenshot", "-o", "s.bmp", "--pen", "navy", "--background", "#ff0"}),
          Command::Screenshot, "", "s.bmp", false, 0, 30},
+        {"watch",
+         Args({"watch", "--simulate", "--save-to", "d", "--name-template", "{instrument}-{last-date}",
+               "--summary", "--set-clock", "--limit", "temperature=2:8", "--lang", "en"}),
+         Command::Watch, "", "", true, 1, 30},
         {"help wins", Args({"read", "--bogus", "--help"}), Command::Help, "", "", false, 0, 30},
         {"version", Args({"--version"}), Command::Version, "", "", false, 0, 30},
     };
@@ -211,6 +215,12 @@ TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
         {"plot too tall", Args({"plot", "a.vd", "-o", "a.png", "--height", "20000"}), "--height"},
         {"plot of two files", Args({"plot", "a.vd", "b.vd", "-o", "a.png"}), "\"b.vd\""},
         {"width on export", Args({"export", "a.vd", "-o", "a.csv", "--width", "800"}), "does not apply"},
+        {"watch writes no -o", Args({"watch", "-o", "a.vd"}), "does not apply to watch"},
+        {"summary without a folder", Args({"watch", "--summary"}), "--save-to"},
+        {"unknown template field", Args({"watch", "--save-to", "d", "--name-template", "{serial}"}),
+         "{serial}"},
+        {"template with a folder", Args({"watch", "--save-to", "d", "--name-template", "a/{instrument}"}),
+         "a/{instrument}"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,7 +238,7 @@ TEST(CliArguments, HelpListsEveryCommandOptionAndExitCode) {
          {"read",       "dump",        "export",     "report",    "set-clock", "screenshot",
           "--simulate", "--lang",      "--locale",   "--timeout", "--pen",     "--background",
           "--version",  "  2  ",       "  3  ",      "  4  ",     "merge",     "plot",
-          "FILE.csv",   "--delimiter", "--iso-date", "--width",   "--height"}) {
+          "FILE.csv",   "--delimiter", "--iso-date", "--width",   "--height",  "watch"}) {
         SCOPED_TRACE(word);
         EXPECT_TRUE(help.contains(QLatin1String(word)));
     }

@@ -40,7 +40,7 @@ for f in /usr/bin/velda9 /usr/bin/velda9-cli /usr/lib/velda9/libvelda9-sim.so /u
     /usr/share/icons/hicolor/256x256/apps/velda9.png /usr/lib/udev/rules.d/70-velda9.rules \
     /usr/share/man/man1/velda9.1.gz /usr/share/man/man1/velda9-cli.1.gz \
     /usr/share/metainfo/org.velda9.velda9.metainfo.xml /usr/share/doc/velda9/changelog.gz \
-    /usr/share/doc/velda9/copyright; do
+    /usr/share/doc/velda9/copyright /usr/lib/systemd/user/velda9-watch.service; do
     grep -qx "$f" "$work/files" && ok "$f" || fail "$f is not in the package"
 done
 grep -q '^/usr/share/velda9/help/.' "$work/files" && ok "help pages" || fail "no help pages under /usr/share/velda9/help"
@@ -88,6 +88,22 @@ for size in 16 22 24 32 48 64 128 256; do
     file "$png" | grep -q "PNG image data, $size x $size" && ok "icon ${size}px" || fail "icon ${size}px"
 done
 gzip -t "$work/root/usr/share/man/man1/velda9-cli.1.gz" || fail "man page archive"
+
+echo "== the watch user service" >&2
+unit="$work/root/usr/lib/systemd/user/velda9-watch.service"
+grep -qx 'ExecStart=/usr/bin/velda9-cli watch' "$unit" && ok "the service runs velda9-cli watch" ||
+    fail "the service does not run /usr/bin/velda9-cli watch"
+# systemd's verifier checks that the command exists: point it at the unpacked program. A user manager is
+# not needed, only a runtime folder of one's own.
+mkdir -p "$work/unit" "$work/runtime"
+chmod 700 "$work/runtime"
+sed "s|^ExecStart=/usr/bin/|ExecStart=$work/root/usr/bin/|" "$unit" >"$work/unit/velda9-watch.service"
+if XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user --man=no verify "$work/unit/velda9-watch.service" \
+    >"$work/verify.log" 2>&1 && ! grep -q . "$work/verify.log"; then
+    ok "systemd-analyze verify"
+else
+    fail "systemd-analyze verify: $(cat "$work/verify.log")"
+fi
 
 echo "== Debian's package checker and the software-centre listing" >&2
 # Every error and warning fails; an override must say why in packaging/debian/lintian-overrides.
@@ -138,6 +154,13 @@ else
         fail "simulated read with the installed velda9-cli"
     fi
     run /usr/bin/velda9 --help >/dev/null 2>&1 || fail "velda9 --help"
+    XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user --man=no verify \
+        /usr/lib/systemd/user/velda9-watch.service >"$work/verify.log" 2>&1 && ! grep -q . "$work/verify.log" &&
+        ok "installed service: systemd-analyze verify" || fail "installed service: $(cat "$work/verify.log")"
+    # What the service runs starts, waits and stops cleanly on SIGTERM.
+    run timeout --preserve-status -s TERM 3 /usr/bin/velda9-cli watch --simulate --no-history >"$work/watch.log" 2>&1 &&
+        grep -q 'Stopped\|Остановлено' "$work/watch.log" && ok "velda9-cli watch stops on SIGTERM with status 0" ||
+        fail "velda9-cli watch: $(cat "$work/watch.log")"
     if [ -x /usr/bin/update-mime-database ]; then
         [ -f /usr/share/mime/application/x-velda9-project.xml ] && ok "MIME type registered" ||
             fail "MIME type not registered"

@@ -1,0 +1,142 @@
+// The watch settings file into arguments, the typed options winning, and the names given to downloads.
+#include "plug/WatchConfig.h"
+#include "plug/WatchNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace velda {
+namespace {
+
+struct ConfigCase {
+    const char *name;
+    const char *text;
+    QStringList arguments; ///< expected when the file is accepted
+    int errorLine = 0;     ///< the refused line, 0 when accepted
+    const char *key = "";
+    WatchConfigError::Kind kind = WatchConfigError::Kind::Malformed;
+};
+
+TEST(WatchConfigTest, LinesBecomeArgumentsOrARefusalNamingTheKey) {
+    using Kind = WatchConfigError::Kind;
+    const ConfigCase cases[] = {
+        {"empty file", "", {}},
+        {"comments, blanks, spaces around = and CR LF endings",
+         "# watch\r\n\r\n  save-to =  /srv/velda 9 \r\nsummary=yes\r\nset-clock = off\r\n",
+         {"--save-to=/srv/velda 9", "--summary"}},
+        {"every switch spelling",
+         "simulate = TRUE\nno-history = 1\nsummary = on\nset-clock = no\n",
+         {"--simulate", "--no-history", "--summary"}},
+        {"limit may repeat, a value may hold '='",
+         "limit = temperature=2:8\nlimit = humidity=:60\nname-template = a={instrument}\n",
+         {"--limit=temperature=2:8", "--limit=humidity=:60", "--name-template=a={instrument}"}},
+        {"unknown key", "lang = en\ncolour = red\n", {}, 2, "colour", Kind::UnknownKey},
+        {"an option of another command", "output = x.vd\n", {}, 1, "output", Kind::UnknownKey},
+        {"no equals sign", "summary\n", {}, 1, "summary", Kind::Malformed},
+        {"no key", " = 5\n", {}, 1, "", Kind::Malformed},
+        {"switch neither on nor off", "summary = maybe\n", {}, 1, "summary", Kind::BadValue},
+        {"value missing", "\nsave-to =\n", {}, 2, "save-to", Kind::BadValue},
+        {"key given twice", "lang = en\nlang = ru\n", {}, 2, "lang", Kind::BadValue},
+    };
+    for (const ConfigCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = WatchConfigArguments(QString::fromUtf8(c.text), QStringLiteral("watch.conf"), 1);
+        if (c.errorLine == 0) {
+            ASSERT_TRUE(std::holds_alternative<QStringList>(parsed));
+            EXPECT_EQ(std::get<QStringList>(parsed), c.arguments);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<WatchConfigError>(parsed));
+        const auto &error = std::get<WatchConfigError>(parsed);
+        EXPECT_EQ(error.kind, c.kind);
+        EXPECT_EQ(error.line, c.errorLine);
+        EXPECT_EQ(error.key, QString::fromUtf8(c.key));
+        EXPECT_TRUE(error.message.startsWith(QStringLiteral("watch.conf:%1: ").arg(c.errorLine)))
+            << error.message.toStdString();
+        if (*c.key != '\0') {
+            EXPECT_TRUE(error.message.contains(QString::fromUtf8(c.key)));
+        }
+    }
+    // The Russian message names the key too.
+    const auto ru = WatchConfigArguments(QStringLiteral("цвет = red"), QStringLiteral("w.conf"), 0);
+    EXPECT_EQ(std::get<WatchConfigError>(ru).message, QStringLiteral("w.conf:1: неизвестный ключ «цвет»"));
+}
+
+TEST(WatchConfigTest, TypedOptionsWinOverTheFile) {
+    const QStringList config{"--save-to=/a", "--limit=temperature=2:8", "--limit=humidity=:60", "--summary"};
+    const struct {
+        const char *name;
+        QStringList typed;
+        QStringList merged;
+    } cases[] = {
+        {"nothing typed", {"watch"}, config + QStringList{"watch"}},
+        {"a typed folder replaces the file's",
+         {"watch", "--save-to", "/b"},
+         {"--limit=temperature=2:8", "--limit=humidity=:60", "--summary", "watch", "--save-to", "/b"}},
+        {"one typed limit replaces every limit line",
+         {"watch", "--limit=pressure=700:800"},
+         {"--save-to=/a", "--summary", "watch", "--limit=pressure=700:800"}},
+        {"after -- nothing counts as an option",
+         {"watch", "--", "--summary"},
+         config + QStringList{"watch", "--", "--summary"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MergeWatchArguments(config, c.typed), c.merged);
+    }
+}
+
+TEST(WatchNamesTest, TemplatesFieldsAndFreeNames) {
+    const NameFields fields{QStringLiteral("Cold/room"), QDateTime(QDate(2024, 3, 5), QTime(23, 59, 7)),
+                            QDateTime(QDate(2024, 3, 6), QTime(8, 0, 1))};
+    const struct {
+        const char *name;
+        const char *nameTemplate;
+        const char *expanded; ///< nullptr: refused
+        const char *problemHolds = "";
+    } cases[] = {
+        {"default", kDefaultNameTemplate, "Cold_room_2024-03-06_08-00-01"},
+        {"last record fields", "{last-date}T{last-time}", "2024-03-05T23-59-07"},
+        {"text around fields and a lone brace", "run {instrument} }{read-date}", "run Cold_room }2024-03-06"},
+        {"unknown field", "{serial}", nullptr, "{serial}"},
+        {"unclosed field", "x{instrument", nullptr, "{instrument"},
+        {"a folder in the template", "sub/{instrument}", nullptr, "/"},
+        {"empty", "  ", nullptr, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString problem = NameTemplateProblem(QString::fromUtf8(c.nameTemplate), 1);
+        if (c.expanded == nullptr) {
+            EXPECT_FALSE(problem.isEmpty());
+            EXPECT_TRUE(problem.contains(QString::fromUtf8(c.problemHolds))) << problem.toStdString();
+            EXPECT_FALSE(NameTemplateProblem(QString::fromUtf8(c.nameTemplate), 0).isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+        EXPECT_EQ(ExpandNameTemplate(QString::fromUtf8(c.nameTemplate), fields),
+                  QString::fromUtf8(c.expanded));
+    }
+    // Without a readable last record its fields take the download's moment.
+    EXPECT_EQ(ExpandNameTemplate(QStringLiteral("{last-date}"), {QString(), QDateTime(), fields.read}),
+              QStringLiteral("2024-03-06"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto touch = [&](const char *name) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    const QStringList both{QStringLiteral(".vd"), QStringLiteral(".pdf")};
+    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a"));
+    touch("a.pdf"); // a summary alone takes the name of the pair
+    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a-2"));
+    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), {QStringLiteral(".vd")}), QStringLiteral("a"));
+    touch("a-2.vd");
+    EXPECT_EQ(FreeStem(dir.path(), QStringLiteral("a"), both), QStringLiteral("a-3"));
+}
+
+} // namespace
+} // namespace velda
