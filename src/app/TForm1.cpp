@@ -27,6 +27,8 @@
 #include "history/HistorySync.h"
 #include "history/HistoryView.h"
 #include "history/THistoryForm.h"
+#include "plug/DesktopNotice.h"
+#include "plug/LimitNotice.h"
 #include "screenshot/TForm5.h"
 
 #include <QAction>
@@ -423,21 +425,36 @@ void TForm1::Button1Click() {
     if (swapped)
         ended = m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
                                        m_read->failedChecks());
-    // The table is shown before the history is written; what became of the download goes to the status bar,
-    // after the records that failed their check when there are any (that line stays).
-    if (const auto records = m_read->takeRecords(); records && HistoryEnabled()) {
-        const QString stored = storeInHistory(*records);
-        if (!ended.text) return StatusBar1->showMessage(stored, kHistoryMessageMs);
-        ended.text = *ended.text + QStringLiteral("; ") + stored;
-    }
+    // The table is shown before the history is written; what became of the download and the readings
+    // outside the limits go to the status bar, after the records that failed their check when there are
+    // any (that line stays).
+    QStringList lines;
+    QString instrument = Pick(TxtDefaultInstrument);
+    if (const auto records = m_read->takeRecords(); records && HistoryEnabled())
+        lines << storeInHistory(*records, instrument);
+    if (swapped) lines << noticeLimits(instrument);
+    lines.removeAll(QString());
+    if (lines.isEmpty()) return showStatus(ended);
+    if (!ended.text) return StatusBar1->showMessage(lines.join(QStringLiteral("; ")), kHistoryMessageMs);
+    ended.text = *ended.text + QStringLiteral("; ") + lines.join(QStringLiteral("; "));
     showStatus(ended);
 }
 
-QString TForm1::storeInHistory(const ReceivedArchive &archive) {
+QString TForm1::storeInHistory(const ReceivedArchive &archive, QString &instrument) {
     const HistoryDownload download = ReceivedDownload(archive);
     DownloadNaming naming = NameWindowDownload(download);
     if (!naming.offered.isEmpty()) naming.instrument = AskDownloadInstrument(this, naming.offered);
+    if (!naming.instrument.isEmpty()) instrument = naming.instrument;
     return StoreWindowDownload(download, naming.instrument);
+}
+
+QString TForm1::noticeLimits(const QString &instrument) {
+    const auto notice =
+        NoticeOfLimits(m_table, CurrentStatsSettings().limits, instrument, LanguageIndex.load());
+    if (!notice) return {};
+    // Without a notification server on the bus the status line is the notice.
+    static_cast<void>(SendDesktopNotice({notice->title, notice->body}));
+    return notice->line;
 }
 
 void TForm1::flushHistoryQueue() {

@@ -155,8 +155,12 @@ private:
     /// Opens the History window; its "Open in table" replaces the table as a download would.
     void openHistory();
     /// Files a download the read received into the history, asking for the instrument's name when its
-    /// readings match no instrument there; the line for the status bar.
-    [[nodiscard]] QString storeInHistory(const ReceivedArchive &archive);
+    /// readings match no instrument there; `instrument` receives the name it went to. The line for the
+    /// status bar.
+    [[nodiscard]] QString storeInHistory(const ReceivedArchive &archive, QString &instrument);
+    /// Sends the desktop notification when the table holds readings outside the limits in force; the
+    /// line for the status bar, empty when none lies outside.
+    [[nodiscard]] QString noticeLimits(const QString &instrument);
     /// Stores the downloads queued earlier on a thread of its own; problems go to the status bar.
     void flushHistoryQueue();
     void layoutTable();

@@ -1,6 +1,6 @@
 // The main window's download on connect, driven offscreen with the simulated instrument joining and
 // leaving the bus: off, nothing watches; on, an arrival under a modal dialog waits for it to close, the
-// download then fills the table and the history, and a stay is read once.
+// download then fills the table and the history and notices the limits crossed, and a stay is read once.
 #include "app/TForm1.h"
 
 #include "device/Exchange.h"
@@ -64,6 +64,10 @@ TEST(DownloadOnConnect, StartsOncePerStayAndWaitsForAModalDialog) {
         }
     });
     namer.start(5);
+    // Every temperature lies above this limit: the download ends with the notice.
+    StatsSettings limits;
+    limits.limits.set(Quantity::Temperature, Limit{std::nullopt, -100.0});
+    SetCurrentStatsSettings(limits);
     {
         TForm1 f;
         f.setExchangeSleeper([](std::chrono::milliseconds) {});
@@ -94,7 +98,8 @@ TEST(DownloadOnConnect, StartsOncePerStayAndWaitsForAModalDialog) {
 
         ASSERT_TRUE(QTest::qWaitFor([&] { return !TableIsEmpty(f.table()); }, 30000));
         EXPECT_EQ(f.table().rowCount(), 13);
-        EXPECT_TRUE(f.StatusBar1->currentMessage().contains(QStringLiteral("прибор «Bench»")))
+        EXPECT_TRUE(f.StatusBar1->currentMessage().contains(QStringLiteral("прибор «Bench»")) &&
+                    f.StatusBar1->currentMessage().contains(QStringLiteral("Bench: показания вне пределов")))
             << f.StatusBar1->currentMessage().toStdString();
         // The stay lasts many scans after its download and is read once; the next stay is read again.
         ASSERT_TRUE(QTest::qWaitFor([&] { return departures.count() == 1; }, 30000));
