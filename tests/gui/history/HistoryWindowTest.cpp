@@ -112,13 +112,13 @@ TEST(HistoryWindow, ListsOpensRangesAndForgetsWithTheCountNamed) {
     unsetenv("VELDA9_HISTORY");
 }
 
-// Answers the next input dialog that opens with `answer` (nullopt: cancels it).
-void AnswerInputDialog(std::optional<QString> answer) {
+// Types `answer` into the next input dialog that opens and accepts it.
+void AnswerInputDialog(const QString &answer) {
     auto *poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
         if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
-            dialog->setTextValue(answer.value_or(QString()));
-            answer ? dialog->accept() : dialog->reject();
+            dialog->setTextValue(answer);
+            dialog->accept();
             poll->stop();
             poll->deleteLater();
         }
@@ -141,10 +141,9 @@ TEST(HistoryWindow, NamesUnmatchedDownloadsRenamesAndTakesUpTheQueue) {
         EXPECT_EQ(naming.instrument, instrument) << first;
         EXPECT_EQ(naming.offered, names) << first;
     }
-    for (const auto &[answer, instrument] : {std::pair{std::optional(QStringLiteral(" Shelf ")), "Shelf"},
-                                             std::pair{std::optional<QString>(), "VELDA-9"},
-                                             std::pair{std::optional(QStringLiteral(" ")), "VELDA-9"}}) {
-        AnswerInputDialog(answer);
+    // Cancelled, the question keeps the default: the main window's test answers it so.
+    for (const auto &[answer, instrument] : {std::pair{" Shelf ", "Shelf"}, std::pair{" ", "VELDA-9"}}) {
+        AnswerInputDialog(QString::fromUtf8(answer));
         EXPECT_EQ(AskDownloadInstrument(nullptr, offered), instrument);
     }
 
