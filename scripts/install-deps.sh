@@ -21,7 +21,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-common libsqlite3-dev
     # The watch service: systemd's unit verifier, a private session bus (dbus-run-session) and the test's
     # notification receiver (Python with GLib's D-Bus).
-    systemd dbus dbus-bin python3-gi gir1.2-glib-2.0
+    systemd dbus dbus-daemon python3-gi gir1.2-glib-2.0
     # test.sh lists the sources to format-check with git.
     git
 )

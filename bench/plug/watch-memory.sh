@@ -15,7 +15,7 @@ cleanup() {
 trap cleanup EXIT
 
 cat >"$work/scenario.json" <<JSON
-{"firmware_date": "13.03.2018", "generate": {"records": 672, "format": 2, "seed": 7},
+{"firmware_date": "13.03.2018", "generate": {"records": 16, "format": 2, "seed": 7},
  "presence": {"arrive_after_scans": 1, "leave_after_scans": 3, "stays": $arrivals}}
 JSON
 mkdir "$work/out"

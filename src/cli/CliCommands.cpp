@@ -129,9 +129,9 @@ std::optional<Options> ParseProgramArguments(int argc, char **argv) {
         PrintError(stderr, error->message);
         return std::nullopt;
     }
-    const Options &options = std::get<Options>(parsed);
-    if (options.command == Command::Watch) return WithWatchConfig(arguments, options.language);
-    return std::get<Options>(std::move(parsed));
+    Options &options = std::get<Options>(parsed);
+    if (options.command == Command::Watch) return WithWatchConfig(arguments, std::move(options));
+    return std::move(options);
 }
 
 void ApplyLanguageAndLocale(const Options &options) {

@@ -55,8 +55,7 @@ struct FileCloser {
 
 class WatchService {
 public:
-    WatchService(const Options &options, const Streams &streams)
-        : m_options(options), m_out(streams.out), m_limits(options.limits) {
+    WatchService(const Options &options, const Streams &streams) : m_options(options), m_out(streams.out) {
         // Progress bars belong on a terminal; in a journal they would bury the events.
         m_progress.errIsTerminal = streams.errIsTerminal;
         if (streams.errIsTerminal) {
@@ -64,9 +63,6 @@ public:
         } else {
             m_sink.reset(std::fopen("/dev/null", "w"));
             m_progress.err = m_sink ? m_sink.get() : streams.err;
-        }
-        if (!m_limits.any()) {
-            if (const auto settings = OpenUserSettings()) m_limits = LoadStatsSettings(*settings).limits;
         }
     }
 
@@ -92,6 +88,8 @@ public:
         m_source = MakeHotplugSource();
         QObject::connect(m_source.get(), &HotplugSource::arrived, &m_loop, [this] { arrived(); });
         QObject::connect(m_source.get(), &HotplugSource::left, &m_loop, [this] { left(); });
+        QObject::connect(m_source.get(), &HotplugSource::problem, &m_loop,
+                         [this](const QString &text) { error(text); });
         event(Pick(TxtWatchStarted).arg(m_source->kind()));
         m_source->start();
         if (InterruptSignal() == 0) m_loop.exec();
@@ -145,12 +143,16 @@ private:
             event(Pick(TxtWatchDownloaded).arg(records));
         if (run.failedChecks > 0) error(Pick(TxtRecordsFailedCheck).arg(run.failedChecks).arg(records));
 
+        // Without --limit, the limits the statistics window keeps now: the service outlives changes to them.
+        Limits limits = m_options.limits;
+        if (const auto settings = OpenUserSettings(); !limits.any() && settings)
+            limits = LoadStatsSettings(*settings).limits;
         QString instrument =
             m_options.instrument.isEmpty() ? Pick(TxtDefaultInstrument) : m_options.instrument;
         bool fresh = true;
         if (!m_options.noHistory) fresh = storeInHistory(run, instrument);
-        if (!m_options.saveTo.isEmpty()) save(run.table, instrument, readAt);
-        if (const auto notice = NoticeOfLimits(run.table, m_limits, instrument, LanguageIndex.load())) {
+        if (!m_options.saveTo.isEmpty()) save(run.table, instrument, readAt, limits);
+        if (const auto notice = NoticeOfLimits(run.table, limits, instrument, LanguageIndex.load())) {
             event(notice->line);
             // An instrument left plugged in for days is read at every arrival with the same old readings:
             // a download that adds none to the history has been notified already. Without a notification
@@ -191,7 +193,8 @@ private:
                          QTime::fromString(table.cell(column::kTime, row), formats.timeFormat));
     }
 
-    void save(const ArchiveTable &table, const QString &instrument, const QDateTime &readAt) {
+    void save(const ArchiveTable &table, const QString &instrument, const QDateTime &readAt,
+              const Limits &limits) {
         const QString nameTemplate = m_options.nameTemplate.isEmpty()
                                          ? QString::fromLatin1(kDefaultNameTemplate)
                                          : m_options.nameTemplate;
@@ -218,7 +221,7 @@ private:
         input.channel2Present = table.channels().channel2;
         input.archiveFormat = table.archiveFormat().value_or(0);
         input.fileName = project;
-        input.settings.limits = m_limits;
+        input.settings.limits = limits;
         input.language = LanguageIndex.load();
         input.formats = CurrentFormats();
         const QString pdf = base + QStringLiteral(".pdf");
@@ -247,7 +250,6 @@ private:
     std::FILE *m_out;
     Streams m_progress;
     std::unique_ptr<std::FILE, FileCloser> m_sink;
-    Limits m_limits;
     ArrivalRules m_rules;
     QEventLoop m_loop;
     std::unique_ptr<HotplugSource> m_source;
@@ -255,15 +257,11 @@ private:
 
 } // namespace
 
-std::optional<Options> WithWatchConfig(const QStringList &typed, std::uint8_t language) {
+std::optional<Options> WithWatchConfig(const QStringList &typed, Options parsed) {
+    const std::uint8_t language = parsed.language;
     const QString path = WatchConfigPath();
     QFile file(path);
-    if (!file.exists()) {
-        auto parsed = ParseArguments(typed);
-        if (auto *options = std::get_if<Options>(&parsed)) return std::move(*options);
-        PrintError(stderr, std::get<UsageError>(parsed).message);
-        return std::nullopt;
-    }
+    if (!file.exists()) return parsed;
     if (!file.open(QIODevice::ReadOnly)) {
         PrintError(stderr, PickIn(TxtWatchConfigUnreadable, language).arg(path));
         return std::nullopt;
@@ -273,11 +271,10 @@ std::optional<Options> WithWatchConfig(const QStringList &typed, std::uint8_t la
         PrintError(stderr, problem->message);
         return std::nullopt;
     }
-    auto parsed = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
-    if (auto *options = std::get_if<Options>(&parsed)) return std::move(*options);
+    auto merged = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
+    if (auto *options = std::get_if<Options>(&merged)) return std::move(*options);
     // The typed arguments parsed on their own, so the file's values are what the parser refused.
-    PrintError(stderr,
-               PickIn(TxtWatchConfigRefused, language).arg(path, std::get<UsageError>(parsed).message));
+    PrintError(stderr, path + QStringLiteral(": ") + std::get<UsageError>(merged).message);
     return std::nullopt;
 }
 

@@ -24,14 +24,13 @@ inline constexpr TextPair TxtWatchSummarySaved{"Сводка сохранена:
 inline constexpr TextPair TxtWatchClockSet{"Часы прибора установлены", "The instrument's clock was set"};
 inline constexpr TextPair TxtWatchError{"Ошибка: %1", "Error: %1"};
 inline constexpr TextPair TxtWatchStopped{"Остановлено", "Stopped"};
-/// %1 the settings file, %2 what the parser said.
-inline constexpr TextPair TxtWatchConfigRefused{"%1: %2", "%1: %2"};
 inline constexpr TextPair TxtWatchConfigUnreadable{"%1: файл не читается", "%1: the file cannot be read"};
 
-/// The arguments of a watch run: the settings file's options (WatchConfigPath) ahead of `typed`, those
-/// typed winning. A settings file that cannot be read or parsed, or whose values the command line refuses,
-/// is printed on stderr in `language` and gives nullopt (exit status 2); a missing file is no error.
-[[nodiscard]] std::optional<Options> WithWatchConfig(const QStringList &typed, std::uint8_t language);
+/// The options of a watch run: `parsed` (from `typed`) with the settings file's options (WatchConfigPath)
+/// that `typed` does not name. A settings file that cannot be read or parsed, or whose values the command
+/// line refuses, is told on stderr in the language of `parsed` and gives nullopt (exit status 2); a
+/// missing file leaves `parsed` as it is.
+[[nodiscard]] std::optional<Options> WithWatchConfig(const QStringList &typed, Options parsed);
 
 /// Runs until SIGINT or SIGTERM; ExitOk then. A download under way is cancelled; what was being written
 /// is completed or left as it was. Failed downloads and saves are told and the watch goes on. Main thread,

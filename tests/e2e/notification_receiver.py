@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """A desktop notification server for the tests, run under dbus-run-session: owns
-org.freedesktop.Notifications on the session bus and appends each Notify call as one JSON line to RECORD;
-once the name is owned it writes the bus address to READY. SIGTERM ends it.
+org.freedesktop.Notifications on the session bus, prints the bus address once it owns the name, and
+appends each Notify call as one JSON line to RECORD. SIGTERM ends it.
 
-usage: notification_receiver.py RECORD READY
+usage: notification_receiver.py RECORD
 """
 import json
 import os
@@ -12,24 +12,13 @@ import sys
 
 from gi.repository import Gio, GLib
 
-INTERFACE = """
-<node>
-  <interface name="org.freedesktop.Notifications">
-    <method name="Notify">
-      <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-      <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/>
-    </method>
-    <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-    <method name="GetServerInformation">
-      <arg type="s" direction="out"/><arg type="s" direction="out"/><arg type="s" direction="out"/>
-      <arg type="s" direction="out"/>
-    </method>
-  </interface>
-</node>
-"""
+INTERFACE = """<node><interface name="org.freedesktop.Notifications">
+  <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/>
+    <arg type="as"/><arg type="a{sv}"/><arg type="i"/><arg type="u" direction="out"/></method>
+  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+</interface></node>"""
 
-record, ready = sys.argv[1], sys.argv[2]
+record = sys.argv[1]
 calls = 0
 
 
@@ -42,10 +31,8 @@ def on_call(connection, sender, path, interface, method, parameters, invocation)
             out.write(json.dumps({"app": app, "icon": icon, "summary": summary, "body": body,
                                   "timeout": timeout}, ensure_ascii=False) + "\n")
         invocation.return_value(GLib.Variant("(u)", (calls,)))
-    elif method == "GetCapabilities":
-        invocation.return_value(GLib.Variant("(as)", (["body"],)))
     else:
-        invocation.return_value(GLib.Variant("(ssss)", ("test receiver", "velda9", "1", "1.2")))
+        invocation.return_value(GLib.Variant("(as)", (["body"],)))
 
 
 def on_bus(connection, name):
@@ -54,9 +41,7 @@ def on_bus(connection, name):
 
 
 def on_name(connection, name):
-    with open(ready + ".part", "w", encoding="utf-8") as out:
-        out.write(os.environ["DBUS_SESSION_BUS_ADDRESS"])
-    os.rename(ready + ".part", ready)
+    print(os.environ["DBUS_SESSION_BUS_ADDRESS"], flush=True)
 
 
 loop = GLib.MainLoop()
