@@ -125,11 +125,11 @@ std::optional<Options> ParseProgramArguments(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     auto parsed = ParseArguments(arguments);
-    if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        PrintError(stderr, error->message);
+    if (!parsed.ok()) {
+        PrintError(stderr, parsed.error().message);
         return std::nullopt;
     }
-    Options &options = std::get<Options>(parsed);
+    Options &options = parsed.value();
     if (options.command == Command::Watch) return WithWatchConfig(arguments, std::move(options));
     return std::move(options);
 }

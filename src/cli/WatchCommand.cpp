@@ -272,9 +272,9 @@ std::optional<Options> WithWatchConfig(const QStringList &typed, Options parsed)
         return std::nullopt;
     }
     auto merged = ParseArguments(MergeWatchArguments(std::get<QStringList>(config), typed));
-    if (auto *options = std::get_if<Options>(&merged)) return std::move(*options);
+    if (merged.ok()) return std::move(merged.value());
     // The typed arguments parsed on their own, so the file's values are what the parser refused.
-    PrintError(stderr, path + QStringLiteral(": ") + std::get<UsageError>(merged).message);
+    PrintError(stderr, path + QStringLiteral(": ") + merged.error().message);
     return std::nullopt;
 }
 

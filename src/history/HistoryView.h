@@ -48,10 +48,9 @@ void SetHistoryEnabled(bool enabled);
 [[nodiscard]] QStringList InstrumentCells(const InstrumentSummary &instrument);
 [[nodiscard]] QStringList DownloadCells(const DownloadSummary &download);
 
-/// The confirmation asked before forgetting; nullopt with `error` set when the store cannot say how many
-/// readings would go.
-[[nodiscard]] std::optional<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
-                                                    std::optional<qint64> downloadId, QString *error);
+/// The confirmation asked before forgetting, or why the store cannot say how many readings would go.
+[[nodiscard]] HistoryResult<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
+                                                    std::optional<qint64> downloadId);
 
 inline constexpr TextPair TxtInstrumentNameCaption{"Новый прибор", "New instrument"};
 inline constexpr TextPair TxtInstrumentNamePrompt{

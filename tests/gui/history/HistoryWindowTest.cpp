@@ -160,8 +160,7 @@ TEST(HistoryWindow, NamesUnmatchedDownloadsRenamesAndTakesUpTheQueue) {
     }
 
     // At start the queue is stored; a file in it that is no download is named and left in place.
-    ASSERT_TRUE(
-        QueueDownload(DefaultHistoryQueueFolder(), test::Download(900, 4), QStringLiteral("Q")).isEmpty());
+    ASSERT_TRUE(QueueDownload(DefaultHistoryQueueFolder(), test::Download(900, 4), QStringLiteral("Q")).ok());
     QFile junk(DefaultHistoryQueueFolder() + QStringLiteral("/0-junk.download"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
     junk.close();
