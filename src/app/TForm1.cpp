@@ -4,6 +4,7 @@
 #include "app/AppendProjectCommand.h"
 #include "app/ArchiveTableModel.h"
 #include "app/ClipboardText.h"
+#include "app/DownloadOnConnect.h"
 #include "app/MainTexts.h"
 #include "app/ProjectDialogs.h"
 #include "app/QtTranslations.h"
@@ -23,8 +24,11 @@
 #include "export/TForm6.h"
 #include "graph/TForm4.h"
 #include "graph/TStatsForm.h"
+#include "history/HistorySync.h"
 #include "history/HistoryView.h"
 #include "history/THistoryForm.h"
+#include "plug/DesktopNotice.h"
+#include "plug/LimitNotice.h"
 #include "screenshot/TForm5.h"
 
 #include <QAction>
@@ -113,6 +117,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    if (m_historyFlush.joinable()) m_historyFlush.join();
     qApp->removeEventFilter(m_helpKeyFilter.get());
     // The table view reads the table while it is torn down; it must go before the table does.
     delete centralWidget();
@@ -144,6 +149,12 @@ void TForm1::createMenus() {
     QAction *statistics = AddStatisticsItem(
         File1, Print1, [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
     AddHistoryItems(File1, statistics, [this] { openHistory(); });
+    // After the history's items, before the separator that leads to "Exit".
+    DownloadOnConnect1 = new QAction(File1);
+    DownloadOnConnect1->setCheckable(true);
+    const QList<QAction *> fileItems = File1->actions();
+    File1->insertAction(fileItems.at(fileItems.indexOf(Exit1) - 1), DownloadOnConnect1);
+    connect(DownloadOnConnect1, &QAction::toggled, this, &TForm1::DownloadOnConnect1Click);
 }
 
 void TForm1::createControls() {
@@ -214,6 +225,16 @@ void TForm1::FormCreate() {
     setMinimumWidth(kMinimumWidth);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Timer1->start();
+    flushHistoryQueue();
+    m_onConnect = new DownloadOnConnect(
+        [] { return QApplication::activeModalWidget() != nullptr; }, [this] { Button1Click(); },
+        [this](const QString &problem) { StatusBar1->showMessage(problem, kHistoryMessageMs); }, this);
+    DownloadOnConnect1->setChecked(DownloadOnConnectEnabled());
+}
+
+void TForm1::DownloadOnConnect1Click(bool checked) {
+    SetDownloadOnConnectEnabled(checked);
+    m_onConnect->setEnabled(checked);
 }
 
 void TForm1::switchLanguage(std::uint8_t language) {
@@ -233,6 +254,7 @@ void TForm1::switchLanguage(std::uint8_t language) {
     Button1->setText(c.readArchive);
     Button2->setText(c.graph);
     Delete1->setText(c.deleteRow);
+    DownloadOnConnect1->setText(Pick(TxtDownloadOnConnect));
     SpeedButton1->setToolTip(ClockButtonHint(c.clockHint, m_clock->settingRuns()));
     Panel1->setText(c.channel1);
     Panel2->setText(c.channel2);
@@ -403,14 +425,48 @@ void TForm1::Button1Click() {
     if (swapped)
         ended = m_statusLine.readEnded(static_cast<std::uint32_t>(m_table.rowCount() - 1),
                                        m_read->failedChecks());
-    // The table is shown before the history is written; what became of the download goes to the status bar,
-    // after the records that failed their check when there are any (that line stays).
-    if (const auto records = m_read->takeRecords(); records && HistoryEnabled()) {
-        const QString stored = StoreWindowDownload(*records);
-        if (!ended.text) return StatusBar1->showMessage(stored, kHistoryMessageMs);
-        ended.text = *ended.text + QStringLiteral("; ") + stored;
-    }
+    // The table is shown before the history is written; what became of the download and the readings
+    // outside the limits go to the status bar, after the records that failed their check when there are
+    // any (that line stays).
+    QStringList lines;
+    QString instrument = Pick(TxtDefaultInstrument);
+    if (const auto records = m_read->takeRecords(); records && HistoryEnabled())
+        lines << storeInHistory(*records, instrument);
+    if (swapped) lines << noticeLimits(instrument);
+    lines.removeAll(QString());
+    if (lines.isEmpty()) return showStatus(ended);
+    if (!ended.text) return StatusBar1->showMessage(lines.join(QStringLiteral("; ")), kHistoryMessageMs);
+    ended.text = *ended.text + QStringLiteral("; ") + lines.join(QStringLiteral("; "));
     showStatus(ended);
+}
+
+QString TForm1::storeInHistory(const ReceivedArchive &archive, QString &instrument) {
+    const HistoryDownload download = ReceivedDownload(archive);
+    DownloadNaming naming = NameWindowDownload(download);
+    if (!naming.offered.isEmpty()) naming.instrument = AskDownloadInstrument(this, naming.offered);
+    if (!naming.instrument.isEmpty()) instrument = naming.instrument;
+    return StoreWindowDownload(download, naming.instrument);
+}
+
+QString TForm1::noticeLimits(const QString &instrument) {
+    const auto notice =
+        NoticeOfLimits(m_table, CurrentStatsSettings().limits, instrument, LanguageIndex.load());
+    if (!notice) return {};
+    // Without a notification server on the bus the status line is the notice.
+    static_cast<void>(SendDesktopNotice({notice->title, notice->body}));
+    return notice->line;
+}
+
+void TForm1::flushHistoryQueue() {
+    if (!HistoryEnabled()) return;
+    // A server that does not answer can hold this up for seconds; the window stays usable meanwhile.
+    m_historyFlush = std::thread([this] {
+        const QString problems = FlushWindowHistory();
+        if (problems.isEmpty()) return;
+        QMetaObject::invokeMethod(
+            this, [this, problems] { StatusBar1->showMessage(problems, kHistoryMessageMs); },
+            Qt::QueuedConnection);
+    });
 }
 
 void TForm1::openHistory() {

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QAction;
 class QLabel;
@@ -28,9 +29,11 @@ class QToolButton;
 namespace velda {
 
 class ArchiveReadCommand;
+struct ReceivedArchive;
 class HelpKeyFilter;
 class ArchiveTableModel;
 class ClockCommand;
+class DownloadOnConnect;
 class ProjectFileCommand;
 struct ExchangeSetup;
 class SpreadsheetExportCommand;
@@ -78,6 +81,9 @@ public:
     void Lang1Click();
     void Delete1Click();
     void Timer1Timer();
+    /// "Download the archive when the instrument is connected": kept in the settings; while checked an
+    /// arrival of the instrument starts Button1Click once per stay.
+    void DownloadOnConnect1Click(bool checked);
 
     /// Table interaction, in table coordinates; (-1, -1) is over no cell.
     void StringGrid1LeftRelease(int column, int row);
@@ -122,6 +128,7 @@ public:
     QAction *AppendProject1 = nullptr;
     QAction *Print1 = nullptr;
     QAction *Exit1 = nullptr;
+    QAction *DownloadOnConnect1 = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *Copy1 = nullptr;
     QAction *Copy2 = nullptr;
@@ -147,6 +154,15 @@ private:
     void layOutForTable();
     /// Opens the History window; its "Open in table" replaces the table as a download would.
     void openHistory();
+    /// Files a download the read received into the history, asking for the instrument's name when its
+    /// readings match no instrument there; `instrument` receives the name it went to. The line for the
+    /// status bar.
+    [[nodiscard]] QString storeInHistory(const ReceivedArchive &archive, QString &instrument);
+    /// Sends the desktop notification when the table holds readings outside the limits in force; the
+    /// line for the status bar, empty when none lies outside.
+    [[nodiscard]] QString noticeLimits(const QString &instrument);
+    /// Stores the downloads queued earlier on a thread of its own; problems go to the status bar.
+    void flushHistoryQueue();
     void layoutTable();
     /// Moves table row `from` to position `to` and selects it there.
     void moveRowTo(int from, int to);
@@ -178,6 +194,8 @@ private:
     UrlOpener m_urlOpener;
     std::function<void(std::chrono::milliseconds)> m_sleeper;
     MainStatusLine m_statusLine;
+    std::thread m_historyFlush;
+    DownloadOnConnect *m_onConnect = nullptr;
 };
 
 /// Shows `text` in an error box without owner window (the program's default error report).

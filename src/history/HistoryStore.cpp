@@ -585,6 +585,13 @@ QVariantList stagedValues(const HistoryDownload &download, std::size_t first, st
     return values;
 }
 
+/// The instrument holding most of the staged readings (ties by name); no row when none holds any. %1 is
+/// the table of the staged readings.
+const char *kMostOverlapped =
+    "SELECT i.name FROM %1 s JOIN readings r ON r.at_s = s.at_s AND r.format = s.format AND "
+    "r.bytes = s.bytes JOIN instruments i ON i.id = r.instrument_id GROUP BY i.name ORDER BY COUNT(*) DESC, "
+    "i.name LIMIT 1";
+
 QString stageStatement(std::size_t rows) {
     QString sql = QStringLiteral("INSERT INTO history_stage (at_s, format, bytes) VALUES ");
     for (std::size_t i = 0; i < rows; ++i)
@@ -620,6 +627,23 @@ bool HistoryStore::stage(Connection &c, const HistoryDownload &download) {
     return true;
 }
 
+HistoryResult<std::optional<QString>> HistoryStore::overlappedInstrument(const HistoryDownload &download) {
+    Connection &c = *m_db;
+    if (!c.begin())
+        return error(HistoryError::Kind::ReadFailed,
+                     QStringLiteral("history %1: %2").arg(m_location.displayName(), c.problem.trimmed()));
+    // Staging writes only the connection's own temporary table; the transaction is rolled back.
+    Transaction transaction([&c] { c.rollback(); });
+    if (c.server && !stage(c, download))
+        return error(HistoryError::Kind::ReadFailed,
+                     QStringLiteral("history %1: %2").arg(m_location.displayName(), c.problem.trimmed()));
+    c.staged = {download.archiveFormat, c.server ? std::vector<LocalReading>{} : sortedReadings(download)};
+    const auto unstage = qScopeGuard([&c] { c.staged.readings.clear(); });
+    const auto overlap = c.scalar(QString::fromLatin1(kMostOverlapped).arg(c.staging()));
+    if (!overlap) return std::optional<QString>();
+    return std::optional<QString>(overlap->toString());
+}
+
 HistoryResult<AddedDownload> HistoryStore::add(HistoryDownload download, const QString &instrument) {
     if (download.uid.isEmpty()) download.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!download.readAt.isValid()) download.readAt = QDateTime::currentDateTimeUtc();
@@ -652,12 +676,7 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
     AddedDownload added;
     added.instrument = instrument;
     if (added.instrument.isEmpty()) {
-        const auto overlap = c.scalar(QStringLiteral("SELECT i.name FROM %1 s JOIN readings r ON r.at_s = "
-                                                     "s.at_s AND r.format = s.format AND r.bytes "
-                                                     "= s.bytes JOIN instruments i ON i.id = r.instrument_id "
-                                                     "GROUP BY i.name ORDER BY COUNT(*) DESC, "
-                                                     "i.name LIMIT 1")
-                                          .arg(c.staging()));
+        const auto overlap = c.scalar(QString::fromLatin1(kMostOverlapped).arg(c.staging()));
         added.instrument = overlap ? overlap->toString() : Pick(TxtDefaultInstrument);
     }
     if (!c.run(QStringLiteral("INSERT INTO instruments (name) VALUES (?) ON CONFLICT DO NOTHING"),

@@ -142,6 +142,9 @@ public:
     /// instrument whose readings it overlaps most, or the default "VELDA-9" when it overlaps none. A
     /// download whose uid is stored already is not added again.
     [[nodiscard]] HistoryResult<AddedDownload> add(HistoryDownload download, const QString &instrument = {});
+    /// The instrument add() would give `download` when no name is given: the one whose readings it
+    /// overlaps most; nullopt when it overlaps none. Changes nothing.
+    [[nodiscard]] HistoryResult<std::optional<QString>> overlappedInstrument(const HistoryDownload &download);
 
     [[nodiscard]] HistoryResult<std::vector<InstrumentSummary>> instruments();
     [[nodiscard]] HistoryResult<std::vector<DownloadSummary>> downloads(const QString &instrument);

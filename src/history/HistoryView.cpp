@@ -57,19 +57,43 @@ HistoryResult<std::unique_ptr<HistoryStore>> OpenWindowHistory() {
     return HistoryStore::open(location.value());
 }
 
-QString StoreWindowDownload(const ReceivedArchive &archive) {
+DownloadNaming NameWindowDownload(const HistoryDownload &download) {
+    DownloadNaming naming;
+    auto store = OpenWindowHistory();
+    if (!store.ok()) return naming;
+    const auto overlap = store.value()->overlappedInstrument(download);
+    const auto instruments = store.value()->instruments();
+    if (!overlap.ok() || !instruments.ok()) return naming;
+    if (overlap.value()) {
+        naming.instrument = *overlap.value();
+        return naming;
+    }
+    naming.offered << Pick(TxtDefaultInstrument);
+    for (const InstrumentSummary &known : instruments.value())
+        if (!naming.offered.contains(known.name)) naming.offered << known.name;
+    return naming;
+}
+
+QString StoreWindowDownload(const HistoryDownload &download, const QString &instrument) {
     const auto location = ChosenHistoryLocation({});
     if (!location.ok()) return location.error().message;
-    const HistoryDownload download = ReceivedDownload(archive);
     HistoryPlace place;
     place.location = location.value();
-    const StoreOutcome outcome = StoreDownload(place, download, {});
+    const StoreOutcome outcome = StoreDownload(place, download, instrument);
     if (!outcome.problems.isEmpty()) return outcome.problems.join(QStringLiteral("; "));
     if (!outcome.added) return {};
     return Pick(TxtHistoryStored)
         .arg(outcome.added->instrument)
         .arg(outcome.added->downloadId)
         .arg(outcome.added->newReadings);
+}
+
+QString FlushWindowHistory() {
+    const auto location = ChosenHistoryLocation({});
+    if (!location.ok()) return location.error().message;
+    HistoryPlace place;
+    place.location = location.value();
+    return FlushPending(place).join(QStringLiteral("; "));
 }
 
 } // namespace velda

@@ -52,10 +52,36 @@ void SetHistoryEnabled(bool enabled);
 [[nodiscard]] HistoryResult<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
                                                     std::optional<qint64> downloadId);
 
-/// Stores the records of a download the main window read into the history VELDA9_HISTORY or the default
-/// names (the local file first for a server). Returns a line for the status bar when something went
-/// wrong, else the line saying where it went.
-[[nodiscard]] QString StoreWindowDownload(const ReceivedArchive &archive);
+inline constexpr TextPair TxtInstrumentNameCaption{"Новый прибор", "New instrument"};
+inline constexpr TextPair TxtInstrumentNamePrompt{
+    "Показания этой загрузки не совпадают ни с одним прибором истории. Имя прибора:",
+    "The readings of this download match no instrument of the history. Instrument name:"};
+inline constexpr TextPair TxtHistoryRename{"Переименовать...", "Rename..."};
+inline constexpr TextPair TxtHistoryRenamePrompt{"Новое имя прибора «%1»:",
+                                                 "New name of the instrument \"%1\":"};
+/// %1 the name asked for.
+inline constexpr TextPair TxtHistoryNameTaken{
+    "Прибор с именем «%1» уже есть; выберите другое имя.",
+    "An instrument named \"%1\" exists already; choose another name."};
+
+/// How the main window names a download before it is stored.
+struct DownloadNaming {
+    QString instrument;  ///< the instrument its readings overlap; empty when none does
+    QStringList offered; ///< when none does: the names to offer the user, the default first; empty when
+                         ///< the history cannot be read (storing then reports why)
+};
+
+/// Asks the window's history which instrument `download` belongs to. GUI or any one thread.
+[[nodiscard]] DownloadNaming NameWindowDownload(const HistoryDownload &download);
+
+/// Stores `download` for `instrument` (empty: the overlapping one or the default) into the history
+/// VELDA9_HISTORY or the default names (the local file first for a server). Returns a line for the status
+/// bar when something went wrong, else the line saying where it went.
+[[nodiscard]] QString StoreWindowDownload(const HistoryDownload &download, const QString &instrument);
+
+/// Stores what waits in the queue and pushes what a server has not received yet (at the window's start);
+/// one line naming the problems met, empty when there were none. May run on any thread.
+[[nodiscard]] QString FlushWindowHistory();
 
 /// The history the window reads: VELDA9_HISTORY, or the default file.
 [[nodiscard]] HistoryResult<std::unique_ptr<HistoryStore>> OpenWindowHistory();

@@ -60,6 +60,7 @@ THistoryForm::THistoryForm(std::function<void(ArchiveTable)> openInTable,
     ImportButton = new QPushButton(Pick(TxtHistoryImport), this);
     ForgetDownloadButton = new QPushButton(Pick(TxtHistoryForgetDownload), this);
     ForgetInstrumentButton = new QPushButton(Pick(TxtHistoryForgetInstrument), this);
+    RenameButton = new QPushButton(Pick(TxtHistoryRename), this);
     auto *closeButton = new QPushButton(Pick(TxtHistoryClose), this);
     StatusLabel = new QLabel(this);
     StatusLabel->setWordWrap(true);
@@ -72,7 +73,7 @@ THistoryForm::THistoryForm(std::function<void(ArchiveTable)> openInTable,
     range->addWidget(OpenButton);
     range->addStretch();
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {ImportButton, ForgetDownloadButton, ForgetInstrumentButton})
+    for (QPushButton *button : {ImportButton, RenameButton, ForgetDownloadButton, ForgetInstrumentButton})
         buttons->addWidget(button);
     buttons->addStretch();
     buttons->addWidget(closeButton);
@@ -90,6 +91,7 @@ THistoryForm::THistoryForm(std::function<void(ArchiveTable)> openInTable,
     connect(ImportButton, &QPushButton::clicked, this, &THistoryForm::ImportButtonClick);
     connect(ForgetDownloadButton, &QPushButton::clicked, this, [this] { ForgetClick(false); });
     connect(ForgetInstrumentButton, &QPushButton::clicked, this, [this] { ForgetClick(true); });
+    connect(RenameButton, &QPushButton::clicked, this, &THistoryForm::RenameButtonClick);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto store = OpenWindowHistory();
@@ -98,7 +100,8 @@ THistoryForm::THistoryForm(std::function<void(ArchiveTable)> openInTable,
     } else {
         StatusLabel->setText(store.error().message);
     }
-    for (QPushButton *button : {OpenButton, ImportButton, ForgetDownloadButton, ForgetInstrumentButton})
+    for (QPushButton *button :
+         {OpenButton, ImportButton, RenameButton, ForgetDownloadButton, ForgetInstrumentButton})
         button->setEnabled(m_store != nullptr);
     refresh();
 }
@@ -206,6 +209,41 @@ void THistoryForm::ForgetClick(bool wholeInstrument) {
     if (const auto removed = m_store->forget(instrument, download); !removed.ok())
         StatusLabel->setText(removed.error().message);
     refresh();
+}
+
+bool THistoryForm::renameChosen(const QString &newName) {
+    const QString instrument = chosenInstrument();
+    const QString name = newName.trimmed();
+    if (!m_store || instrument.isEmpty() || name.isEmpty() || name == instrument) return false;
+    if (const auto renamed = m_store->rename(instrument, name); !renamed.ok()) {
+        StatusLabel->setText(renamed.error().kind == HistoryError::Kind::NameTaken
+                                 ? Pick(TxtHistoryNameTaken).arg(name)
+                                 : renamed.error().message);
+        return false;
+    }
+    StatusLabel->clear();
+    refresh();
+    const auto rows = Instruments->findItems(name, Qt::MatchExactly);
+    if (!rows.isEmpty()) Instruments->selectRow(rows.front()->row());
+    return true;
+}
+
+void THistoryForm::RenameButtonClick() {
+    const QString instrument = chosenInstrument();
+    if (!m_store || instrument.isEmpty()) return;
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, Pick(TxtHistoryRename), Pick(TxtHistoryRenamePrompt).arg(instrument),
+                              QLineEdit::Normal, instrument, &ok);
+    if (ok) renameChosen(name);
+}
+
+QString AskDownloadInstrument(QWidget *parent, const QStringList &offered) {
+    bool ok = false;
+    const QString name = QInputDialog::getItem(parent, Pick(TxtInstrumentNameCaption),
+                                               Pick(TxtInstrumentNamePrompt), offered, 0, true, &ok)
+                             .trimmed();
+    return ok && !name.isEmpty() ? name : offered.value(0);
 }
 
 void AddHistoryItems(QMenu *menu, QAction *after, const std::function<void()> &open) {

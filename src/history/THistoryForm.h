@@ -36,24 +36,33 @@ public:
     QPushButton *ImportButton = nullptr;
     QPushButton *ForgetDownloadButton = nullptr;
     QPushButton *ForgetInstrumentButton = nullptr;
+    QPushButton *RenameButton = nullptr;
     QLabel *StatusLabel = nullptr;
 
     /// Reads the instruments again (after a change, or when shown).
     void refresh();
     /// Imports `files` into `instrument` (the Import button asks for both).
     void importFiles(const QStringList &files, const QString &instrument);
+    /// Renames the chosen instrument to `newName` (the Rename button asks for it); a name another
+    /// instrument has is refused with a message in the status label. Returns whether it was renamed.
+    bool renameChosen(const QString &newName);
 
 private:
     void InstrumentsSelectionChanged();
     void OpenButtonClick();
     void ImportButtonClick();
     void ForgetClick(bool wholeInstrument);
+    void RenameButtonClick();
     [[nodiscard]] QString chosenInstrument() const;
 
     std::unique_ptr<HistoryStore> m_store;
     std::function<void(ArchiveTable)> m_openInTable;
     std::function<bool(const QString &)> m_confirm;
 };
+
+/// Asks the user to name the instrument of a download whose readings match none of the history;
+/// `offered` (not empty) is proposed, its first name preselected. Cancelled or left empty: the first name.
+[[nodiscard]] QString AskDownloadInstrument(QWidget *parent, const QStringList &offered);
 
 /// Adds "History..." and the check item "Keep downloads in the history" to `menu` after `after`; their
 /// texts follow the language whenever the menu opens. `open` opens the window.

@@ -15,7 +15,10 @@
 #include "device/QtExchangeUi.h"
 #include "device/TForm2.h"
 #include "export/TForm6.h"
+#include "graph/Limits.h"
 #include "graph/TForm4.h"
+#include "history/HistoryStore.h"
+#include "plug/HotplugSource.h"
 #include "sim/SimArchive.h"
 
 #include "FileDialogChoice.h"
@@ -37,6 +40,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -124,6 +128,9 @@ private:
 class TForm1Test : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // The settings the window keeps go to a folder of the test's own, never the user's.
+        static QTemporaryDir config;
+        ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
         App();
         LibUSB.useSimulator(true);
     }
@@ -1155,4 +1162,65 @@ TEST_F(TForm1Test, ReleasesKeysAndTheMenuActWhereThePointerIs) {
     QTest::mousePress(number.first, Qt::RightButton, {}, numberPoint(1));
     EXPECT_EQ(f.PopupMenu1->pos(), number.first->mapToGlobal(numberPoint(1)));
     f.PopupMenu1->close();
+}
+
+TEST_F(TForm1Test, DownloadsOncePerStayWhenTheInstrumentArrives) {
+    TForm1 &f = *m_form;
+    const QString history = m_dir.filePath(QStringLiteral("plug.sqlite"));
+    ::setenv("VELDA9_HISTORY", history.toLocal8Bit().constData(), 1);
+    ::setenv("VELDA9_SCAN_INTERVAL_MS", "20", 1);
+    // Two stays of 100 scans, two scans apart; every temperature lies above the limit.
+    useScenario(R"({"generate": {"records": 12, "format": 2, "seed": 3},
+                    "presence": {"arrive_after_scans": 2, "leave_after_scans": 100, "stays": 2}})");
+    StatsSettings limits;
+    limits.limits.set(Quantity::Temperature, Limit{std::nullopt, -100.0});
+    SetCurrentStatsSettings(limits);
+    const auto downloads = [&history] {
+        HistoryLocation location;
+        location.path = history;
+        auto store = HistoryStore::open(location);
+        if (!store.ok()) return std::size_t{0};
+        const auto list = store.value()->downloads(QStringLiteral("VELDA-9"));
+        return list.ok() ? list.value().size() : 0u;
+    };
+    EXPECT_FALSE(f.DownloadOnConnect1->isChecked());
+    EXPECT_EQ(f.findChild<HotplugSource *>(), nullptr) << "unused, nothing watches the bus";
+    f.DownloadOnConnect1->trigger();
+    auto *source = f.findChild<HotplugSource *>();
+    ASSERT_NE(source, nullptr);
+    QSignalSpy arrivals(source, &HotplugSource::arrived), departures(source, &HotplugSource::left);
+
+    // The instrument arrives under a modal dialog: nothing is read until the dialog has closed.
+    QDialog blocker(&f);
+    bool readUnderDialog = true;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (arrivals.count() == 0 || !watch.isActive()) return;
+        watch.stop();
+        // A turn of the event loop later the arrival has had its chance to start a download.
+        QTimer::singleShot(0, &blocker, [&] {
+            readUnderDialog = ExchangeRunning() || !TableIsEmpty(f.table());
+            blocker.accept();
+        });
+    });
+    watch.start(5);
+    blocker.exec();
+    EXPECT_FALSE(readUnderDialog);
+
+    ModalAnswerer answerer; // cancels the question for a name: the default one
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !TableIsEmpty(f.table()); }, 30000));
+    EXPECT_EQ(f.table().rowCount(), 13);
+    const QString status = f.StatusBar1->currentMessage();
+    EXPECT_TRUE(status.contains("прибор «VELDA-9»") && status.contains("VELDA-9: показания вне пределов"))
+        << status.toStdString();
+    // The stay lasts many scans after its download and is read once; the next stay is read again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return departures.count() == 1; }, 30000));
+    EXPECT_EQ(downloads(), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return downloads() == 2u; }, 30000));
+    f.DownloadOnConnect1->trigger();
+    EXPECT_EQ(f.findChild<HotplugSource *>(), nullptr);
+    EXPECT_FALSE(OpenUserSettings()->value("plug/downloadOnConnect").toBool());
+    SetCurrentStatsSettings({});
+    ::unsetenv("VELDA9_HISTORY");
+    ::unsetenv("VELDA9_SCAN_INTERVAL_MS");
 }

@@ -1,20 +1,27 @@
 // The History window driven offscreen over a real SQLite history: the instrument list, the downloads of
 // the chosen instrument, a date range opened in the table, forgetting with a question that names how
-// many readings go, and the menu's check item kept in the settings.
+// many readings go, and the menu's check item kept in the settings; naming a download that matches no
+// instrument, renaming, and the queue taken up at start.
 #include "history/HistoryRecords.h"
+#include "history/HistorySync.h"
 #include "history/HistoryView.h"
 #include "history/THistoryForm.h"
 
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QFile>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 using namespace velda;
 
@@ -101,6 +108,67 @@ TEST(HistoryWindow, ListsOpensRangesAndForgetsWithTheCountNamed) {
     EXPECT_FALSE(HistoryEnabled());
     keep->trigger();
     EXPECT_TRUE(HistoryEnabled());
+    LanguageIndex.store(0);
+    unsetenv("VELDA9_HISTORY");
+}
+
+// Types `answer` into the next input dialog that opens and accepts it.
+void AnswerInputDialog(const QString &answer) {
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+            dialog->setTextValue(answer);
+            dialog->accept();
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start(5);
+}
+
+TEST(HistoryWindow, NamesUnmatchedDownloadsRenamesAndTakesUpTheQueue) {
+    QTemporaryDir dir;
+    setenv("VELDA9_HISTORY", dir.filePath(QStringLiteral("h.sqlite")).toLocal8Bit().constData(), 1);
+    setenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toLocal8Bit().constData(), 1);
+    App();
+    LanguageIndex.store(1);
+    ASSERT_FALSE(StoreWindowDownload(test::Download(0, 10), {}).isEmpty());
+    ASSERT_FALSE(StoreWindowDownload(test::Download(500, 3), QStringLiteral("Lab")).isEmpty());
+    const QStringList offered{QStringLiteral("VELDA-9"), QStringLiteral("Lab")};
+    for (const auto &[first, instrument, names] :
+         {std::tuple{501, QStringLiteral("Lab"), QStringList()}, std::tuple{900, QString(), offered}}) {
+        const DownloadNaming naming = NameWindowDownload(test::Download(first, 5));
+        EXPECT_EQ(naming.instrument, instrument) << first;
+        EXPECT_EQ(naming.offered, names) << first;
+    }
+    // Cancelled, the question keeps the default: the main window's test answers it so.
+    for (const auto &[answer, instrument] : {std::pair{" Shelf ", "Shelf"}, std::pair{" ", "VELDA-9"}}) {
+        AnswerInputDialog(QString::fromUtf8(answer));
+        EXPECT_EQ(AskDownloadInstrument(nullptr, offered), instrument);
+    }
+
+    THistoryForm form([](ArchiveTable) {}, [](const QString &) { return true; });
+    for (const auto &[to, renamed, first, status] :
+         {std::tuple{"VELDA-9", false, "Lab",
+                     "An instrument named \"VELDA-9\" exists already; choose another name."},
+          std::tuple{"Cellar", true, "Cellar", ""}}) {
+        form.Instruments->selectRow(0);
+        EXPECT_EQ(form.renameChosen(QString::fromUtf8(to)), renamed) << to;
+        EXPECT_EQ(Cell(form.Instruments, 0, 0), first);
+        EXPECT_EQ(Cell(form.Instruments, 1, 0), QStringLiteral("VELDA-9"));
+        EXPECT_EQ(form.StatusLabel->text(), status);
+    }
+
+    // At start the queue is stored; a file in it that is no download is named and left in place.
+    ASSERT_TRUE(QueueDownload(DefaultHistoryQueueFolder(), test::Download(900, 4), QStringLiteral("Q")).ok());
+    QFile junk(DefaultHistoryQueueFolder() + QStringLiteral("/0-junk.download"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
+    junk.close();
+    EXPECT_TRUE(FlushWindowHistory().endsWith(
+        QStringLiteral("0-junk.download: not a queued download; left in place")));
+    EXPECT_TRUE(junk.exists());
+    form.refresh();
+    EXPECT_EQ(Cell(form.Instruments, 1, 0), QStringLiteral("Q"));
     LanguageIndex.store(0);
     unsetenv("VELDA9_HISTORY");
 }
