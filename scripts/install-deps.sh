@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     # The USB stack tests: the system's libusb-0.1 against the instrument emulated at usbfs.
     umockdev libumockdev-dev
+    libudev-dev # noticing the instrument: udev's monitor
     xvfb xauth poppler-utils python3-openpyxl fonts-dejavu-core tzdata
     # The workbook test builds the ru_RU and de_DE locales from these sources with localedef.
     locales

@@ -101,6 +101,7 @@ bool SimInstrument::present() {
 
 bool SimInstrument::scan() {
     std::lock_guard lock(m_mutex);
+    presenceScan();
     const bool listed = presentLocked();
     if (m_absentScansLeft > 0) --m_absentScansLeft;
     return listed;
@@ -181,6 +182,11 @@ SimInstrument::Transfer SimInstrument::read(std::uint8_t *buffer, std::size_t ca
     }
     Bytes chunk = std::move(m_reply.front());
     m_reply.pop_front();
+    // A record read out to its end counts towards the stay's records; the last one allowed takes the
+    // instrument off the bus after this transfer.
+    if (m_reply.empty() && m_replyCommand == Command::Record && m_scenario.presence &&
+        m_scenario.presence->leaveAfterRecords && ++m_stayRecords >= *m_scenario.presence->leaveAfterRecords)
+        depart();
     Transfer done;
     done.count = std::min(chunk.size(), capacity);
     done.overflow = chunk.size() > capacity;
@@ -190,7 +196,37 @@ SimInstrument::Transfer SimInstrument::read(std::uint8_t *buffer, std::size_t ca
 
 bool SimInstrument::presentLocked() const {
     if (!m_valid || m_removed || m_absentScansLeft > 0) return false;
+    if (m_scenario.presence && !m_staying) return false;
     return Clock::now() - m_epoch >= std::chrono::milliseconds(m_scenario.absentMs);
+}
+
+// Arrivals and departures happen at scans: a stay's K-th scan after the arriving one lists it no longer,
+// and an absence lasts the arrival scans before the next stay begins.
+void SimInstrument::presenceScan() {
+    if (!m_valid || !m_scenario.presence) return;
+    const Presence &presence = *m_scenario.presence;
+    if (m_staying) {
+        ++m_stayScans;
+        if (presence.leaveAfterScans && m_stayScans >= *presence.leaveAfterScans) depart();
+        return;
+    }
+    if (m_staysLeft == 0) return;
+    if (m_arrivalScansLeft > 0) {
+        --m_arrivalScansLeft;
+        return;
+    }
+    m_staying = true;
+    m_stayScans = 0;
+    m_stayRecords = 0;
+    if (m_staysLeft) --*m_staysLeft;
+}
+
+// Off the bus: what was under way is lost, as with a pulled cable.
+void SimInstrument::depart() {
+    m_staying = false;
+    m_arrivalScansLeft = m_scenario.presence ? m_scenario.presence->arriveAfterScans : 0;
+    m_reply.clear();
+    m_awaitingClockPayload = false;
 }
 
 bool SimInstrument::takeFault(Command command, std::optional<std::uint32_t> index, Stage stage) {
@@ -280,6 +316,8 @@ void SimInstrument::load(const char *scenarioPath) {
     }
     m_scenario = std::move(std::get<Scenario>(parsed));
     m_absentScansLeft = m_scenario.absentScans;
+    m_staysLeft = m_scenario.presence ? m_scenario.presence->stays : std::nullopt;
+    depart();
     m_valid = true;
 }
 

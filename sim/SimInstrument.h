@@ -39,7 +39,8 @@ public:
 
     /// True while the instrument is on the bus (a valid scenario, its absence over, not removed).
     [[nodiscard]] bool present();
-    /// One device scan of the bus: whether the instrument is listed; counts down `faults.absent_scans`.
+    /// One device scan of the bus: whether the instrument is listed; counts down `faults.absent_scans`
+    /// and moves the scenario's presence on (arrivals and departures happen at scans).
     [[nodiscard]] bool scan();
     [[nodiscard]] OpenError openError();
 
@@ -54,6 +55,8 @@ private:
 
     void load(const char *scenarioPath);
     bool presentLocked() const;
+    void presenceScan();
+    void depart();
     bool takeFault(Command command, std::optional<std::uint32_t> index, Stage stage);
     void queueReply(Command command, std::optional<std::uint32_t> index, const Bytes &data);
     Bytes record(std::uint32_t index) const;
@@ -68,7 +71,13 @@ private:
     Scenario m_scenario;
     Clock::time_point m_epoch{};
     std::int64_t m_absentScansLeft = 0; // device scans that still report no instrument
-    std::deque<Bytes> m_reply;          // the length chunk, then the data chunk of the pending reply
+    // The scenario's presence: on the bus in a stay, or away until the arrival scans have passed.
+    bool m_staying = false;
+    std::int64_t m_arrivalScansLeft = 0;
+    std::int64_t m_stayScans = 0;
+    std::int64_t m_stayRecords = 0;
+    std::optional<std::int64_t> m_staysLeft;
+    std::deque<Bytes> m_reply; // the length chunk, then the data chunk of the pending reply
     Command m_replyCommand = Command::Version;
     std::optional<std::uint32_t> m_replyIndex;
     bool m_awaitingClockPayload = false;

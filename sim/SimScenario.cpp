@@ -180,6 +180,24 @@ void ParseFaults(const Json &faults, Scenario &s) {
     }
 }
 
+Presence ParsePresence(const Json &presence) {
+    OnlyKeys(presence, "presence",
+             {"arrive_after_scans", "leave_after_scans", "leave_after_records", "stays"});
+    constexpr std::int64_t kMaxCount = 1000000;
+    Presence p;
+    if (presence.contains("arrive_after_scans"))
+        p.arriveAfterScans =
+            Integer(presence["arrive_after_scans"], "presence.arrive_after_scans", 0, kMaxCount);
+    if (presence.contains("leave_after_scans"))
+        p.leaveAfterScans =
+            Integer(presence["leave_after_scans"], "presence.leave_after_scans", 1, kMaxCount);
+    if (presence.contains("leave_after_records"))
+        p.leaveAfterRecords =
+            Integer(presence["leave_after_records"], "presence.leave_after_records", 1, 65535);
+    if (presence.contains("stays")) p.stays = Integer(presence["stays"], "presence.stays", 0, kMaxCount);
+    return p;
+}
+
 Scenario Parse(const std::string &text) {
     Json root;
     try {
@@ -192,7 +210,7 @@ Scenario Parse(const std::string &text) {
     }
     OnlyKeys(root, "",
              {"firmware_date", "version_reply_hex", "records_hex", "generate", "param_block_check",
-              "screen_hex", "faults", "log"});
+              "screen_hex", "faults", "presence", "log"});
 
     Scenario s;
     std::optional<int> format;
@@ -261,6 +279,7 @@ Scenario Parse(const std::string &text) {
         s.screen = BuildScreenImage(s.latest);
     }
     if (root.contains("faults")) ParseFaults(root["faults"], s);
+    if (root.contains("presence")) s.presence = ParsePresence(root["presence"]);
     for (std::uint32_t index : s.badCrcRecords)
         if (index < s.records.size()) SpoilRecordCheck(s.records[index]);
     if (root.contains("log")) {

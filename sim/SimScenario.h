@@ -37,6 +37,17 @@ namespace velda::sim {
 //                      "short" only the first half of the data, declared in the length field;
 //                      "zero_length" zero-length packets for both the length and the data;
 //                      "length_ffffffff" a length field of 0xFFFFFFFF before the normal data
+//   presence           the instrument joining and leaving the bus over time, counted in device scans
+//                      (one usb_find_devices call, whoever makes it: a hot-plug scan or an exchange's open)
+//                      so that no test waits in real time; all four keys optional:
+//     arrive_after_scans   N (default 0): at load and after each departure the instrument is off the bus
+//                      for the next N scans and arrives at the scan after them
+//     leave_after_scans    K (default never): after arriving it leaves at the K-th scan that follows
+//                      the arriving one (an exchange's open counts); that scan no longer lists it
+//     leave_after_records  M (default never): it leaves once M records of this stay have been read out;
+//                      the next transfer fails with ENODEV, as when the cable is pulled
+//     stays                S (default unlimited): how many times it arrives; after the last stay it
+//                      stays away (0: it never arrives)
 //   log                a file that receives one JSON line per command: {"seq", "command", "index"} for a
 //                      received command, {"seq", "command": "clock", "payload": [6 bytes], "payload_hex"}
 //                      for the clock payload, and {"seq", "command", "index", "fault": stage} for an
@@ -68,6 +79,14 @@ struct MalformedRule {
     Malformation kind = Malformation::Oversize;
 };
 
+/// The instrument's comings and goings, counted in device scans and records served.
+struct Presence {
+    std::int64_t arriveAfterScans = 0;
+    std::optional<std::int64_t> leaveAfterScans;
+    std::optional<std::int64_t> leaveAfterRecords;
+    std::optional<std::int64_t> stays;
+};
+
 struct Scenario {
     int format = 2;
     Bytes versionReply;
@@ -84,6 +103,7 @@ struct Scenario {
     std::set<std::uint32_t> badCrcRecords;
     std::optional<std::uint32_t> removedAtRecord;
     std::vector<MalformedRule> malformed;
+    std::optional<Presence> presence;
     std::string logPath;
 };
 

@@ -41,9 +41,12 @@ constexpr const char *kDescriptorsHex = "12010002FF000040EB030302000100000001"
                                         "07050102400000"
                                         "07058202400000";
 
+constexpr const char *kDevicePath = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+
 std::string Description() {
-    return std::string("P: /devices/pci0000:00/0000:00:14.0/usb1/1-1\n"
-                       "N: bus/usb/001/002=") +
+    return std::string("P: ") + kDevicePath +
+           "\n"
+           "N: bus/usb/001/002=" +
            kDescriptorsHex +
            "\n"
            "E: DEVNAME=/dev/bus/usb/001/002\n"
@@ -266,6 +269,10 @@ UsbfsInstrument::~UsbfsInstrument() {
     umockdev_testbed_detach_ioctl(h.testbed, DeviceNode(), nullptr);
     g_object_unref(h.base);
     g_object_unref(h.testbed);
+}
+
+void UsbfsInstrument::sendUevent(const char *action) {
+    umockdev_testbed_uevent(m_handler->testbed, (std::string("/sys") + kDevicePath).c_str(), action);
 }
 
 const char *UsbfsInstrument::DeviceNode() {

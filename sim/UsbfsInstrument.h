@@ -22,6 +22,10 @@ public:
     UsbfsInstrument(const UsbfsInstrument &) = delete;
     UsbfsInstrument &operator=(const UsbfsInstrument &) = delete;
 
+    /// Sends the device's uevent `action` ("add", "remove", ...) to the udev monitors of clients under
+    /// the preload, as the kernel announces a plugged or pulled device; the test bed itself is unchanged.
+    void sendUevent(const char *action);
+
     /// The emulated device node, e.g. "/dev/bus/usb/001/002".
     [[nodiscard]] static const char *DeviceNode();
     /// The library a client preloads (LD_PRELOAD) to see the test bed.

@@ -3,6 +3,7 @@
 // instrument) followed by project save/load cycles. Prints resident memory, threads and open file
 // descriptors at the start and the end, and fails when any of them grew (memory beyond 5 %).
 // Usage: velda_soak_download [DOWNLOADS] [SAVE_LOAD_CYCLES]   (default 200 200)
+#include "InlineUi.h"
 #include "archive/ArchiveDownload.h"
 #include "archive/ProjectFile.h"
 #include "base/ArchiveTable.h"
@@ -22,15 +23,9 @@
 #include <vector>
 
 using namespace velda;
+using velda::bench::InlineUi;
 
 namespace {
-
-class InlineUi : public ExchangeUi {
-public:
-    void runBlocking(const std::function<void()> &call) override { call(); }
-    void showMessage(const QString &, const QString &, MessageIcon) override { ++boxes; }
-    int boxes = 0;
-};
 
 struct ProcessFigures {
     long rssKb = 0;
@@ -121,7 +116,7 @@ int main(int argc, char **argv) {
     ::setenv("VELDA9_SIM_SCENARIO", scenario.c_str(), 1);
     LibUSB.useSimulator(true);
 
-    InlineUi ui;
+    InlineUi ui(false);
     ArchiveTable shown;
     DownloadTally tally;
     // One round of everything first, so that what is allocated once (the library, the record arrays,

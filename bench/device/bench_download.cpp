@@ -1,5 +1,6 @@
 // Times a full 2688-record archive download from the simulated instrument with the real pauses and
 // compares it with the floor the pauses alone set.
+#include "InlineUi.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
 
@@ -15,20 +16,9 @@
 #include <thread>
 
 using namespace velda;
+using velda::bench::InlineUi;
 
-namespace {
-
-class InlineUi : public ExchangeUi {
-public:
-    void runBlocking(const std::function<void()> &call) override { call(); }
-    void showMessage(const QString &text, const QString &, MessageIcon) override {
-        std::fprintf(stderr, "message box: %s\n", text.toUtf8().constData());
-        ++boxes;
-    }
-    int boxes = 0;
-};
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char **argv) {
     int records = 2688;

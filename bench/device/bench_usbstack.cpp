@@ -1,6 +1,7 @@
 // Times a full archive download through the system's libusb-0.1 from the simulated instrument emulated
 // at usbfs, against the floor the pauses alone set, and how long an unanswered transfer lasts before the
 // library discards it. Runs itself again under umockdev's preload when started without it.
+#include "InlineUi.h"
 #include "UsbfsInstrument.h"
 #include "device/Exchange.h"
 #include "device/LibUsbBinding.h"
@@ -20,18 +21,9 @@
 #include <vector>
 
 using namespace velda;
+using velda::bench::InlineUi;
 
 namespace {
-
-class InlineUi : public ExchangeUi {
-public:
-    void runBlocking(const std::function<void()> &call) override { call(); }
-    void showMessage(const QString &text, const QString &, MessageIcon) override {
-        std::fprintf(stderr, "message box: %s\n", text.toUtf8().constData());
-        ++boxes;
-    }
-    int boxes = 0;
-};
 
 double Ms(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

@@ -112,23 +112,13 @@ UsbResult<Done> LibUsbBinding::LoadDriver() {
 
 UsbResult<Done> LibUsbBinding::OpenDevice() {
     if (!m_library) return UsbError{UsbError::Kind::NotLoaded, 0, {}};
-    const int busChanges = m_usbFindBusses();
-    const int deviceChanges = m_usbFindDevices();
-    struct usb_device *instrument = nullptr;
-    for (usb_bus *bus = m_usbGetBusses(); bus && !instrument; bus = bus->next) {
-        for (struct usb_device *device = bus->devices; device; device = device->next) {
-            if (device->descriptor.idVendor == kInstrumentVendorId &&
-                device->descriptor.idProduct == kInstrumentProductId) {
-                instrument = device;
-                break;
-            }
-        }
-    }
+    bool changed = false;
+    struct usb_device *instrument = findInstrument(changed);
     if (!instrument) {
         CloseDevice();
         return UsbError{UsbError::Kind::NotFound, 0, {}};
     }
-    if (busChanges == 0 && deviceChanges == 0 && m_device) return Done{};
+    if (!changed && m_device) return Done{};
     if (m_device) {
         m_usbClose(m_device);
         m_device = nullptr;
@@ -147,6 +137,30 @@ UsbResult<Done> LibUsbBinding::OpenDevice() {
     }
     m_device = handle;
     return Done{};
+}
+
+struct usb_device *LibUsbBinding::findInstrument(bool &changed) {
+    const int busChanges = m_usbFindBusses();
+    const int deviceChanges = m_usbFindDevices();
+    changed = busChanges != 0 || deviceChanges != 0;
+    for (usb_bus *bus = m_usbGetBusses(); bus; bus = bus->next) {
+        for (struct usb_device *device = bus->devices; device; device = device->next) {
+            if (device->descriptor.idVendor == kInstrumentVendorId &&
+                device->descriptor.idProduct == kInstrumentProductId)
+                return device;
+        }
+    }
+    return nullptr;
+}
+
+UsbResult<bool> LibUsbBinding::InstrumentOnBus() {
+    if (const auto loaded = LoadDriver(); !loaded.ok()) return loaded.error();
+    bool changed = false;
+    const bool listed = findInstrument(changed) != nullptr;
+    // The scan has taken the change that OpenDevice would have seen: a handle kept from before it would
+    // otherwise be reused for an instrument that has been replugged.
+    if (!listed || changed) CloseDevice();
+    return listed;
 }
 
 void LibUsbBinding::CloseDevice() {

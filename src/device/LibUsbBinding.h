@@ -58,6 +58,11 @@ public:
     /// or why an instrument on the bus could not be opened (PermissionDenied, Busy, OpenFailed, with errno).
     [[nodiscard]] UsbResult<Done> OpenDevice();
     void CloseDevice();
+    /// Whether the instrument is listed on the bus, without opening it: loads the library when needed
+    /// (failing as LoadDriver does), then scans the busses and devices once. Only while no exchange runs:
+    /// libusb-0.1 is not thread-safe, and the exchange thread owns the binding while it runs. An open
+    /// handle whose instrument has left or been listed anew is closed, so the next open starts afresh.
+    [[nodiscard]] UsbResult<bool> InstrumentOnBus();
     /// libusb's result: bytes written, or negative on failure. Endpoint 1, 500 ms.
     [[nodiscard]] int BulkWrite(const std::uint8_t *bytes, int length);
     /// libusb's result: bytes read, or negative on failure. Endpoint 0x82, 500 ms; one call, no looping.
@@ -88,6 +93,8 @@ private:
     using BulkReadFn = int (*)(usb_dev_handle *, int, char *, int, int);
 
     void clearEntryPoints();
+    /// One scan of the bus: the instrument's entry, or null; `changed` whether busses or devices changed.
+    struct usb_device *findInstrument(bool &changed);
 
     void *m_library = nullptr;
     usb_dev_handle *m_device = nullptr;

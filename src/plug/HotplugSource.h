@@ -14,6 +14,10 @@ namespace velda {
 /// and the simulator's scenarios need no real-time waits.
 inline constexpr std::chrono::milliseconds kDefaultScanInterval{2000};
 
+/// The scan's interval in force: VELDA9_SCAN_INTERVAL_MS when it is a whole number from 1 to 60000,
+/// kDefaultScanInterval otherwise.
+[[nodiscard]] std::chrono::milliseconds ScanInterval();
+
 /// Reports the instrument's arrivals and departures. Lives on one thread (the GUI thread, or the command
 /// line's main thread) and emits there. The source never touches the USB binding while an exchange runs:
 /// the instrument in use is on the bus, and its removal is seen at the first look after the exchange.
@@ -33,9 +37,24 @@ public:
     /// "udev" or "scan": which source this is, for the log and the status line.
     [[nodiscard]] virtual QString kind() const = 0;
 
+    /// The problem that keeps the source from seeing the bus, in the language in force when it was
+    /// met; empty while it sees the bus.
+    [[nodiscard]] QString problemText() const { return m_problem; }
+
 Q_SIGNALS:
     void arrived();
     void left();
+    /// The source cannot see the bus (the USB library cannot be loaded, udev's monitor broke down). Emitted
+    /// once per problem, not at every look; the source keeps trying and clears it when the bus is seen.
+    void problem(const QString &text);
+
+protected:
+    /// Emits problem(text) unless the same problem is in force already.
+    void reportProblem(const QString &text);
+    void clearProblem() { m_problem.clear(); }
+
+private:
+    QString m_problem;
 };
 
 enum class HotplugChoice {

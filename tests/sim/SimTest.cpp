@@ -520,6 +520,9 @@ TEST_F(SimTest, MalformedScenarioIsReportedAndLeavesNoInstrument) {
         {"line break in a key", R"({"generate": {"r\n2": 0}})", R"(unknown key "r\n2" in generate)"},
         {"line break in a value", R"({"firmware_date": "1.\r\n.2"})", R"(firmware_date "1.\r\n.2" is not)"},
         {"control character as a digit", R"({"screen_hex": "0\u0001"})", R"(screen_hex holds '\x01')"},
+        {"presence key", R"({"presence": {"leave_after_scan": 2}})",
+         "unknown key \"leave_after_scan\" in presence"},
+        {"presence count", R"({"presence": {"leave_after_scans": 0}})", "presence.leave_after_scans is 0"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
