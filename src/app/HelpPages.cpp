@@ -26,11 +26,14 @@ QUrl HelpPageUrl(int language) {
     return {};
 }
 
-std::optional<QString> OpenHelpPage(const QUrl &page, std::uint8_t language,
-                                    const std::function<bool(const QUrl &)> &open) {
-    if (page.isEmpty()) return Pick(TxtHelpMissing).arg(HelpPageName(language));
-    if (!open(page)) return Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile()));
-    return std::nullopt;
+Result<Done, HelpError> OpenHelpPage(const QUrl &page, std::uint8_t language,
+                                     const std::function<bool(const QUrl &)> &open) {
+    if (page.isEmpty())
+        return HelpError{HelpError::Kind::NoPage, Pick(TxtHelpMissing).arg(HelpPageName(language))};
+    if (!open(page))
+        return HelpError{HelpError::Kind::NotOpened,
+                         Pick(TxtHelpNotOpened).arg(QDir::toNativeSeparators(page.toLocalFile()))};
+    return Done{};
 }
 
 } // namespace velda

@@ -1,6 +1,7 @@
 // The shipped help pages: where they are found, and what opening one reports when it fails.
 #pragma once
 
+#include "base/Result.h"
 #include "base/Texts.h"
 
 #include <QString>
@@ -26,10 +27,19 @@ inline constexpr TextPair TxtHelpNotOpened{
 /// (../share/velda9/help, in the installed tree as in the build tree). An empty URL when none is found.
 [[nodiscard]] QUrl HelpPageUrl(int language);
 
-/// Opens `page`, the help page found for `language` (empty when none was), with `open`. Returns the
-/// warning to show, in the current language, when there was no page or `open` refused it; nullopt when
-/// the page was handed over.
-[[nodiscard]] std::optional<QString> OpenHelpPage(const QUrl &page, std::uint8_t language,
-                                                  const std::function<bool(const QUrl &)> &open);
+/// Why the help page was not shown.
+struct HelpError {
+    enum class Kind : std::uint8_t {
+        NoPage,    ///< no help page was found for the language
+        NotOpened, ///< no program took the page
+    };
+    Kind kind = Kind::NoPage;
+    QString message; ///< the warning to show, in the current language
+};
+
+/// Opens `page`, the help page found for `language` (empty when none was), with `open`. Done when the
+/// page was handed over; otherwise the warning to show.
+[[nodiscard]] Result<Done, HelpError> OpenHelpPage(const QUrl &page, std::uint8_t language,
+                                                   const std::function<bool(const QUrl &)> &open);
 
 } // namespace velda

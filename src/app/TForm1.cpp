@@ -318,7 +318,7 @@ void TForm1::StringGrid1LeftRelease(int column, int row) {
 void TForm1::showChange(const TableChange &change) {
     if (change.cellsChanged) m_model->cellsChanged();
     if (change.selection) setSelection(*change.selection);
-    if (change.error) ShowErrorBox(*change.error, Pick(TxtError));
+    if (change.error) ShowErrorBox(change.error->message(), Pick(TxtError));
 }
 
 bool TForm1::StringGrid1RightPress(int column, int row, const QPoint &globalPos) {
@@ -530,8 +530,8 @@ void TForm1::Copy3Click() {
 
 void TForm1::Contents1Click() {
     const auto open = [this](const QUrl &url) { return m_urlOpener.OpenUrl(url); };
-    if (const auto problem = OpenHelpPage(HelpPageUrl(LanguageIndex), LanguageIndex, open))
-        ShowErrorBox(*problem, Pick(TxtWarning));
+    if (const auto opened = OpenHelpPage(HelpPageUrl(LanguageIndex), LanguageIndex, open); !opened.ok())
+        ShowErrorBox(opened.error().message, Pick(TxtWarning));
 }
 
 void TForm1::About1Click() {

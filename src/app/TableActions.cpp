@@ -22,7 +22,7 @@ TableChange LeftReleaseOnTable(ArchiveTable &table, SortToggle &sortToggle, int 
         if (TableIsEmpty(table)) break;
         const SortResult result = SortTable(table, column, direction);
         change.cellsChanged = true;
-        if (!result.ok()) change.error = result.error().message();
+        if (!result.ok()) change.error = result.error();
         break;
     }
     case ClickAction::SelectRow:

@@ -44,7 +44,7 @@ enum class ClickAction {
 struct TableChange {
     bool cellsChanged = false;
     std::optional<Selection> selection;
-    std::optional<QString> error;
+    std::optional<SortError> error; ///< the cell the sort could not convert
 };
 
 /// A left-button release over cell (`column`, `row`) of `table`, as ClassifyLeftClick sorts it out: a

@@ -8,9 +8,9 @@
 
 namespace velda {
 
-Result<int, PdfFileError> WritePdfFile(const QString &fileName, const QString &title,
-                                       const std::function<void(QPagedPaintDevice &)> &setUp,
-                                       const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
+Result<int, PdfError> WritePdfFile(const QString &fileName, const QString &title,
+                                   const std::function<void(QPagedPaintDevice &)> &setUp,
+                                   const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     int pages = 0;
@@ -22,12 +22,13 @@ Result<int, PdfFileError> WritePdfFile(const QString &fileName, const QString &t
         setUp(writer);
         QPainter painter;
         if (!painter.begin(&writer))
-            return PdfFileError{QStringLiteral("Cannot start a PDF document in %1").arg(fileName)};
+            return PdfError{PdfError::Kind::CannotStart,
+                            QStringLiteral("Cannot start a PDF document in %1").arg(fileName), std::nullopt};
         pages = paint(painter, writer);
         painter.end();
     }
     if (const auto saved = WriteFileBytes(fileName, pdf.data()); !saved)
-        return PdfFileError{saved.error().message()};
+        return PdfError{PdfError::Kind::FileFailed, saved.error().message(), saved.error()};
     return pages;
 }
 

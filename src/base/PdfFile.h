@@ -2,19 +2,30 @@
 // statistics summary both save this way.
 #pragma once
 
+#include "base/FileWriter.h"
 #include "base/Result.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QPagedPaintDevice;
 class QPainter;
 
 namespace velda {
 
-struct PdfFileError {
-    QString message;
+/// Why a PDF document was not written.
+struct PdfError {
+    enum class Kind : std::uint8_t {
+        NoFileName,  ///< no file name was given
+        CannotStart, ///< the PDF writer could not begin a document
+        FileFailed,  ///< the file could not be written; `file` says why
+    };
+    Kind kind = Kind::FileFailed;
+    QString message;               ///< one line for the user naming the file
+    std::optional<FileError> file; ///< set for FileFailed
 };
 
 /// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page, then `paint` draws
@@ -22,7 +33,7 @@ struct PdfFileError {
 /// what its device reports, so the document is made in memory and `fileName` is replaced by it only when
 /// every byte was written (WriteFileBytes). Returns the page count. Needs a QGuiApplication (offscreen will
 /// do); GUI thread only.
-[[nodiscard]] Result<int, PdfFileError>
+[[nodiscard]] Result<int, PdfError>
 WritePdfFile(const QString &fileName, const QString &title,
              const std::function<void(QPagedPaintDevice &)> &setUp,
              const std::function<int(QPainter &, QPagedPaintDevice &)> &paint);

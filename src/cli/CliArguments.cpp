@@ -419,7 +419,7 @@ Options helpRequest(const QStringList &arguments) {
 
 } // namespace
 
-std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
+Result<Options, UsageError> ParseArguments(const QStringList &arguments) {
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             return helpRequest(arguments);
@@ -534,8 +534,8 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
         }
         case OptLimit: {
             const auto parsed = ParseLimitArgument(option.value);
-            if (const auto *problem = std::get_if<QString>(&parsed)) return usage(*problem);
-            const ParsedLimit &limit = std::get<ParsedLimit>(parsed);
+            if (!parsed) return usage(parsed.error().message);
+            const ParsedLimit &limit = parsed.value();
             if (options.limits.of(limit.quantity).isSet())
                 return usage(QStringLiteral("--limit \"%1\": a limit for %2 was already given")
                                  .arg(option.value, QuantityKey(limit.quantity)));
@@ -620,7 +620,8 @@ std::variant<Options, UsageError> ParseArguments(const QStringList &arguments) {
             QStringLiteral("plot writes FILE.png, FILE.svg or FILE.pdf, not \"%1\"").arg(options.output));
     options.arguments = arguments;
     if (command->command == Command::History) {
-        if (QString problem = FinishHistoryArguments(options); !problem.isEmpty()) return usage(problem);
+        if (const auto finished = FinishHistoryArguments(options); !finished.ok())
+            return usage(finished.error().message);
     }
     return options;
 }

@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "base/Result.h"
 #include <cstdint>
 #include <optional>
-#include <variant>
 
 namespace velda::cli {
 
@@ -101,7 +101,7 @@ struct UsageError {
 
 /// Parses the arguments after the program name. --help and --version win over everything else; --help
 /// after a command name asks for that command's usage (in the --lang given, Russian by default).
-[[nodiscard]] std::variant<Options, UsageError> ParseArguments(const QStringList &arguments);
+[[nodiscard]] Result<Options, UsageError> ParseArguments(const QStringList &arguments);
 
 /// "#RRGGBB", "#RGB" or one of the 16 basic colour names (black, maroon, green, olive, navy, purple, teal,
 /// gray/grey, silver, red, lime, yellow, blue, fuchsia/magenta, aqua/cyan, white), case-insensitive.

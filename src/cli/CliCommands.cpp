@@ -120,11 +120,11 @@ std::optional<Options> ParseProgramArguments(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     auto parsed = ParseArguments(arguments);
-    if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        PrintError(stderr, error->message);
+    if (!parsed.ok()) {
+        PrintError(stderr, parsed.error().message);
         return std::nullopt;
     }
-    return std::get<Options>(std::move(parsed));
+    return std::move(parsed.value());
 }
 
 void ApplyLanguageAndLocale(const Options &options) {

@@ -87,59 +87,65 @@ std::optional<QDateTime> ParseHistoryDate(const QString &text, bool endOfDay) {
     return std::nullopt;
 }
 
-QString FinishHistoryArguments(Options &options) {
+Result<Done, UsageError> FinishHistoryArguments(Options &options) {
     const QStringList arguments = options.inputs;
     options.input.clear();
     options.inputs.clear();
-    if (arguments.isEmpty()) return QStringLiteral("history needs list, show, export, import or forget");
+    if (arguments.isEmpty())
+        return UsageError{QStringLiteral("history needs list, show, export, import or forget")};
     const ActionEntry *action = nullptr;
     for (const ActionEntry &entry : kActions)
         if (arguments.front() == QLatin1String(entry.name)) action = &entry;
     if (action == nullptr)
-        return QStringLiteral("unknown history command \"%1\" (list, show, export, import or forget)")
-            .arg(arguments.front());
+        return UsageError{
+            QStringLiteral("unknown history command \"%1\" (list, show, export, import or forget)")
+                .arg(arguments.front())};
     const QStringList rest = arguments.mid(1);
     const QLatin1String name(action->name);
     HistoryOptions &history = options.historyCommand;
     history.action = action->action;
     if (rest.size() < action->minArguments)
-        return action->action == HistoryOptions::Action::Import
-                   ? QStringLiteral("history import needs a project file (FILE.vd)")
-                   : QStringLiteral("history %1 needs an instrument name").arg(name);
+        return UsageError{action->action == HistoryOptions::Action::Import
+                              ? QStringLiteral("history import needs a project file (FILE.vd)")
+                              : QStringLiteral("history %1 needs an instrument name").arg(name)};
     if (rest.size() > action->maxArguments)
-        return QStringLiteral("unexpected argument \"%1\"").arg(rest.at(action->maxArguments));
+        return UsageError{QStringLiteral("unexpected argument \"%1\"").arg(rest.at(action->maxArguments))};
     if (action->needsOutput && options.output.isEmpty())
-        return QStringLiteral("history %1 needs -o FILE").arg(name);
+        return UsageError{QStringLiteral("history %1 needs -o FILE").arg(name)};
     if (!action->needsOutput && !options.output.isEmpty())
-        return QStringLiteral("option -o does not apply to history %1").arg(name);
+        return UsageError{QStringLiteral("option -o does not apply to history %1").arg(name)};
     if (action->needsOutput && !EndsWithAny(options.output, {".vd", ".xlsx", ".xls", ".csv", ".pdf"}))
-        return QStringLiteral("history export writes FILE.vd, FILE.xlsx, FILE.csv or FILE.pdf, not \"%1\"")
-            .arg(options.output);
+        return UsageError{
+            QStringLiteral("history export writes FILE.vd, FILE.xlsx, FILE.csv or FILE.pdf, not \"%1\"")
+                .arg(options.output)};
     const bool ranged =
         action->action == HistoryOptions::Action::Show || action->action == HistoryOptions::Action::Export;
     if (!ranged && (!history.from.isEmpty() || !history.to.isEmpty()))
-        return QStringLiteral("--from and --to apply to history show and history export");
+        return UsageError{QStringLiteral("--from and --to apply to history show and history export")};
     for (const auto &[text, end] : {std::pair{history.from, false}, std::pair{history.to, true}}) {
         if (!text.isEmpty() && !ParseHistoryDate(text, end))
-            return QStringLiteral("a date is yyyy-MM-dd or yyyy-MM-ddTHH:mm[:ss], not \"%1\"").arg(text);
+            return UsageError{
+                QStringLiteral("a date is yyyy-MM-dd or yyyy-MM-ddTHH:mm[:ss], not \"%1\"").arg(text)};
     }
     if (history.download && action->action != HistoryOptions::Action::Forget)
-        return QStringLiteral("--download applies to history forget");
+        return UsageError{QStringLiteral("--download applies to history forget")};
     if (options.json && action->action != HistoryOptions::Action::List)
-        return QStringLiteral("--json applies to history list");
+        return UsageError{QStringLiteral("--json applies to history list")};
     if (action->action == HistoryOptions::Action::Import) {
-        if (options.instrument.isEmpty()) return QStringLiteral("history import needs --instrument NAME");
+        if (options.instrument.isEmpty())
+            return UsageError{QStringLiteral("history import needs --instrument NAME")};
         for (const QString &file : rest)
-            if (file.isEmpty()) return QStringLiteral("history import needs a project file (FILE.vd)");
+            if (file.isEmpty())
+                return UsageError{QStringLiteral("history import needs a project file (FILE.vd)")};
         options.inputs = rest;
         options.input = rest.front();
         history.instrument = options.instrument;
     } else {
         if (!options.instrument.isEmpty())
-            return QStringLiteral("--instrument applies to read and history import");
+            return UsageError{QStringLiteral("--instrument applies to read and history import")};
         if (!rest.isEmpty()) history.instrument = rest.front();
     }
-    return {};
+    return Done{};
 }
 
 QString HistoryHelpText(bool russian) {

@@ -10,9 +10,8 @@
 namespace velda::cli {
 
 /// Checks and completes the options of `history` from its positional arguments (options.inputs: the
-/// sub-command, then the instrument or the project files). Returns why the command line is wrong, or an
-/// empty text.
-[[nodiscard]] QString FinishHistoryArguments(Options &options);
+/// sub-command, then the instrument or the project files), or says why the command line is wrong.
+[[nodiscard]] Result<Done, UsageError> FinishHistoryArguments(Options &options);
 
 /// A --from or --to DATE: yyyy-MM-dd, or yyyy-MM-ddTHH:mm[:ss] (also with a blank). A date alone means
 /// the start of that day for --from and its end for --to. nullopt when the text is none of these.

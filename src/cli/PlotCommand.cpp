@@ -28,8 +28,8 @@ int RunPlot(const Options &options, const Streams &streams) {
 
     const PictureResult result =
         SaveChartAtSize(form.chart, options.output, QSize(options.width, options.height), Pick(TxtGraph));
-    if (const auto *reason = std::get_if<QString>(&result)) {
-        PrintError(streams.err, Pick(TxtPictureFailed).arg(options.output, *reason));
+    if (!result.ok()) {
+        PrintError(streams.err, Pick(TxtPictureFailed).arg(options.output, result.error().reason));
         return ExitFile;
     }
     const QString done = Pick(TxtPlotDone).arg(options.output).arg(options.width).arg(options.height);

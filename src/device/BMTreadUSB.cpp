@@ -215,11 +215,10 @@ void BMTreadUSB::stepVersion() {
     pause(kPauseBeforeVersionReplyMs);
     const ReplyResult reply = ReadReply(TransportReader(), m_versionBuffer, std::nullopt);
     // A declared length the 32-byte buffer cannot hold, or one too short for a date, is a broken reply.
-    if (!settle(reply.ok && reply.declaredLength >= kMinVersionLength &&
-                reply.declaredLength <= m_versionBuffer.size()))
+    if (!settle(reply.ok() && reply.value() >= kMinVersionLength && reply.value() <= m_versionBuffer.size()))
         return;
-    const FirmwareVerdict verdict = FirmwareFormat(m_versionBuffer, reply.declaredLength);
-    m_firmwareDate = FirmwareDateText(m_versionBuffer, reply.declaredLength);
+    const FirmwareVerdict verdict = FirmwareFormat(m_versionBuffer, reply.value());
+    m_firmwareDate = FirmwareDateText(m_versionBuffer, reply.value());
     if (!settle(verdict != FirmwareVerdict::Outdated, StatusOldFirmware)) return;
     const auto format = FormatNumber(verdict);
     // A date that is no number cannot have come from the instrument intact.
@@ -235,7 +234,7 @@ void BMTreadUSB::stepParams() {
     pause(kPauseBeforeParamReplyMs);
     const int format = ArchiveFormat.load();
     const std::span<std::uint8_t> block = m_buffers.paramBlockOf(format);
-    if (!settle(ReadReply(TransportReader(), block, block.size()).ok)) return;
+    if (!settle(ReadReply(TransportReader(), block, block.size()).ok())) return;
     if (!CheckBlock(block)) {
         showCrcError();
         settle(false);
@@ -282,7 +281,7 @@ void BMTreadUSB::stepRecords() {
         pause(kPauseBeforeRecordReplyMs);
         slot.fill(0);
         const std::span<std::uint8_t> record(slot.data(), recordSize);
-        if (!settle(ReadReply(TransportReader(), record, recordSize).ok)) break;
+        if (!settle(ReadReply(TransportReader(), record, recordSize).ok())) break;
         records.store(i, record);
         m_receivedCount = i + 1;
         if (recordSize == kLongRecordSize && !CheckBlock(record)) {

@@ -48,18 +48,18 @@ std::array<std::uint8_t, 4> RecordRequest(std::uint16_t index) {
 
 ReplyResult ReadReply(const BulkReader &read, std::span<std::uint8_t> buffer,
                       std::optional<std::size_t> cap) {
-    ReplyResult result;
-    if (buffer.size() < kLengthFieldSize) return result;
+    if (buffer.size() < kLengthFieldSize) return ReplyError{ReplyError::Kind::BufferTooSmall, 0};
     // The length lands in the buffer as the instrument sends it; a short read keeps the earlier bytes.
-    if (read(buffer.data(), static_cast<int>(kLengthFieldSize)) < 0) return result;
-    result.declaredLength = le::U32(buffer.data());
-    std::size_t wanted = result.declaredLength;
+    if (read(buffer.data(), static_cast<int>(kLengthFieldSize)) < 0)
+        return ReplyError{ReplyError::Kind::LengthNotRead, 0};
+    const std::uint32_t declared = le::U32(buffer.data());
+    std::size_t wanted = declared;
     if (cap) wanted = std::min(wanted, *cap);
     // Never ask for more than the buffer holds, whatever the instrument declares.
     wanted = std::min(wanted, buffer.size());
-    if (read(buffer.data(), static_cast<int>(wanted)) < 0) return result;
-    result.ok = true;
-    return result;
+    if (read(buffer.data(), static_cast<int>(wanted)) < 0)
+        return ReplyError{ReplyError::Kind::DataNotRead, declared};
+    return declared;
 }
 
 std::uint16_t Crc16(const std::uint8_t *bytes, std::size_t length) {

@@ -2,6 +2,8 @@
 // and clock payload.
 #pragma once
 
+#include "base/Result.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -31,11 +33,18 @@ inline constexpr std::size_t kLongBitmapWords = 84;
 /// A bulk read of the transport: fills at most `length` bytes, returns their number or negative.
 using BulkReader = std::function<int(std::uint8_t *buffer, int length)>;
 
-/// Result of ReadReply: ok, and the declared length L of the reply.
-struct ReplyResult {
-    bool ok = false;
-    std::uint32_t declaredLength = 0;
+/// Why ReadReply failed.
+struct ReplyError {
+    enum class Kind : std::uint8_t {
+        BufferTooSmall, ///< the buffer cannot hold the 4-byte length field
+        LengthNotRead,  ///< the transfer of the length field failed
+        DataNotRead,    ///< the transfer of the data failed
+    };
+    Kind kind = Kind::LengthNotRead;
+    std::uint32_t declaredLength = 0; ///< the length field, for DataNotRead; 0 otherwise
 };
+/// The declared length L of the reply, or why it was not read.
+using ReplyResult = Result<std::uint32_t, ReplyError>;
 
 /// Reads a framed reply with exactly two reads: the 4-byte little-endian length L into the start of
 /// `buffer`, then min(L, cap) bytes again from its start (no cap when `cap` is empty). `buffer` must

@@ -108,13 +108,14 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocume
 
 ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
-        return ReportPdfError{QStringLiteral("No file name given for the report")};
+        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the report"),
+                        std::nullopt};
     const auto pages = WritePdfFile(
         fileName, document.title, [](QPagedPaintDevice &page) { SetUpReportPage(page); },
         [&document](QPainter &painter, QPagedPaintDevice &page) {
             return PaintReport(painter, page, document);
         });
-    if (!pages) return ReportPdfError{pages.error().message};
+    if (!pages) return pages.error();
     return ReportPdfSummary{pages.value()};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/PdfFile.h"
 #include "base/Result.h"
 
 #include <QString>
@@ -31,13 +32,10 @@ void SetUpReportPage(QPagedPaintDevice &device);
 /// one full pass of the detail cursor (from 0, for this document's row count). Returns the page count.
 int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocument &document);
 
-struct ReportPdfError {
-    QString message;
-};
 struct ReportPdfSummary {
     int pageCount = 0;
 };
-using ReportPdfResult = Result<ReportPdfSummary, ReportPdfError>;
+using ReportPdfResult = Result<ReportPdfSummary, PdfError>;
 
 /// Writes the report of `document` as a PDF file `fileName`; the file is replaced only by a complete
 /// document. Needs a QGuiApplication (the offscreen platform will do); GUI thread only.

@@ -261,7 +261,7 @@ ExportResult ExportToSpreadsheet(const ArchiveTable &table, const QString &nameP
     errno = 0;
     const lxw_error closed = workbook_close(workbook.release());
     const int closeError = errno;
-    if (closed != LXW_NO_ERROR || !CheckWorkbookFile(QFile::decodeName(filePath)).isEmpty())
+    if (closed != LXW_NO_ERROR || !CheckWorkbookFile(QFile::decodeName(filePath)).ok())
         return FileFault(Kind::WriteFailed, FinishFault(closeError, fileName));
     if (progress) progress(rowTotal, rowTotal);
     if (auto committed = file.commit(); !committed) return FileFault(Kind::ReplaceFailed, committed.error());

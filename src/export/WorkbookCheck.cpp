@@ -208,16 +208,21 @@ std::string Check(const Bytes &zip) {
 
 } // namespace
 
-QString CheckWorkbookFile(const QString &path) {
+Result<Done, WorkbookDefect> CheckWorkbookFile(const QString &path) {
+    using Kind = WorkbookDefect::Kind;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot be read back: %1").arg(file.errorString());
-    if (file.size() == 0) return QStringLiteral("is empty");
+        return WorkbookDefect{Kind::Unreadable,
+                              QStringLiteral("cannot be read back: %1").arg(file.errorString())};
+    if (file.size() == 0) return WorkbookDefect{Kind::Empty, QStringLiteral("is empty")};
     const uchar *data = file.map(0, file.size());
-    if (!data) return QStringLiteral("cannot be read back: %1").arg(file.errorString());
+    if (!data)
+        return WorkbookDefect{Kind::Unreadable,
+                              QStringLiteral("cannot be read back: %1").arg(file.errorString())};
     const std::string fault = Check(Bytes(data, file.size()));
     file.unmap(const_cast<uchar *>(data));
-    return QString::fromStdString(fault);
+    if (!fault.empty()) return WorkbookDefect{Kind::Damaged, QString::fromStdString(fault)};
+    return Done{};
 }
 
 } // namespace velda::xlsx

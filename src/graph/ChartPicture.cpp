@@ -204,9 +204,14 @@ QSize PictureSizeFor(QSize shown, QSize box) {
 PictureResult SaveChartPicture(const QString &path, QSize size, const QString &title,
                                const PicturePainter &paint) {
     const std::optional<PictureFormat> format = PictureFormatOf(path);
-    if (!format) return QStringLiteral("the name does not end in .png, .svg or .pdf");
+    if (!format)
+        return PictureError{PictureError::Kind::WrongExtension,
+                            QStringLiteral("the name does not end in .png, .svg or .pdf"), std::nullopt};
     if (size.isEmpty())
-        return QStringLiteral("the picture size %1 x %2 is empty").arg(size.width()).arg(size.height());
+        return PictureError{
+            PictureError::Kind::EmptySize,
+            QStringLiteral("the picture size %1 x %2 is empty").arg(size.width()).arg(size.height()),
+            std::nullopt};
     // The picture writers ignore short writes to their device, so the picture is made in memory and
     // the file written with every write checked.
     QBuffer file;
@@ -261,8 +266,11 @@ PictureResult SaveChartPicture(const QString &path, QSize size, const QString &t
         break;
     }
     }
-    if (!written) return QStringLiteral("the picture could not be drawn");
-    if (const auto saved = WriteFileBytes(path, file.data()); !saved) return saved.error().reason();
+    if (!written)
+        return PictureError{PictureError::Kind::NotDrawn, QStringLiteral("the picture could not be drawn"),
+                            std::nullopt};
+    if (const auto saved = WriteFileBytes(path, file.data()); !saved)
+        return PictureError{PictureError::Kind::FileFailed, saved.error().reason(), saved.error()};
     return PictureSaved{QFileInfo(path).absoluteFilePath(), size};
 }
 
@@ -315,8 +323,8 @@ void SaveChartPictureWithDialog(QWidget *parent, QChartView *view, const WindowS
         return;
     }
     const PictureResult result = SaveChartViewPicture(view, path, Pick(TxtGraph));
-    if (const auto *reason = std::get_if<QString>(&result))
-        services.showError(parent, Pick(TxtError), Pick(TxtPictureFailed).arg(path, *reason));
+    if (!result.ok())
+        services.showError(parent, Pick(TxtError), Pick(TxtPictureFailed).arg(path, result.error().reason));
 }
 
 } // namespace velda

@@ -1,6 +1,8 @@
 // Pictures of the graph window's chart: PNG, SVG with texts as text, and a one-page PDF.
 #pragma once
 
+#include "base/FileWriter.h"
+#include "base/Result.h"
 #include "base/Texts.h"
 #include "base/WindowServices.h"
 
@@ -8,9 +10,9 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
-#include <variant>
 
 class QChart;
 class QChartView;
@@ -41,8 +43,22 @@ struct PictureSaved {
     QString fileName;
     QSize size;
 };
-/// The saved picture, or why it was not saved (one line, the English reason of the writer).
-using PictureResult = std::variant<PictureSaved, QString>;
+/// Why a picture was not saved.
+struct PictureError {
+    enum class Kind : std::uint8_t {
+        WrongExtension, ///< the name ends in none of .png, .svg, .pdf
+        EmptySize,      ///< a width or height of zero
+        NotDrawn,       ///< the picture writer failed
+        FileFailed,     ///< the file could not be written; `file` says why
+    };
+    Kind kind = Kind::NotDrawn;
+    /// One line: the English reason of the writer, or for FileFailed the file's reason in the language in
+    /// force.
+    QString reason;
+    std::optional<FileError> file; ///< set for FileFailed
+};
+/// The saved picture, or why it was not saved.
+using PictureResult = Result<PictureSaved, PictureError>;
 
 /// Paints into the rectangle it is given.
 using PicturePainter = std::function<void(QPainter &painter, const QRectF &target)>;

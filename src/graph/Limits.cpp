@@ -58,20 +58,27 @@ std::optional<double> ParseLimitNumber(QStringView text) {
     return v.value;
 }
 
-std::variant<ParsedLimit, QString> ParseLimitArgument(QStringView text) {
+Result<ParsedLimit, LimitError> ParseLimitArgument(QStringView text) {
+    const auto fail = [](LimitError::Kind kind, QString message) {
+        return LimitError{kind, std::move(message)};
+    };
     const qsizetype equals = text.indexOf(QLatin1Char('='));
-    if (equals < 0) return QStringLiteral("--limit takes QUANTITY=LOW:HIGH, not \"%1\"").arg(text.toString());
+    if (equals < 0)
+        return fail(LimitError::Kind::NoEquals,
+                    QStringLiteral("--limit takes QUANTITY=LOW:HIGH, not \"%1\"").arg(text.toString()));
     const QStringView name = text.left(equals).trimmed();
     const std::optional<Quantity> quantity = QuantityFromKey(name);
     if (!quantity)
-        return QStringLiteral("--limit \"%1\": the quantity is one of temperature, humidity, dewpoint, "
-                              "pressure, heatflux")
-            .arg(text.toString());
+        return fail(LimitError::Kind::UnknownQuantity,
+                    QStringLiteral("--limit \"%1\": the quantity is one of temperature, humidity, dewpoint, "
+                                   "pressure, heatflux")
+                        .arg(text.toString()));
     const QStringView range = text.mid(equals + 1);
     const qsizetype colon = range.indexOf(QLatin1Char(':'));
     if (colon < 0 || range.indexOf(QLatin1Char(':'), colon + 1) >= 0)
-        return QStringLiteral("--limit \"%1\": the limits are LOW:HIGH, either side may be empty")
-            .arg(text.toString());
+        return fail(LimitError::Kind::NotARange,
+                    QStringLiteral("--limit \"%1\": the limits are LOW:HIGH, either side may be empty")
+                        .arg(text.toString()));
     ParsedLimit out;
     out.quantity = *quantity;
     const QStringView sides[2] = {range.left(colon).trimmed(), range.mid(colon + 1).trimmed()};
@@ -80,14 +87,17 @@ std::variant<ParsedLimit, QString> ParseLimitArgument(QStringView text) {
         if (sides[i].isEmpty()) continue;
         *targets[i] = ParseLimitNumber(sides[i]);
         if (!*targets[i])
-            return QStringLiteral("--limit \"%1\": \"%2\" is not a number")
-                .arg(text.toString(), sides[i].toString());
+            return fail(LimitError::Kind::NotANumber, QStringLiteral("--limit \"%1\": \"%2\" is not a number")
+                                                          .arg(text.toString(), sides[i].toString()));
     }
     if (!out.limit.isSet())
-        return QStringLiteral("--limit \"%1\": give a lower limit, an upper limit or both")
-            .arg(text.toString());
+        return fail(LimitError::Kind::NoLimit,
+                    QStringLiteral("--limit \"%1\": give a lower limit, an upper limit or both")
+                        .arg(text.toString()));
     if (out.limit.low && out.limit.high && *out.limit.low > *out.limit.high)
-        return QStringLiteral("--limit \"%1\": the lower limit is above the upper one").arg(text.toString());
+        return fail(
+            LimitError::Kind::LowAboveHigh,
+            QStringLiteral("--limit \"%1\": the lower limit is above the upper one").arg(text.toString()));
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include "archive/SensorCatalogue.h"
 #include "base/ArchiveTable.h"
 #include "base/FileTarget.h"
+#include "base/Result.h"
 #include "base/SystemFormats.h"
 
 #include <QSettings>
@@ -53,7 +54,20 @@ struct ParsedLimit {
     Quantity quantity = Quantity::Temperature;
     Limit limit;
 };
-[[nodiscard]] std::variant<ParsedLimit, QString> ParseLimitArgument(QStringView text);
+/// Why a command-line limit was refused.
+struct LimitError {
+    enum class Kind : std::uint8_t {
+        NoEquals,        ///< no "=" between the quantity and the limits
+        UnknownQuantity, ///< the name before "=" is no quantity key
+        NotARange,       ///< the limits are not one "LOW:HIGH"
+        NotANumber,      ///< a side reads as no finite number
+        NoLimit,         ///< both sides are empty
+        LowAboveHigh,    ///< the lower limit lies above the upper one
+    };
+    Kind kind = Kind::NoEquals;
+    QString message; ///< one line for the user quoting the argument
+};
+[[nodiscard]] Result<ParsedLimit, LimitError> ParseLimitArgument(QStringView text);
 
 /// A number typed by the user for a limit or a constant: blanks around it ignored, a point or a comma as
 /// the decimal separator; nullopt when it is no finite number.

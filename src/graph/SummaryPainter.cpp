@@ -285,12 +285,13 @@ int PaintSummary(QPainter &painter, QPagedPaintDevice &device, const SummaryInpu
 
 SummaryPdfResult WriteSummaryPdf(const SummaryInput &input, const QString &fileName) {
     if (fileName.trimmed().isEmpty())
-        return SummaryPdfError{QStringLiteral("No file name given for the summary")};
+        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the summary"),
+                        std::nullopt};
     const auto pages = WritePdfFile(
         fileName, PickIn(TxtSummaryTitle, input.language).arg(QFileInfo(input.fileName).fileName()),
         [](QPagedPaintDevice &page) { SetUpSummaryPage(page); },
         [&input](QPainter &painter, QPagedPaintDevice &page) { return PaintSummary(painter, page, input); });
-    if (!pages) return SummaryPdfError{pages.error().message};
+    if (!pages) return pages.error();
     return pages.value();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/PdfFile.h"
 #include "base/Result.h"
 #include "base/SystemFormats.h"
 #include "graph/Limits.h"
@@ -36,10 +37,7 @@ void SetUpSummaryPage(QPagedPaintDevice &device);
 /// `painter`, already begun on it. Returns the page count.
 int PaintSummary(QPainter &painter, QPagedPaintDevice &device, const SummaryInput &input);
 
-struct SummaryPdfError {
-    QString message;
-};
-using SummaryPdfResult = Result<int, SummaryPdfError>; ///< the page count, or why it failed
+using SummaryPdfResult = Result<int, PdfError>; ///< the page count, or why it failed
 
 /// Writes the summary as the PDF file `fileName`, replaced only by a complete document. Needs a
 /// QGuiApplication (the offscreen platform will do); GUI thread only.

@@ -14,7 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -23,10 +25,13 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <atomic>
 #include <map>
 #include <span>
+#include <tuple>
 
 namespace velda {
 
@@ -37,9 +42,6 @@ constexpr int kSchemaVersion = 1;
 
 /// Rows staged per INSERT statement: few round trips to a server, far below every parameter limit.
 constexpr std::size_t kStageChunk = 256;
-/// Rows per statement into SQLite: binding slows down with many placeholders, running a statement per row
-/// costs its own overhead; a few rows each is fastest.
-constexpr std::size_t kLocalStageChunk = 16;
 
 /// Statements that bring a history from the version before to `version`. "%ID%", "%BIG%" and "%BLOB%"
 /// stand for the key, 64-bit integer and byte column types of the database.
@@ -203,11 +205,144 @@ QByteArray EncodeRow(const ArchiveTable &table, int row) {
 
 // ---- Connection -----------------------------------------------------------------------------------
 
+namespace {
+
+/// A reading of a download about to be added to SQLite.
+struct LocalReading {
+    qint64 seconds = 0;
+    const QByteArray *bytes = nullptr;
+};
+
+/// The readings of `download` by time and bytes: the order a server stores them in, so that readings of
+/// one time read back in the same order from either store.
+std::vector<LocalReading> sortedReadings(const HistoryDownload &download) {
+    std::vector<LocalReading> readings;
+    readings.reserve(download.readings.size());
+    for (const QByteArray &bytes : download.readings)
+        readings.push_back({readingSeconds(download.archiveFormat, bytes), &bytes});
+    std::sort(readings.begin(), readings.end(), [](const LocalReading &a, const LocalReading &b) {
+        return std::tie(a.seconds, *a.bytes) < std::tie(b.seconds, *b.bytes);
+    });
+    return readings;
+}
+
+/// The download being added to SQLite, read by its statements as the table "history_readings" straight
+/// from memory: filling a staging table row by row would cost more than storing the readings.
+struct StagedReadings {
+    int format = 0;
+    std::vector<LocalReading> readings;
+};
+
+struct ReadingsTable {
+    sqlite3_vtab base{}; // first: SQLite hands this back as the table
+    const StagedReadings *staged = nullptr;
+};
+
+struct ReadingsCursor {
+    sqlite3_vtab_cursor base{}; // first: SQLite hands this back as the cursor
+    std::size_t row = 0;
+};
+
+const StagedReadings &stagedOf(sqlite3_vtab_cursor *cursor) {
+    return *reinterpret_cast<ReadingsTable *>(cursor->pVtab)->staged;
+}
+
+int readingsConnect(sqlite3 *db, void *staged, int, const char *const *, sqlite3_vtab **table, char **) {
+    if (const int declared =
+            sqlite3_declare_vtab(db, "CREATE TABLE x (at_s INTEGER, format INTEGER, bytes BLOB)");
+        declared != SQLITE_OK)
+        return declared;
+    auto *created = new ReadingsTable;
+    created->staged = static_cast<const StagedReadings *>(staged);
+    *table = &created->base;
+    return SQLITE_OK;
+}
+
+int readingsDisconnect(sqlite3_vtab *table) {
+    delete reinterpret_cast<ReadingsTable *>(table);
+    return SQLITE_OK;
+}
+
+int readingsBestIndex(sqlite3_vtab *table, sqlite3_index_info *info) {
+    const auto rows = reinterpret_cast<ReadingsTable *>(table)->staged->readings.size();
+    info->estimatedRows = static_cast<sqlite3_int64>(std::max<std::size_t>(rows, 1));
+    info->estimatedCost = static_cast<double>(std::max<std::size_t>(rows, 1));
+    // The rows come in the order they are to be stored in.
+    if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && info->aOrderBy[0].desc == 0)
+        info->orderByConsumed = 1;
+    return SQLITE_OK;
+}
+
+int readingsOpen(sqlite3_vtab *, sqlite3_vtab_cursor **cursor) {
+    *cursor = &(new ReadingsCursor)->base;
+    return SQLITE_OK;
+}
+
+int readingsClose(sqlite3_vtab_cursor *cursor) {
+    delete reinterpret_cast<ReadingsCursor *>(cursor);
+    return SQLITE_OK;
+}
+
+int readingsFilter(sqlite3_vtab_cursor *cursor, int, const char *, int, sqlite3_value **) {
+    reinterpret_cast<ReadingsCursor *>(cursor)->row = 0;
+    return SQLITE_OK;
+}
+
+int readingsNext(sqlite3_vtab_cursor *cursor) {
+    ++reinterpret_cast<ReadingsCursor *>(cursor)->row;
+    return SQLITE_OK;
+}
+
+int readingsEof(sqlite3_vtab_cursor *cursor) {
+    return reinterpret_cast<ReadingsCursor *>(cursor)->row >= stagedOf(cursor).readings.size() ? 1 : 0;
+}
+
+int readingsColumn(sqlite3_vtab_cursor *cursor, sqlite3_context *context, int column) {
+    const StagedReadings &staged = stagedOf(cursor);
+    const LocalReading &reading = staged.readings[reinterpret_cast<ReadingsCursor *>(cursor)->row];
+    if (column == 0)
+        sqlite3_result_int64(context, reading.seconds);
+    else if (column == 1)
+        sqlite3_result_int(context, staged.format);
+    else
+        sqlite3_result_blob(context, reading.bytes->constData(), static_cast<int>(reading.bytes->size()),
+                            SQLITE_STATIC);
+    return SQLITE_OK;
+}
+
+int readingsRowid(sqlite3_vtab_cursor *cursor, sqlite3_int64 *rowid) {
+    *rowid = static_cast<sqlite3_int64>(reinterpret_cast<ReadingsCursor *>(cursor)->row);
+    return SQLITE_OK;
+}
+
+/// A read-only table that exists only under its module's name.
+const sqlite3_module &ReadingsModule() {
+    static const sqlite3_module module = [] {
+        sqlite3_module m{};
+        m.xConnect = readingsConnect;
+        m.xBestIndex = readingsBestIndex;
+        m.xDisconnect = readingsDisconnect;
+        m.xOpen = readingsOpen;
+        m.xClose = readingsClose;
+        m.xFilter = readingsFilter;
+        m.xNext = readingsNext;
+        m.xEof = readingsEof;
+        m.xColumn = readingsColumn;
+        m.xRowid = readingsRowid;
+        return m;
+    }();
+    return module;
+}
+
+} // namespace
+
 struct HistoryStore::Connection {
     QString name;
     QSqlDatabase db;
     bool server = false;
     QString problem; ///< the last failed statement's error
+    /// The readings an SQLite add stores, while it runs.
+    StagedReadings staged;
 
     ~Connection() {
         db.close();
@@ -252,6 +387,12 @@ struct HistoryStore::Connection {
         auto query = run(sql, values);
         if (!query || !query->next()) return std::nullopt;
         return query->value(0);
+    }
+
+    /// The table an add reads the download's readings from: a server's staging table, or for SQLite the
+    /// download itself.
+    [[nodiscard]] QLatin1String staging() const {
+        return server ? QLatin1String("history_stage") : QLatin1String("history_readings");
     }
 
     bool begin() {
@@ -377,9 +518,17 @@ HistoryResult<std::unique_ptr<HistoryStore>> HistoryStore::open(const HistoryLoc
         if (mode->toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
             return failed(HistoryError::Kind::OpenFailed, QStringLiteral("cannot be written"));
         (void)c.run(QStringLiteral("PRAGMA foreign_keys=ON"));
-        // With a write-ahead journal a commit stays all or nothing without a sync of its own; the journal
-        // is synced when it is copied into the file.
-        (void)c.run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        // Each commit syncs the journal: a download reported as stored is still there after a power loss,
+        // not only after the program is killed.
+        (void)c.run(QStringLiteral("PRAGMA synchronous=FULL"));
+        const QVariant handle = db.driver()->handle();
+        sqlite3 *lite = qstrcmp(handle.typeName(), "sqlite3*") == 0
+                            ? *static_cast<sqlite3 *const *>(handle.constData())
+                            : nullptr;
+        if (lite == nullptr || sqlite3_create_module_v2(lite, "history_readings", &ReadingsModule(),
+                                                        &c.staged, nullptr) != SQLITE_OK)
+            return failed(HistoryError::Kind::OpenFailed,
+                          QStringLiteral("the Qt SQL driver gives no usable SQLite connection"));
     }
 
     // The schema is checked and brought up to date inside one transaction, so two programs opening a new
@@ -414,12 +563,9 @@ HistoryResult<std::unique_ptr<HistoryStore>> HistoryStore::open(const HistoryLoc
     if (!c.commit()) return failed(HistoryError::Kind::WriteFailed, c.problem.trimmed());
     transaction.done();
 
-    const QString stage = server
-                              ? QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS history_stage (at_s BIGINT, "
-                                               "format INTEGER, bytes BYTEA) ON COMMIT DELETE ROWS")
-                              : QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS history_stage (at_s INTEGER, "
-                                               "format INTEGER, bytes BLOB)");
-    if (!c.run(stage)) return failed(HistoryError::Kind::OpenFailed, c.problem.trimmed());
+    if (server && !c.run(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS history_stage (at_s BIGINT, format "
+                                        "INTEGER, bytes BYTEA) ON COMMIT DELETE ROWS")))
+        return failed(HistoryError::Kind::OpenFailed, c.problem.trimmed());
     return std::unique_ptr<HistoryStore>(new HistoryStore(location, std::move(connection)));
 }
 
@@ -451,7 +597,7 @@ QString stageStatement(std::size_t rows) {
 bool HistoryStore::stage(Connection &c, const HistoryDownload &download) {
     if (!c.run(QStringLiteral("DELETE FROM history_stage"))) return false;
     // One statement prepared once, run for each full chunk of rows.
-    const std::size_t chunk = c.server ? kStageChunk : kLocalStageChunk;
+    constexpr std::size_t chunk = kStageChunk;
     QSqlQuery full(c.db);
     if (!full.prepare(stageStatement(chunk))) {
         c.problem = full.lastError().text();
@@ -498,16 +644,20 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
     };
     if (!c.begin()) return failed();
     Transaction transaction([&c] { c.rollback(); });
-    if (!stage(c, download)) return failed();
+    // SQLite reads the download in the order its readings are stored; a server sorts them as it stores them.
+    if (c.server && !stage(c, download)) return failed();
+    c.staged = {download.archiveFormat, c.server ? std::vector<LocalReading>{} : sortedReadings(download)};
+    const auto unstage = qScopeGuard([&c] { c.staged.readings.clear(); });
 
     AddedDownload added;
     added.instrument = instrument;
     if (added.instrument.isEmpty()) {
-        const auto overlap = c.scalar(QStringLiteral(
-            "SELECT i.name FROM history_stage s JOIN readings r ON r.at_s = s.at_s AND r.format = s.format "
-            "AND "
-            "r.bytes = s.bytes JOIN instruments i ON i.id = r.instrument_id GROUP BY i.name ORDER BY "
-            "COUNT(*) DESC, i.name LIMIT 1"));
+        const auto overlap = c.scalar(QStringLiteral("SELECT i.name FROM %1 s JOIN readings r ON r.at_s = "
+                                                     "s.at_s AND r.format = s.format AND r.bytes "
+                                                     "= s.bytes JOIN instruments i ON i.id = r.instrument_id "
+                                                     "GROUP BY i.name ORDER BY COUNT(*) DESC, "
+                                                     "i.name LIMIT 1")
+                                          .arg(c.staging()));
         added.instrument = overlap ? overlap->toString() : Pick(TxtDefaultInstrument);
     }
     if (!c.run(QStringLiteral("INSERT INTO instruments (name) VALUES (?) ON CONFLICT DO NOTHING"),
@@ -540,19 +690,38 @@ HistoryResult<AddedDownload> HistoryStore::addOnce(const HistoryDownload &downlo
         return added;
     }
 
-    // Sorted, so that two server transactions adding the same readings take their locks in one order.
+    // The readings stored before: an SQLite writer holds the file alone, so every reading its insert adds
+    // gets a higher id than these.
+    std::optional<QVariant> storedBefore;
+    if (!c.server && !(storedBefore = c.scalar(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM readings"))))
+        return failed();
+    // Sorted, so that two server transactions adding the same readings take their locks in one order, and
+    // readings of one time get their ids (their order when read back) in the same order in either store.
     const auto readings =
         c.run(QStringLiteral("INSERT INTO readings (instrument_id, at_s, format, bytes) "
-                             "SELECT CAST(? AS BIGINT), at_s, format, bytes FROM history_stage WHERE true "
-                             "ORDER BY at_s, format, bytes ON CONFLICT DO NOTHING"),
+                             "SELECT CAST(? AS BIGINT), at_s, format, bytes FROM %1 WHERE true "
+                             "ORDER BY %2 ON CONFLICT DO NOTHING")
+                  .arg(c.staging(), c.server ? QLatin1String("at_s, format, bytes") : QLatin1String("rowid")),
               {*instrumentId});
     if (!readings) return failed();
     added.newReadings = readings->numRowsAffected();
+    // A download whose readings were all new holds exactly the readings just added; otherwise each
+    // reading is looked up again.
+    if (storedBefore && added.newReadings == static_cast<qint64>(download.readings.size())) {
+        if (!c.run(QStringLiteral("INSERT INTO download_readings (download_id, reading_id) SELECT ?, id FROM "
+                                  "readings WHERE id > ?"),
+                   {added.downloadId, *storedBefore}) ||
+            !c.commit())
+            return failed();
+        transaction.done();
+        return added;
+    }
     if (!c.run(
             QStringLiteral("INSERT INTO download_readings (download_id, reading_id) SELECT DISTINCT CAST(? "
                            "AS BIGINT), r.id "
-                           "FROM history_stage s JOIN readings r ON r.instrument_id = ? AND r.at_s = s.at_s "
-                           "AND r.format = s.format AND r.bytes = s.bytes WHERE true ON CONFLICT DO NOTHING"),
+                           "FROM %1 s JOIN readings r ON r.instrument_id = ? AND r.at_s = s.at_s "
+                           "AND r.format = s.format AND r.bytes = s.bytes WHERE true ON CONFLICT DO NOTHING")
+                .arg(c.staging()),
             {added.downloadId, *instrumentId}))
         return failed();
     if (!c.commit()) return failed();

@@ -172,7 +172,7 @@ private:
     HistoryStore(HistoryLocation location, std::unique_ptr<Connection> connection);
     [[nodiscard]] HistoryResult<AddedDownload> addOnce(const HistoryDownload &download,
                                                        const QString &instrument);
-    /// Puts the readings of `download` into the connection's staging table, emptied first.
+    /// Puts the readings of `download` into a server connection's staging table, emptied first.
     [[nodiscard]] static bool stage(Connection &c, const HistoryDownload &download);
     [[nodiscard]] HistoryResult<qint64> instrumentId(const QString &name);
 

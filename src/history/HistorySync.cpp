@@ -143,10 +143,11 @@ HistoryResult<AddedDownload> ImportProjectFile(HistoryStore &store, const QStrin
     return store.add(std::move(download), instrument);
 }
 
-QString QueueDownload(const QString &queueFolder, const HistoryDownload &download,
-                      const QString &instrument) {
+HistoryResult<Done> QueueDownload(const QString &queueFolder, const HistoryDownload &download,
+                                  const QString &instrument) {
     if (!QDir().mkpath(queueFolder))
-        return QStringLiteral("the folder %1 cannot be created").arg(queueFolder);
+        return HistoryError{HistoryError::Kind::OpenFailed,
+                            QStringLiteral("the folder %1 cannot be created").arg(queueFolder)};
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
@@ -158,7 +159,8 @@ QString QueueDownload(const QString &queueFolder, const HistoryDownload &downloa
         QStringLiteral("%1-%2.download")
             .arg(download.readAt.toUTC().toString(QStringLiteral("yyyyMMddHHmmsszzz")), download.uid);
     const auto written = WriteFileBytes(QDir(queueFolder).filePath(name), bytes);
-    return written.ok() ? QString() : written.error().message();
+    if (!written.ok()) return HistoryError{HistoryError::Kind::WriteFailed, written.error().message()};
+    return Done{};
 }
 
 StoreOutcome StoreDownload(const HistoryPlace &place, const HistoryDownload &given,
@@ -169,10 +171,10 @@ StoreOutcome StoreDownload(const HistoryPlace &place, const HistoryDownload &giv
     if (!download.readAt.isValid()) download.readAt = QDateTime::currentDateTimeUtc();
 
     const auto queue = [&](const QString &why) {
-        const QString problem = QueueDownload(place.queueFolder, download, instrument);
-        outcome.queued = problem.isEmpty();
+        const auto queued = QueueDownload(place.queueFolder, download, instrument);
+        outcome.queued = queued.ok();
         outcome.problems << (outcome.queued ? Pick(TxtHistoryQueued).arg(why)
-                                            : why + QStringLiteral("; ") + problem);
+                                            : why + QStringLiteral("; ") + queued.error().message);
     };
     auto local = HistoryStore::open(localLocation(place));
     if (!local.ok()) {

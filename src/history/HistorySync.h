@@ -62,8 +62,9 @@ struct StoreOutcome {
 [[nodiscard]] HistoryResult<AddedDownload> ImportProjectFile(HistoryStore &store, const QString &file,
                                                              const QString &instrument, int *rows);
 
-/// Writes `download` into the queue folder; an empty text on success, else why not.
-[[nodiscard]] QString QueueDownload(const QString &queueFolder, const HistoryDownload &download,
-                                    const QString &instrument);
+/// Writes `download` into the queue folder: OpenFailed when the folder cannot be made, WriteFailed when
+/// the file cannot be written.
+[[nodiscard]] HistoryResult<Done> QueueDownload(const QString &queueFolder, const HistoryDownload &download,
+                                                const QString &instrument);
 
 } // namespace velda

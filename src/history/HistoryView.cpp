@@ -42,13 +42,10 @@ QStringList DownloadCells(const DownloadSummary &download) {
             QString::number(download.records), download.firmwareDate, download.source};
 }
 
-std::optional<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
-                                      std::optional<qint64> downloadId, QString *error) {
+HistoryResult<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
+                                      std::optional<qint64> downloadId) {
     const auto count = store.readingsToForget(instrument, downloadId);
-    if (!count.ok()) {
-        *error = count.error().message;
-        return std::nullopt;
-    }
+    if (!count.ok()) return count.error();
     if (downloadId)
         return Pick(TxtForgetDownloadQuestion).arg(*downloadId).arg(instrument).arg(count.value());
     return Pick(TxtForgetInstrumentQuestion).arg(instrument).arg(count.value());

@@ -48,10 +48,9 @@ void SetHistoryEnabled(bool enabled);
 [[nodiscard]] QStringList InstrumentCells(const InstrumentSummary &instrument);
 [[nodiscard]] QStringList DownloadCells(const DownloadSummary &download);
 
-/// The confirmation asked before forgetting; nullopt with `error` set when the store cannot say how many
-/// readings would go.
-[[nodiscard]] std::optional<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
-                                                    std::optional<qint64> downloadId, QString *error);
+/// The confirmation asked before forgetting, or why the store cannot say how many readings would go.
+[[nodiscard]] HistoryResult<QString> ForgetQuestion(HistoryStore &store, const QString &instrument,
+                                                    std::optional<qint64> downloadId);
 
 /// Stores the records of a download the main window read into the history VELDA9_HISTORY or the default
 /// names (the local file first for a server). Returns a line for the status bar when something went

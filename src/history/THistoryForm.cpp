@@ -197,13 +197,12 @@ void THistoryForm::ForgetClick(bool wholeInstrument) {
         if (item == nullptr) return;
         download = item->text().toLongLong();
     }
-    QString error;
-    const auto question = ForgetQuestion(*m_store, instrument, download, &error);
-    if (!question) {
-        StatusLabel->setText(error);
+    const auto question = ForgetQuestion(*m_store, instrument, download);
+    if (!question.ok()) {
+        StatusLabel->setText(question.error().message);
         return;
     }
-    if (!m_confirm(*question)) return;
+    if (!m_confirm(question.value())) return;
     if (const auto removed = m_store->forget(instrument, download); !removed.ok())
         StatusLabel->setText(removed.error().message);
     refresh();

@@ -56,8 +56,8 @@ TEST(CliArguments, AcceptsTheDocumentedCommandLines) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const auto parsed = ParseArguments(c.args);
-        const Options *options = std::get_if<Options>(&parsed);
-        ASSERT_NE(options, nullptr) << std::get<UsageError>(parsed).message.toStdString();
+        ASSERT_TRUE(parsed.ok()) << parsed.error().message.toStdString();
+        const Options *options = &parsed.value();
         EXPECT_EQ(options->command, c.command);
         EXPECT_EQ(options->input, c.input);
         EXPECT_EQ(options->output, c.output);
@@ -131,8 +131,8 @@ TEST(CliArguments, AcceptsCsvExportMergeAndPlot) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const auto parsed = ParseArguments(c.args);
-        const Options *options = std::get_if<Options>(&parsed);
-        ASSERT_NE(options, nullptr) << std::get<UsageError>(parsed).message.toStdString();
+        ASSERT_TRUE(parsed.ok()) << parsed.error().message.toStdString();
+        const Options *options = &parsed.value();
         EXPECT_EQ(options->command, c.command);
         EXPECT_EQ(options->inputs, c.inputs);
         EXPECT_EQ(options->input, c.inputs.front());
@@ -145,20 +145,20 @@ TEST(CliArguments, AcceptsCsvExportMergeAndPlot) {
 
 TEST(CliArguments, KeepsLocaleAndColours) {
     const auto read = ParseArguments(Args({"read", "-o", "a.vd", "--locale", "ru_RU"}));
-    ASSERT_TRUE(std::holds_alternative<Options>(read));
-    EXPECT_EQ(std::get<Options>(read).localeName.value_or(QString()), QStringLiteral("ru_RU"));
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value().localeName.value_or(QString()), QStringLiteral("ru_RU"));
 
     const auto plain = ParseArguments(Args({"screenshot", "-o", "s.bmp"}));
-    ASSERT_TRUE(std::holds_alternative<Options>(plain));
-    EXPECT_FALSE(std::get<Options>(plain).localeName.has_value());
-    EXPECT_EQ(std::get<Options>(plain).pen, 0x000000u);
-    EXPECT_EQ(std::get<Options>(plain).background, 0xFFFFFFu);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_FALSE(plain.value().localeName.has_value());
+    EXPECT_EQ(plain.value().pen, 0x000000u);
+    EXPECT_EQ(plain.value().background, 0xFFFFFFu);
 
     const auto coloured =
         ParseArguments(Args({"screenshot", "-o", "s.bmp", "--pen", "#12AbEf", "--background", "Navy"}));
-    ASSERT_TRUE(std::holds_alternative<Options>(coloured));
-    EXPECT_EQ(std::get<Options>(coloured).pen, 0x12ABEFu);
-    EXPECT_EQ(std::get<Options>(coloured).background, 0x000080u);
+    ASSERT_TRUE(coloured.ok());
+    EXPECT_EQ(coloured.value().pen, 0x12ABEFu);
+    EXPECT_EQ(coloured.value().background, 0x000080u);
 }
 
 TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
@@ -215,8 +215,8 @@ TEST(CliArguments, RejectsWrongCommandLinesWithAMessageNamingTheFault) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const auto parsed = ParseArguments(c.args);
-        const UsageError *error = std::get_if<UsageError>(&parsed);
-        ASSERT_NE(error, nullptr);
+        ASSERT_FALSE(parsed.ok());
+        const UsageError *error = &parsed.error();
         EXPECT_TRUE(error->message.contains(QString::fromUtf8(c.mentions))) << error->message.toStdString();
         EXPECT_FALSE(error->message.contains(QLatin1Char('\n')));
     }

@@ -23,7 +23,7 @@ using namespace velda::cli;
 
 namespace {
 
-std::variant<Options, UsageError> Parse(std::initializer_list<const char *> args) {
+Result<Options, UsageError> Parse(std::initializer_list<const char *> args) {
     QStringList list;
     for (const char *a : args)
         list << QString::fromUtf8(a);
@@ -42,9 +42,8 @@ ArchiveTable TwoChannelTable() {
 TEST(StatsArguments, LimitsAndJson) {
     const auto parsed =
         Parse({"stats", "a.vd", "--limit", "temperature=2:8", "--limit=humidity=:70", "--json"});
-    ASSERT_TRUE(std::holds_alternative<Options>(parsed))
-        << std::get<UsageError>(parsed).message.toStdString();
-    const Options &o = std::get<Options>(parsed);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().message.toStdString();
+    const Options &o = parsed.value();
     EXPECT_EQ(o.command, Command::Stats);
     EXPECT_EQ(o.input, QStringLiteral("a.vd"));
     EXPECT_TRUE(o.json);
@@ -52,9 +51,9 @@ TEST(StatsArguments, LimitsAndJson) {
     EXPECT_EQ(o.limits.of(Quantity::Humidity), (Limit{std::nullopt, 70.0}));
 
     const auto summary = Parse({"summary", "a.vd", "-o", "s.pdf", "--limit", "dewpoint=-5:", "--lang", "en"});
-    ASSERT_TRUE(std::holds_alternative<Options>(summary));
-    EXPECT_EQ(std::get<Options>(summary).command, Command::Summary);
-    EXPECT_EQ(std::get<Options>(summary).output, QStringLiteral("s.pdf"));
+    ASSERT_TRUE(summary.ok());
+    EXPECT_EQ(summary.value().command, Command::Summary);
+    EXPECT_EQ(summary.value().output, QStringLiteral("s.pdf"));
 }
 
 TEST(StatsArguments, UsageErrorsNameTheArgument) {
@@ -78,9 +77,9 @@ TEST(StatsArguments, UsageErrorsNameTheArgument) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const auto parsed = Parse(c.args);
-        ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
-        EXPECT_TRUE(std::get<UsageError>(parsed).message.contains(QString::fromUtf8(c.mentions)))
-            << std::get<UsageError>(parsed).message.toStdString();
+        ASSERT_TRUE(!parsed.ok());
+        EXPECT_TRUE(parsed.error().message.contains(QString::fromUtf8(c.mentions)))
+            << parsed.error().message.toStdString();
     }
     EXPECT_TRUE(HelpText().contains(QStringLiteral("stats FILE.vd")));
     EXPECT_TRUE(HelpText().contains(QStringLiteral("summary FILE.vd -o FILE.pdf")));

@@ -107,8 +107,8 @@ protected:
 };
 
 TEST_F(WorkbookCheckTest, AFinishedExportPasses) {
-    EXPECT_EQ(xlsx::CheckWorkbookFile(write(exported())), QString());
-    EXPECT_EQ(xlsx::CheckWorkbookFile(write(StoredZip({{"xl/worksheets/sheet1.xml", kSheet}}))), QString());
+    EXPECT_TRUE(xlsx::CheckWorkbookFile(write(exported())).ok());
+    EXPECT_TRUE(xlsx::CheckWorkbookFile(write(StoredZip({{"xl/worksheets/sheet1.xml", kSheet}}))).ok());
 }
 
 TEST_F(WorkbookCheckTest, CutAndDamagedContainersAreNamed) {
@@ -135,8 +135,10 @@ TEST_F(WorkbookCheckTest, CutAndDamagedContainersAreNamed) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(xlsx::CheckWorkbookFile(write(c.bytes)).contains(QString::fromLatin1(c.expected)))
-            << xlsx::CheckWorkbookFile(write(c.bytes)).toStdString();
+        const auto checked = xlsx::CheckWorkbookFile(write(c.bytes));
+        ASSERT_FALSE(checked.ok());
+        EXPECT_TRUE(checked.error().message.contains(QString::fromLatin1(c.expected)))
+            << checked.error().message.toStdString();
     }
 }
 

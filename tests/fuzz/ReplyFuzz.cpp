@@ -108,18 +108,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::array<std::uint8_t, velda::kVersionBufferSize> version{};
     link.expect(version);
     const velda::ReplyResult versionReply = velda::ReadReply(link.reader(), version, std::nullopt);
-    CheckVerdict(version, versionReply.declaredLength);
+    const std::uint32_t declared =
+        versionReply.ok() ? versionReply.value() : versionReply.error().declaredLength;
+    CheckVerdict(version, declared);
     int format = 2;
-    if (versionReply.ok) {
-        if (const auto number =
-                velda::FormatNumber(velda::FirmwareFormat(version, versionReply.declaredLength)))
+    if (versionReply.ok()) {
+        if (const auto number = velda::FormatNumber(velda::FirmwareFormat(version, declared)))
             format = *number;
     }
 
     std::vector<std::uint8_t> block(format == 0 ? kShortParamBlock : kLongParamBlock);
     link.expect(block);
     const velda::ReplyResult blockReply = velda::ReadReply(link.reader(), block, block.size());
-    if (!blockReply.ok && link.exhausted()) return 0;
+    if (!blockReply.ok() && link.exhausted()) return 0;
     FUZZ_CHECK(velda::CheckBlock(block) == ReferenceCheck(block));
     const std::size_t words = format == 0 ? velda::kShortBitmapWords : velda::kLongBitmapWords;
     const std::uint32_t count = velda::CountRecords(block, words);
@@ -135,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         slot.fill(0);
         const std::span<std::uint8_t> record(slot.data(), recordSize);
         link.expect(record);
-        if (!velda::ReadReply(link.reader(), record, recordSize).ok) break;
+        if (!velda::ReadReply(link.reader(), record, recordSize).ok()) break;
         FUZZ_CHECK(velda::CheckBlock(record) == ReferenceCheck(record));
     }
     return 0;

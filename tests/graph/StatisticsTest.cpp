@@ -292,37 +292,39 @@ TEST(StatisticsTest, FormatDuration) {
 }
 
 TEST(LimitsTest, ParseLimitArgument) {
+    using K = LimitError::Kind;
     struct Case {
         const char *text;
-        bool ok;
+        std::optional<K> error;
         Quantity quantity;
         std::optional<double> low;
         std::optional<double> high;
     };
     const Case cases[] = {
-        {"temperature=2:8", true, Quantity::Temperature, 2.0, 8.0},
-        {"humidity=:70", true, Quantity::Humidity, std::nullopt, 70.0},
-        {"dewpoint=-5.5:", true, Quantity::DewPoint, -5.5, std::nullopt},
-        {"pressure=700,5:800", true, Quantity::Pressure, 700.5, 800.0},
-        {"heatflux=-10:-10", true, Quantity::HeatFlux, -10.0, -10.0},
-        {"temperature=:", false, {}, {}, {}},
-        {"temperature=8:2", false, {}, {}, {}},
-        {"temperature=2-8", false, {}, {}, {}},
-        {"temperature=a:8", false, {}, {}, {}},
-        {"temperature=nan:8", false, {}, {}, {}},
-        {"temp=2:8", false, {}, {}, {}},
-        {"2:8", false, {}, {}, {}},
-        {"temperature=1:2:3", false, {}, {}, {}},
+        {"temperature=2:8", {}, Quantity::Temperature, 2.0, 8.0},
+        {"humidity=:70", {}, Quantity::Humidity, std::nullopt, 70.0},
+        {"dewpoint=-5.5:", {}, Quantity::DewPoint, -5.5, std::nullopt},
+        {"pressure=700,5:800", {}, Quantity::Pressure, 700.5, 800.0},
+        {"heatflux=-10:-10", {}, Quantity::HeatFlux, -10.0, -10.0},
+        {"temperature=:", K::NoLimit, {}, {}, {}},
+        {"temperature=8:2", K::LowAboveHigh, {}, {}, {}},
+        {"temperature=2-8", K::NotARange, {}, {}, {}},
+        {"temperature=a:8", K::NotANumber, {}, {}, {}},
+        {"temperature=nan:8", K::NotANumber, {}, {}, {}},
+        {"temp=2:8", K::UnknownQuantity, {}, {}, {}},
+        {"2:8", K::NoEquals, {}, {}, {}},
+        {"temperature=1:2:3", K::NotARange, {}, {}, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const auto parsed = ParseLimitArgument(QString::fromUtf8(c.text));
-        ASSERT_EQ(std::holds_alternative<ParsedLimit>(parsed), c.ok);
-        if (!c.ok) {
-            EXPECT_TRUE(std::get<QString>(parsed).contains(QString::fromUtf8(c.text)));
+        ASSERT_EQ(parsed.ok(), !c.error);
+        if (c.error) {
+            EXPECT_EQ(parsed.error().kind, *c.error);
+            EXPECT_TRUE(parsed.error().message.contains(QString::fromUtf8(c.text)));
             continue;
         }
-        const ParsedLimit &p = std::get<ParsedLimit>(parsed);
+        const ParsedLimit &p = parsed.value();
         EXPECT_EQ(p.quantity, c.quantity);
         EXPECT_EQ(p.limit.low, c.low);
         EXPECT_EQ(p.limit.high, c.high);

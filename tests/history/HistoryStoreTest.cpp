@@ -110,6 +110,8 @@ TEST_P(HistorySemantics, EachReadingOnceInItsInstrumentAndShownAsAFreshDownload)
     HistoryStore &store = *opened.value();
 
     const QString uidA = QStringLiteral("download-a");
+    HistoryDownload twice = test::Download(200, 2);
+    twice.readings.push_back(twice.readings.front());
     struct Step {
         const char *name;
         HistoryDownload download;
@@ -127,6 +129,7 @@ TEST_P(HistorySemantics, EachReadingOnceInItsInstrumentAndShownAsAFreshDownload)
         {"a named instrument without overlap", test::Download(100, 4), "Lab 2", "Lab 2", 4, false},
         {"the same readings of another instrument are its own", test::Download(0, 3), "Lab 2", "Lab 2", 3,
          false},
+        {"a reading twice in one download is stored once", twice, "Lab 2", "Lab 2", 2, false},
     };
     qint64 downloadA = 0;
     for (const Step &step : steps) {
@@ -145,7 +148,7 @@ TEST_P(HistorySemantics, EachReadingOnceInItsInstrumentAndShownAsAFreshDownload)
     const InstrumentSummary &lab = instruments.value()[0];
     const InstrumentSummary &velda = instruments.value()[1];
     EXPECT_EQ(lab.name, QStringLiteral("Lab 2"));
-    EXPECT_EQ(lab.readings, 7);
+    EXPECT_EQ(lab.readings, 9);
     EXPECT_EQ(velda.name, QStringLiteral("VELDA-9"));
     EXPECT_EQ(velda.readings, 15);
     EXPECT_EQ(velda.downloads, 2);
@@ -192,7 +195,7 @@ TEST_P(HistorySemantics, EachReadingOnceInItsInstrumentAndShownAsAFreshDownload)
                 HistoryError::Kind::NameTaken);
     ASSERT_TRUE(store.rename(QStringLiteral("Lab 2"), QStringLiteral("Lab 3")).ok());
     for (const Forget &c :
-         {Forget{"download A", "VELDA-9", downloadA, 5}, Forget{"an instrument", "Lab 3", {}, 7},
+         {Forget{"download A", "VELDA-9", downloadA, 5}, Forget{"an instrument", "Lab 3", {}, 9},
           Forget{"an unknown instrument", "Lab 2", {}, -1}}) {
         SCOPED_TRACE(c.name);
         const auto toGo = store.readingsToForget(QString::fromUtf8(c.instrument), c.download);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsScene>
@@ -119,7 +120,7 @@ TEST_F(ChartPictureTest, SavesTheChartAsShownInEachFormat) {
 
     const QSize expected = PictureSizeFor(m_form->Chart1->size());
     const auto png = SaveChartViewPicture(m_form->Chart1, path("shown.png"), QStringLiteral("t"));
-    ASSERT_TRUE(std::holds_alternative<PictureSaved>(png)) << std::get<QString>(png).toStdString();
+    ASSERT_TRUE(png.ok()) << png.error().reason.toStdString();
     const QImage image(path("shown.png"));
     EXPECT_EQ(image.size(), expected);
     EXPECT_EQ(image.devicePixelRatio(), 1.0);
@@ -132,14 +133,12 @@ TEST_F(ChartPictureTest, SavesTheChartAsShownInEachFormat) {
         }
     EXPECT_GT(coloured, 20);
 
-    ASSERT_TRUE(std::holds_alternative<PictureSaved>(
-        SaveChartViewPicture(m_form->Chart1, path("shown.svg"), QStringLiteral("График"))));
+    ASSERT_TRUE(SaveChartViewPicture(m_form->Chart1, path("shown.svg"), QStringLiteral("График")).ok());
     const QString text = SvgText(path("shown.svg"));
     EXPECT_TRUE(text.contains(QStringLiteral("Влажность, % Канал 1"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Канал 2"))) << text.toStdString();
 
-    ASSERT_TRUE(std::holds_alternative<PictureSaved>(
-        SaveChartViewPicture(m_form->Chart1, path("shown.pdf"), QStringLiteral("t"))));
+    ASSERT_TRUE(SaveChartViewPicture(m_form->Chart1, path("shown.pdf"), QStringLiteral("t")).ok());
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {path("shown.pdf")});
     ASSERT_TRUE(info.waitForFinished(60000));
@@ -152,8 +151,7 @@ TEST_F(ChartPictureTest, SmallPicturesThinTheLabelsInsteadOfCuttingThem) {
     for (const QSize size : {QSize(200, 200), QSize(600, 200), QSize(200, 500)}) {
         SCOPED_TRACE(size.width() * 1000 + size.height());
         TForm4 form(m_table, nullptr, m_services);
-        ASSERT_TRUE(std::holds_alternative<PictureSaved>(
-            SaveChartAtSize(form.chart, path("small.svg"), size, QStringLiteral("t"))));
+        ASSERT_TRUE(SaveChartAtSize(form.chart, path("small.svg"), size, QStringLiteral("t")).ok());
         int timeLabels = 0;
         for (QGraphicsItem *item : form.chart->scene()->items()) {
             const auto *text = dynamic_cast<QGraphicsTextItem *>(item);
@@ -167,12 +165,27 @@ TEST_F(ChartPictureTest, SmallPicturesThinTheLabelsInsteadOfCuttingThem) {
 }
 
 TEST_F(ChartPictureTest, FailureLeavesNoFileAndNamesTheReason) {
-    const auto folder = SaveChartViewPicture(m_form->Chart1, m_dir.path(), QStringLiteral("t"));
-    ASSERT_TRUE(std::holds_alternative<QString>(folder));
-    const auto missing = SaveChartViewPicture(m_form->Chart1, path("no/such.png"), QStringLiteral("t"));
-    ASSERT_TRUE(std::holds_alternative<QString>(missing));
-    const auto other = SaveChartViewPicture(m_form->Chart1, path("chart.bmp"), QStringLiteral("t"));
-    ASSERT_TRUE(std::holds_alternative<QString>(other));
+    struct Case {
+        const char *name;
+        QString path;
+        PictureError::Kind kind;
+        std::optional<FileError::Kind> fileKind;
+    };
+    const Case cases[] = {
+        {"folder", path("folder.png"), PictureError::Kind::FileFailed, FileError::Kind::IsFolder},
+        {"missing folder", path("no/such.png"), PictureError::Kind::FileFailed,
+         FileError::Kind::MissingFolder},
+        {"other extension", path("chart.bmp"), PictureError::Kind::WrongExtension, std::nullopt},
+    };
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("folder.png")));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto saved = SaveChartViewPicture(m_form->Chart1, c.path, QStringLiteral("t"));
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.error().kind, c.kind);
+        EXPECT_FALSE(saved.error().reason.isEmpty());
+        EXPECT_EQ(saved.error().file ? std::optional(saved.error().file->kind) : std::nullopt, c.fileKind);
+    }
     EXPECT_FALSE(QFile::exists(path("chart.bmp")));
 }
 
