@@ -107,6 +107,11 @@ bool SimInstrument::scan() {
     return listed;
 }
 
+std::int64_t SimInstrument::arrivals() {
+    std::lock_guard lock(m_mutex);
+    return m_arrivals;
+}
+
 OpenError SimInstrument::openError() {
     std::lock_guard lock(m_mutex);
     return m_scenario.openError;
@@ -216,6 +221,7 @@ void SimInstrument::presenceScan() {
         return;
     }
     m_staying = true;
+    ++m_arrivals;
     m_stayScans = 0;
     m_stayRecords = 0;
     if (m_staysLeft) --*m_staysLeft;
@@ -293,6 +299,7 @@ void SimInstrument::load(const char *scenarioPath) {
     m_logFailed = false;
     m_logSeq = 0;
     m_absentScansLeft = 0;
+    m_arrivals = 0;
     if (!scenarioPath || !*scenarioPath) {
         m_scenario = DemoScenario(Today());
         m_valid = true;

@@ -43,6 +43,9 @@ public:
     /// and moves the scenario's presence on (arrivals and departures happen at scans).
     [[nodiscard]] bool scan();
     [[nodiscard]] OpenError openError();
+    /// How many times the scenario's presence has brought the instrument onto the bus: each stay is a
+    /// newly attached device (with a device number of its own).
+    [[nodiscard]] std::int64_t arrivals();
 
     /// One OUT transfer: the number of bytes taken, or -ETIMEDOUT (an injected write fault: the
     /// instrument NAKs it) or -ENODEV (removed, also when this very message removes it).
@@ -76,6 +79,7 @@ private:
     std::int64_t m_arrivalScansLeft = 0;
     std::int64_t m_stayScans = 0;
     std::int64_t m_stayRecords = 0;
+    std::int64_t m_arrivals = 0;
     std::optional<std::int64_t> m_staysLeft;
     std::deque<Bytes> m_reply; // the length chunk, then the data chunk of the pending reply
     Command m_replyCommand = Command::Version;

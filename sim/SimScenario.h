@@ -39,7 +39,8 @@ namespace velda::sim {
 //                      "length_ffffffff" a length field of 0xFFFFFFFF before the normal data
 //   presence           the instrument joining and leaving the bus over time, counted in device scans
 //                      (one usb_find_devices call, whoever makes it: a hot-plug scan or an exchange's open)
-//                      so that no test waits in real time; all four keys optional:
+//                      so that no test waits in real time; each stay is a newly attached device with a
+//                      device number of its own, so a replug between two scans shows; all keys optional:
 //     arrive_after_scans   N (default 0): at load and after each departure the instrument is off the bus
 //                      for the next N scans and arrives at the scan after them
 //     leave_after_scans    K (default never): after arriving it leaves at the K-th scan that follows

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -71,10 +72,18 @@ public:
         ensureLoaded();
         const bool present = m_core.scan();
         // The bus list itself changes only here, as with the system library, so a thread walking it is
-        // never surprised.
+        // never surprised. A new stay is a newly attached device: the next device number, as the kernel
+        // gives one, so a replug between two scans is told from an instrument that stayed.
+        const std::int64_t stay = m_core.arrivals();
+        const bool replugged = present && m_deviceListed && stay != m_listedStay;
+        if (present && stay != m_listedStay) {
+            m_device.devnum = static_cast<std::uint8_t>(1 + stay % 127);
+            std::snprintf(m_device.filename, sizeof m_device.filename, "%03d", m_device.devnum);
+        }
         m_bus.devices = present ? &m_device : nullptr;
-        const int changes = present != m_deviceListed ? 1 : 0;
+        const int changes = present != m_deviceListed || replugged ? 1 : 0;
         m_deviceListed = present;
+        m_listedStay = stay;
         return changes;
     }
 
@@ -168,6 +177,7 @@ private:
     struct usb_device m_device {};
     bool m_busReported = false;
     bool m_deviceListed = false;
+    std::int64_t m_listedStay = 0;
     std::set<std::unique_ptr<usb_dev_handle>> m_handles;
 };
 

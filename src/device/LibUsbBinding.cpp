@@ -153,14 +153,15 @@ struct usb_device *LibUsbBinding::findInstrument(bool &changed) {
     return nullptr;
 }
 
-UsbResult<bool> LibUsbBinding::InstrumentOnBus() {
+UsbResult<std::string> LibUsbBinding::InstrumentOnBus() {
     if (const auto loaded = LoadDriver(); !loaded.ok()) return loaded.error();
     bool changed = false;
-    const bool listed = findInstrument(changed) != nullptr;
+    const struct usb_device *instrument = findInstrument(changed);
     // The scan has taken the change that OpenDevice would have seen: a handle kept from before it would
     // otherwise be reused for an instrument that has been replugged.
-    if (!listed || changed) CloseDevice();
-    return listed;
+    if (!instrument || changed) CloseDevice();
+    if (!instrument) return std::string();
+    return std::string(instrument->bus ? instrument->bus->dirname : "") + "/" + instrument->filename;
 }
 
 void LibUsbBinding::CloseDevice() {

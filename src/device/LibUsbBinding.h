@@ -58,11 +58,13 @@ public:
     /// or why an instrument on the bus could not be opened (PermissionDenied, Busy, OpenFailed, with errno).
     [[nodiscard]] UsbResult<Done> OpenDevice();
     void CloseDevice();
-    /// Whether the instrument is listed on the bus, without opening it: loads the library when needed
-    /// (failing as LoadDriver does), then scans the busses and devices once. Only while no exchange runs:
-    /// libusb-0.1 is not thread-safe, and the exchange thread owns the binding while it runs. An open
-    /// handle whose instrument has left or been listed anew is closed, so the next open starts afresh.
-    [[nodiscard]] UsbResult<bool> InstrumentOnBus();
+    /// Where the instrument is listed on the bus ("bus/device", e.g. "001/005"; empty when it is not),
+    /// without opening it: loads the library when needed (failing as LoadDriver does), then scans the
+    /// busses and devices once. A replugged instrument gets a new device number, so the place tells it
+    /// from one that stayed. Only while no exchange runs: libusb-0.1 is not thread-safe, and the exchange
+    /// thread owns the binding while it runs. An open handle whose instrument has left or been listed
+    /// anew is closed, so the next open starts afresh.
+    [[nodiscard]] UsbResult<std::string> InstrumentOnBus();
     /// libusb's result: bytes written, or negative on failure. Endpoint 1, 500 ms.
     [[nodiscard]] int BulkWrite(const std::uint8_t *bytes, int length);
     /// libusb's result: bytes read, or negative on failure. Endpoint 0x82, 500 ms; one call, no looping.

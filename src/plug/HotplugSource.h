@@ -44,8 +44,8 @@ public:
 Q_SIGNALS:
     void arrived();
     void left();
-    /// The source cannot see the bus (the USB library cannot be loaded, udev's monitor broke down). Emitted
-    /// once per problem, not at every look; the source keeps trying and clears it when the bus is seen.
+    /// The source cannot see the bus (the scan: the USB library cannot be loaded). Emitted once per
+    /// problem, not at every look; the source keeps trying and clears it when the bus is seen.
     void problem(const QString &text);
 
 protected:

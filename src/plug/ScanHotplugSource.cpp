@@ -26,7 +26,7 @@ QString ScanHotplugSource::kind() const {
 }
 
 void ScanHotplugSource::start() {
-    m_present = false;
+    m_place.clear();
     m_timer.start();
     // The first look runs on the event loop, so an instrument already there arrives after start().
     QTimer::singleShot(0, this, [this] {
@@ -40,7 +40,7 @@ void ScanHotplugSource::stop() {
 
 void ScanHotplugSource::look() {
     if (ExchangeRunning()) return;
-    const UsbResult<bool> listed = LibUSB.InstrumentOnBus();
+    const UsbResult<std::string> listed = LibUSB.InstrumentOnBus();
     if (!listed.ok()) {
         // A library that cannot be loaded is said once; the next looks try again quietly at the interval.
         const UsbError &why = listed.error();
@@ -50,12 +50,11 @@ void ScanHotplugSource::look() {
         return;
     }
     clearProblem();
-    if (listed.value() == m_present) return;
-    m_present = listed.value();
-    if (m_present)
-        Q_EMIT arrived();
-    else
-        Q_EMIT left();
+    if (listed.value() == m_place) return;
+    const bool wasPresent = present();
+    m_place = listed.value();
+    if (wasPresent) Q_EMIT left();
+    if (present()) Q_EMIT arrived();
 }
 
 } // namespace velda

@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+#include <string>
+
 namespace velda {
 
 /// Looks at the bus every `interval` on its own thread's event loop. A look while an exchange runs is
@@ -19,15 +21,16 @@ public:
 
     void start() override;
     void stop() override;
-    [[nodiscard]] bool present() const override { return m_present; }
+    [[nodiscard]] bool present() const override { return !m_place.empty(); }
     [[nodiscard]] QString kind() const override;
 
-    /// One look at the bus now, as the timer makes it (emits arrived/left on a change).
+    /// One look at the bus now, as the timer makes it: arrived or left on a change; both, in that order,
+    /// when the instrument was replugged since the last look (a new device number).
     void look();
 
 private:
     QTimer m_timer;
-    bool m_present = false;
+    std::string m_place; // where the instrument was at the last look; empty: not on the bus
 };
 
 } // namespace velda

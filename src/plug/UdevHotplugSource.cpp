@@ -28,29 +28,30 @@ std::optional<unsigned> HexId(const char *text) {
     return value;
 }
 
+// Vendor and product as udev and sysfs give them ("03eb", "0203"; any case, leading zeros optional).
+bool IsInstrumentId(const char *vendor, const char *product) {
+    return HexId(vendor) == kInstrumentVendorId && HexId(product) == kInstrumentProductId;
+}
+
 // udev's own properties where its rules ran, the kernel's PRODUCT ("3eb/203/100") otherwise, and sysfs
 // last (gone already when the device is being removed).
 bool IsInstrument(struct udev_device *device) {
     const char *vendor = udev_device_get_property_value(device, "ID_VENDOR_ID");
     const char *product = udev_device_get_property_value(device, "ID_MODEL_ID");
     if (vendor && product) return IsInstrumentId(vendor, product);
-    if (const char *ids = udev_device_get_property_value(device, "PRODUCT")) {
-        const char *slash = std::strchr(ids, '/');
-        if (!slash) return false;
-        const char *second = std::strchr(slash + 1, '/');
-        const std::string v(ids, slash);
-        const std::string p(slash + 1, second ? second : slash + 1 + std::strlen(slash + 1));
-        return IsInstrumentId(v.c_str(), p.c_str());
+    if (const char *kernelIds = udev_device_get_property_value(device, "PRODUCT")) {
+        const std::string ids = kernelIds;
+        const auto first = ids.find('/');
+        if (first == std::string::npos) return false;
+        const auto second = ids.find('/', first + 1); // npos: the product runs to the end
+        return IsInstrumentId(ids.substr(0, first).c_str(),
+                              ids.substr(first + 1, second - first - 1).c_str());
     }
     return IsInstrumentId(udev_device_get_sysattr_value(device, "idVendor"),
                           udev_device_get_sysattr_value(device, "idProduct"));
 }
 
 } // namespace
-
-bool IsInstrumentId(const char *vendor, const char *product) {
-    return HexId(vendor) == kInstrumentVendorId && HexId(product) == kInstrumentProductId;
-}
 
 std::unique_ptr<UdevHotplugSource> UdevHotplugSource::Create(QObject *parent) {
     struct udev *context = udev_new();

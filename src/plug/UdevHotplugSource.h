@@ -16,10 +16,6 @@ struct udev_monitor;
 
 namespace velda {
 
-/// Whether a USB device's vendor and product ("03eb", "0203" as udev and sysfs give them, any case,
-/// leading zeros optional) are the instrument's.
-[[nodiscard]] bool IsInstrumentId(const char *vendor, const char *product);
-
 class UdevHotplugSource final : public HotplugSource {
     Q_OBJECT
 public:
