@@ -12,14 +12,10 @@ namespace {
 const char *const kProjectSaveFilters = "VELDA-9 (*.vd);;All Files (*)";
 const char *const kProjectOpenFilters = "VELDA (*.vd);;All Files (*)";
 
-std::optional<QString> Answer(QFileDialog &dialog) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front();
-}
-
 } // namespace
 
-std::optional<QString> AskProjectSavePath(QWidget *parent, const QString &proposedName) {
+std::optional<QString> AskProjectSavePath(QWidget *parent, const QString &proposedName,
+                                          const WindowServices &services) {
     QFileDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("SaveDialog2"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -28,10 +24,11 @@ std::optional<QString> AskProjectSavePath(QWidget *parent, const QString &propos
     dialog.setNameFilters(QString::fromLatin1(kProjectSaveFilters).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(QStringLiteral("vd"));
     dialog.selectFile(proposedName);
-    return Answer(dialog);
+    return services.runFileDialog(dialog);
 }
 
-std::optional<QString> AskProjectOpenPath(QWidget *parent, const QString &lastOpened) {
+std::optional<QString> AskProjectOpenPath(QWidget *parent, const QString &lastOpened,
+                                          const WindowServices &services) {
     QFileDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -39,7 +36,7 @@ std::optional<QString> AskProjectOpenPath(QWidget *parent, const QString &lastOp
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(QString::fromLatin1(kProjectOpenFilters).split(QStringLiteral(";;")));
     if (!lastOpened.isEmpty()) dialog.selectFile(lastOpened);
-    return Answer(dialog);
+    return services.runFileDialog(dialog);
 }
 
 HelpKeyFilter::HelpKeyFilter(QWidget *window, std::function<void()> onHelp)

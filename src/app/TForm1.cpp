@@ -106,9 +106,11 @@ void ShowErrorBox(const QString &text, const QString &caption) {
     box.exec();
 }
 
-TForm1::TForm1(QWidget *parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget *parent, WindowServices services)
+    : QMainWindow(parent), m_services(std::move(services)) {
     setObjectName(QStringLiteral("Form1"));
     m_project = std::make_unique<ProjectFileCommand>();
+    m_services.openProject = [this] { return m_project->openName(); };
     m_read = std::make_unique<ArchiveReadCommand>();
     m_clock = std::make_unique<ClockCommand>();
     createMenus();
@@ -146,8 +148,9 @@ void TForm1::createMenus() {
         this->*binding.action = action;
         connect(action, &QAction::triggered, this, binding.handler);
     }
-    QAction *statistics = AddStatisticsItem(
-        File1, Print1, [this] { OpenStatistics(m_table, this, [this] { m_model->cellsChanged(); }); });
+    QAction *statistics = AddStatisticsItem(File1, Print1, [this] {
+        OpenStatistics(m_table, this, m_services, [this] { m_model->cellsChanged(); });
+    });
     AddHistoryItems(File1, statistics, [this] { openHistory(); });
     // After the history's items, before the separator that leads to "Exit".
     DownloadOnConnect1 = new QAction(File1);
@@ -395,7 +398,7 @@ void TForm1::showStatus(const StatusLineUpdate &update) {
 ExchangeSetup TForm1::exchangeSetup() const {
     ExchangeSetup setup;
     setup.ui = &QtExchangeUi::instance();
-    setup.sleeper = m_sleeper;
+    setup.sleeper = m_services.sleep;
     return setup;
 }
 
@@ -493,7 +496,7 @@ void TForm1::Button2Click() {
         ShowErrorBox(Pick(TxtArchiveNotRead), Pick(TxtWarning));
         return;
     }
-    auto *form4 = new TForm4(m_table, this); // kept until the program ends
+    auto *form4 = new TForm4(m_table, this, m_services); // kept until the program ends
     form4->exec();
     m_model->cellsChanged(); // the graph sorts the table by time before it plots
 }
@@ -520,12 +523,12 @@ void TForm1::AppendProject1Click() {
 }
 
 void TForm1::Print1Click() {
-    auto *form6 = new TForm6(m_table, this); // kept until the program ends
+    auto *form6 = new TForm6(m_table, this, m_services); // kept until the program ends
     form6->showPreview();
 }
 
 void TForm1::N1Click() {
-    const std::optional<QString> path = AskProjectSavePath(this, m_project->proposedSaveName());
+    const std::optional<QString> path = AskProjectSavePath(this, m_project->proposedSaveName(), m_services);
     if (!path) return;
     RememberFolder(*path);
     const auto saved = m_project->save(m_table, *path);
@@ -533,7 +536,7 @@ void TForm1::N1Click() {
 }
 
 void TForm1::N2Click() {
-    if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName())) {
+    if (const std::optional<QString> path = AskProjectOpenPath(this, m_project->openName(), m_services)) {
         Action1Execute(*path);
     } else {
         ProjectFileCommand::countRecords(m_table);
@@ -576,7 +579,7 @@ void TForm1::ACopyBlockTableExecute() {
 }
 
 void TForm1::Copy3Click() {
-    auto *form5 = new TForm5(this); // kept until the program ends
+    auto *form5 = new TForm5(this, m_services); // kept until the program ends
     form5->hide();
     form5->exec();
 }

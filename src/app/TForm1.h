@@ -8,6 +8,7 @@
 #include "archive/ChannelLayout.h"
 #include "base/ArchiveTable.h"
 #include "base/SortTable.h"
+#include "base/WindowServices.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -44,7 +45,9 @@ class CsvExportCommand;
 class TForm1 : public QMainWindow, private ChannelLayoutTarget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    /// `services` run this window's dialogs and pauses and are handed, the open project filled in, to every
+    /// window it opens.
+    explicit TForm1(QWidget *parent = nullptr, WindowServices services = DefaultWindowServices());
     ~TForm1() override;
 
     [[nodiscard]] ArchiveTable &table() { return m_table; }
@@ -98,12 +101,6 @@ public:
     /// The names the file dialogs propose next.
     [[nodiscard]] const QString &saveDialogName() const;
     [[nodiscard]] const QString &openDialogName() const;
-
-    /// The pause function handed to every exchange this window starts (tests pass one that does not
-    /// sleep); empty: real sleeping.
-    void setExchangeSleeper(std::function<void(std::chrono::milliseconds)> sleeper) {
-        m_sleeper = std::move(sleeper);
-    }
 
     /// Width of table column `column` in pixels (column 0 is the number column).
     [[nodiscard]] int tableColumnWidth(int column) const;
@@ -192,7 +189,7 @@ private:
     CsvExportCommand *m_csvCommand = nullptr;
     SortToggle m_sortToggle;
     UrlOpener m_urlOpener;
-    std::function<void(std::chrono::milliseconds)> m_sleeper;
+    WindowServices m_services;
     MainStatusLine m_statusLine;
     std::thread m_historyFlush;
     DownloadOnConnect *m_onConnect = nullptr;

@@ -37,4 +37,13 @@ QString LastUsedFolder() {
     return lastFolder().isEmpty() ? QDir::homePath() : lastFolder();
 }
 
+void ForgetLastFolder() {
+    lastFolder().clear();
+}
+
+std::unique_ptr<QSettings> OpenUserSettings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velda9"),
+                                       QStringLiteral("velda9"));
+}
+
 } // namespace velda

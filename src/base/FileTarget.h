@@ -4,7 +4,10 @@
 
 #include "base/Texts.h"
 
+#include <QSettings>
 #include <QString>
+
+#include <memory>
 
 namespace velda {
 
@@ -23,5 +26,10 @@ void RememberFolder(const QString &filePath);
 
 /// The folder noted last in this run; the home folder before any was noted. GUI thread.
 [[nodiscard]] QString LastUsedFolder();
+/// Forgets the folder noted last (ResetBaseState). GUI thread.
+void ForgetLastFolder();
+
+/// The per-user settings file of the program (INI format, user scope). Any thread; one object per thread.
+[[nodiscard]] std::unique_ptr<QSettings> OpenUserSettings();
 
 } // namespace velda

@@ -22,9 +22,7 @@ int RunCsvExport(const Options &options, const Streams &streams) {
     if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     const SystemFormats &formats = CurrentFormats();
     csv::CsvOptions csvOptions;
-    // The delimiter must not be the separator the cells carry, whatever locale wrote them.
-    const QChar separator = csv::DecimalSeparatorInCells(table).value_or(formats.decimalSeparator);
-    csvOptions.delimiter = options.delimiter.value_or(csv::DefaultDelimiter(separator));
+    csvOptions.delimiter = options.delimiter.value_or(csv::DelimiterFor(table, formats));
     csvOptions.isoDate = options.isoDate;
     const csv::ExportResult result = csv::ExportToCsv(table, options.output, csvOptions, formats);
     if (!result.ok()) {

@@ -14,9 +14,11 @@ int RunPlot(const Options &options, const Streams &streams) {
     // The graph reads the channels and the format the loaded table carries.
     if (!LoadShownTable(table, options.input, streams.err)) return ExitFile;
     QString constructionError;
-    TForm4::setErrorReporter([&constructionError](const QString &text) { constructionError = text; });
-    TForm4 form(table);
-    TForm4::setErrorReporter([streams](const QString &text) { PrintError(streams.err, text); });
+    WindowServices services = DefaultWindowServices();
+    services.showError = [&constructionError](QWidget *, const QString &, const QString &text) {
+        constructionError = text;
+    };
+    TForm4 form(table, nullptr, services);
     // The window would show the chart up to the cell it could not read; a script is better told, with
     // nothing written, than handed a picture that silently lacks data.
     if (!constructionError.isEmpty()) {

@@ -206,28 +206,32 @@ bool LooksLikeFormula(std::string_view cell) {
            ScanDecimal(cell.data(), cell.size(), u',', number) != DecimalScan::Number;
 }
 
-// The yyyy-MM-dd form of a date cell, or nullopt when it does not parse. An archive holds few distinct
-// dates, and the general parser costs microseconds a cell, so answers are kept (per thread, per format).
+// The yyyy-MM-dd forms of date cells, each nullopt when the cell does not parse. An archive holds few
+// distinct dates, and the general parser costs microseconds a cell, so one export keeps the answers.
 struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
-std::optional<std::string> IsoDate(std::string_view cell, const SystemFormats &formats) {
-    constexpr std::size_t kMaxKept = 4096;
-    thread_local QString format;
-    thread_local std::unordered_map<std::string, std::optional<std::string>, TextHash, std::equal_to<>> kept;
-    if (formats.shortDateFormat != format || kept.size() > kMaxKept) {
-        kept.clear();
-        format = formats.shortDateFormat;
+class IsoDates {
+public:
+    explicit IsoDates(const SystemFormats &formats) : m_formats(formats) {}
+
+    [[nodiscard]] std::optional<std::string> of(std::string_view cell) {
+        constexpr std::size_t kMaxKept = 4096;
+        if (const auto found = m_kept.find(cell); found != m_kept.end()) return found->second;
+        if (m_kept.size() > kMaxKept) m_kept.clear();
+        std::optional<std::string> iso;
+        if (const auto date = ParseDateCell(FromCp1251(cell), m_formats))
+            iso = date->toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+        m_kept.emplace(std::string(cell), iso);
+        return iso;
     }
-    if (const auto found = kept.find(cell); found != kept.end()) return found->second;
-    std::optional<std::string> iso;
-    if (const auto date = ParseDateCell(FromCp1251(cell), formats))
-        iso = date->toString(QStringLiteral("yyyy-MM-dd")).toStdString();
-    kept.emplace(std::string(cell), iso);
-    return iso;
-}
+
+private:
+    const SystemFormats &m_formats;
+    std::unordered_map<std::string, std::optional<std::string>, TextHash, std::equal_to<>> m_kept;
+};
 
 ExportError Error(ExportError::Kind kind, const QString &message) {
     return ExportError{kind, message};
@@ -236,12 +240,13 @@ ExportError Error(ExportError::Kind kind, const QString &message) {
 // The first data row whose date cell holds a text other than "NAN" that does not read with `formats`:
 // converting it would pass a foreign date through or, worse, swap day and month.
 std::optional<int> FirstUnreadableDate(const ArchiveTable &table, const SystemFormats &formats) {
+    IsoDates dates(formats);
     if (xlsx::ExportedColumnCount(table) <= column::kDate) return std::nullopt;
     std::string_view last;
     for (int row = 1; row < table.rowCount(); ++row) {
         const std::string_view cell = table.cellBytes(column::kDate, row);
         if (cell.empty() || cell == "NAN" || cell == last) continue;
-        if (!IsoDate(cell, formats)) return row;
+        if (!dates.of(cell)) return row;
         last = cell;
     }
     return std::nullopt;
@@ -324,8 +329,9 @@ private:
 class RowWriter {
 public:
     RowWriter(const ArchiveTable &table, const CsvOptions &options, const SystemFormats &formats)
-        : m_table(table), m_options(options), m_formats(formats), m_copy(options.delimiter),
-          m_cols(xlsx::ExportedColumnCount(table)), m_last(static_cast<std::size_t>(std::max(m_cols, 0))) {}
+        : m_table(table), m_options(options), m_formats(formats), m_isoDates(formats),
+          m_copy(options.delimiter), m_cols(xlsx::ExportedColumnCount(table)),
+          m_last(static_cast<std::size_t>(std::max(m_cols, 0))) {}
 
     /// Writes row `row` into `out` from `used` on, calling `makeRoom(used, bytes)` whenever fewer than
     /// `bytes` bytes are free; makeRoom returns the new `used` (after flushing the text so far, and
@@ -403,7 +409,7 @@ private:
     char *putDate(char *to, std::string_view cell) {
         if (cell != m_lastDate) {
             m_lastDate.assign(cell);
-            m_lastIso = IsoDate(cell, m_formats);
+            m_lastIso = m_isoDates.of(cell);
         }
         if (m_lastIso && m_lastIso->size() <= kIsoRoom) {
             std::memcpy(to, m_lastIso->data(), m_lastIso->size());
@@ -416,6 +422,7 @@ private:
     const ArchiveTable &m_table;
     const CsvOptions &m_options;
     const SystemFormats &m_formats;
+    IsoDates m_isoDates;
     const BareCopy m_copy;
     const int m_cols;
     std::vector<Kept> m_last;
@@ -449,6 +456,10 @@ std::optional<QChar> DecimalSeparatorInCells(const ArchiveTable &table) {
         }
     }
     return std::nullopt;
+}
+
+char DelimiterFor(const ArchiveTable &table, const SystemFormats &formats) {
+    return DefaultDelimiter(DecimalSeparatorInCells(table).value_or(formats.decimalSeparator));
 }
 
 std::optional<char> ParseDelimiter(QStringView text) {

@@ -42,6 +42,11 @@ struct CsvOptions {
 /// of its CSV follows the cells rather than the locale in force.
 [[nodiscard]] std::optional<QChar> DecimalSeparatorInCells(const ArchiveTable &table);
 
+/// The delimiter for a CSV of `table`: DefaultDelimiter of the separator its cells carry
+/// (DecimalSeparatorInCells), of the formats' separator when no cell shows one. The command line and the
+/// window both propose it.
+[[nodiscard]] char DelimiterFor(const ArchiveTable &table, const SystemFormats &formats);
+
 /// ";" or "semicolon", "," or "comma", "tab" or a TAB character; nullopt for anything else.
 [[nodiscard]] std::optional<char> ParseDelimiter(QStringView text);
 

@@ -32,7 +32,7 @@ void ShowErrorBox(const QString &text, const QString &caption, const QString &de
 CsvExportCommand::CsvExportCommand(QObject *parent)
     : QObject(parent), m_fileName(QStringLiteral("Arhive.csv")) {}
 
-QFileDialog *CsvExportCommand::createDialog(QWidget *parent) {
+QFileDialog *CsvExportCommand::createDialog(QWidget *parent, const ArchiveTable &table) {
     auto *dialog = new QFileDialog(parent, Pick(TxtSaveToCsv));
     dialog->setObjectName(QStringLiteral("CsvDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -48,7 +48,10 @@ QFileDialog *CsvExportCommand::createDialog(QWidget *parent) {
     delimiter->addItem(Pick(TxtCsvSemicolon));
     delimiter->addItem(Pick(TxtCsvComma));
     delimiter->addItem(Pick(TxtCsvTab));
-    const char chosen = m_delimiter.value_or(csv::DefaultDelimiter(CurrentFormats().decimalSeparator));
+    // A delimiter that is the cells' decimal separator would cut every value in two.
+    const std::optional<QChar> separator = csv::DecimalSeparatorInCells(table);
+    const bool lastFits = m_delimiter && (!separator || QLatin1Char(*m_delimiter) != *separator);
+    const char chosen = lastFits ? *m_delimiter : csv::DelimiterFor(table, CurrentFormats());
     delimiter->setCurrentIndex(
         static_cast<int>(std::find(kDelimiters.begin(), kDelimiters.end(), chosen) - kDelimiters.begin()));
     auto *isoDate = new QCheckBox(Pick(TxtCsvIsoDate), dialog);
@@ -68,7 +71,7 @@ void CsvExportCommand::run(QWidget *parent, const ArchiveTable &table, const QSt
     QString chosen;
     csv::CsvOptions options;
     {
-        std::unique_ptr<QFileDialog> dialog(createDialog(parent));
+        std::unique_ptr<QFileDialog> dialog(createDialog(parent, table));
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
         chosen = dialog->selectedFiles().front();
         const int index = dialog->findChild<QComboBox *>(QStringLiteral("CsvDelimiter"))->currentIndex();

@@ -39,15 +39,17 @@ public:
     /// that cannot take the file, the open project `openProject` included, is refused so before any work.
     void run(QWidget *parent, const ArchiveTable &table, const QString &openProject = {});
 
-    /// Builds the dialog run() shows; the caller owns it. Its delimiter box is named "CsvDelimiter"
-    /// and its date check box "CsvIsoDate".
-    [[nodiscard]] QFileDialog *createDialog(QWidget *parent);
+    /// Builds the dialog run() shows for `table`; the caller owns it. Its delimiter box is named
+    /// "CsvDelimiter" and its date check box "CsvIsoDate". The delimiter proposed is the user's last
+    /// choice unless `table`'s cells carry it as their decimal separator; then, and before any choice,
+    /// the one the command line takes (csv::DelimiterFor).
+    [[nodiscard]] QFileDialog *createDialog(QWidget *parent, const ArchiveTable &table);
 
     [[nodiscard]] const std::optional<csv::ExportResult> &lastResult() const { return m_lastResult; }
 
 private:
     QString m_fileName;
-    std::optional<char> m_delimiter; ///< the user's last choice; the locale's default until then
+    std::optional<char> m_delimiter; ///< the user's last choice
     bool m_isoDate = false;
     std::optional<csv::ExportResult> m_lastResult;
 };

@@ -13,8 +13,8 @@
 
 namespace velda {
 
-TForm6::TForm6(const ArchiveTable &table, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_document(MakeReportDocument(table)),
+TForm6::TForm6(const ArchiveTable &table, QWidget *parent, WindowServices services)
+    : QWidget(parent, Qt::Window), m_services(std::move(services)), m_document(MakeReportDocument(table)),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(m_document.title);
@@ -51,6 +51,7 @@ void TForm6::showPreview() {
 }
 
 void TForm6::QuickRep1Print(QPrinter *printer) {
+    if (!m_services.mayPrintTo(*printer, this)) return;
     QPainter painter;
     if (!painter.begin(printer)) return;
     PaintReport(painter, *printer, m_document);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/WindowServices.h"
 #include "export/ReportPainter.h"
 
 #include <QWidget>
@@ -20,8 +21,9 @@ class TForm6 : public QWidget {
     Q_OBJECT
 public:
     /// Takes the title (current language, date and time), the lines and the row count from `table` now,
-    /// and starts the detail cursor for this report.
-    TForm6(const ArchiveTable &table, QWidget *parent);
+    /// and starts the detail cursor for this report. `services` name the open project, which a report
+    /// printed to a PDF file may not replace, and show that refusal.
+    TForm6(const ArchiveTable &table, QWidget *parent, WindowServices services = DefaultWindowServices());
     ~TForm6() override;
 
     /// Shows the report in the modal print preview; returns when the preview closes.
@@ -37,6 +39,7 @@ public:
     void QuickRep1Print(QPrinter *printer);
 
 private:
+    WindowServices m_services;
     ReportDocument m_document;
     std::unique_ptr<QPrinter> m_printer;
 };

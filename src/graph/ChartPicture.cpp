@@ -15,8 +15,8 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImage>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -39,61 +39,137 @@ QString &LastPictureName() {
     return name;
 }
 
-// Room one label of `axis` needs along the axis: its widest line across a horizontal axis, a line and a
-// half up a vertical one.
-qreal LabelRoom(const QAbstractAxis *axis, const QString &sample) {
-    const QFontMetricsF metrics(axis->labelsFont());
-    if (axis->orientation() == Qt::Vertical) return 1.5 * metrics.height();
-    qreal widest = 0;
-    for (const QString &line : sample.split(QStringLiteral("<br>")))
-        widest = std::max(widest, metrics.horizontalAdvance(line));
-    return widest + 2 * metrics.averageCharWidth();
+// The chart cuts a label or title that does not fit its room to "...".
+bool IsCut(const QGraphicsTextItem *text) {
+    return text->isVisible() && text->toPlainText().endsWith(QStringLiteral("..."));
 }
 
-// Fewer ticks where the chart is too small for its labels, which the chart would otherwise cut to "…":
-// the time axis takes as many ticks as labels fit, a value axis a wider step, a category axis every
-// second (third, ...) label. True when an axis changed.
-bool ThinLabelsToFit(QChart *chart) {
-    const QRectF plot = chart->plotArea();
-    bool changed = false;
-    for (QAbstractAxis *axis : chart->axes()) {
-        const qreal length = axis->orientation() == Qt::Vertical ? plot.height() : plot.width();
-        if (length <= 0) continue;
-        if (auto *time = qobject_cast<QDateTimeAxis *>(axis)) {
-            const QString sample = chart->locale().toString(time->max(), time->format());
-            const int fit = std::max(2, static_cast<int>(length / LabelRoom(axis, sample)) + 1);
-            if (fit < time->tickCount()) {
-                time->setTickCount(fit);
-                changed = true;
+// Where on the chart the cut texts are: for each side of the plot, whether a label or a title is cut.
+struct CutTexts {
+    bool labels[3] = {}; ///< below, left, right of the plot
+    bool titles[3] = {};
+    [[nodiscard]] bool any() const {
+        return std::find(std::begin(labels), std::end(labels), true) != std::end(labels) ||
+               std::find(std::begin(titles), std::end(titles), true) != std::end(titles);
+    }
+};
+
+CutTexts FindCutTexts(QChart *chart) {
+    CutTexts cut;
+    const QRectF plot = chart->mapRectToScene(chart->plotArea());
+    for (QGraphicsItem *item : chart->scene()->items()) {
+        const auto *text = dynamic_cast<const QGraphicsTextItem *>(item);
+        if (!text || !IsCut(text)) continue;
+        const QPointF centre = text->sceneBoundingRect().center();
+        const int side = centre.y() > plot.bottom() ? 0 : centre.x() < plot.left() ? 1 : 2;
+        // The titles of the value axes are turned upright; labels are not.
+        (text->rotation() != 0 && side != 0 ? cut.titles : cut.labels)[side] = true;
+    }
+    return cut;
+}
+
+// A smaller font for texts that are cut with the fewest labels already: false at the smallest size kept
+// legible.
+bool ShrinkFont(QAbstractAxis *axis, bool title) {
+    constexpr qreal kSmallestPoints = 5.0;
+    QFont font = title ? axis->titleFont() : axis->labelsFont();
+    const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
+    if (points <= kSmallestPoints) return false;
+    font.setPointSizeF(std::max(kSmallestPoints, points * 0.85));
+    title ? axis->setTitleFont(font) : axis->setLabelsFont(font);
+    return true;
+}
+
+// How many labels fit along `length` pixels of `axis`: each needs its text (one line up a vertical axis,
+// the widest line of `sample` across a horizontal one) with the chart's margins and padding around it.
+int LabelsThatFit(const QAbstractAxis *axis, qreal length, const QString &sample) {
+    constexpr qreal kTextMargins = 2 * 4 + 2 * 4 + 1; // the text item's margins, the label padding, rounding
+    const QFontMetricsF metrics(axis->labelsFont());
+    qreal room = metrics.height();
+    if (axis->orientation() == Qt::Horizontal) {
+        room = 0;
+        for (const QString &line : sample.split(QStringLiteral("<br>")))
+            room = std::max(room, metrics.horizontalAdvance(line));
+    }
+    return std::max(2, static_cast<int>(length / (room + kTextMargins)));
+}
+
+// Fewer labels on an axis whose labels are cut, while more are shown than fit along `length` pixels: the
+// time axis fewer ticks, a value axis a wider step, a category axis every second label. Where that many
+// still do not fit (labels too wide), the time axis drops its seconds and the year's first digits, then
+// the font gets smaller. False when nothing is left to change.
+bool ThinAxis(QAbstractAxis *axis, qreal length, const QLocale &locale) {
+    if (auto *time = qobject_cast<QDateTimeAxis *>(axis)) {
+        const int fit = LabelsThatFit(axis, length, locale.toString(time->max(), time->format()));
+        if (time->tickCount() > fit) {
+            time->setTickCount(fit);
+            return true;
+        }
+        QString format = time->format();
+        format.replace(QStringLiteral("hh:mm:ss"), QStringLiteral("hh:mm"));
+        format.replace(QStringLiteral("yyyy"), QStringLiteral("yy"));
+        if (format != time->format()) {
+            time->setFormat(format);
+            return true;
+        }
+    } else if (auto *categories = qobject_cast<QCategoryAxis *>(axis)) {
+        const QStringList labels = categories->categoriesLabels();
+        if (labels.size() > LabelsThatFit(axis, length, {})) {
+            for (qsizetype i = 1; i < labels.size(); i += 2)
+                categories->remove(labels.at(i));
+            return true;
+        }
+    } else if (auto *values = qobject_cast<QValueAxis *>(axis)) {
+        const int fit = LabelsThatFit(axis, length, {});
+        if (values->tickType() == QValueAxis::TicksDynamic && values->tickInterval() > 0) {
+            const double shown = (values->max() - values->min()) / values->tickInterval() + 1;
+            if (shown > fit) {
+                values->setTickInterval(values->tickInterval() * 2);
+                return true;
             }
-        } else if (auto *categories = qobject_cast<QCategoryAxis *>(axis)) {
-            const QStringList labels = categories->categoriesLabels();
-            const auto fit = std::max<qsizetype>(2, static_cast<qsizetype>(length / LabelRoom(axis, {})));
-            if (labels.size() <= fit) continue;
-            const qsizetype step = (labels.size() + fit - 1) / fit;
-            for (qsizetype i = 0; i < labels.size(); ++i)
-                if (i % step != 0) categories->remove(labels.at(i));
-            changed = true;
-        } else if (auto *values = qobject_cast<QValueAxis *>(axis)) {
-            const QString sample = chart->localizeNumbers() ? chart->locale().toString(values->max(), 'f', 2)
-                                                            : QString::number(values->max(), 'f', 2);
-            const int fit = std::max(2, static_cast<int>(length / LabelRoom(axis, sample)) + 1);
-            if (values->tickType() == QValueAxis::TicksDynamic && values->tickInterval() > 0) {
-                const double span = values->max() - values->min();
-                double interval = values->tickInterval();
-                while (span / interval + 1 > fit)
-                    interval *= 2;
-                if (interval != values->tickInterval()) {
-                    values->setTickInterval(interval);
-                    changed = true;
-                }
-            } else if (fit < values->tickCount()) {
-                values->setTickCount(fit);
-                changed = true;
-            }
+        } else if (values->tickCount() > fit) {
+            values->setTickCount(fit);
+            return true;
         }
     }
-    return changed;
+    return ShrinkFont(axis, false);
+}
+
+// Lays the chart out anew after a change of its axes.
+void Relayout() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Changes the axes until no label or title is cut to "...": labels thin out first, fonts get smaller
+// only where two labels are still too many, and margins shrink on a small chart. Each step lays the
+// chart out anew and looks at what it drew.
+void FitTextsToChart(QChart *chart) {
+    constexpr int kMaxSteps = 40;
+    QAbstractAxis *sides[3] = {};
+    for (QAbstractAxis *axis : chart->axes()) {
+        const Qt::Alignment at = axis->alignment();
+        sides[at == Qt::AlignBottom ? 0 : at == Qt::AlignLeft ? 1 : 2] = axis;
+    }
+    for (int step = 0; step < kMaxSteps; ++step) {
+        const CutTexts cut = FindCutTexts(chart);
+        if (!cut.any()) return;
+        if (step == 0 && chart->margins() != QMargins(2, 2, 2, 2)) {
+            chart->setMargins(QMargins(2, 2, 2, 2));
+            Relayout();
+            continue;
+        }
+        const QRectF plot = chart->plotArea();
+        bool changed = false;
+        for (int side = 0; side < 3; ++side) {
+            if (!sides[side]) continue;
+            const qreal length = side == 0 ? plot.width() : plot.height();
+            if (cut.labels[side]) changed = ThinAxis(sides[side], length, chart->locale()) || changed;
+            if (cut.titles[side]) changed = ShrinkFont(sides[side], true) || changed;
+        }
+        if (!changed) return;
+        Relayout();
+    }
 }
 
 const char *SuffixOf(PictureFormat format) {
@@ -208,18 +284,14 @@ PictureResult SaveChartViewPicture(QChartView *view, const QString &path, const 
 PictureResult SaveChartAtSize(QChart *chart, const QString &path, QSize size, const QString &title) {
     chart->resize(QSizeF(size));
     // The chart lays out its axes and plot area on the layout request the resize posted.
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-    if (ThinLabelsToFit(chart)) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
+    Relayout();
+    FitTextsToChart(chart);
     return SaveChartPicture(path, size, title, [chart](QPainter &painter, const QRectF &target) {
         chart->scene()->render(&painter, target, chart->sceneBoundingRect());
     });
 }
 
-void SaveChartPictureWithDialog(QWidget *parent, QChartView *view) {
+void SaveChartPictureWithDialog(QWidget *parent, QChartView *view, const WindowServices &services) {
     QFileDialog dialog(parent, Pick(TxtSavePicture));
     dialog.setObjectName(QStringLiteral("PictureDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -238,20 +310,21 @@ void SaveChartPictureWithDialog(QWidget *parent, QChartView *view) {
                 dialog.setDefaultSuffix(QLatin1String(SuffixOf(static_cast<PictureFormat>(index))));
         });
     dialog.selectFile(LastPictureName().isEmpty() ? QStringLiteral("Graph.png") : LastPictureName());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    QString path = dialog.selectedFiles().front();
+    std::optional<QString> chosen = services.runFileDialog(dialog);
+    if (!chosen) return;
+    QString path = *chosen;
     if (!PictureFormatOf(path)) {
         const auto index = std::max<qsizetype>(filters.indexOf(dialog.selectedNameFilter()), 0);
         path += QLatin1Char('.') + QLatin1String(SuffixOf(static_cast<PictureFormat>(index)));
     }
     LastPictureName() = path;
-    const PictureResult result = SaveChartViewPicture(view, path, Pick(TxtGraph));
-    if (!result.ok()) {
-        QMessageBox box(QMessageBox::Critical, Pick(TxtError),
-                        Pick(TxtPictureFailed).arg(path, result.error().reason), QMessageBox::Ok);
-        box.setObjectName(QStringLiteral("PictureMessage"));
-        box.exec();
+    if (const std::optional<QString> refused = services.refusedTarget(path)) {
+        services.showError(parent, Pick(TxtError), *refused);
+        return;
     }
+    const PictureResult result = SaveChartViewPicture(view, path, Pick(TxtGraph));
+    if (!result.ok())
+        services.showError(parent, Pick(TxtError), Pick(TxtPictureFailed).arg(path, result.error().reason));
 }
 
 } // namespace velda

@@ -4,6 +4,7 @@
 #include "base/FileWriter.h"
 #include "base/Result.h"
 #include "base/Texts.h"
+#include "base/WindowServices.h"
 
 #include <QRectF>
 #include <QSize>
@@ -74,13 +75,14 @@ using PicturePainter = std::function<void(QPainter &painter, const QRectF &targe
 [[nodiscard]] PictureResult SaveChartViewPicture(QChartView *view, const QString &path, const QString &title);
 
 /// The chart `chart` laid out at `size` and drawn on its own, for a chart that is not on screen. Where the
-/// size is too small for the axis labels, the axes get fewer ticks (a wider step) rather than labels cut
-/// to "…"; the chart keeps those ticks.
+/// size is too small for the axes' texts, the axes get fewer ticks (a wider step), then the time labels a
+/// shorter form and the texts a smaller font, rather than any text cut to "..."; the chart keeps them.
 [[nodiscard]] PictureResult SaveChartAtSize(QChart *chart, const QString &path, QSize size,
                                             const QString &title);
 
-/// The graph window's "Save picture..." command: asks for a file (PNG, SVG, PDF; the last name of this
-/// run offered again) and saves the chart of `view` as shown; an error box tells a failure.
-void SaveChartPictureWithDialog(QWidget *parent, QChartView *view);
+/// The graph window's "Save picture..." command: asks for a file through `services` (PNG, SVG, PDF; the
+/// last name of this run offered again) and saves the chart of `view` as shown; an error box tells a
+/// failure, the open project named as the file among them.
+void SaveChartPictureWithDialog(QWidget *parent, QChartView *view, const WindowServices &services);
 
 } // namespace velda

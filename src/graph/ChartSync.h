@@ -79,7 +79,7 @@ private:
 };
 
 /// Days since 30 December 1899 as the date-time axis's milliseconds since the epoch, through the graph's
-/// one time mapping (one object per pass: it keeps the day it converted last).
+/// one time mapping (which keeps the days it converted: a window keeps one object for its redraws).
 class ChartTime {
 public:
     [[nodiscard]] qint64 ms(double days);

@@ -106,14 +106,18 @@ double TimeMapping::toEpochMs(double days) {
     const double whole = std::floor(days);
     const auto day = static_cast<qint64>(whole);
     if (!m_known || day != m_day) {
-        const QDate date = DayDate(day);
-        const qint64 start = LocalMidnightMs(date);
-        m_regular = LocalMidnightMs(date.addDays(1)) - start == static_cast<qint64>(kMsPerDay);
-        m_startMs = static_cast<double>(start);
+        auto found = m_days.find(day);
+        if (found == m_days.end()) {
+            const QDate date = DayDate(day);
+            const qint64 start = LocalMidnightMs(date);
+            const bool regular = LocalMidnightMs(date.addDays(1)) - start == static_cast<qint64>(kMsPerDay);
+            found = m_days.emplace(day, DayStart{static_cast<double>(start), regular}).first;
+        }
+        m_start = found->second;
         m_day = day;
         m_known = true;
     }
-    if (m_regular) return m_startMs + (days - whole) * kMsPerDay;
+    if (m_start.regular) return m_start.startMs + (days - whole) * kMsPerDay;
     return static_cast<double>(IrregularDayMs(day, days));
 }
 

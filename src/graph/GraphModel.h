@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velda {
@@ -114,16 +115,22 @@ inline constexpr ValueRange kFluxRangeChannel2{-800, 800};
 /// labels in local time. Drawing, axis range, read-out, zoom and the marker's hit test all convert through
 /// this, so a point sits over the label of its own time also on the days the clocks change. A wall-clock
 /// time the clocks skipped maps to the moment of the change; one they repeat to its first occurrence.
-/// Remembers the last day it converted; use one object per run over the points. Any thread.
+/// Remembers the start of every day it converted (finding it asks the time zone, which costs a system
+/// call), so one object serves any number of runs over the points while the time zone stays. One thread
+/// at a time.
 class TimeMapping {
 public:
     [[nodiscard]] double toEpochMs(double days);
 
 private:
+    struct DayStart {
+        double startMs = 0;
+        bool regular = true; ///< the day has 24 hours: its instants follow its start linearly
+    };
     qint64 m_day = 0;
     bool m_known = false;
-    bool m_regular = true; ///< the day has 24 hours: its instants follow its start linearly
-    double m_startMs = 0;
+    DayStart m_start;
+    std::unordered_map<qint64, DayStart> m_days;
 };
 
 /// Instant (milliseconds since 1970 UTC) of local wall-clock `days`.

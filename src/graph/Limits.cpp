@@ -139,11 +139,6 @@ void SaveStatsSettings(QSettings &settings, const StatsSettings &values) {
     settings.sync();
 }
 
-std::unique_ptr<QSettings> OpenUserSettings() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velda9"),
-                                       QStringLiteral("velda9"));
-}
-
 const StatsSettings &CurrentStatsSettings() {
     return Current();
 }

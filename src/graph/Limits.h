@@ -4,6 +4,7 @@
 
 #include "archive/SensorCatalogue.h"
 #include "base/ArchiveTable.h"
+#include "base/FileTarget.h"
 #include "base/Result.h"
 #include "base/SystemFormats.h"
 
@@ -86,9 +87,6 @@ struct StatsSettings {
 /// numbers are ignored.
 [[nodiscard]] StatsSettings LoadStatsSettings(QSettings &settings);
 void SaveStatsSettings(QSettings &settings, const StatsSettings &values);
-
-/// The per-user settings file of the program (INI format, user scope).
-[[nodiscard]] std::unique_ptr<QSettings> OpenUserSettings();
 
 /// The limits and ΔH/R in force for the windows: empty until the program loads them at start-up or the
 /// statistics window changes them. GUI thread only.

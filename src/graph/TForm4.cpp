@@ -14,7 +14,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QGraphicsLineItem>
@@ -25,7 +24,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -53,21 +51,6 @@ constexpr int kPanelMinWidth = 213;
 constexpr int kStatusHeight = 19;
 constexpr int kBoxWidth = 245;
 
-TForm4::ErrorReporter &Reporter() {
-    static TForm4::ErrorReporter reporter = [](const QString &text) {
-        QMessageBox(QMessageBox::Critical, Pick(TxtError), text, QMessageBox::Ok).exec();
-    };
-    return reporter;
-}
-
-TForm4::ColourPicker &Picker() {
-    static TForm4::ColourPicker picker = [](const QColor &initial, QWidget *parent) -> std::optional<QColor> {
-        const QColor c = QColorDialog::getColor(initial, parent);
-        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
-    };
-    return picker;
-}
-
 QColor ToQColor(Rgb rgb) {
     return QColor::fromRgb(static_cast<QRgb>(rgb) | 0xFF000000u);
 }
@@ -86,15 +69,8 @@ void SetAxisTicks(QCategoryAxis *axis, const std::vector<AxisTick> &ticks) {
 
 } // namespace
 
-void TForm4::setErrorReporter(ErrorReporter reporter) {
-    Reporter() = std::move(reporter);
-}
-void TForm4::setColourPicker(ColourPicker picker) {
-    Picker() = std::move(picker);
-}
-
-TForm4::TForm4(ArchiveTable &table, QWidget *parent)
-    : QDialog(parent), m_model(LanguageIndex.load()), m_control(m_model) {
+TForm4::TForm4(ArchiveTable &table, QWidget *parent, WindowServices services)
+    : QDialog(parent), m_services(std::move(services)), m_model(LanguageIndex.load()), m_control(m_model) {
     createChart();
     createControls();
     connectHandlers();
@@ -279,7 +255,7 @@ void TForm4::FormCreate(ArchiveTable &table) {
     m_error = m_model.build(table, table.channels().channel1, table.channels().channel2,
                             table.archiveFormatOr(ArchiveFormat.load()), CurrentFormats());
     apply(m_control.built());
-    if (m_error) Reporter()(m_error->message(m_model.language()));
+    if (m_error) m_services.showError(this, Pick(TxtError), m_error->message(m_model.language()));
 }
 
 QLineSeries *TForm4::lineSeries(int index) const {
@@ -290,10 +266,9 @@ QLineSeries *TForm4::lineSeries(int index) const {
 void TForm4::refreshSeriesData() {
     const int width = EnvelopeWidth(plotRect(), Chart1->width());
     const AxisRange bottom = m_control.drawn(GraphInteraction::kBottomAxis);
-    ChartTime time;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
         if (const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width))
-            lineSeries(i)->replace(time.points(*shown));
+            lineSeries(i)->replace(m_seriesTime.points(*shown));
     }
 }
 
@@ -458,7 +433,7 @@ void TForm4::RadioButton8Click() {
 
 void TForm4::pickColour(int ch, bool thirdSwatch) {
     apply(m_control.colourClicked(ch, thirdSwatch, [this](Rgb initial) -> std::optional<Rgb> {
-        const std::optional<QColor> chosen = Picker()(ToQColor(initial), this);
+        const std::optional<QColor> chosen = m_services.pickColour(ToQColor(initial), this);
         return chosen ? std::optional<Rgb>(FromQColor(*chosen)) : std::nullopt;
     }));
 }
@@ -520,7 +495,7 @@ void TForm4::Button1Click() {
 
 void TForm4::Button2Click() {
     apply(m_control.finishTransition());
-    SaveChartPictureWithDialog(this, Chart1);
+    SaveChartPictureWithDialog(this, Chart1, m_services);
 }
 
 void TForm4::Chart1MouseDown(MouseButton button, QPoint pos) {

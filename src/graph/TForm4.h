@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/WindowServices.h"
 #include "graph/ChannelBox.h"
 #include "graph/ChartSync.h"
 #include "graph/ColourSwatch.h"
@@ -50,16 +51,11 @@ namespace velda {
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(ArchiveTable &table, QWidget *parent = nullptr);
+    /// `services` show the error that ends a construction, ask for colours and the picture's file name,
+    /// and name the open project, which a saved picture may not replace.
+    explicit TForm4(ArchiveTable &table, QWidget *parent = nullptr,
+                    WindowServices services = DefaultWindowServices());
     ~TForm4() override;
-
-    /// Shows the text of an error that ended a construction. The default is an error message box; tests
-    /// replace it. Process-wide, GUI thread.
-    using ErrorReporter = std::function<void(const QString &text)>;
-    static void setErrorReporter(ErrorReporter reporter);
-    /// Asks for a colour (the colour dialog by default); nullopt when the user cancels.
-    using ColourPicker = std::function<std::optional<QColor>(const QColor &initial, QWidget *parent)>;
-    static void setColourPicker(ColourPicker picker);
 
     [[nodiscard]] const GraphModel &model() const { return m_model; }
     [[nodiscard]] const GraphInteraction &interaction() const { return m_control.interaction(); }
@@ -180,6 +176,7 @@ private:
     /// Moves `series` to the value axis `side` if it is on the other one.
     void attachToAxis(QXYSeries *series, ValueAxis side);
 
+    WindowServices m_services;
     GraphModel m_model;
     GraphController m_control;
     std::optional<GraphError> m_error;
@@ -188,6 +185,7 @@ private:
     QGraphicsSimpleTextItem *m_markerLabel = nullptr;
     QRubberBand *m_rubberBand = nullptr;
     SeriesDataCache m_seriesData;
+    ChartTime m_seriesTime;             ///< the series' times, with the days converted so far
     std::vector<AxisTick> m_rightTicks; ///< the ticks the right axis shows
     // The rectangle zoom's animated transition. The chart's own axis animations stay off: they keep
     // labels of an earlier layout while ranges, tick intervals and axis visibility change underneath,

@@ -18,36 +18,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace velda {
-namespace {
-
-TStatsForm::SettingsWriter &Writer() {
-    static TStatsForm::SettingsWriter writer = [](const StatsSettings &values) {
-        SaveStatsSettings(*OpenUserSettings(), values);
-    };
-    return writer;
-}
-
-} // namespace
-
-void TStatsForm::setSettingsWriter(SettingsWriter writer) {
-    Writer() = std::move(writer);
-}
 
 TStatsForm::TStatsForm(const ArchiveTable &table, bool channel1Present, bool channel2Present,
-                       int archiveFormat, QWidget *parent)
-    : QDialog(parent), m_table(table), m_channel1Present(channel1Present), m_channel2Present(channel2Present),
-      m_archiveFormat(archiveFormat) {
+                       int archiveFormat, QWidget *parent, WindowServices services)
+    : QDialog(parent), m_table(table), m_services(std::move(services)), m_channel1Present(channel1Present),
+      m_channel2Present(channel2Present), m_archiveFormat(archiveFormat) {
     setWindowTitle(Pick(TxtStatsCaption));
     resize(1000, 640);
     auto *layout = new QVBoxLayout(this);
@@ -157,7 +141,7 @@ void TStatsForm::apply(const Result<StatsSettings, FieldError> &edited) {
         StatusLabel->setText(edited.error().message(LanguageIndex.load()));
     } else if (edited.value() != CurrentStatsSettings()) {
         SetCurrentStatsSettings(edited.value());
-        Writer()(edited.value());
+        SaveStatsSettings(*m_services.openSettings(), edited.value());
         recompute();
         Q_EMIT limitsChanged();
     } else if (m_stats.unreadableRows > 0) {
@@ -191,6 +175,7 @@ void TStatsForm::PrintClick() {
     QPrintPreviewDialog preview(&printer, this);
     KeepPreviewSteady(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) {
+        if (!m_services.mayPrintTo(*p, this)) return;
         SummaryInput input;
         input.table = &m_table;
         input.channel1Present = m_channel1Present;
@@ -205,14 +190,14 @@ void TStatsForm::PrintClick() {
     preview.exec();
 }
 
-void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::function<void()> &limitsChanged) {
+void OpenStatistics(const ArchiveTable &table, QWidget *parent, const WindowServices &services,
+                    const std::function<void()> &limitsChanged) {
     if (TableIsEmpty(table)) {
-        QMessageBox box(QMessageBox::Critical, Pick(TxtWarning), Pick(TxtArchiveNotRead), QMessageBox::Ok);
-        box.exec();
+        services.showError(parent, Pick(TxtWarning), Pick(TxtArchiveNotRead));
         return;
     }
     TStatsForm form(table, table.channels().channel1, table.channels().channel2,
-                    table.archiveFormatOr(ArchiveFormat.load()), parent);
+                    table.archiveFormatOr(ArchiveFormat.load()), parent, services);
     QObject::connect(&form, &TStatsForm::limitsChanged, &form, [limitsChanged] { limitsChanged(); });
     form.exec();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ArchiveTable.h"
+#include "base/WindowServices.h"
 #include "graph/LimitFields.h"
 #include "graph/Limits.h"
 #include "graph/Statistics.h"
@@ -28,8 +29,10 @@ namespace velda {
 class TStatsForm : public QDialog {
     Q_OBJECT
 public:
+    /// `services` open the settings file the edits are saved to and name the open project, which a
+    /// printed summary may not replace.
     TStatsForm(const ArchiveTable &table, bool channel1Present, bool channel2Present, int archiveFormat,
-               QWidget *parent = nullptr);
+               QWidget *parent = nullptr, WindowServices services = DefaultWindowServices());
 
     [[nodiscard]] const ArchiveStatistics &statistics() const { return m_stats; }
     /// What the copy button puts on the clipboard.
@@ -51,10 +54,6 @@ public:
     QPushButton *PrintButton = nullptr;
     QPushButton *CloseButton = nullptr;
 
-    /// Saves the settings the window changes (the user's settings file by default; tests redirect it).
-    using SettingsWriter = std::function<void(const StatsSettings &)>;
-    static void setSettingsWriter(SettingsWriter writer);
-
 Q_SIGNALS:
     /// The limits or ΔH/R changed; the table and graph views repaint.
     void limitsChanged();
@@ -69,6 +68,7 @@ private:
     void apply(const Result<StatsSettings, FieldError> &edited);
 
     const ArchiveTable &m_table;
+    WindowServices m_services;
     bool m_channel1Present;
     bool m_channel2Present;
     int m_archiveFormat;
@@ -78,7 +78,8 @@ private:
 /// The statistics command of the main window: refuses an empty table with the "archive not read" box,
 /// otherwise shows the statistics window modally for the table and the channel flags as they are now.
 /// `limitsChanged` runs whenever the window changes the limits.
-void OpenStatistics(const ArchiveTable &table, QWidget *parent, const std::function<void()> &limitsChanged);
+void OpenStatistics(const ArchiveTable &table, QWidget *parent, const WindowServices &services,
+                    const std::function<void()> &limitsChanged);
 
 /// Adds the "Statistics..." item to `menu` after `after` (at the end when null); its caption follows the
 /// language each time the menu opens. Triggering it calls `open`.

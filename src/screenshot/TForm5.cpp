@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -87,17 +86,6 @@ RgbColor ToRgb(QColor colour) {
     return static_cast<RgbColor>(colour.rgb() & 0xFFFFFF);
 }
 
-QString AskBitmapFile(QWidget *parent, const QString &current) {
-    QFileDialog dialog(parent, Pick(TxtSaveToBmp), current);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(Pick(TxtBitmapFilter));
-    dialog.setDefaultSuffix(QStringLiteral("bmp"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    RememberFolder(dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
-}
-
 } // namespace
 
 ScreenPicture::ScreenPicture(QWidget *parent) : QWidget(parent) {
@@ -129,7 +117,7 @@ QImage ScreenImageToPicture(const PixelMatrix &matrix, QColor pen, QColor backgr
     return image;
 }
 
-TForm5::TForm5(QWidget *parent) : QDialog(parent), OpenPictureDialog1(AskBitmapFile) {
+TForm5::TForm5(QWidget *parent, WindowServices services) : QDialog(parent), m_services(std::move(services)) {
     setWindowTitle(Pick(TxtScreenshotCaption));
     setSizeGripEnabled(true);
     resize(kDesignWidth, kDesignHeight);
@@ -175,11 +163,6 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent), OpenPictureDialog1(AskBitmapF
     connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);
-
-    showSaveError = [](const QString &message) {
-        QMessageBox box(QMessageBox::Critical, Pick(TxtError), message, QMessageBox::Ok);
-        box.exec();
-    };
 }
 
 TForm5::~TForm5() {
@@ -202,7 +185,7 @@ QColor TForm5::selectedColor(const QComboBox *box) {
 void TForm5::Button1Click() {
     ExchangeSetup setup;
     setup.ui = &QtExchangeUi::instance();
-    setup.sleeper = exchangeSleeper;
+    setup.sleeper = m_services.sleep;
     // The gauge may still show 100 from the previous read; that must not end this one.
     CGauge1->setValue(0);
     // The previous read may still be closing the link after its picture was drawn.
@@ -217,9 +200,21 @@ void TForm5::Button1Click() {
     Button1->setEnabled(false);
 }
 
+QString TForm5::OpenPictureDialog1() {
+    QFileDialog dialog(this, Pick(TxtSaveToBmp), m_fileName);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(Pick(TxtBitmapFilter));
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    const std::optional<QString> chosen = m_services.runFileDialog(dialog);
+    if (!chosen) return {};
+    RememberFolder(*chosen);
+    return *chosen;
+}
+
 void TForm5::CheckBox1Click() {
     if (!CheckBox1->isChecked()) return;
-    m_fileName = OpenPictureDialog1 ? OpenPictureDialog1(this, m_fileName) : QString();
+    m_fileName = OpenPictureDialog1();
 }
 
 void TForm5::Timer1Timer() {
@@ -235,9 +230,13 @@ void TForm5::Timer1Timer() {
     const QImage picture = ScreenImageToPicture(matrix, pen, background);
     Image1->setImage(picture);
     if (CheckBox1->isChecked() && !m_fileName.isEmpty()) {
-        const BmpFileResult saved =
-            WriteBmpFile(m_fileName, EncodeBmp(matrix, ToRgb(pen), ToRgb(background)));
-        if (!saved.ok() && showSaveError) showSaveError(saved.error().message);
+        if (const std::optional<QString> refused = m_services.refusedTarget(m_fileName)) {
+            m_services.showError(this, Pick(TxtError), *refused);
+        } else if (const BmpFileResult saved =
+                       WriteBmpFile(m_fileName, EncodeBmp(matrix, ToRgb(pen), ToRgb(background)));
+                   !saved.ok()) {
+            m_services.showError(this, Pick(TxtError), saved.error().message);
+        }
     }
     if (CheckBox2->isChecked()) QGuiApplication::clipboard()->setImage(picture);
     backToIdle();

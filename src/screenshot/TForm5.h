@@ -2,6 +2,7 @@
 // puts it on the clipboard.
 #pragma once
 
+#include "base/WindowServices.h"
 #include "device/Exchange.h"
 #include "screenshot/PixelMatrix.h"
 
@@ -44,7 +45,9 @@ private:
 class TForm5 : public QDialog, public Gauge, public StatusLabel {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget *parent = nullptr);
+    /// `services` ask for the file name, show a failed save, pause the exchanges and name the open project,
+    /// which a saved picture may not replace.
+    explicit TForm5(QWidget *parent = nullptr, WindowServices services = DefaultWindowServices());
     ~TForm5() override;
 
     void Button1Click();
@@ -60,14 +63,6 @@ public:
     [[nodiscard]] bool reading() const { return m_reading; }
     /// The file every later picture is saved to (empty: none chosen).
     [[nodiscard]] const QString &fileName() const { return m_fileName; }
-
-    /// Asks for the file name when the save box is ticked; returns "" when the user cancels. Replaceable
-    /// so that tests need no modal file dialog.
-    std::function<QString(QWidget *parent, const QString &current)> OpenPictureDialog1;
-    /// Shows a failed save to the user (a message box unless replaced).
-    std::function<void(const QString &message)> showSaveError;
-    /// The pauses of the exchanges this window starts (empty: real time).
-    Sleeper exchangeSleeper;
 
     ScreenPicture *Image1 = nullptr;
     QPushButton *Button1 = nullptr;
@@ -89,9 +84,12 @@ public:
     void done(int result) override;
 
 private:
+    /// Asks for the file name when the save box is ticked; "" when the user cancels.
+    [[nodiscard]] QString OpenPictureDialog1();
     void stopRead();
     void backToIdle();
 
+    WindowServices m_services;
     bool m_reading = false;
     QString m_fileName;
 };

@@ -197,6 +197,46 @@ TEST_F(MainWindowExtrasTest, SavesCsvWithTheChosenDelimiterAndDates) {
     EXPECT_EQ(offeredDelimiter, QStringLiteral("табуляция"));
 }
 
+// The delimiter offered is never the decimal separator the cells carry, whichever locale wrote them; the
+// CSV then splits into whole values.
+TEST_F(MainWindowExtrasTest, CsvDelimiterFollowsTheSeparatorInTheCells) {
+    struct Case {
+        const char *name;
+        const char *inForce;
+        const char *writtenUnder;
+        const char *offered;
+        char delimiter;
+    };
+    const Case cases[] = {
+        {"comma cells under a point locale", "en_US", "ru_RU", "точка с запятой ( ; )", ';'},
+        {"point cells under a comma locale", "ru_RU", "en_US", "запятая ( , )", ','},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString csv = m_dir.filePath(QString::fromUtf8(c.name) + QStringLiteral(".csv"));
+        SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLatin1String(c.writtenUnder))));
+        const QString project = Download(path("cells.vd"), 0, 5);
+        SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLatin1String(c.inForce))));
+        Answerer answerer;
+        m_form = std::make_unique<TForm1>();
+        m_form->Action1Execute(project);
+        QString offered;
+        answerer.onFileDialog = [&](QFileDialog *dialog) {
+            offered = dialog->findChild<QComboBox *>(QStringLiteral("CsvDelimiter"))->currentText();
+            test::ChooseFile(dialog, csv);
+        };
+        m_form->SaveCsv1->trigger();
+        EXPECT_TRUE(answerer.boxes.isEmpty()) << answerer.boxes.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(offered, QString::fromUtf8(c.offered));
+        QFile file(csv);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray row = file.readAll().split('\n').value(1);
+        EXPECT_EQ(row.split(c.delimiter).size(), 14) << row.toStdString();
+        EXPECT_FALSE(row.contains('"')) << row.toStdString();
+    }
+    SetCurrentFormats(SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU"))));
+}
+
 TEST_F(MainWindowExtrasTest, CsvOfAnEmptyTableIsRefusedAfterTheDialog) {
     Answerer answerer;
     answerer.onFileDialog = [&](QFileDialog *dialog) { test::ChooseFile(dialog, path("empty.csv")); };

@@ -151,9 +151,10 @@ protected:
         Channel1Present = false;
         Channel2Present = false;
         RecordCount = 0;
-        m_form = std::make_unique<TForm1>();
+        WindowServices services = DefaultWindowServices();
+        services.sleep = [](std::chrono::milliseconds) {};
+        m_form = std::make_unique<TForm1>(nullptr, services);
         RecordUrls(m_form->urlOpener());
-        m_form->setExchangeSleeper([](std::chrono::milliseconds) {});
         m_form->show();
     }
     void TearDown() override {

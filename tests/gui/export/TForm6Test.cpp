@@ -6,6 +6,7 @@
 #include "QtPrinters.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -45,7 +46,12 @@ TEST(TForm6Test, PreviewShowsThePagesAndPrintingAfterwardsGivesTheSameLines) {
     QTemporaryDir dir;
     QWidget main;
     const ArchiveTable table = testing::NumberedTable(45, 14);
-    TForm6 form(table, &main);
+    const QString project = dir.filePath(QStringLiteral("open.vd"));
+    WindowServices services = DefaultWindowServices();
+    QStringList errors;
+    services.showError = [&errors](QWidget *, const QString &, const QString &text) { errors << text; };
+    services.openProject = [project] { return project; };
+    TForm6 form(table, &main, services);
 
     std::unique_ptr<QPrintPreviewDialog> dialog(form.createPreviewDialog());
     dialog->show();
@@ -63,6 +69,24 @@ TEST(TForm6Test, PreviewShowsThePagesAndPrintingAfterwardsGivesTheSameLines) {
     EXPECT_EQ(first, second);
     EXPECT_TRUE(first[0].contains(QStringLiteral("1:13")));
     EXPECT_TRUE(first[1].contains(QStringLiteral("45:13")));
+    EXPECT_TRUE(errors.isEmpty());
+
+    // The open project, also through a link, is no place for the report.
+    {
+        QFile file(project);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("kept") == 4);
+    }
+    const QString link = dir.filePath(QStringLiteral("link.pdf"));
+    ASSERT_TRUE(QFile::link(project, link));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(link);
+    form.QuickRep1Print(&printer);
+    EXPECT_EQ(errors, QStringList{link + QStringLiteral(": это тот же файл, что и входной ") + project});
+    EXPECT_TRUE(printer.outputFileName().isEmpty());
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("kept"));
 }
 
 TEST(TForm6Test, ShowPreviewIsModalAndReturnsWhenClosed) {

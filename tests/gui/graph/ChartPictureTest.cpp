@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
@@ -71,10 +73,12 @@ protected:
         LanguageIndex = 0;
     }
     void SetUp() override {
-        TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
+        m_services.showError = [this](QWidget *, const QString &, const QString &text) {
+            m_errors.append(text);
+        };
         m_table = GeneratedTable();
         m_table.setChannels({true, true});
-        m_form = std::make_unique<TForm4>(m_table);
+        m_form = std::make_unique<TForm4>(m_table, nullptr, m_services);
         m_form->show();
         QCoreApplication::processEvents();
         ASSERT_TRUE(m_errors.isEmpty()) << m_errors.join(QLatin1Char('\n')).toStdString();
@@ -84,6 +88,7 @@ protected:
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
     QStringList m_errors;
+    WindowServices m_services = DefaultWindowServices();
     ArchiveTable m_table;
     std::unique_ptr<TForm4> m_form;
     QTemporaryDir m_dir;
@@ -138,6 +143,25 @@ TEST_F(ChartPictureTest, SavesTheChartAsShownInEachFormat) {
     info.start(QStringLiteral("pdfinfo"), {path("shown.pdf")});
     ASSERT_TRUE(info.waitForFinished(60000));
     EXPECT_TRUE(info.readAllStandardOutput().contains("Pages:           1"));
+}
+
+// A small picture (the command line's smallest is 200 x 200) shows fewer labels, each whole: no label or
+// title is cut to an ellipsis, and the time axis keeps two labels at least.
+TEST_F(ChartPictureTest, SmallPicturesThinTheLabelsInsteadOfCuttingThem) {
+    for (const QSize size : {QSize(200, 200), QSize(600, 200), QSize(200, 500)}) {
+        SCOPED_TRACE(size.width() * 1000 + size.height());
+        TForm4 form(m_table, nullptr, m_services);
+        ASSERT_TRUE(SaveChartAtSize(form.chart, path("small.svg"), size, QStringLiteral("t")).ok());
+        int timeLabels = 0;
+        for (QGraphicsItem *item : form.chart->scene()->items()) {
+            const auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+            if (!text || !text->isVisible()) continue;
+            EXPECT_FALSE(text->toPlainText().endsWith(QStringLiteral("...")))
+                << text->toPlainText().toStdString();
+            timeLabels += text->sceneBoundingRect().top() >= form.chart->plotArea().bottom() ? 1 : 0;
+        }
+        EXPECT_GE(timeLabels, 2);
+    }
 }
 
 TEST_F(ChartPictureTest, FailureLeavesNoFileAndNamesTheReason) {

@@ -73,7 +73,13 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
         SetCurrentStatsSettings({});
         LanguageIndex = 0;
-        TStatsForm::setSettingsWriter([this](const StatsSettings &s) { m_saved.push_back(s); });
+        m_services.openSettings = [this] {
+            ++m_saves;
+            return OpenUserSettings();
+        };
+        m_services.showError = [](QWidget *, const QString &, const QString &text) {
+            ADD_FAILURE() << text.toStdString();
+        };
     }
     void TearDown() override {
         SetCurrentStatsSettings({});
@@ -81,14 +87,15 @@ protected:
     }
     test::RussianFormats m_formats;
     QTemporaryDir m_dir;
-    std::vector<StatsSettings> m_saved;
+    int m_saves = 0;
+    WindowServices m_services = DefaultWindowServices();
 };
 
 } // namespace
 
 TEST_F(StatsWindowTest, OneTabPerChannelAndLimitsApplyAtOnce) {
     const ArchiveTable table = TwoChannels();
-    TStatsForm form(table, true, true, 0);
+    TStatsForm form(table, true, true, 0, nullptr, m_services);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Статистика"));
     ASSERT_EQ(form.Tabs->count(), 2);
     EXPECT_EQ(form.Tabs->tabText(0), QStringLiteral("Канал 1"));
@@ -105,8 +112,8 @@ TEST_F(StatsWindowTest, OneTabPerChannelAndLimitsApplyAtOnce) {
     Edit(form.LimitEdits[0][1], QStringLiteral("24,5"));
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(CurrentStatsSettings().limits.of(Quantity::Temperature), (Limit{std::nullopt, 24.5}));
-    ASSERT_EQ(m_saved.size(), 1U);
-    EXPECT_EQ(m_saved.back(), CurrentStatsSettings());
+    ASSERT_EQ(m_saves, 1);
+    EXPECT_EQ(LoadStatsSettings(*OpenUserSettings()), CurrentStatsSettings());
     EXPECT_EQ(SheetText(form.Sheets[0], QStringLiteral("Выше предела"), 0), QStringLiteral("1 (33,33 %)"));
     EXPECT_EQ(SheetText(form.Sheets[1], QStringLiteral("Выше предела"), 0), QStringLiteral("0 (0,00 %)"));
 
@@ -138,7 +145,7 @@ TEST_F(StatsWindowTest, OneTabPerChannelAndLimitsApplyAtOnce) {
 TEST_F(StatsWindowTest, CopiesTabSeparatedTextInEnglish) {
     LanguageIndex = 1;
     const ArchiveTable table = TwoChannels();
-    TStatsForm form(table, true, true, 0);
+    TStatsForm form(table, true, true, 0, nullptr, m_services);
     EXPECT_EQ(form.PrintButton->text(), QStringLiteral("Print..."));
     form.CopyClick();
     const QString text = QApplication::clipboard()->text();
@@ -208,9 +215,8 @@ TEST_F(StatsWindowTest, MainWindowItemRefusesAnEmptyTableThenOpensAndTintsTheTab
 TEST_F(StatsWindowTest, GraphDrawsDashedLimitLinesOnlyWhenLimitsAreSet) {
     ArchiveTable table = TwoChannels();
     table.setChannels({true, true});
-    TForm4::setErrorReporter([](const QString &text) { ADD_FAILURE() << text.toStdString(); });
     {
-        TForm4 plain(table);
+        TForm4 plain(table, nullptr, m_services);
         plain.show();
         QApplication::processEvents();
         EXPECT_TRUE(plain.limitLines().lines().empty());
@@ -219,7 +225,7 @@ TEST_F(StatsWindowTest, GraphDrawsDashedLimitLinesOnlyWhenLimitsAreSet) {
     settings.limits.set(Quantity::Temperature, Limit{21.0, 25.0});
     settings.limits.set(Quantity::Humidity, Limit{std::nullopt, 48.0}); // humidity is not shown at first
     SetCurrentStatsSettings(settings);
-    TForm4 graph(table);
+    TForm4 graph(table, nullptr, m_services);
     graph.show();
     QApplication::processEvents();
     const auto &lines = graph.limitLines().lines();

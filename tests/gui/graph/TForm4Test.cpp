@@ -100,10 +100,13 @@ protected:
     }
 
     void SetUp() override {
-        TForm4::setErrorReporter([this](const QString &text) { m_errors.append(text); });
+        m_services.showError = [this](QWidget *, const QString &, const QString &text) {
+            m_errors.append(text);
+        };
+        m_services.pickColour = [this](const QColor &initial, QWidget *) { return m_pick(initial); };
         m_table = DemoTable();
         m_table.setChannels({true, true});
-        m_form = std::make_unique<TForm4>(m_table);
+        m_form = std::make_unique<TForm4>(m_table, nullptr, m_services);
         m_form->show();
         QCoreApplication::processEvents();
         m_plot = m_form->plotRect();
@@ -135,6 +138,8 @@ protected:
     std::unique_ptr<TForm4> m_form;
     PlotRect m_plot;
     QStringList m_errors;
+    std::function<std::optional<QColor>(const QColor &)> m_pick = [](const QColor &) { return std::nullopt; };
+    WindowServices m_services = DefaultWindowServices();
 };
 
 // Clicks a check box or radio button on its indicator (the middle of a wide box may lie past its text).
@@ -216,15 +221,13 @@ TEST_F(TForm4Test, RadioButtonsAndCheckBoxesDriveSeriesAndTitles) {
 
 TEST_F(TForm4Test, SwatchTakesTheChosenColour) {
     TForm4 &f = *m_form;
-    TForm4::setColourPicker(
-        [](const QColor &, QWidget *) { return std::optional<QColor>(QColor(10, 20, 30)); });
+    m_pick = [](const QColor &) { return std::optional<QColor>(QColor(10, 20, 30)); };
     QTest::mouseClick(f.Panel1, Qt::LeftButton);
     EXPECT_EQ(f.Series1->color(), QColor(10, 20, 30));
     EXPECT_EQ(f.Panel1->colour(), std::optional<QColor>(QColor(10, 20, 30)));
-    TForm4::setColourPicker([](const QColor &, QWidget *) { return std::optional<QColor>(); });
+    m_pick = [](const QColor &) { return std::optional<QColor>(); };
     QTest::mouseClick(f.Panel1, Qt::LeftButton);
     EXPECT_EQ(f.Series1->color(), QColor(10, 20, 30));
-    TForm4::setColourPicker(nullptr);
 }
 
 TEST_F(TForm4Test, DraggingAndSnappingAxisEnds) {
@@ -358,7 +361,7 @@ TEST_F(TForm4Test, ConversionErrorShowsWhatWasBuilt) {
         table.setCell(7, r, QStringLiteral("99,00"));
     }
     m_errors.clear();
-    TForm4 f(table);
+    TForm4 f(table, nullptr, m_services);
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_TRUE(m_errors.front().contains(QStringLiteral("2018-03-05")));
     ASSERT_TRUE(f.constructionError());
@@ -406,7 +409,7 @@ TEST_F(TForm4Test, PrintButtonOpensAModalPreview) {
 TEST_F(TForm4Test, EnglishTexts) {
     LanguageIndex = 1;
     ArchiveTable table = DemoTable();
-    TForm4 f(table);
+    TForm4 f(table, nullptr, m_services);
     LanguageIndex = 0;
     EXPECT_EQ(f.windowTitle(), QStringLiteral("The graph of measurements"));
     EXPECT_EQ(f.GroupBox1->title(), QStringLiteral("Chanal 1"));
@@ -499,7 +502,7 @@ TEST_F(TForm4Test, DaylightSavingChangesKeepPointsLabelsReadoutAndMarkerTogether
         }
         table.setArchiveFormat(2);
         table.setChannels({true, false});
-        TForm4 f(table);
+        TForm4 f(table, nullptr, m_services);
         f.show();
         QCoreApplication::processEvents();
         ASSERT_EQ(f.Series1->count(), kRecords);
@@ -607,7 +610,7 @@ TEST_F(TForm4Test, RightAxisLabelsGroupThousandsAndDropTrailingZeros) {
         }
         table.setArchiveFormat(2);
         table.setChannels({true, true});
-        TForm4 f(table);
+        TForm4 f(table, nullptr, m_services);
         f.resize(1516, 909);
         f.show();
         QCoreApplication::processEvents();
@@ -791,7 +794,7 @@ TEST_F(TForm4Test, BuildsFromTheTablesOwnFormatAndChannels) {
         ArchiveFormat = c.globalFormat;
         Channel1Present = c.globalChannels.channel1;
         Channel2Present = c.globalChannels.channel2;
-        TForm4 f(table);
+        TForm4 f(table, nullptr, m_services);
         ArchiveFormat = savedFormat;
         EXPECT_EQ(f.model().channel(0).Present, c.tableChannels.channel1);
         EXPECT_EQ(f.model().channel(1).Present, c.tableChannels.channel2);

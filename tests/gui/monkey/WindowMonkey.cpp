@@ -29,8 +29,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMenu>
 #include <QPrintPreviewDialog>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -318,7 +320,25 @@ Sleeper NoSleep() {
     return [](std::chrono::milliseconds) {};
 }
 
-void MonkeyMain(const Options &options, const QString &projectPath) {
+// The windows' services for a run: no sleeping, no error boxes, colours picked at once, pictures saved
+// and settings kept in the run's folder.
+WindowServices MonkeyServices(const QString &folder) {
+    WindowServices services = DefaultWindowServices();
+    services.sleep = NoSleep();
+    services.showError = [](QWidget *, const QString &, const QString &) {};
+    services.pickColour = [](const QColor &initial, QWidget *) -> std::optional<QColor> {
+        return initial.darker(120);
+    };
+    services.runFileDialog = [folder](QFileDialog &) -> std::optional<QString> {
+        return folder + QStringLiteral("/s.bmp");
+    };
+    services.openSettings = [folder] {
+        return std::make_unique<QSettings>(folder + QStringLiteral("/settings.ini"), QSettings::IniFormat);
+    };
+    return services;
+}
+
+void MonkeyMain(const Options &options, const QString &projectPath, const WindowServices &services) {
     // The main window keeps every progress dialog, graph, screenshot and report window it opened until
     // it goes, as the program does until it ends; a fresh main window every few thousand events keeps a
     // long run from slowing down under thousands of hidden windows, as a restarted program would.
@@ -327,9 +347,11 @@ void MonkeyMain(const Options &options, const QString &projectPath) {
         Options part = options;
         part.events = std::min(kEventsPerWindow, options.events - done);
         part.seed = options.seed + static_cast<std::uint32_t>(round);
-        auto form = std::make_unique<TForm1>();
+        WindowServices mainServices = DefaultWindowServices();
+        mainServices.sleep = services.sleep;
+        mainServices.openSettings = services.openSettings;
+        auto form = std::make_unique<TForm1>(nullptr, mainServices);
         form->urlOpener().replace([](const QUrl &) { return true; });
-        form->setExchangeSleeper(NoSleep());
         if (!form->openProject(projectPath)) {
             std::fprintf(stderr, "monkey: the archive cannot be opened\n");
             std::exit(1);
@@ -361,27 +383,19 @@ void MonkeyProgress(const Options &options) {
     std::fprintf(stderr, "monkey: progress: %ld downloads ran under the dialog\n", started);
 }
 
-void MonkeyGraph(const Options &options, ArchiveTable &table) {
+void MonkeyGraph(const Options &options, ArchiveTable &table, const WindowServices &services) {
     table.setChannels({true, true});
-    TForm4::setErrorReporter([](const QString &) {});
-    TForm4::setColourPicker(
-        [](const QColor &initial, QWidget *) -> std::optional<QColor> { return initial.darker(120); });
-    TForm4 form(table);
+    TForm4 form(table, nullptr, services);
     RunMonkey("graph", &form, options);
 }
 
-void MonkeyStats(const Options &options, const ArchiveTable &table) {
-    TStatsForm form(table, true, true, 2);
+void MonkeyStats(const Options &options, const ArchiveTable &table, const WindowServices &services) {
+    TStatsForm form(table, true, true, 2, nullptr, services);
     RunMonkey("stats", &form, options);
 }
 
-void MonkeyScreenshot(const Options &options, const QString &folder) {
-    TForm5 form;
-    form.exchangeSleeper = NoSleep();
-    form.OpenPictureDialog1 = [folder](QWidget *, const QString &) {
-        return folder + QStringLiteral("/s.bmp");
-    };
-    form.showSaveError = [](const QString &) {};
+void MonkeyScreenshot(const Options &options, const WindowServices &services) {
+    TForm5 form(nullptr, services);
     RunMonkey("screenshot", &form, options);
 }
 
@@ -420,8 +434,6 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     LibUSB.useSimulator(true);
     SetCurrentFormats(SystemFormats::FromLocale(QLocale(QLocale::Russian, QLocale::Russia)));
-    // Limits typed into the statistics window stay in this run, not in the user's settings.
-    TStatsForm::setSettingsWriter([](const StatsSettings &) {});
     std::thread watchdog(Watchdog, options.watchdogSeconds);
 
     QTemporaryDir folder;
@@ -432,12 +444,14 @@ int main(int argc, char **argv) {
         return 1;
     }
     const auto wanted = [&](const char *name) { return options.window == "all" || options.window == name; };
-    if (wanted("main")) MonkeyMain(options, project);
+    // Limits typed into the statistics window stay in this run, not in the user's settings.
+    const WindowServices services = MonkeyServices(folder.path());
+    if (wanted("main")) MonkeyMain(options, project, services);
     if (wanted("progress")) MonkeyProgress(options);
-    if (wanted("graph")) MonkeyGraph(options, table);
-    if (wanted("screenshot")) MonkeyScreenshot(options, folder.path());
+    if (wanted("graph")) MonkeyGraph(options, table, services);
+    if (wanted("screenshot")) MonkeyScreenshot(options, services);
     if (wanted("report")) MonkeyReport(options, table);
-    if (wanted("stats")) MonkeyStats(options, table);
+    if (wanted("stats")) MonkeyStats(options, table, services);
 
     ShutdownDeviceLink(ProcessGuiEvents);
     MonkeyDone = true;

@@ -97,9 +97,18 @@ protected:
         return names;
     }
 
-    static void prepare(TForm5 &form) {
-        form.exchangeSleeper = [](std::chrono::milliseconds) {};
-        form.showSaveError = [](const QString &message) { ADD_FAILURE() << message.toStdString(); };
+    // Pauses that do not sleep, the file dialog answered with m_answer (nullopt: cancelled), errors
+    // collected in m_errors when m_collectErrors, a failure otherwise.
+    WindowServices services() {
+        WindowServices s = DefaultWindowServices();
+        s.sleep = [](std::chrono::milliseconds) {};
+        s.runFileDialog = [this](QFileDialog &) { return m_answer; };
+        s.showError = [this](QWidget *, const QString &, const QString &text) {
+            if (!m_collectErrors) ADD_FAILURE() << text.toStdString();
+            m_errors << text;
+        };
+        s.openProject = [this] { return m_project; };
+        return s;
     }
 
     // Update, wait for the exchange to end while serving its status displays, then the poll's tick.
@@ -115,6 +124,10 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    std::optional<QString> m_answer;
+    QStringList m_errors;
+    bool m_collectErrors = false;
+    QString m_project;
     std::string m_logPath;
     int m_count = 0;
 };
@@ -128,10 +141,9 @@ TEST_F(ScreenshotWindowTest, ReadsDrawsSavesAndCopiesTheInstrumentScreen) {
         screen[k] = static_cast<std::uint8_t>(0x5A ^ k);
     useScenario({{"firmware_date", "13.03.2018"}, {"screen_hex", Hex(screen)}});
 
-    TForm5 form;
-    prepare(form);
+    TForm5 form(nullptr, services());
     const QString path = m_dir.filePath(QStringLiteral("screen.bmp"));
-    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
+    m_answer = path;
     form.show();
     EXPECT_TRUE(form.Image1->image().isNull()) << "each opening starts with an empty picture";
     EXPECT_FALSE(form.CGauge1->isVisible());
@@ -170,8 +182,7 @@ TEST_F(ScreenshotWindowTest, GaugeDisappearsWhenTheExchangeEnds) {
     Screen screen{};
     screen[5] = 0xFF;
     useScenario({{"firmware_date", "13.03.2018"}, {"screen_hex", Hex(screen)}});
-    TForm5 form;
-    prepare(form);
+    TForm5 form(nullptr, services());
     form.show();
     form.Button1->click();
     ASSERT_TRUE(form.CGauge1->isVisible());
@@ -190,9 +201,8 @@ TEST_F(ScreenshotWindowTest, GaugeDisappearsWhenTheExchangeEnds) {
 
 TEST_F(ScreenshotWindowTest, CancelledFileDialogKeepsTheBoxTickedAndSavesNothing) {
     useScenario({{"firmware_date", "13.03.2018"}});
-    TForm5 form;
-    prepare(form);
-    form.OpenPictureDialog1 = [](QWidget *, const QString &) { return QString(); };
+    TForm5 form(nullptr, services());
+    m_answer.reset();
     form.show();
     form.CheckBox1->click();
     EXPECT_TRUE(form.CheckBox1->isChecked());
@@ -204,55 +214,64 @@ TEST_F(ScreenshotWindowTest, CancelledFileDialogKeepsTheBoxTickedAndSavesNothing
 
 TEST_F(ScreenshotWindowTest, FailedSaveIsReportedOnceAndTheWindowGoesOn) {
     useScenario({{"firmware_date", "13.03.2018"}});
-    TForm5 form;
-    prepare(form);
+    TForm5 form(nullptr, services());
     const QString path = m_dir.filePath(QStringLiteral("missing/screen.bmp"));
-    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
-    QStringList errors;
-    form.showSaveError = [&](const QString &message) { errors << message; };
+    m_answer = path;
+    m_collectErrors = true;
     form.show();
     form.CheckBox1->click();
     form.CheckBox2->setChecked(true);
     QGuiApplication::clipboard()->clear();
     readScreen(form);
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.front().startsWith(path)) << errors.front().toStdString();
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.front().startsWith(path)) << m_errors.front().toStdString();
     EXPECT_FALSE(form.reading());
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(kPixelMatrixWidth, kPixelMatrixHeight))
         << "the clipboard still receives the picture";
 }
 
-TEST_F(ScreenshotWindowTest, ReadOnlyBitmapIsReportedAndKept) {
+// A file the save must leave alone is reported and kept byte for byte: one protected by the user, and the
+// project open in the main window.
+TEST_F(ScreenshotWindowTest, ProtectedFilesAreReportedAndKept) {
+    struct Case {
+        const char *file;
+        bool openProject;
+        const char *reason;
+    };
     useScenario({{"firmware_date", "13.03.2018"}});
-    TForm5 form;
-    prepare(form);
-    const QString path = m_dir.filePath(QStringLiteral("protected.bmp"));
-    const QByteArray old("the user's own picture");
-    {
+    for (const Case &c : {Case{"protected.bmp", false, "только для чтения"},
+                          Case{"Arhive.vd", true, "это тот же файл, что и входной"}}) {
+        SCOPED_TRACE(c.file);
+        m_errors.clear();
+        const QString path = m_dir.filePath(QLatin1String(c.file));
+        const QByteArray old("the user's own file");
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        if (!c.openProject) {
+            ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        }
+        m_project = c.openProject ? path : QString();
+        m_answer = path;
+        m_collectErrors = true;
+        TForm5 form(nullptr, services());
+        form.show();
+        form.CheckBox1->click();
+        readScreen(form);
+        ASSERT_EQ(m_errors.size(), 1);
+        EXPECT_TRUE(m_errors.front().contains(QString::fromUtf8(c.reason))) << m_errors.front().toStdString();
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(old);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), old);
+        EXPECT_FALSE(form.Image1->image().isNull()) << "the picture is still shown";
     }
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    form.OpenPictureDialog1 = [&](QWidget *, const QString &) { return path; };
-    QStringList errors;
-    form.showSaveError = [&](const QString &message) { errors << message; };
-    form.show();
-    form.CheckBox1->click();
-    readScreen(form);
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.front().contains(QStringLiteral("только для чтения"))) << errors.front().toStdString();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), old);
-    EXPECT_FALSE(form.Image1->image().isNull()) << "the picture is still shown";
 }
 
 TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {
     useScenario({{"faults", {{"absent_ms", 3600000}}}});
-    TForm5 form;
-    prepare(form);
+    TForm5 form(nullptr, services());
     form.show();
     form.Button1->click();
     ASSERT_TRUE(form.reading());
@@ -268,8 +287,7 @@ TEST_F(ScreenshotWindowTest, ClosingWhileTheReadRetriesEndsTheExchange) {
 
 TEST_F(ScreenshotWindowTest, ReadStoppedElsewhereReturnsTheWindowToIdle) {
     useScenario({{"faults", {{"absent_ms", 3600000}}}});
-    TForm5 form;
-    prepare(form);
+    TForm5 form(nullptr, services());
     form.show();
     form.Button1->click();
     ASSERT_TRUE(form.reading());
