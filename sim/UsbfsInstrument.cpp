@@ -9,11 +9,14 @@
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -281,6 +284,15 @@ const char *UsbfsInstrument::DeviceNode() {
 
 const char *UsbfsInstrument::PreloadLibrary() {
     return "libumockdev-preload.so.0";
+}
+
+bool UsbfsInstrument::EnsurePreloaded(char **argv) {
+    const char *loaded = std::getenv("LD_PRELOAD");
+    if (loaded && std::strstr(loaded, PreloadLibrary())) return true;
+    ::setenv("LD_PRELOAD", PreloadLibrary(), 1);
+    ::execv("/proc/self/exe", argv);
+    std::perror("cannot run again under the test bed's preload");
+    return false;
 }
 
 std::vector<std::chrono::microseconds> UsbfsInstrument::discardDelays() const {

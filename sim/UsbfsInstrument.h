@@ -30,6 +30,10 @@ public:
     [[nodiscard]] static const char *DeviceNode();
     /// The library a client preloads (LD_PRELOAD) to see the test bed.
     [[nodiscard]] static const char *PreloadLibrary();
+    /// Runs this program again (`argv` as it got it) with PreloadLibrary() in LD_PRELOAD unless it is
+    /// there already. Returns true when it is; false, the reason printed, when the program could not be
+    /// run again. A program that serves the test bed calls it first thing in main.
+    [[nodiscard]] static bool EnsurePreloaded(char **argv);
 
     /// How long each URB that never completed stayed submitted before the client discarded it, in
     /// order. Any thread.

@@ -127,14 +127,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: %s [ROUNDS 1..1000]\n", argv[0]);
         return 2;
     }
-    const char *preload = sim::UsbfsInstrument::PreloadLibrary();
-    const char *loaded = std::getenv("LD_PRELOAD");
-    if (!loaded || !std::strstr(loaded, preload)) {
-        ::setenv("LD_PRELOAD", preload, 1);
-        ::execv("/proc/self/exe", argv);
-        std::perror("cannot run again under the test bed's preload");
-        return 1;
-    }
+    if (!sim::UsbfsInstrument::EnsurePreloaded(argv)) return 1;
     ::unsetenv("VELDA9_USB_LIBRARY");
     QCoreApplication app(argc, argv);
     ExchangeRegistry exchanges;

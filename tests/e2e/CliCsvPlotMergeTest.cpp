@@ -1,5 +1,7 @@
 // End-to-end: downloads from the simulated instrument turned into CSV, chart pictures and merged projects
 // by the built velda9-cli; every output read back by an independent reader.
+#include "CliProcess.h"
+
 #include "QtPrinters.h"
 
 #include <QByteArray>
@@ -23,37 +25,11 @@
 
 namespace {
 
-QString BinDir() {
-    const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
-    return fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
-}
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using velda::test::BinDir;
+using CliRun = velda::test::ProcessRun;
 
 CliRun Execute(const QString &program, const QStringList &args, const QString &scenario = {}) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
-    if (scenario.isEmpty())
-        env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
-    else
-        env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    CliRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return velda::test::RunProgram(program, args, velda::test::SimEnvironment(scenario));
 }
 
 CliRun Cli(const QStringList &args, const QString &scenario = {}) {

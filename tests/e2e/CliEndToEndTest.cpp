@@ -1,5 +1,7 @@
 // End-to-end tests: the built velda9-cli against the simulated instrument, with scenario files, checked
 // through its exit status, stderr and the files it writes.
+#include "CliProcess.h"
+
 #include "QtPrinters.h"
 #include "archive/ProjectFile.h"
 #include "base/TableHeader.h"
@@ -24,37 +26,12 @@
 
 namespace {
 
-QString BinDir() {
-    const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
-    return fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
-}
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using velda::test::BinDir;
+using CliRun = velda::test::ProcessRun;
 
 CliRun RunCli(const QStringList &args, const QString &scenario = {}) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
-    if (scenario.isEmpty())
-        env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
-    else
-        env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
-    process.setProcessEnvironment(env);
-    process.start(BinDir() + QStringLiteral("/velda9-cli"), args);
-    CliRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return velda::test::RunProgram(BinDir() + QStringLiteral("/velda9-cli"), args,
+                                   velda::test::SimEnvironment(scenario));
 }
 
 QByteArray ReadAll(const QString &file) {

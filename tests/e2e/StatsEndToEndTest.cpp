@@ -1,5 +1,7 @@
 // velda9-cli stats and summary on the simulated instrument's demo archive: JSON read back, the summary
 // PDF read back with pdftotext, and the exit status of each failure.
+#include "CliProcess.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -18,32 +20,11 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliRun = velda::test::ProcessRun;
 
 CliRun RunCli(const QStringList &args, const QString &scenario = {}) {
-    const QByteArray fromEnv = qgetenv("VELDA9_BIN_DIR");
-    const QString bin = fromEnv.isEmpty() ? QStringLiteral(VELDA_BIN_DIR) : QString::fromLocal8Bit(fromEnv);
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
-    env.remove(QStringLiteral("VELDA9_SIM_SCENARIO"));
-    if (!scenario.isEmpty()) env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenario);
-    process.setProcessEnvironment(env);
-    process.start(bin + QStringLiteral("/velda9-cli"), args);
-    CliRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return velda::test::RunProgram(velda::test::BinDir() + QStringLiteral("/velda9-cli"), args,
+                                   velda::test::SimEnvironment(scenario));
 }
 
 class StatsEndToEnd : public ::testing::Test {
