@@ -100,8 +100,8 @@ int main(int argc, char **argv) {
         GraphModel model(0);
         const auto error = model.build(table, true, true, 2, CurrentFormats());
         runs.push_back(Seconds(start));
-        if (error) {
-            std::printf("construction failed: %s\n", error->message(1).toUtf8().constData());
+        if (!error) {
+            std::printf("construction failed: %s\n", error.error().message(1).toUtf8().constData());
             return 1;
         }
         points = 0;

@@ -4,13 +4,13 @@
 
 #include "archive/ProjectFile.h"
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 #include "base/SystemFormats.h"
 #include "base/Texts.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <variant>
 #include <vector>
 
 namespace velda {
@@ -65,16 +65,11 @@ struct MergeSummary {
     ChannelFlags flags; ///< channel flags of the result: a channel present in any input
 };
 
-class [[nodiscard]] MergeResult {
+/// A summary on success, an error otherwise; summary() is value() under the name the callers use.
+class [[nodiscard]] MergeResult : public Result<MergeSummary, MergeError> {
 public:
-    MergeResult(MergeSummary summary) : m_value(std::move(summary)) {}
-    MergeResult(MergeError error) : m_value(std::move(error)) {}
-    [[nodiscard]] bool ok() const { return std::holds_alternative<MergeSummary>(m_value); }
-    [[nodiscard]] const MergeSummary &summary() const { return std::get<MergeSummary>(m_value); }
-    [[nodiscard]] const MergeError &error() const { return std::get<MergeError>(m_value); }
-
-private:
-    std::variant<MergeSummary, MergeError> m_value;
+    using Result::Result;
+    [[nodiscard]] const MergeSummary &summary() const { return value(); }
 };
 
 /// Builds in `*out` the merge of `inputs`: the header row of the first input (a column only later inputs

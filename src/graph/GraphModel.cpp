@@ -167,8 +167,8 @@ std::optional<QString> GraphModel::channelTitleText(int channel, bool byOtherCha
     return std::nullopt;
 }
 
-std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Present, bool channel2Present,
-                                            int archiveFormat, const SystemFormats &formats) {
+Result<Done, GraphError> GraphModel::build(ArchiveTable &table, bool channel1Present, bool channel2Present,
+                                           int archiveFormat, const SystemFormats &formats) {
     m_archiveFormat = archiveFormat;
     // The flags describe the last record only; the main window shows the second slot while any row holds
     // values there, and the graph offers every channel the table shows.
@@ -185,9 +185,9 @@ std::optional<GraphError> GraphModel::build(ArchiveTable &table, bool channel1Pr
     m_channels[1].SensorColumn = channel1Present ? column::kSlot1Sensor : column::kSlot0Sensor;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if (!m_channels[ch].Present) continue;
-        if (auto error = buildChannel(ch, table, formats)) return error;
+        if (auto error = buildChannel(ch, table, formats)) return *error;
     }
-    return std::nullopt;
+    return {};
 }
 
 std::optional<GraphError> GraphModel::buildChannel(int ch, ArchiveTable &table,

@@ -4,6 +4,7 @@
 
 #include "archive/TableRows.h"
 #include "base/ArchiveTable.h"
+#include "base/Result.h"
 #include "base/SystemFormats.h"
 #include "base/TableColumns.h"
 
@@ -155,9 +156,9 @@ public:
     /// shows its second channel slot (14 columns) with values in it counts as holding both channels,
     /// whatever the flags of its last record say; the flags themselves are not changed. A cell that
     /// cannot be converted ends the construction there and is returned; what was built before it stays.
-    [[nodiscard]] std::optional<GraphError> build(ArchiveTable &table, bool channel1Present,
-                                                  bool channel2Present, int archiveFormat,
-                                                  const SystemFormats &formats);
+    [[nodiscard]] Result<Done, GraphError> build(ArchiveTable &table, bool channel1Present,
+                                                 bool channel2Present, int archiveFormat,
+                                                 const SystemFormats &formats);
 
     // Handlers. `channel` is 0 for channel 1 and 1 for channel 2. Every one but the colour choice
     // clears the marker first.

@@ -252,8 +252,9 @@ void TForm4::FormCreate(ArchiveTable &table) {
     Label4->setText(Pick(TxtRight));
     CheckBox5->setText(Pick(TxtShowMarks));
 
-    m_error = m_model.build(table, table.channels().channel1, table.channels().channel2,
-                            table.archiveFormatOr(ArchiveFormat.load()), CurrentFormats());
+    const auto built = m_model.build(table, table.channels().channel1, table.channels().channel2,
+                                     table.archiveFormatOr(ArchiveFormat.load()), CurrentFormats());
+    m_error = built.ok() ? std::nullopt : std::optional<GraphError>(built.error());
     apply(m_control.built());
     if (m_error) m_services.showError(this, Pick(TxtError), m_error->message(m_model.language()));
 }

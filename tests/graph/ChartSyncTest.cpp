@@ -22,7 +22,7 @@ GraphModel TwoChannelModel(bool channel2) {
         },
         14);
     GraphModel model(0);
-    EXPECT_FALSE(model.build(t, true, channel2, 2, CurrentFormats()));
+    EXPECT_TRUE(model.build(t, true, channel2, 2, CurrentFormats()).ok());
     return model;
 }
 

@@ -23,7 +23,7 @@ GraphModel MakeModel() {
     RussianFormats formats;
     ArchiveTable t = DewPointAndThermometerTable();
     GraphModel m(0);
-    EXPECT_FALSE(m.build(t, true, true, 0, CurrentFormats()));
+    EXPECT_TRUE(m.build(t, true, true, 0, CurrentFormats()).ok());
     m.setMarker(0, 1);
     return m;
 }

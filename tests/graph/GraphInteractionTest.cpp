@@ -26,8 +26,7 @@ GraphModel MakeModel() {
     RussianFormats formats;
     ArchiveTable t = DewPointAndThermometerTable();
     GraphModel m(0);
-    const auto error = m.build(t, true, true, 0, CurrentFormats());
-    EXPECT_FALSE(error);
+    EXPECT_TRUE(m.build(t, true, true, 0, CurrentFormats()).ok());
     return m;
 }
 

@@ -32,7 +32,8 @@ struct Built {
 
 Built Build(ArchiveTable &table, bool ch1, bool ch2, int format, std::uint8_t language = 0) {
     Built b{GraphModel(language), std::nullopt};
-    b.error = b.model.build(table, ch1, ch2, format, CurrentFormats());
+    if (const auto built = b.model.build(table, ch1, ch2, format, CurrentFormats()); !built)
+        b.error = built.error();
     return b;
 }
 

@@ -428,7 +428,7 @@ TEST(LimitLinesTest, ShownLinesOfPresentChannelsOnly) {
          {"10:10:00", "01.02.2024", "SHT          ", "26,00", "50,00", "10,00", "DS18B20      ", "7,00"}},
         14);
     GraphModel model(0);
-    ASSERT_FALSE(model.build(table, true, true, 0, CurrentFormats()));
+    ASSERT_TRUE(model.build(table, true, true, 0, CurrentFormats()).ok());
     EXPECT_EQ(SeriesQuantity(model, 0), Quantity::Temperature);
     EXPECT_EQ(SeriesQuantity(model, 1), Quantity::Humidity);
     EXPECT_EQ(SeriesQuantity(model, 2), Quantity::DewPoint);
