@@ -689,9 +689,8 @@ Result<Options, UsageError> ParseArguments(const QStringList &arguments) {
     if ((seen & (OptNameTemplate | OptSummary)) != 0 && options.saveTo.isEmpty())
         return usage(PickIn(TxtNeedsSaveTo, options.language));
     if ((seen & OptNameTemplate) != 0) {
-        if (const QString problem = NameTemplateProblem(options.nameTemplate, options.language);
-            !problem.isEmpty())
-            return usage(problem);
+        if (const auto checked = CheckNameTemplate(options.nameTemplate, options.language); !checked)
+            return usage(checked.error().message);
     }
     options.arguments = arguments;
     if (command->command == Command::History) {

@@ -58,16 +58,20 @@ QString safe(QString text) {
 
 } // namespace
 
-QString NameTemplateProblem(const QString &nameTemplate, std::uint8_t language) {
-    if (nameTemplate.trimmed().isEmpty()) return PickIn(TxtTemplateEmpty, language);
-    if (nameTemplate.contains(QLatin1Char('/'))) return PickIn(TxtTemplateSlash, language).arg(nameTemplate);
+Result<Done, NameTemplateError> CheckNameTemplate(const QString &nameTemplate, std::uint8_t language) {
+    using Kind = NameTemplateError::Kind;
+    if (nameTemplate.trimmed().isEmpty())
+        return NameTemplateError{Kind::Empty, PickIn(TxtTemplateEmpty, language)};
+    if (nameTemplate.contains(QLatin1Char('/')))
+        return NameTemplateError{Kind::Slash, PickIn(TxtTemplateSlash, language).arg(nameTemplate)};
     for (qsizetype i = nameTemplate.indexOf(QLatin1Char('{')); i >= 0;
          i = nameTemplate.indexOf(QLatin1Char('{'), i + 1)) {
         qsizetype after = 0;
         if (fieldAt(nameTemplate, i, after) == nullptr) {
             const qsizetype close = nameTemplate.indexOf(QLatin1Char('}'), i);
             const QString written = close < 0 ? nameTemplate.mid(i) : nameTemplate.mid(i, close - i + 1);
-            return PickIn(TxtTemplateField, language).arg(nameTemplate, written);
+            return NameTemplateError{Kind::UnknownField,
+                                     PickIn(TxtTemplateField, language).arg(nameTemplate, written)};
         }
     }
     return {};

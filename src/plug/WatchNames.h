@@ -2,6 +2,8 @@
 // the folder so that no file is ever replaced. Toolkit-free.
 #pragma once
 
+#include "base/Result.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -20,12 +22,23 @@ struct NameFields {
     QDateTime read;       ///< {read-date}, {read-time}: when the download ended
 };
 
-/// Empty when `nameTemplate` is a usable template: not empty, no '/', every '{' opening a known field
-/// ({instrument}, {last-date}, {last-time}, {read-date}, {read-time}) closed by '}'. Otherwise one line
-/// in `language` naming what is wrong.
-[[nodiscard]] QString NameTemplateProblem(const QString &nameTemplate, std::uint8_t language);
+/// Why a name template cannot be used, with one line in the language asked for.
+struct NameTemplateError {
+    enum class Kind {
+        Empty,        ///< nothing but blanks
+        Slash,        ///< a '/' would leave the folder
+        UnknownField, ///< a '{' that opens no known field closed by '}'
+    };
+    Kind kind = Kind::Empty;
+    QString message;
+};
 
-/// The file name `nameTemplate` (checked by NameTemplateProblem) gives for `fields`. A '/' or a control
+/// Done when `nameTemplate` is a usable template: not empty, no '/', every '{' opening a known field
+/// ({instrument}, {last-date}, {last-time}, {read-date}, {read-time}) closed by '}'.
+[[nodiscard]] Result<Done, NameTemplateError> CheckNameTemplate(const QString &nameTemplate,
+                                                                std::uint8_t language);
+
+/// The file name `nameTemplate` (checked by CheckNameTemplate) gives for `fields`. A '/' or a control
 /// character inside a field becomes '_', so that a field never leaves the folder.
 [[nodiscard]] QString ExpandNameTemplate(const QString &nameTemplate, const NameFields &fields);
 

@@ -95,13 +95,14 @@ TEST(WatchNamesTest, TemplatesFieldsAndFreeNames) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString problem = NameTemplateProblem(QString::fromUtf8(c.nameTemplate), 1);
+        const auto checked = CheckNameTemplate(QString::fromUtf8(c.nameTemplate), 1);
         if (c.expanded == nullptr) {
-            EXPECT_TRUE(!problem.isEmpty() && problem.contains(QString::fromUtf8(c.problemHolds)));
-            EXPECT_FALSE(NameTemplateProblem(QString::fromUtf8(c.nameTemplate), 0).isEmpty());
+            ASSERT_FALSE(checked);
+            EXPECT_TRUE(checked.error().message.contains(QString::fromUtf8(c.problemHolds)));
+            EXPECT_FALSE(CheckNameTemplate(QString::fromUtf8(c.nameTemplate), 0).error().message.isEmpty());
             continue;
         }
-        EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+        EXPECT_TRUE(checked.ok()) << checked.error().message.toStdString();
         EXPECT_EQ(ExpandNameTemplate(QString::fromUtf8(c.nameTemplate), fields),
                   QString::fromUtf8(c.expanded));
     }
