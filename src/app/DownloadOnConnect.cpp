@@ -77,6 +77,8 @@ void DownloadOnConnect::tryStart() {
     m_starting = true;
     m_download();
     m_starting = false;
+    // The instrument left and came back while the download ran: that new stay waits its turn.
+    if (m_rules.shouldStart(false, false)) m_retry.start();
 }
 
 } // namespace velda
