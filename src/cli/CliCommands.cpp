@@ -96,12 +96,6 @@ int finishExchange(const Options &options, CliExchange &exchange, const Streams 
     return end.status;
 }
 
-void printLine(std::FILE *stream, const QString &text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 ExchangeEnd SuperviseExchange(const Options &options, CliExchange &exchange) {
@@ -116,8 +110,14 @@ ExchangeEnd SuperviseExchange(const Options &options, CliExchange &exchange) {
     return {ExitInterrupted + InterruptSignal(), Pick(TxtInterrupted)};
 }
 
+void PrintLine(std::FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void PrintError(std::FILE *stream, const QString &text) {
-    printLine(stream, QStringLiteral("velda9-cli: ") + text);
+    PrintLine(stream, QStringLiteral("velda9-cli: ") + text);
 }
 
 std::optional<Options> ParseProgramArguments(int argc, char **argv) {
@@ -297,7 +297,7 @@ int RunRead(const Options &options, const Streams &streams) {
     // The flags name the channels of the last record only; a shown second slot means both took part.
     const bool bothSlots = table.colCount() >= kTwoChannelColCount;
     const ChannelFlags seen{flags.channel1 || bothSlots, flags.channel2 || bothSlots};
-    printLine(streams.err, ReadSummary(table, seen, options.output));
+    PrintLine(streams.err, ReadSummary(table, seen, options.output));
     // The records stay in the table as the instrument sent them; a script learns of them by the status.
     if (run.failedChecks > 0) {
         PrintError(streams.err, Pick(TxtRecordsFailedCheck).arg(run.failedChecks).arg(table.rowCount() - 1));
@@ -331,7 +331,7 @@ int RunExport(const Options &options, const Streams &streams) {
         PrintError(streams.err, result.error().message);
         return ExitFile;
     }
-    printLine(streams.err,
+    PrintLine(streams.err,
               Pick(TxtExportDone).arg(result.summary().fileName).arg(result.summary().sheetCount));
     return ExitOk;
 }
@@ -358,7 +358,7 @@ int RunScreenshot(const Options &options, const Streams &streams) {
         PrintError(streams.err, written.error().message);
         return ExitFile;
     }
-    printLine(streams.err, Pick(TxtScreenSaved).arg(options.output));
+    PrintLine(streams.err, Pick(TxtScreenSaved).arg(options.output));
     return ExitOk;
 }
 
@@ -376,13 +376,13 @@ int RunCommand(const Options &options, const Streams &streams) {
     }
     switch (options.command) {
     case Command::Help:
-        printLine(streams.out,
+        PrintLine(streams.out,
                   (options.helpTopic == Command::Help ? HelpText(options.russianHelp)
                                                       : CommandHelpText(options.helpTopic, options.language))
                       .chopped(1));
         return ExitOk;
     case Command::Version:
-        printLine(streams.out, VersionText());
+        PrintLine(streams.out, VersionText());
         return ExitOk;
     case Command::Read:
         return RunRead(options, streams);

@@ -118,6 +118,9 @@ void ApplyColumnLayout(ArchiveTable &table, const ChannelFlags &flags);
 /// error on `err` when it fails.
 [[nodiscard]] bool LoadShownTable(ArchiveTable &table, const QString &path, std::FILE *err);
 
+/// Prints TEXT and a line break on `stream` and flushes it.
+void PrintLine(std::FILE *stream, const QString &text);
+
 /// Prints "velda9-cli: TEXT" and a line break on `stream`.
 void PrintError(std::FILE *stream, const QString &text);
 

@@ -7,15 +7,7 @@
 #include "export/CsvExport.h"
 
 namespace velda::cli {
-namespace {
-
-void printLine(std::FILE *stream, const QString &text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-} // namespace
+namespace {} // namespace
 
 int RunCsvExport(const Options &options, const Streams &streams) {
     ArchiveTable table;
@@ -29,7 +21,7 @@ int RunCsvExport(const Options &options, const Streams &streams) {
         PrintError(streams.err, result.error().message);
         return ExitFile;
     }
-    printLine(streams.err, Pick(TxtCsvDone).arg(result.summary().fileName).arg(result.summary().rowCount));
+    PrintLine(streams.err, Pick(TxtCsvDone).arg(result.summary().fileName).arg(result.summary().rowCount));
     return ExitOk;
 }
 
@@ -40,7 +32,7 @@ int RunMerge(const Options &options, const Streams &streams) {
         return ExitFile;
     }
     const MergeSummary &summary = result.summary();
-    printLine(streams.err, Pick(TxtMergeDone)
+    PrintLine(streams.err, Pick(TxtMergeDone)
                                .arg(summary.rows)
                                .arg(summary.inputRows)
                                .arg(summary.duplicates)

@@ -17,12 +17,6 @@ namespace velda::cli {
 
 namespace {
 
-void printLine(std::FILE *stream, const QString &text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 QString timeText(const std::optional<QDateTime> &time) {
     return time ? time->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
@@ -54,21 +48,21 @@ int listInstruments(HistoryStore &store, const Options &options, const Streams &
                 item.lastDownload ? item.lastDownload->toString(Qt::ISODate) : QString();
             list.append(object);
         }
-        printLine(streams.out,
+        PrintLine(streams.out,
                   QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)).trimmed());
         return ExitOk;
     }
     if (instruments.value().empty()) {
-        printLine(streams.err, Pick(TxtHistoryEmpty));
+        PrintLine(streams.err, Pick(TxtHistoryEmpty));
         return ExitOk;
     }
-    printLine(streams.out, Pick(TxtHistoryListHeader));
+    PrintLine(streams.out, Pick(TxtHistoryListHeader));
     for (const InstrumentSummary &item : instruments.value()) {
         const QString lastDownload =
             item.lastDownload
                 ? item.lastDownload->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                 : QString();
-        printLine(streams.out,
+        PrintLine(streams.out,
                   QStringList{item.name, QString::number(item.readings), timeText(item.firstReading),
                               timeText(item.lastReading), QString::number(item.downloads), lastDownload}
                       .join(QLatin1Char('\t')));
@@ -82,9 +76,9 @@ int listDownloads(HistoryStore &store, const QString &instrument, const Streams 
         PrintError(streams.err, downloads.error().message);
         return ExitFile;
     }
-    printLine(streams.out, Pick(TxtHistoryDownloadsHeader));
+    PrintLine(streams.out, Pick(TxtHistoryDownloadsHeader));
     for (const DownloadSummary &item : downloads.value()) {
-        printLine(streams.out,
+        PrintLine(streams.out,
                   QStringList{QString::number(item.id),
                               item.readAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                               QString::number(item.records), item.firmwareDate, item.source}
@@ -131,7 +125,7 @@ int exportRange(HistoryStore &store, const Options &options, const Streams &stre
             PrintError(streams.err, saved.error().message);
             return ExitFile;
         }
-        printLine(streams.err, Pick(TxtHistoryExported).arg(table->rowCount() - 1).arg(options.output));
+        PrintLine(streams.err, Pick(TxtHistoryExported).arg(table->rowCount() - 1).arg(options.output));
         return ExitOk;
     }
     // The workbook, CSV and report commands take a project file: the range is handed to them as one, so
@@ -163,7 +157,7 @@ int importFiles(HistoryStore &store, const Options &options, const Streams &stre
             PrintError(streams.err, added.error().message);
             return ExitFile;
         }
-        printLine(streams.err, Pick(TxtHistoryImported)
+        PrintLine(streams.err, Pick(TxtHistoryImported)
                                    .arg(file)
                                    .arg(rows)
                                    .arg(added.value().newReadings)
@@ -179,7 +173,7 @@ int forgetReadings(HistoryStore &store, const Options &options, const Streams &s
         PrintError(streams.err, removed.error().message);
         return ExitFile;
     }
-    printLine(streams.err, Pick(TxtHistoryForgotten).arg(history.instrument).arg(removed.value()));
+    PrintLine(streams.err, Pick(TxtHistoryForgotten).arg(history.instrument).arg(removed.value()));
     return ExitOk;
 }
 
@@ -232,7 +226,7 @@ int StoreReadInHistory(const Options &options, const ReceivedArchive &archive, c
     for (const QString &problem : outcome.problems)
         PrintError(streams.err, problem);
     if (outcome.added)
-        printLine(streams.err, Pick(TxtHistoryStored)
+        PrintLine(streams.err, Pick(TxtHistoryStored)
                                    .arg(outcome.added->instrument)
                                    .arg(outcome.added->downloadId)
                                    .arg(outcome.added->newReadings));
