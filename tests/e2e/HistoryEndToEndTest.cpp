@@ -1,6 +1,7 @@
 // velda9-cli's history end to end: two overlapping simulated downloads become one history whose export
 // is the project file of one download of all their records, in an SQLite file and on a PostgreSQL server;
 // a history that cannot be written costs no download.
+#include "CliProcess.h"
 #include "archive/RecordBytes.h"
 #include "history/PgServer.h"
 
@@ -19,11 +20,7 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliRun = velda::test::ProcessRun;
 
 class HistoryEndToEnd : public ::testing::Test {
 protected:
@@ -58,25 +55,11 @@ protected:
     }
 
     CliRun cli(const QStringList &args, const QString &scenarioFile = {}) const {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("VELDA9_USB_LIBRARY"));
+        QProcessEnvironment env = velda::test::SimEnvironment(
+            scenarioFile, {QStringLiteral("XDG_DATA_HOME=") + path(QStringLiteral("data")),
+                           QStringLiteral("XDG_CACHE_HOME=") + path(QStringLiteral("cache"))});
         env.remove(QStringLiteral("VELDA9_HISTORY"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
-        env.insert(QStringLiteral("VELDA9_SIM_SCENARIO"), scenarioFile);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(VELDA_BIN_DIR) + QStringLiteral("/velda9-cli"), args);
-        CliRun run;
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
+        return velda::test::RunProgram(QStringLiteral(VELDA_BIN_DIR "/velda9-cli"), args, env);
     }
 
     static QByteArray bytes(const QString &file) {
