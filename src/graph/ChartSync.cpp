@@ -1,8 +1,6 @@
 // Axis looks, zoom transition ranges and series refresh of the graph window's chart.
 #include "graph/ChartSync.h"
 
-#include "graph/Envelope.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -51,13 +49,27 @@ AxisRange ZoomTransition::drawn(int axis, const AxisRange &target) const {
 
 std::optional<std::vector<GraphPoint>> SeriesDataCache::pointsToDraw(int index, const SeriesState &series,
                                                                      const AxisRange &bottom, int widthPx) {
-    if (!series.active || index < 0 || index >= GraphModel::kMarkerSeries) return std::nullopt;
+    if (index < 0 || index >= GraphModel::kMarkerSeries) return std::nullopt;
+    Drawn &drawn = m_drawn[static_cast<std::size_t>(index)];
+    if (!series.active) {
+        if (!drawn.valid) return std::nullopt;
+        drawn = Drawn{};
+        return std::vector<GraphPoint>{};
+    }
     const bool whole = series.points.size() <= static_cast<std::size_t>(widthPx) * kEnvelopeFactor;
     const Drawn key = whole ? Drawn{0, 0, 0, true} : Drawn{bottom.min, bottom.max, widthPx, true};
-    Drawn &drawn = m_drawn[static_cast<std::size_t>(index)];
     if (key == drawn) return std::nullopt;
     drawn = key;
-    return whole ? series.points : Envelope(series.points, bottom.min, bottom.max, widthPx);
+    if (whole) return series.points;
+    Pyramid &pyramid = m_pyramids[static_cast<std::size_t>(index)];
+    if (pyramid.data != series.points.data() || pyramid.size != series.points.size())
+        pyramid = Pyramid{series.points.data(), series.points.size(), ExtremesPyramid(series.points)};
+    return Envelope(series.points, pyramid.extremes, bottom.min, bottom.max, widthPx);
+}
+
+void SeriesDataCache::clear() {
+    m_drawn.fill(Drawn{});
+    m_pyramids.fill(Pyramid{});
 }
 
 qint64 ChartTime::ms(double days) {

@@ -3,6 +3,7 @@
 // marker's value label goes and where a print of the chart lands on the page.
 #pragma once
 
+#include "graph/Envelope.h"
 #include "graph/GraphInteraction.h"
 #include "graph/GraphModel.h"
 
@@ -57,15 +58,19 @@ private:
 };
 
 /// Which points the chart gets for each line series. A short series is handed over whole once; a long
-/// one as its envelope over the visible time range, again whenever that range or the plot width changes.
+/// one as its envelope over the visible time range, again whenever that range or the plot width changes
+/// (from a pyramid of its extremes built the first time, so each range costs the columns, not the
+/// points). A series made inactive is emptied once, so the chart stops laying out a line it hides.
 class SeriesDataCache {
 public:
     /// The points to hand the chart for series `index` (`series` as the model holds it) over `bottom`
-    /// drawn `widthPx` wide; nullopt when the chart already shows them or the series is inactive.
+    /// drawn `widthPx` wide; nullopt when the chart already shows them or the series is inactive and
+    /// already emptied.
     [[nodiscard]] std::optional<std::vector<GraphPoint>> pointsToDraw(int index, const SeriesState &series,
                                                                       const AxisRange &bottom, int widthPx);
-    /// Forgets what the chart shows (it was cleared).
-    void clear() { m_drawn.fill(Drawn{}); }
+    /// Forgets what the chart shows (it was cleared) and the series' pyramids: call it whenever the
+    /// model's points change.
+    void clear();
 
 private:
     struct Drawn {
@@ -75,7 +80,14 @@ private:
         bool valid = false;
         friend bool operator==(const Drawn &, const Drawn &) = default;
     };
+    /// The pyramid of a series and the points it was built from.
+    struct Pyramid {
+        const GraphPoint *data = nullptr;
+        std::size_t size = 0;
+        ExtremesPyramid extremes;
+    };
     std::array<Drawn, GraphModel::kMarkerSeries> m_drawn{};
+    std::array<Pyramid, GraphModel::kMarkerSeries> m_pyramids{};
 };
 
 /// Days since 30 December 1899 as the date-time axis's milliseconds since the epoch, through the graph's
