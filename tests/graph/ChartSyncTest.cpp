@@ -122,27 +122,23 @@ TEST(SeriesDataCache, ShortSeriesOnceLongSeriesPerRangeAndWidth) {
     EXPECT_TRUE(cache.pointsToDraw(0, shortSeries, all, 10));
 }
 
-// A hidden line gives its points up once and gets them back when shown; after a clear, the envelope of a
-// long series comes from its new points.
+// A hidden line is emptied once and gets its points back when shown; after a clear, new points get their
+// own envelope.
 TEST(SeriesDataCache, HiddenLinesAreEmptiedOnceAndNewPointsGetANewEnvelope) {
     SeriesDataCache cache;
     SeriesState series;
     series.points = Points(4000);
     const AxisRange all{0, 4000, true};
     const auto shown = cache.pointsToDraw(0, series, all, 10);
-    ASSERT_TRUE(shown);
     series.active = false;
     EXPECT_EQ(cache.pointsToDraw(0, series, all, 10), std::vector<GraphPoint>{});
     EXPECT_FALSE(cache.pointsToDraw(0, series, all, 10));
     series.active = true;
     EXPECT_EQ(cache.pointsToDraw(0, series, all, 10), shown);
-
     cache.clear();
-    series.points = Points(4000);
     series.points[1234].y = 99;
-    const auto spiked = cache.pointsToDraw(0, series, all, 10);
-    ASSERT_TRUE(spiked);
-    EXPECT_NE(std::find(spiked->begin(), spiked->end(), series.points[1234]), spiked->end());
+    const auto spiked = cache.pointsToDraw(0, series, all, 10).value_or(std::vector<GraphPoint>{});
+    EXPECT_NE(std::find(spiked.begin(), spiked.end(), series.points[1234]), spiked.end());
 }
 
 TEST(MarkerCallout, CentredAboveTheRimAndHiddenOutsideThePlot) {
