@@ -138,9 +138,8 @@ int main(int argc, char **argv) {
             QPoint(plot.left + 1 + i * (plot.right - plot.left - 2) / kMoves, (plot.top + plot.bottom) / 2),
             Qt::NoButton);
     std::printf("hover: %.2f ms per move\n", Seconds(start) * 1000 / kMoves);
-    // `GraphBench PREFIX` also keeps pictures of the window (PREFIX-full.png, -drag.png, -zoom.png,
-    // -zoom2.png) for a
-    // look at the drawing.
+    // `GraphBench PREFIX` also keeps pictures of the window at each stage (PREFIX-full.png, -drag.png,
+    // -zoom.png, -zoom2.png) for a look at the drawing.
     const auto keepPicture = [&](const char *stage) {
         if (argc > 1)
             form.grab().save(QString::fromLocal8Bit(argv[1]) + QLatin1Char('-') + QLatin1String(stage));

@@ -110,9 +110,9 @@ std::vector<GraphPoint> Envelope(const std::vector<GraphPoint> &points, const Ex
         }
         const auto last =
             static_cast<std::size_t>(std::partition_point(at(first + step / 2), at(past), inColumn) - at(0));
-        // A pixel column draws as the stroke from its lowest to its highest reading, in time order; the
-        // readings between them add nothing a screen can show. The run's first and last reading keep the
-        // line's ends where they were.
+        // A pixel column is drawn as the stroke between its lowest and highest reading, in time order, so
+        // every reading far off stays in sight; the readings between them add no height to the column.
+        // The first and last reading of the whole run keep the line's ends where they were.
         const LowHigh extremes = pyramid.extremes(points, first, last);
         std::array<std::size_t, 4> picks{extremes.lowest, extremes.highest, extremes.lowest,
                                          extremes.highest};
