@@ -47,20 +47,31 @@ AxisRange ZoomTransition::drawn(int axis, const AxisRange &target) const {
                      target.automatic};
 }
 
+SeriesDataCache::Drawn SeriesDataCache::wanted(const SeriesState &series, const AxisRange &bottom,
+                                               int widthPx) {
+    if (!series.active) return Drawn{};
+    if (series.points.size() <= static_cast<std::size_t>(widthPx) * kEnvelopeFactor)
+        return Drawn{0, 0, 0, true};
+    return Drawn{bottom.min, bottom.max, widthPx, true};
+}
+
+bool SeriesDataCache::changes(int index, const SeriesState &series, const AxisRange &bottom,
+                              int widthPx) const {
+    return index >= 0 && index < GraphModel::kMarkerSeries &&
+           wanted(series, bottom, widthPx) != m_drawn[static_cast<std::size_t>(index)];
+}
+
+void SeriesDataCache::forget(int index) {
+    if (index >= 0 && index < GraphModel::kMarkerSeries) m_drawn[static_cast<std::size_t>(index)] = Drawn{};
+}
+
 std::optional<std::vector<GraphPoint>> SeriesDataCache::pointsToDraw(int index, const SeriesState &series,
                                                                      const AxisRange &bottom, int widthPx) {
-    if (index < 0 || index >= GraphModel::kMarkerSeries) return std::nullopt;
-    Drawn &drawn = m_drawn[static_cast<std::size_t>(index)];
-    if (!series.active) {
-        if (!drawn.valid) return std::nullopt;
-        drawn = Drawn{};
-        return std::vector<GraphPoint>{};
-    }
-    const bool whole = series.points.size() <= static_cast<std::size_t>(widthPx) * kEnvelopeFactor;
-    const Drawn key = whole ? Drawn{0, 0, 0, true} : Drawn{bottom.min, bottom.max, widthPx, true};
-    if (key == drawn) return std::nullopt;
-    drawn = key;
-    if (whole) return series.points;
+    if (!changes(index, series, bottom, widthPx)) return std::nullopt;
+    const Drawn key = wanted(series, bottom, widthPx);
+    m_drawn[static_cast<std::size_t>(index)] = key;
+    if (!key.valid) return std::vector<GraphPoint>{}; // made inactive: emptied once
+    if (key.width == 0) return series.points;         // short: whole
     Pyramid &pyramid = m_pyramids[static_cast<std::size_t>(index)];
     if (pyramid.data != series.points.data() || pyramid.size != series.points.size())
         pyramid = Pyramid{series.points.data(), series.points.size(), ExtremesPyramid(series.points)};

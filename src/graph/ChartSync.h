@@ -68,6 +68,11 @@ public:
     /// already emptied.
     [[nodiscard]] std::optional<std::vector<GraphPoint>> pointsToDraw(int index, const SeriesState &series,
                                                                       const AxisRange &bottom, int widthPx);
+    /// Whether pointsToDraw would hand series `index` anything for these arguments.
+    [[nodiscard]] bool changes(int index, const SeriesState &series, const AxisRange &bottom,
+                               int widthPx) const;
+    /// Forgets what the chart shows of series `index` (it was emptied).
+    void forget(int index);
     /// Forgets what the chart shows (it was cleared) and the series' pyramids: call it whenever the
     /// model's points change.
     void clear();
@@ -80,6 +85,8 @@ private:
         bool valid = false;
         friend bool operator==(const Drawn &, const Drawn &) = default;
     };
+    /// What the chart is to show of `series`: the whole series, a range and width, or nothing (invalid).
+    [[nodiscard]] static Drawn wanted(const SeriesState &series, const AxisRange &bottom, int widthPx);
     /// The pyramid of a series and the points it was built from.
     struct Pyramid {
         const GraphPoint *data = nullptr;

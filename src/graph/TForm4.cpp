@@ -139,7 +139,7 @@ void TForm4::createChart() {
     Chart1 = new GraphChartView(chart, this);
     m_rubberBand = new QRubberBand(QRubberBand::Rectangle, Chart1);
     connect(chart, &QChart::plotAreaChanged, this, [this] {
-        handSeriesData(seriesDataToDraw());
+        refreshSeriesData();
         syncMarker();
         syncLimitLines();
     });
@@ -264,20 +264,12 @@ QLineSeries *TForm4::lineSeries(int index) const {
     return all[index];
 }
 
-TForm4::SeriesData TForm4::seriesDataToDraw() {
+void TForm4::refreshSeriesData() {
     const int width = EnvelopeWidth(plotRect(), Chart1->width());
     const AxisRange bottom = m_control.drawn(GraphInteraction::kBottomAxis);
-    SeriesData lines;
     for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
         if (const auto shown = m_seriesData.pointsToDraw(i, m_model.series(i), bottom, width))
-            lines[static_cast<std::size_t>(i)] = m_seriesTime.points(*shown);
-    }
-    return lines;
-}
-
-void TForm4::handSeriesData(const SeriesData &lines) {
-    for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        if (const auto &points = lines[static_cast<std::size_t>(i)]) lineSeries(i)->replace(*points);
+            lineSeries(i)->replace(m_seriesTime.points(*shown));
     }
 }
 
@@ -328,14 +320,17 @@ void TForm4::syncControls() {
 }
 
 void TForm4::syncAxes() {
-    // A line that gets new points is emptied before the axes move: the chart then lays it out once, for
-    // its new points, instead of first its old points in the new ranges and then the new ones.
-    const SeriesData lines = seriesDataToDraw();
-    for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
-        if (lines[static_cast<std::size_t>(i)] && lineSeries(i)->count() > 0) lineSeries(i)->clear();
-    }
     ChartTime time;
     const AxisRange bottom = m_control.drawn(GraphInteraction::kBottomAxis);
+    // A line whose points change with the new range is emptied before the axes move: the chart then lays
+    // it out once, for its new points, instead of first its old points in the new ranges.
+    const int width = EnvelopeWidth(plotRect(), Chart1->width());
+    for (int i = 0; i < GraphModel::kMarkerSeries; ++i) {
+        if (lineSeries(i)->count() > 0 && m_seriesData.changes(i, m_model.series(i), bottom, width)) {
+            lineSeries(i)->clear();
+            m_seriesData.forget(i);
+        }
+    }
     BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(time.ms(bottom.min)),
                          QDateTime::fromMSecsSinceEpoch(time.ms(bottom.max)));
     for (ValueAxis side : {ValueAxis::Left, ValueAxis::Right}) {
@@ -354,7 +349,7 @@ void TForm4::syncAxes() {
         axis->setTitleText(look.titleHtml);
         axis->setVisible(look.visible);
     }
-    handSeriesData(lines);
+    refreshSeriesData();
     Chart1GetAxisLabel();
     syncLimitLines();
 }

@@ -13,11 +13,8 @@
 
 #include <QColor>
 #include <QDialog>
-#include <QList>
 #include <QPoint>
-#include <QPointF>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -164,12 +161,9 @@ private:
     void createControls();
     void createChart();
     void connectHandlers();
-    /// Per line series, the points the chart is to draw now, or nullopt where it already draws them.
-    using SeriesData = std::array<std::optional<QList<QPointF>>, GraphModel::kMarkerSeries>;
-    /// What the chart is to draw of each line for the bottom axis's drawn range: the whole series, its
-    /// envelope over the visible range when it is long, nothing for an inactive one.
-    [[nodiscard]] SeriesData seriesDataToDraw();
-    void handSeriesData(const SeriesData &lines);
+    /// Hands the chart what it draws of each active line: the whole series, or its envelope over the
+    /// visible range when it is long.
+    void refreshSeriesData();
     /// Carries out what the controller asks for after an event, and shows its rubber band.
     void apply(const Redraw &redraw);
     /// Pushes the model's channel controls and the series' colours, visibility and axes into the window.
