@@ -1,7 +1,7 @@
 // Benchmark: merging two project files of 100,000 rows each (half of them shared) into a third: load
 // both, drop the repeated rows, order by date and time, save. Then the memory and time a merge of many
 // inputs takes (20 files of 200,000 rows; target: peak memory at most 1.5 times the output's size),
-// measured in a child process of its own. An argument names a folder to keep that merge's output in, so
+// measured in a fresh child process of its own. An argument names a folder to keep that merge's output in, so
 // that the outputs of two builds can be compared byte for byte.
 #include "BenchCommon.h"
 
@@ -17,12 +17,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 
 using namespace velda;
 
@@ -51,12 +51,26 @@ struct ChildRun {
     double cpuS = 0;
 };
 
-// Runs `work` in a child process (exit status 0 when it succeeds) and reports its peak resident memory,
-// its wall time and its CPU time.
-ChildRun RunInChild(const std::function<bool()> &work) {
+// Runs this program again in a child process with `arguments` and reports its peak resident memory (which
+// the child prints, as its own figure leaves out the memory of this process that it started as), its wall
+// time and its CPU time.
+ChildRun RunInChild(const QTemporaryDir &dir, const QStringList &arguments) {
+    const QByteArray report = QFile::encodeName(dir.filePath(QStringLiteral("child-peak.txt")));
+    std::vector<QByteArray> bytes{QByteArray("/proc/self/exe")};
+    for (const QString &argument : arguments)
+        bytes.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     const bench::Stopwatch clock;
     const pid_t child = ::fork();
-    if (child == 0) ::_exit(work() ? 0 : 1);
+    if (child == 0) {
+        const int fd = ::open(report.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) ::_exit(127);
+        ::execv(argv.front(), argv.data());
+        ::_exit(127);
+    }
     int status = 0;
     rusage usage{};
     ChildRun run;
@@ -66,7 +80,11 @@ ChildRun RunInChild(const std::function<bool()> &work) {
     const auto seconds = [](const timeval &t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
-    run.peakKb = usage.ru_maxrss;
+    QFile peak(QFile::decodeName(report));
+    if (!peak.open(QIODevice::ReadOnly)) return run;
+    bool number = false;
+    run.peakKb = peak.readAll().trimmed().toLong(&number);
+    if (!number) run.peakKb = -1;
     run.wallS = clock.ms() / 1e3;
     run.cpuS = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return run;
@@ -88,8 +106,8 @@ int MergeMemory(const QTemporaryDir &dir, const SystemFormats &formats, int inpu
         if (!saved) return 1;
     }
     const QString out = dir.filePath(QStringLiteral("m-out.vd"));
-    const long idleKb = RunInChild([] { return true; }).peakKb;
-    const ChildRun merge = RunInChild([&] { return MergeProjectFiles(files, out, formats).ok(); });
+    const long idleKb = RunInChild(dir, {QStringLiteral("--idle")}).peakKb;
+    const ChildRun merge = RunInChild(dir, QStringList{QStringLiteral("--merge"), out} + files);
     if (idleKb < 0 || merge.peakKb < 0) return 1;
     const double outputKb = static_cast<double>(QFileInfo(out).size()) / 1024.0;
     const double inputKb = static_cast<double>(QFileInfo(files.front()).size()) / 1024.0 * inputs;
@@ -111,6 +129,18 @@ int MergeMemory(const QTemporaryDir &dir, const SystemFormats &formats, int inpu
 } // namespace
 
 int main(int argc, char **argv) {
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    // The child processes of the memory figure: one that only starts, one that merges.
+    if (mode == QStringLiteral("--idle") || (mode == QStringLiteral("--merge") && argc > 3)) {
+        QStringList inputs;
+        for (int i = 3; i < argc; ++i)
+            inputs << QString::fromLocal8Bit(argv[i]);
+        const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
+        if (!inputs.isEmpty() && !MergeProjectFiles(inputs, QString::fromLocal8Bit(argv[2]), formats).ok())
+            return 1;
+        std::printf("%ld\n", bench::StatusKb("VmHWM"));
+        return 0;
+    }
     QTemporaryDir dir;
     if (!dir.isValid()) return 1;
     const SystemFormats formats = SystemFormats::FromLocale(QLocale(QStringLiteral("ru_RU")));
@@ -137,6 +167,5 @@ int main(int argc, char **argv) {
     std::printf("merge of two %zu-row project files into %d rows (best of %d)\n", kRows, rows, kRounds);
     std::printf("  load + merge + save  wall %7.1f ms, CPU %7.1f ms (target under 1000 ms)\n", merge.wallMs,
                 merge.cpuMs);
-    return MergeMemory(dir, formats, kManyInputs, kManyRows,
-                       argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
+    return MergeMemory(dir, formats, kManyInputs, kManyRows, mode);
 }
