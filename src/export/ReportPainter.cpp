@@ -200,6 +200,17 @@ QString ReportTitleNow() {
     return ReportTitle(QDateTime::currentDateTime(), CurrentFormats(), LanguageIndex.load());
 }
 
+ReportPdfResult WritePdf(const QString &fileName, const QString &title,
+                         const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
+    if (fileName.trimmed().isEmpty())
+        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the report"),
+                        std::nullopt};
+    const auto pages = WritePdfFile(
+        fileName, title, [](QPagedPaintDevice &page) { SetUpReportPage(page); }, paint);
+    if (!pages) return pages.error();
+    return ReportPdfSummary{pages.value()};
+}
+
 } // namespace
 
 ReportDocument MakeReportDocument(const ArchiveTable &table) {
@@ -223,21 +234,6 @@ int PaintReport(QPainter &painter, QPagedPaintDevice &device, const QString &tit
     return PaintPages(painter, device, title, table.rowCount(), table.rowCount(),
                       [&table](int index) { return ReportLine(table, index); });
 }
-
-namespace {
-
-ReportPdfResult WritePdf(const QString &fileName, const QString &title,
-                         const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
-    if (fileName.trimmed().isEmpty())
-        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the report"),
-                        std::nullopt};
-    const auto pages = WritePdfFile(
-        fileName, title, [](QPagedPaintDevice &page) { SetUpReportPage(page); }, paint);
-    if (!pages) return pages.error();
-    return ReportPdfSummary{pages.value()};
-}
-
-} // namespace
 
 ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName) {
     return WritePdf(fileName, document.title, [&document](QPainter &painter, QPagedPaintDevice &page) {
