@@ -126,9 +126,9 @@ int main(int argc, char **argv) {
     }
     std::printf("time          %.2f s for %d rows (processor %.2f s), target %.1f s: %.2f x the target\n",
                 large.seconds, large.rows, large.cpuSeconds, kTargetSeconds, large.seconds / kTargetSeconds);
-    std::printf("memory added  %ld kB for %d pages, %ld kB for %d pages: ratio %.2f (flat: about 1; pages "
-                "ratio %.2f)\n",
-                small.addedKb, small.pages, large.addedKb, large.pages,
+    std::printf("memory added  %ld kB for %d pages (table %ld kB), %ld kB for %d pages (table %ld kB): ratio "
+                "%.2f (flat: about 1; pages ratio %.2f)\n",
+                small.addedKb, small.pages, small.tableKb, large.addedKb, large.pages, large.tableKb,
                 small.addedKb > 0 ? double(large.addedKb) / double(small.addedKb) : 0.0,
                 small.pages > 0 ? double(large.pages) / double(small.pages) : 0.0);
     return 0;

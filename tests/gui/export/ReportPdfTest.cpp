@@ -108,8 +108,8 @@ TEST(ReportPdfTest, LinesReadBackTheSameWhicheverWayTheyArePrinted) {
     const QString fromLines = dir.filePath(QStringLiteral("lines.pdf"));
     ASSERT_TRUE(WriteReportPdf(table, fromTable).ok());
     ASSERT_TRUE(WriteReportPdf(MakeReportDocument(table), fromLines).ok());
-    QStringList tablePages = testing::PdfPages(fromTable);
-    QStringList linePages = testing::PdfPages(fromLines);
+    const QStringList tablePages = testing::PdfPages(fromTable);
+    const QStringList linePages = testing::PdfPages(fromLines);
     ASSERT_EQ(tablePages.size(), 3);
     ASSERT_EQ(linePages.size(), 3);
     for (int p = 0; p < 3; ++p) {
