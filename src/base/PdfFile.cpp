@@ -64,7 +64,7 @@ private:
 } // namespace
 
 Result<int, PdfError> WritePdfFile(const QString &fileName, const QString &title,
-                                   const std::function<void(QPagedPaintDevice &)> &setUp,
+                                   const std::function<void(QPdfWriter &)> &setUp,
                                    const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
     FileWriter file(fileName);
     if (auto opened = file.open(); !opened)

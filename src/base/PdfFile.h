@@ -5,6 +5,7 @@
 #include "base/FileWriter.h"
 #include "base/Result.h"
 
+#include <QPdfWriter>
 #include <QString>
 
 #include <cstdint>
@@ -28,14 +29,14 @@ struct PdfError {
     std::optional<FileError> file; ///< set for FileFailed
 };
 
-/// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page, then `paint` draws
+/// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page (and may set another
+/// resolution), then `paint` draws
 /// every page through a painter already begun on it and returns the page count. The pages go to a new
 /// file beside `fileName` as they are painted (FileWriter), so memory does not grow with the page count;
 /// `fileName` is replaced only when every byte was written, and is left as it was otherwise. Returns the
 /// page count. Needs a QGuiApplication (offscreen will do); GUI thread only.
 [[nodiscard]] Result<int, PdfError>
-WritePdfFile(const QString &fileName, const QString &title,
-             const std::function<void(QPagedPaintDevice &)> &setUp,
+WritePdfFile(const QString &fileName, const QString &title, const std::function<void(QPdfWriter &)> &setUp,
              const std::function<int(QPainter &, QPagedPaintDevice &)> &paint);
 
 } // namespace velda
