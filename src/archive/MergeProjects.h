@@ -87,8 +87,11 @@ public:
 MergeResult MergeTables(const std::vector<MergeInput> &inputs, const SystemFormats &formats,
                         ArchiveTable *out);
 
-/// Loads the project files `inputs`, merges them as MergeTables does and saves the result to `output`
-/// (which may be one of the inputs) through a temporary file. Nothing is written when an input cannot
+/// Merges the project files `inputs` as MergeTables does with the loaded files and saves the result to
+/// `output` (which may be one of the inputs) through a temporary file, with the bytes SaveProject would
+/// write. Every file is checked whole first (the errors of ReadProject), then read a row at a time; the
+/// merge holds each kept row once in a compact form and streams the result out, so its memory stays
+/// below the output's size rather than growing with the inputs. Nothing is written when an input cannot
 /// be loaded or is refused.
 MergeResult MergeProjectFiles(const QStringList &inputs, const QString &output, const SystemFormats &formats);
 

@@ -16,6 +16,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -112,17 +113,88 @@ std::size_t TextEnd(const char *text, std::size_t length, std::size_t room) {
     return zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - text) : length;
 }
 
+// The checks a file's size alone decides: room for the header, and no more bytes than a table holds.
+std::optional<ProjectError> SizeFault(const QString &path, qint64 fileSize) {
+    using Kind = ProjectError::Kind;
+    if (fileSize < kHeaderSize)
+        return Fault(Kind::Truncated, path, fileSize, Pick(TxtTooShort).arg(fileSize).arg(kHeaderSize));
+    if (static_cast<quint64>(fileSize) > ArchiveTable::kMaxStoreBytes)
+        return Fault(Kind::FileTooLarge, path, -1,
+                     Pick(TxtFileTooLarge).arg(fileSize).arg(ArchiveTable::kMaxStoreBytes));
+    return std::nullopt;
+}
+
+// Checks the `size` bytes of a project file cell by cell: non-negative counts that the size can hold, and
+// every cell entry inside the file. `source.at(offset, n)` hands out the n bytes from `offset` on (all
+// within `size`), or nullptr when they cannot be read, which `source.failure()` then describes. Calls
+// `visit(col, row, at, textSize)` for every cell entry in file order; a visit that returns false stops the
+// check with `source.failure()`. Returns the header's flags and counts.
+template <typename Source, typename Visit>
+ProjectResult<LoadedProject> CheckCells(const QString &path, std::size_t size, Source &source,
+                                        Visit &&visit) {
+    using Kind = ProjectError::Kind;
+    const char *header = source.at(0, kHeaderSize);
+    if (!header) return source.failure();
+    LoadedProject project;
+    project.flags = ChannelFlags{header[0] != 0, header[1] != 0};
+    const std::int32_t cols = le::I32(header + 2);
+    const std::int32_t rows = le::I32(header + 6);
+    if (cols < 0) return Fault(Kind::NegativeCount, path, 2, Pick(TxtNegativeColumns).arg(cols));
+    if (rows < 0) return Fault(Kind::NegativeCount, path, 6, Pick(TxtNegativeRows).arg(rows));
+    // Every cell takes at least its length field, so the counts alone can be checked against the size.
+    const qint64 cells = static_cast<qint64>(cols) * rows;
+    const qint64 room = static_cast<qint64>(size) - kHeaderSize;
+    if (cells > room / static_cast<qint64>(kLengthSize))
+        return Fault(Kind::CountTooLarge, path, 2, Pick(TxtTooManyCells).arg(cols).arg(rows).arg(room));
+    // A count whose partner is zero stores no cell, so the size cannot bound it; it is held to the widest
+    // table, as the window will show cells in it all the same. Bytes after the header do not raise the
+    // bound: the table would save without them and its own file would not open again.
+    if ((cols == 0 || rows == 0) && std::max(cols, rows) > ArchiveTable::kMaxColCount)
+        return Fault(Kind::CountTooLarge, path, 2,
+                     Pick(TxtNoCellsTooLarge).arg(cols).arg(rows).arg(ArchiveTable::kMaxColCount));
+
+    std::size_t at = kHeaderSize;
+    for (int col = 0; col < cols; ++col) {
+        for (int row = 0; row < rows; ++row) {
+            if (size - at < kLengthSize)
+                return Fault(Kind::Truncated, path, static_cast<qint64>(at),
+                             Pick(TxtEndsInLength).arg(row).arg(col));
+            const char *entry = source.at(at, kLengthSize);
+            if (!entry) return source.failure();
+            const std::int32_t length = le::I32(entry);
+            if (length < 0)
+                return Fault(Kind::NegativeLength, path, static_cast<qint64>(at),
+                             Pick(TxtNegativeLength).arg(row).arg(col).arg(length));
+            const std::size_t remain = size - at - kLengthSize;
+            const auto textSize = static_cast<std::size_t>(length);
+            if (textSize > remain)
+                return Fault(
+                    Kind::CellTooLong, path, static_cast<qint64>(at),
+                    Pick(TxtCellTooLong).arg(row).arg(col).arg(length).arg(static_cast<qint64>(remain)));
+            if (!visit(col, row, at, textSize)) return source.failure();
+            at += kLengthSize + textSize;
+        }
+    }
+    project.colCount = cols;
+    project.rowCount = rows;
+    project.recordCount = rows > 0 ? static_cast<std::uint32_t>(rows - 1) : 0U;
+    return project;
+}
+
+// The whole file in memory, for the loader.
+struct WholeFile {
+    char *data;
+    const char *at(std::size_t offset, std::size_t) const { return data + offset; }
+    static ProjectError failure() { return {}; }
+};
+
 ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path) {
     using Kind = ProjectError::Kind;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Fault(Kind::OpenFailed, path, -1, Pick(TxtCannotOpen).arg(OpenReason(path, file)));
     const qint64 fileSize = file.size();
-    if (fileSize < kHeaderSize)
-        return Fault(Kind::Truncated, path, fileSize, Pick(TxtTooShort).arg(fileSize).arg(kHeaderSize));
-    if (static_cast<quint64>(fileSize) > ArchiveTable::kMaxStoreBytes)
-        return Fault(Kind::FileTooLarge, path, -1,
-                     Pick(TxtFileTooLarge).arg(fileSize).arg(ArchiveTable::kMaxStoreBytes));
+    if (auto fault = SizeFault(path, fileSize)) return *fault;
     const auto size = static_cast<std::size_t>(fileSize);
     const int fd = file.handle();
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -136,59 +208,26 @@ ProjectResult<LoadedProject> ReadInto(ArchiveTable &loaded, const QString &path)
                      Pick(TxtCannotRead).arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (got != fileSize) return Fault(Kind::ReadFailed, path, got, Pick(TxtChanged));
 
-    const char *header = bytes.data();
-    LoadedProject project;
-    project.flags = ChannelFlags{header[0] != 0, header[1] != 0};
-    const std::int32_t cols = le::I32(header + 2);
-    const std::int32_t rows = le::I32(header + 6);
-    if (cols < 0) return Fault(Kind::NegativeCount, path, 2, Pick(TxtNegativeColumns).arg(cols));
-    if (rows < 0) return Fault(Kind::NegativeCount, path, 6, Pick(TxtNegativeRows).arg(rows));
-    // Every cell takes at least its length field, so the counts alone can be checked against the size.
-    const qint64 cells = static_cast<qint64>(cols) * rows;
-    const qint64 room = fileSize - kHeaderSize;
-    if (cells > room / static_cast<qint64>(kLengthSize))
-        return Fault(Kind::CountTooLarge, path, 2, Pick(TxtTooManyCells).arg(cols).arg(rows).arg(room));
-    // A count whose partner is zero stores no cell, so the size cannot bound it; it is held to the widest
-    // table, as the window will show cells in it all the same. Bytes after the header do not raise the
-    // bound: the table would save without them and its own file would not open again.
-    if ((cols == 0 || rows == 0) && std::max(cols, rows) > ArchiveTable::kMaxColCount)
-        return Fault(Kind::CountTooLarge, path, 2,
-                     Pick(TxtNoCellsTooLarge).arg(cols).arg(rows).arg(ArchiveTable::kMaxColCount));
-
     std::vector<PodBuffer<std::uint32_t>> entries;
-    entries.reserve(static_cast<std::size_t>(cols));
     char *data = bytes.data();
-    std::size_t at = kHeaderSize;
-    for (int col = 0; col < cols; ++col) {
-        PodBuffer<std::uint32_t> &column = entries.emplace_back(static_cast<std::size_t>(rows));
-        std::uint32_t *out = column.data();
-        for (int row = 0; row < rows; ++row) {
-            if (size - at < kLengthSize)
-                return Fault(Kind::Truncated, path, static_cast<qint64>(at),
-                             Pick(TxtEndsInLength).arg(row).arg(col));
-            const std::int32_t length = le::I32(data + at);
-            if (length < 0)
-                return Fault(Kind::NegativeLength, path, static_cast<qint64>(at),
-                             Pick(TxtNegativeLength).arg(row).arg(col).arg(length));
-            const std::size_t remain = size - at - kLengthSize;
-            const auto textSize = static_cast<std::size_t>(length);
-            if (textSize > remain)
-                return Fault(
-                    Kind::CellTooLong, path, static_cast<qint64>(at),
-                    Pick(TxtCellTooLong).arg(row).arg(col).arg(length).arg(static_cast<qint64>(remain)));
-            out[row] = static_cast<std::uint32_t>(at);
-            // A zero byte ends the text early, as it always has for these files.
-            if (const std::size_t end = TextEnd(data + at + kLengthSize, textSize, remain); end != textSize)
-                le::PutU32(data + at, static_cast<std::uint32_t>(end));
-            at += kLengthSize + textSize;
-        }
-    }
-
-    project.colCount = cols;
-    project.rowCount = rows;
-    project.recordCount = rows > 0 ? static_cast<std::uint32_t>(rows - 1) : 0U;
-    loaded.adopt(std::move(bytes), std::move(entries), cols, rows);
-    return project;
+    std::uint32_t *out = nullptr;
+    WholeFile whole{data};
+    auto checked = CheckCells(path, size, whole, [&](int, int row, std::size_t at, std::size_t textSize) {
+        if (row == 0) out = entries.emplace_back(static_cast<std::size_t>(le::I32(data + 6))).data();
+        out[row] = static_cast<std::uint32_t>(at);
+        // A zero byte ends the text early, as it always has for these files.
+        const std::size_t remain = size - at - kLengthSize;
+        if (const std::size_t end = TextEnd(data + at + kLengthSize, textSize, remain); end != textSize)
+            le::PutU32(data + at, static_cast<std::uint32_t>(end));
+        return true;
+    });
+    if (!checked) return checked;
+    const LoadedProject &project = checked.value();
+    // Columns of a file without rows have no cell to announce them.
+    while (entries.size() < static_cast<std::size_t>(project.colCount))
+        entries.emplace_back();
+    loaded.adopt(std::move(bytes), std::move(entries), project.colCount, project.rowCount);
+    return checked;
 }
 
 // Collects the file in chunks and hands each full one to the file writer, which asks the kernel to start
@@ -236,33 +275,218 @@ ProjectError SaveFault(ProjectError::Kind kind, const QString &path, FileError e
     return ProjectError{kind, error.message(), -1};
 }
 
+// A file read front to back in chunks, for checking it without holding it.
+class SequentialSource {
+public:
+    SequentialSource(const QString &path, int fd) : m_path(path), m_fd(fd) {}
+
+    const char *at(std::size_t offset, std::size_t n) {
+        if (offset >= m_start && offset + n <= m_start + m_fill) return m_buffer.data() + (offset - m_start);
+        // The checks only move forward: what lies before `offset` is not asked for again.
+        const std::size_t keep = offset < m_start + m_fill ? m_start + m_fill - offset : 0;
+        if (keep > 0) std::memmove(m_buffer.data(), m_buffer.data() + (offset - m_start), keep);
+        m_start = offset;
+        m_fill = keep;
+        const std::size_t want = std::max(n, kWriteChunk);
+        m_buffer.reserve(want);
+        while (m_fill < n) {
+            const ssize_t got =
+                ::pread(m_fd, m_buffer.data() + m_fill, want - m_fill, static_cast<off_t>(m_start + m_fill));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                m_failure = got < 0
+                                ? Fault(ProjectError::Kind::ReadFailed, m_path, -1,
+                                        Pick(TxtCannotRead).arg(QString::fromLocal8Bit(std::strerror(errno))))
+                                : Fault(ProjectError::Kind::ReadFailed, m_path,
+                                        static_cast<qint64>(m_start + m_fill), Pick(TxtChanged));
+                return nullptr;
+            }
+            m_fill += static_cast<std::size_t>(got);
+        }
+        return m_buffer.data();
+    }
+    [[nodiscard]] ProjectError failure() const { return m_failure; }
+
+private:
+    const QString &m_path;
+    int m_fd;
+    PodBuffer<char> m_buffer;
+    std::size_t m_start = 0; ///< file offset of the buffer's first byte
+    std::size_t m_fill = 0;  ///< bytes held
+    ProjectError m_failure;
+};
+
+// How much of each column a row reader holds at a time.
+constexpr std::size_t kColumnChunk = 64 << 10;
+
 } // namespace
 
-ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path, ChannelFlags flags) {
-    using Kind = ProjectError::Kind;
-    FileWriter file(path);
-    if (auto opened = file.open(); !opened) return SaveFault(Kind::OpenFailed, path, opened.error());
-    const int cols = table.colCount();
-    const int rows = table.rowCount();
+struct ProjectWriter::Out {
+    explicit Out(const QString &path) : file(path), chunks(file) {}
+    FileWriter file;
+    ChunkWriter chunks;
+    FileResult<Done> written;
+    qint64 total = 0;
+};
 
-    ChunkWriter out(file);
+ProjectWriter::ProjectWriter(QString path) : m_path(std::move(path)) {}
+
+ProjectWriter::~ProjectWriter() = default;
+
+ProjectResult<Done> ProjectWriter::open(ChannelFlags flags, int cols, int rows) {
+    m_out = std::make_unique<Out>(m_path);
+    if (auto opened = m_out->file.open(); !opened) {
+        m_out.reset();
+        return SaveFault(ProjectError::Kind::OpenFailed, m_path, opened.error());
+    }
     char header[kHeaderSize];
     header[0] = flags.channel1 ? '\1' : '\0';
     header[1] = flags.channel2 ? '\1' : '\0';
     le::PutU32(header + 2, static_cast<std::uint32_t>(cols));
     le::PutU32(header + 6, static_cast<std::uint32_t>(rows));
-    FileResult<Done> written = out.put(header, sizeof header);
-    qint64 total = kHeaderSize;
-    for (int col = 0; col < cols && written; ++col) {
-        table.forEachEntry(col, 0, rows, [&](std::string_view entry) {
-            if (written) written = out.put(entry.data(), entry.size());
-            total += static_cast<qint64>(entry.size());
-        });
+    putBytes(header, sizeof header);
+    return Done{};
+}
+
+void ProjectWriter::putBytes(const char *data, std::size_t size) {
+    if (m_out->written) m_out->written = m_out->chunks.put(data, size);
+    m_out->total += static_cast<qint64>(size);
+}
+
+void ProjectWriter::putEntry(std::string_view entry) {
+    putBytes(entry.data(), entry.size());
+}
+
+void ProjectWriter::putText(std::string_view text) {
+    char length[kLengthSize];
+    le::PutU32(length, static_cast<std::uint32_t>(text.size()));
+    putBytes(length, sizeof length);
+    putBytes(text.data(), text.size());
+}
+
+ProjectResult<qint64> ProjectWriter::commit() {
+    FileResult<Done> &written = m_out->written;
+    if (written) written = m_out->chunks.flush();
+    if (written) written = m_out->file.commit();
+    if (!written) return SaveFault(ProjectError::Kind::WriteFailed, m_path, written.error());
+    return m_out->total;
+}
+
+ProjectResult<qint64> SaveProject(const ArchiveTable &table, const QString &path, ChannelFlags flags) {
+    ProjectWriter out(path);
+    const int cols = table.colCount();
+    const int rows = table.rowCount();
+    if (auto opened = out.open(flags, cols, rows); !opened) return opened.error();
+    for (int col = 0; col < cols; ++col)
+        table.forEachEntry(col, 0, rows, [&](std::string_view entry) { out.putEntry(entry); });
+    return out.commit();
+}
+
+struct ProjectRowReader::Column {
+    std::uint64_t next = 0; ///< file offset of the next byte to read into the buffer
+    std::uint64_t end = 0;  ///< where the column's entries end
+    PodBuffer<char> buffer;
+    std::size_t begin = 0; ///< the next entry's place in the buffer
+    std::size_t fill = 0;  ///< bytes held
+};
+
+ProjectRowReader::ProjectRowReader(QString path) : m_path(std::move(path)) {}
+
+ProjectRowReader::~ProjectRowReader() = default;
+
+ProjectResult<LoadedProject> ProjectRowReader::open() {
+    using Kind = ProjectError::Kind;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Fault(Kind::OpenFailed, m_path, -1, Pick(TxtCannotOpen).arg(OpenReason(m_path, file)));
+    m_size = file.size();
+    if (auto fault = SizeFault(m_path, m_size)) return *fault;
+    ::posix_fadvise(file.handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    SequentialSource source(m_path, file.handle());
+    std::vector<Column> columns;
+    std::vector<std::string> headers;
+    auto checked = CheckCells(m_path, static_cast<std::size_t>(m_size), source,
+                              [&](int, int row, std::size_t at, std::size_t textSize) {
+                                  const std::size_t end = at + kLengthSize + textSize;
+                                  if (row == 0) {
+                                      const char *text = source.at(at + kLengthSize, textSize);
+                                      if (!text) return false;
+                                      headers.emplace_back(text, TextEnd(text, textSize, textSize));
+                                      columns.emplace_back().next = end;
+                                  }
+                                  columns.back().end = end;
+                                  return true;
+                              });
+    if (!checked) return checked;
+    m_headers = std::move(headers);
+    m_columns = std::move(columns);
+    m_rows = checked.value().rowCount;
+    m_row = 1;
+    return checked;
+}
+
+std::string_view ProjectRowReader::header(int col) const {
+    if (col < 0 || static_cast<std::size_t>(col) >= m_headers.size()) return {};
+    return m_headers[static_cast<std::size_t>(col)];
+}
+
+ProjectResult<Done> ProjectRowReader::nextRow(std::string_view *cells) {
+    using Kind = ProjectError::Kind;
+    if (!m_file) {
+        // The file is open only while its rows are read, so that a merge of many files holds one at a time.
+        m_file = std::make_unique<QFile>(m_path);
+        if (!m_file->open(QIODevice::ReadOnly))
+            return Fault(Kind::OpenFailed, m_path, -1, Pick(TxtCannotOpen).arg(OpenReason(m_path, *m_file)));
+        if (m_file->size() != m_size)
+            return Fault(Kind::ReadFailed, m_path, m_file->size(), Pick(TxtChanged));
     }
-    if (written) written = out.flush();
-    if (written) written = file.commit();
-    if (!written) return SaveFault(Kind::WriteFailed, path, written.error());
-    return total;
+    const int fd = m_file->handle();
+    for (std::size_t col = 0; col < m_columns.size(); ++col) {
+        Column &column = m_columns[col];
+        const auto offset = [&] { return static_cast<qint64>(column.next - (column.fill - column.begin)); };
+        // Makes `n` bytes from the next entry on lie in the buffer; false when the file no longer holds them.
+        const auto hold = [&](std::size_t n) {
+            if (column.fill - column.begin >= n) return true;
+            const std::size_t kept = column.fill - column.begin;
+            if (kept > 0) std::memmove(column.buffer.data(), column.buffer.data() + column.begin, kept);
+            column.begin = 0;
+            column.fill = kept;
+            column.buffer.reserve(std::max(n, kColumnChunk));
+            while (column.fill < n) {
+                const std::size_t room =
+                    std::min<std::uint64_t>(column.buffer.capacity() - column.fill, column.end - column.next);
+                if (room == 0) return false;
+                const ssize_t got =
+                    ::pread(fd, column.buffer.data() + column.fill, room, static_cast<off_t>(column.next));
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) return false;
+                column.fill += static_cast<std::size_t>(got);
+                column.next += static_cast<std::uint64_t>(got);
+            }
+            return true;
+        };
+        if (!hold(kLengthSize)) return Fault(Kind::ReadFailed, m_path, offset(), Pick(TxtChanged));
+        const std::int32_t length = le::I32(column.buffer.data() + column.begin);
+        if (length < 0 || !hold(kLengthSize + static_cast<std::size_t>(length)))
+            return Fault(Kind::ReadFailed, m_path, offset(), Pick(TxtChanged));
+        const char *text = column.buffer.data() + column.begin + kLengthSize;
+        const auto size = static_cast<std::size_t>(length);
+        // A zero byte ends the text early, as the loader reads it.
+        cells[col] = std::string_view(text, TextEnd(text, size, column.fill - column.begin - kLengthSize));
+        column.begin += kLengthSize + size;
+    }
+    if (++m_row == m_rows) {
+        for (const Column &column : m_columns)
+            if (column.next - (column.fill - column.begin) != column.end)
+                return Fault(Kind::ReadFailed, m_path, -1, Pick(TxtChanged));
+    }
+    return Done{};
+}
+
+void ProjectRowReader::close() {
+    m_columns.clear();
+    m_columns.shrink_to_fit();
+    m_file.reset();
 }
 
 ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path) {

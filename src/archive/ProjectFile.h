@@ -7,8 +7,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
+
+class QFile;
 
 namespace velda {
 
@@ -67,5 +73,66 @@ struct LoadedProject {
 /// As LoadProject, without touching the process-wide flags (for tools and tests); the table carries its
 /// channels and unknown archive format all the same.
 [[nodiscard]] ProjectResult<LoadedProject> ReadProject(ArchiveTable &table, const QString &path);
+
+/// Writes a project file cell by cell in the order the file keeps them (column by column, each from row 0
+/// down) as SaveProject does, for a writer that does not hold the table: open(), then every one of the
+/// `cols` x `rows` cells, then commit(). Nothing replaces the target until commit() succeeds; after a
+/// failed write the rest is skipped and commit() reports it. One thread.
+class ProjectWriter {
+public:
+    explicit ProjectWriter(QString path);
+    ~ProjectWriter();
+    ProjectWriter(const ProjectWriter &) = delete;
+    ProjectWriter &operator=(const ProjectWriter &) = delete;
+
+    /// Creates the new file beside the target and writes the flags and the counts.
+    [[nodiscard]] ProjectResult<Done> open(ChannelFlags flags, int cols, int rows);
+    /// The next cell, its Windows-1251 bytes.
+    void putText(std::string_view text);
+    /// The next cell as a table stores it: a 32-bit little-endian length, then the bytes.
+    void putEntry(std::string_view entry);
+    /// Makes the file the target; the number of bytes written.
+    [[nodiscard]] ProjectResult<qint64> commit();
+
+private:
+    struct Out;
+    void putBytes(const char *data, std::size_t size);
+
+    QString m_path;
+    std::unique_ptr<Out> m_out;
+};
+
+/// Reads a project file a row at a time holding a small buffer per column, not the file: open() checks the
+/// whole file as ReadProject does (the same errors) and keeps its header row; nextRow() then hands out the
+/// cells of rows 1, 2, ... in turn, read as ReadProject reads them. The file is open only during open() and
+/// from the first nextRow() to close(); a file that changed in between is refused as changed while read.
+/// One thread.
+class ProjectRowReader {
+public:
+    explicit ProjectRowReader(QString path);
+    ~ProjectRowReader();
+    ProjectRowReader(const ProjectRowReader &) = delete;
+    ProjectRowReader &operator=(const ProjectRowReader &) = delete;
+
+    [[nodiscard]] ProjectResult<LoadedProject> open();
+    /// Row 0's cell of column `col`; empty beyond the stored columns or in a file without rows.
+    [[nodiscard]] std::string_view header(int col) const;
+    /// Puts the next row's cells, one per stored column, into `cells[0 .. colCount - 1]`: views valid until
+    /// the next call. Only as many calls as the file has rows after the header.
+    [[nodiscard]] ProjectResult<Done> nextRow(std::string_view *cells);
+    /// Lets the file and the column buffers go (the header row stays).
+    void close();
+
+private:
+    struct Column;
+
+    QString m_path;
+    qint64 m_size = 0;
+    int m_rows = 0;
+    int m_row = 0; ///< rows handed out, the header row included
+    std::vector<std::string> m_headers;
+    std::vector<Column> m_columns;
+    std::unique_ptr<QFile> m_file;
+};
 
 } // namespace velda

@@ -53,6 +53,7 @@ public:
     [[nodiscard]] T *data() { return m_data; }
     [[nodiscard]] const T *data() const { return m_data; }
     [[nodiscard]] std::size_t size() const { return m_size; }
+    [[nodiscard]] std::size_t capacity() const { return m_capacity; }
     [[nodiscard]] bool empty() const { return m_size == 0; }
     T &operator[](std::size_t i) { return m_data[i]; }
     const T &operator[](std::size_t i) const { return m_data[i]; }

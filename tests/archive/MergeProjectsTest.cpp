@@ -229,6 +229,88 @@ TEST(MergeProjectFilesTest, WritesTheMergeOverAnInputAndNothingOnFailure) {
     EXPECT_EQ(first.readAll(), once) << "merging the same download again leaves the bytes as they were";
 }
 
+// A merge of files reads each file a row at a time and writes the result as it goes: it must refuse,
+// read and write exactly as loading the files, merging the tables and saving the result do.
+TEST(MergeProjectFilesTest, ReadsAndWritesFilesAsLoadingMergingAndSavingTablesDo) {
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("other.vd"));
+    ASSERT_TRUE(SaveProject(Table({{"10:00:00", "01.03.2018", "o"}}), other, kOne).ok());
+    std::vector<std::vector<QString>> many; // cells of each column well beyond one read of the file
+    for (int minute = 0; minute < 6000; ++minute)
+        many.push_back({QStringLiteral("%1:%2:00")
+                            .arg(minute / 60 % 24, 2, 10, QChar('0'))
+                            .arg(minute % 60, 2, 10, QChar('0')),
+                        QStringLiteral("%1.03.2018").arg(1 + minute / 1440, 2, 10, QChar('0')),
+                        QString::number(minute)});
+    ArchiveTable zero = Table({{"11:00:00", "01.03.2018", "z"}, {"12:00:00", "01.03.2018", "z"}});
+    zero.setCellBytes(5, 2, std::string("z\0tail", 6)); // a zero byte ends the text: a repeat of row 1
+    ArchiveTable big = Table(many, 14);
+    big.setCellBytes(5, 3000, std::string(200000, 'x'));
+    ArchiveTable rowless = Table({});
+    rowless.setRowCount(0);
+    const auto saved = [&](const ArchiveTable &table, ChannelFlags flags) {
+        const QString path = dir.filePath(QStringLiteral("saved.vd"));
+        EXPECT_TRUE(SaveProject(table, path, flags).ok());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    QByteArray negativeRows = saved(Table({{"11:00:00", "01.03.2018", "n"}}), kOne);
+    negativeRows[9] = '\xFF';
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"a zero byte in a cell", saved(zero, kOne)},
+        {"many rows, a long cell, two channels", saved(big, kBoth)},
+        {"channel 2 alone", saved(Table({{"11:00:00", "01.03.2018", "2"}}), {false, true})},
+        {"header row only", saved(Table({}), kOne)},
+        {"no rows", saved(rowless, kOne)},
+        {"truncated", saved(Table({{"11:00:00", "01.03.2018", "t"}}), kOne).chopped(3)},
+        {"negative row count", negativeRows},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString input = dir.filePath(QStringLiteral("in.vd"));
+        const QString out = dir.filePath(QStringLiteral("out.vd"));
+        const QString expected = dir.filePath(QStringLiteral("expected.vd"));
+        QFile::remove(out);
+        QFile file(input);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.bytes);
+        file.close();
+
+        const MergeResult merged = MergeProjectFiles({input, other}, out, kRu);
+        ArchiveTable a;
+        ArchiveTable b;
+        const auto loaded = ReadProject(a, input);
+        ASSERT_TRUE(ReadProject(b, other).ok());
+        if (!loaded.ok()) {
+            ASSERT_FALSE(merged.ok());
+            EXPECT_EQ(merged.error().message, Pick(TxtMergeLoadFailed).arg("in.vd", loaded.error().message));
+            EXPECT_FALSE(QFile::exists(out));
+            continue;
+        }
+        ArchiveTable table;
+        const MergeResult reference = MergeTables(
+            {{QStringLiteral("in.vd"), &a, loaded.value().flags}, {QStringLiteral("other.vd"), &b, kOne}},
+            kRu, &table);
+        ASSERT_EQ(merged.ok(), reference.ok());
+        if (!merged.ok()) {
+            EXPECT_EQ(merged.error().message, reference.error().message);
+            continue;
+        }
+        EXPECT_EQ(merged.summary().duplicates, reference.summary().duplicates);
+        EXPECT_EQ(merged.summary().inputRows, reference.summary().inputRows);
+        ASSERT_TRUE(SaveProject(table, expected, reference.summary().flags).ok());
+        QFile written(out);
+        QFile wanted(expected);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly) && wanted.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(written.readAll() == wanted.readAll());
+    }
+}
+
 // A merge result carries the channels of all its inputs and the archive format of the first.
 TEST(MergeTablesTest, TheResultCarriesEveryInputsChannelsAndTheFirstInputsFormat) {
     struct Case {
