@@ -30,8 +30,8 @@ struct PdfError {
 };
 
 /// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page (and may set another
-/// resolution), then `paint` draws
-/// every page through a painter already begun on it and returns the page count. The pages go to a new
+/// resolution), then `paint` draws every page through a painter already begun on it and returns the page
+/// count. The pages go to a new
 /// file beside `fileName` as they are painted (FileWriter), so memory does not grow with the page count;
 /// `fileName` is replaced only when every byte was written, and is left as it was otherwise. Returns the
 /// page count. Needs a QGuiApplication (offscreen will do); GUI thread only.

@@ -2,15 +2,11 @@
 #include "export/TForm6.h"
 
 #include "base/FileTarget.h"
-#include "base/PdfFile.h"
-#include "base/SharedTexts.h"
 #include "export/ReportLines.h"
 
 #include <QDir>
 #include <QGraphicsView>
-#include <QPaintEngine>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -55,31 +51,10 @@ void TForm6::showPreview() {
 }
 
 void TForm6::QuickRep1Print(QPrinter *printer) {
-    if (!m_services.mayPrintTo(*printer, this)) return;
-    // The preview paints on the same printer through an engine of its own, which stays.
-    const bool toPdfFile = printer->outputFormat() == QPrinter::PdfFormat &&
-                           !printer->outputFileName().isEmpty() && printer->paintEngine() != nullptr &&
-                           printer->paintEngine()->type() == QPaintEngine::Pdf;
-    if (toPdfFile) {
-        // A PDF file is written as every other output is, at the printer's resolution and page: the
-        // printer's own file would be left half written on a full disk, and a folder it cannot write would
-        // print nothing without a word.
-        const auto written = WritePdfFile(
-            printer->outputFileName(), m_document.title,
-            [printer](QPdfWriter &pdf) {
-                pdf.setResolution(printer->resolution());
-                pdf.setPageLayout(printer->pageLayout());
-            },
-            [this](QPainter &painter, QPagedPaintDevice &page) {
-                return PaintReport(painter, page, m_document);
-            });
-        if (!written) m_services.showError(this, Pick(TxtError), written.error().message);
-        return;
-    }
-    QPainter painter;
-    if (!painter.begin(printer)) return;
-    PaintReport(painter, *printer, m_document);
-    painter.end();
+    m_services.printPages(*printer, this, m_document.title,
+                          [this](QPainter &painter, QPagedPaintDevice &page) {
+                              return PaintReport(painter, page, m_document);
+                          });
 }
 
 } // namespace velda
