@@ -1,10 +1,11 @@
-// A PDF document painted in memory and written to its file all or nothing: the printed report and the
+// A PDF document painted straight to a new file and put in place all or nothing: the printed report and the
 // statistics summary both save this way.
 #pragma once
 
 #include "base/FileWriter.h"
 #include "base/Result.h"
 
+#include <QPdfWriter>
 #include <QString>
 
 #include <cstdint>
@@ -28,14 +29,14 @@ struct PdfError {
     std::optional<FileError> file; ///< set for FileFailed
 };
 
-/// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page, then `paint` draws
-/// every page through a painter already begun on it and returns the page count. The PDF writer ignores
-/// what its device reports, so the document is made in memory and `fileName` is replaced by it only when
-/// every byte was written (WriteFileBytes). Returns the page count. Needs a QGuiApplication (offscreen will
-/// do); GUI thread only.
+/// Makes a PDF document titled `title` (300 dots per inch): `setUp` sets its page (and may set another
+/// resolution), then `paint` draws every page through a painter already begun on it and returns the page
+/// count. The pages go to a new
+/// file beside `fileName` as they are painted (FileWriter), so memory does not grow with the page count;
+/// `fileName` is replaced only when every byte was written, and is left as it was otherwise. Returns the
+/// page count. Needs a QGuiApplication (offscreen will do); GUI thread only.
 [[nodiscard]] Result<int, PdfError>
-WritePdfFile(const QString &fileName, const QString &title,
-             const std::function<void(QPagedPaintDevice &)> &setUp,
+WritePdfFile(const QString &fileName, const QString &title, const std::function<void(QPdfWriter &)> &setUp,
              const std::function<int(QPainter &, QPagedPaintDevice &)> &paint);
 
 } // namespace velda

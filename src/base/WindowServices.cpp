@@ -3,11 +3,14 @@
 
 #include "base/FileTarget.h"
 #include "base/FileWriter.h"
+#include "base/PdfFile.h"
 #include "base/SharedTexts.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPrinter>
 
 namespace velda {
@@ -22,13 +25,32 @@ std::optional<QString> WindowServices::refusedTarget(const QString &target) cons
     return checked.error().message();
 }
 
-bool WindowServices::mayPrintTo(QPrinter &printer, QWidget *parent) const {
-    if (printer.outputFormat() != QPrinter::PdfFormat) return true;
-    const std::optional<QString> refused = refusedTarget(printer.outputFileName());
-    if (!refused) return true;
-    printer.setOutputFileName(QString());
-    showError(parent, Pick(TxtError), *refused);
-    return false;
+void WindowServices::printPages(QPrinter &printer, QWidget *parent, const QString &title,
+                                const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) const {
+    // The preview paints on the same printer through an engine of its own, which stays.
+    const bool toPdfFile = printer.outputFormat() == QPrinter::PdfFormat &&
+                           !printer.outputFileName().isEmpty() && printer.paintEngine() != nullptr &&
+                           printer.paintEngine()->type() == QPaintEngine::Pdf;
+    if (!toPdfFile) {
+        QPainter painter;
+        if (!painter.begin(&printer)) return;
+        paint(painter, printer);
+        painter.end();
+        return;
+    }
+    if (const std::optional<QString> refused = refusedTarget(printer.outputFileName())) {
+        printer.setOutputFileName(QString());
+        showError(parent, Pick(TxtError), *refused);
+        return;
+    }
+    const auto written = WritePdfFile(
+        printer.outputFileName(), title,
+        [&printer](QPdfWriter &pdf) {
+            pdf.setResolution(printer.resolution());
+            pdf.setPageLayout(printer.pageLayout());
+        },
+        paint);
+    if (!written) showError(parent, Pick(TxtError), written.error().message);
 }
 
 WindowServices DefaultWindowServices() {

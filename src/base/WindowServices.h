@@ -12,6 +12,8 @@
 #include <optional>
 
 class QFileDialog;
+class QPagedPaintDevice;
+class QPainter;
 class QPrinter;
 class QWidget;
 
@@ -39,10 +41,15 @@ struct WindowServices {
     /// line words it: the target is the open project itself (the same file by device and inode, so also
     /// through another name or a symbolic link). nullopt when it may be written.
     [[nodiscard]] std::optional<QString> refusedTarget(const QString &target) const;
-    /// Whether a print job may paint on `printer`: not when it prints to a PDF file refusedTarget()
-    /// refuses. Then the reason is shown (owned by `parent`) and the printer's file name cleared, so the
-    /// file stays as it was and the next print asks for a name again. Called before the painter begins.
-    [[nodiscard]] bool mayPrintTo(QPrinter &printer, QWidget *parent) const;
+    /// Prints a preview's job: `paint` draws every page through a painter begun on `device` and returns
+    /// the page count. A job to a PDF file is written as every other output is (WritePdfFile, at the
+    /// printer's resolution and page, titled `title`): the printer's own file would be left half written
+    /// on a full disk, and a folder it cannot write would print nothing without a word. A PDF file
+    /// refusedTarget() refuses is not touched and the printer's file name is cleared, so the next print
+    /// asks for a name again. Failures are shown, owned by `parent`. The preview's own pages go straight
+    /// to the printer.
+    void printPages(QPrinter &printer, QWidget *parent, const QString &title,
+                    const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) const;
 };
 
 /// The real services: Qt's message box, the file dialog run modally, the colour dialog, the per-user

@@ -1,10 +1,13 @@
 // Report lines, the detail cursor and pagination of the printed report.
 #include "export/ReportLines.h"
 
+#include "base/Cp1251.h"
 #include "base/SharedTexts.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <string_view>
 
 namespace velda {
 
@@ -18,20 +21,31 @@ QString TrimCell(QStringView text) {
     return text.sliced(first, last - first).toString();
 }
 
-QStringList MakeReportLines(const ArchiveTable &table) {
+QString ReportLine(const ArchiveTable &table, int row) {
     const int columns = std::clamp(table.colCount(), 0, static_cast<int>(ColumnPad.size()));
+    QString line;
+    line.reserve(std::accumulate(ColumnPad.begin(), ColumnPad.end(), 0));
+    for (int k = 0; k < columns; ++k) {
+        // Windows-1251 maps bytes up to 0x20 to the same characters and no other byte to one of them, so
+        // the cell is trimmed before it is decoded.
+        std::string_view bytes = table.cellBytes(k, row);
+        while (!bytes.empty() && static_cast<unsigned char>(bytes.front()) <= 0x20)
+            bytes.remove_prefix(1);
+        while (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= 0x20)
+            bytes.remove_suffix(1);
+        const QString cell = FromCp1251(bytes);
+        line += cell;
+        const auto pad = ColumnPad[static_cast<std::size_t>(k)] - cell.size();
+        if (pad > 0) line.resize(line.size() + pad, QLatin1Char(' '));
+    }
+    return line;
+}
+
+QStringList MakeReportLines(const ArchiveTable &table) {
     QStringList lines;
     lines.reserve(std::max(table.rowCount(), 0));
-    for (int r = 0; r < table.rowCount(); ++r) {
-        QString line;
-        for (int k = 0; k < columns; ++k) {
-            const QString cell = TrimCell(table.cell(k, r));
-            line += cell;
-            const auto pad = ColumnPad[static_cast<std::size_t>(k)] - cell.size();
-            if (pad > 0) line += QString(pad, QLatin1Char(' '));
-        }
-        lines.append(line);
-    }
+    for (int r = 0; r < table.rowCount(); ++r)
+        lines.append(ReportLine(table, r));
     return lines;
 }
 
@@ -41,14 +55,18 @@ void DetailCursor::ResetPrintCursor(int rowCount) {
 }
 
 QString DetailCursor::QRExpr1Print(const QStringList &reportLines) {
-    QString line;
-    if (m_printCursor > 0 && m_printCursor < reportLines.size()) line = reportLines[m_printCursor];
+    const int index = NextPrintIndex();
+    return index > 0 && index < reportLines.size() ? reportLines[index] : QString();
+}
+
+int DetailCursor::NextPrintIndex() {
+    const int index = m_printCursor;
     if (m_printCursor < m_printRowCount - 1) {
         ++m_printCursor;
     } else {
         m_printCursor = 0;
     }
-    return line;
+    return index;
 }
 
 QString QRExpr2Print(const QStringList &reportLines) {

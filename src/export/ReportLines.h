@@ -19,8 +19,11 @@ inline constexpr std::array<int, 14> ColumnPad{5, 12, 13, 13, 9, 8, 12, 9, 9, 16
 /// A cell text without leading and trailing blanks and control characters (every character up to U+0020).
 [[nodiscard]] QString TrimCell(QStringView text);
 
-/// One line per table row (row 0, the header row, first) over the shown columns: each trimmed cell padded
-/// with spaces to its ColumnPad width; a cell at or over its width is followed directly by the next one.
+/// The report line of table row `row` over the shown columns: each trimmed cell padded with spaces to its
+/// ColumnPad width; a cell at or over its width is followed directly by the next one.
+[[nodiscard]] QString ReportLine(const ArchiveTable &table, int row);
+
+/// ReportLine for every table row, row 0 (the header row) first.
 [[nodiscard]] QStringList MakeReportLines(const ArchiveTable &table);
 
 /// The detail cursor of one pass over a report's lines: the index of the next ReportLines entry the
@@ -38,6 +41,10 @@ public:
     /// PrintCursor. The cursor then moves on and returns to 0 after the last row, so every full pass over
     /// the lines prints the same sequence: "", line 1, ..., last line.
     [[nodiscard]] QString QRExpr1Print(const QStringList &reportLines);
+
+    /// The index QRExpr1Print prints next (0 prints empty), moving the cursor on the same way; for a pass
+    /// that makes each line only when it is printed.
+    [[nodiscard]] int NextPrintIndex();
 
     [[nodiscard]] int PrintCursor() const { return m_printCursor; }
     [[nodiscard]] int PrintRowCount() const { return m_printRowCount; }

@@ -31,6 +31,10 @@ void SetUpReportPage(QPagedPaintDevice &device);
 /// title and header line in the page header, the detail lines, and the page number in the footer. Runs
 /// one full pass of the detail cursor (from 0, for this document's row count). Returns the page count.
 int PaintReport(QPainter &painter, QPagedPaintDevice &device, const ReportDocument &document);
+/// Paints the report of `table` titled `title` as PaintReport does for its document, making each line only
+/// when it is printed, so that the memory the pass takes does not grow with the table.
+int PaintReport(QPainter &painter, QPagedPaintDevice &device, const QString &title,
+                const ArchiveTable &table);
 
 struct ReportPdfSummary {
     int pageCount = 0;
@@ -40,7 +44,8 @@ using ReportPdfResult = Result<ReportPdfSummary, PdfError>;
 /// Writes the report of `document` as a PDF file `fileName`; the file is replaced only by a complete
 /// document. Needs a QGuiApplication (the offscreen platform will do); GUI thread only.
 [[nodiscard]] ReportPdfResult WriteReportPdf(const ReportDocument &document, const QString &fileName);
-/// The same for the report of `table` built now (title in the current language and formats).
+/// The same for the report of `table` (title in the current language and formats, made now); the pages
+/// go to the file as they are painted, each line made when it is printed.
 [[nodiscard]] ReportPdfResult WriteReportPdf(const ArchiveTable &table, const QString &fileName);
 
 } // namespace velda

@@ -51,11 +51,10 @@ void TForm6::showPreview() {
 }
 
 void TForm6::QuickRep1Print(QPrinter *printer) {
-    if (!m_services.mayPrintTo(*printer, this)) return;
-    QPainter painter;
-    if (!painter.begin(printer)) return;
-    PaintReport(painter, *printer, m_document);
-    painter.end();
+    m_services.printPages(*printer, this, m_document.title,
+                          [this](QPainter &painter, QPagedPaintDevice &page) {
+                              return PaintReport(painter, page, m_document);
+                          });
 }
 
 } // namespace velda

@@ -463,8 +463,10 @@ void TForm4::Panel4Click() {
 
 void TForm4::printChart(QPrinter *printer) {
     apply(m_control.finishTransition());
-    QPainter painter(printer);
-    Chart1->render(&painter, PrintTarget(painter.viewport(), Chart1->size()), Chart1->rect());
+    m_services.printPages(*printer, this, windowTitle(), [this](QPainter &painter, QPagedPaintDevice &) {
+        Chart1->render(&painter, PrintTarget(painter.viewport(), Chart1->size()), Chart1->rect());
+        return 1;
+    });
 }
 
 void TForm4::done(int result) {

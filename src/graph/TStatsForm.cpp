@@ -175,7 +175,6 @@ void TStatsForm::PrintClick() {
     QPrintPreviewDialog preview(&printer, this);
     KeepPreviewSteady(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) {
-        if (!m_services.mayPrintTo(*p, this)) return;
         SummaryInput input;
         input.table = &m_table;
         input.channel1Present = m_channel1Present;
@@ -184,8 +183,9 @@ void TStatsForm::PrintClick() {
         input.settings = CurrentStatsSettings();
         input.language = LanguageIndex.load();
         input.formats = CurrentFormats();
-        QPainter painter(p);
-        PaintSummary(painter, *p, input);
+        m_services.printPages(*p, this, windowTitle(), [&input](QPainter &painter, QPagedPaintDevice &page) {
+            return PaintSummary(painter, page, input);
+        });
     });
     preview.exec();
 }

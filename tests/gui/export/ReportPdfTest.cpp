@@ -66,5 +66,57 @@ TEST(ReportPdfTest, EmptyTablePrintsOnePageAndBadPathsFailWithoutHarm) {
     EXPECT_FALSE(unnamed.ok());
 }
 
+// The PDF gets a line as its printed glyphs at their places, or laid out as text where the font or the
+// direction asks for it; either way every word reads back in its order, and a report made from the table
+// as it prints reads the same as one made from its lines.
+TEST(ReportPdfTest, LinesReadBackTheSameWhicheverWayTheyArePrinted) {
+    testing::App();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("lines.pdf"));
+    struct Case {
+        const char *name;
+        QString line;
+        QStringList words; ///< on one text row of the page, in this order
+    };
+    const Case cases[] = {
+        {"cyrillic, digits and signs",
+         QStringLiteral("Термопара ХК    -21,50   №12 °C | 100"),
+         {QStringLiteral("Термопара ХК"), QStringLiteral("-21,50"), QStringLiteral("№12 °C \\| 100")}},
+        {"control characters print as blanks",
+         QStringLiteral("tab\there\x7f end"),
+         {QStringLiteral("tab here"), QStringLiteral("end")}},
+        {"a letter the font lacks, right to left",
+         QStringLiteral("shalom \u05E9\u05DC\u05D5\u05DD  end"),
+         {QStringLiteral("shalom"), QStringLiteral("\\S*\u05E9\\S*"), QStringLiteral("end")}},
+    };
+    ReportDocument document{QStringLiteral("Title"), {QStringLiteral("head")}, 1};
+    for (const Case &c : cases)
+        document.lines.append(c.line);
+    document.rowCount = static_cast<int>(document.lines.size());
+    ASSERT_TRUE(WriteReportPdf(document, file).ok());
+    const QStringList pages = testing::PdfPages(file);
+    ASSERT_EQ(pages.size(), 1);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRegularExpression row(QStringLiteral("(^|\\n) *") + c.words.join(QStringLiteral(" +")) +
+                                     QStringLiteral(" *(\\n|$)"));
+        EXPECT_TRUE(pages[0].contains(row)) << pages[0].toStdString();
+    }
+
+    const ArchiveTable table = testing::NumberedTable(90, 14);
+    const QString fromTable = dir.filePath(QStringLiteral("table.pdf"));
+    const QString fromLines = dir.filePath(QStringLiteral("lines.pdf"));
+    ASSERT_TRUE(WriteReportPdf(table, fromTable).ok());
+    ASSERT_TRUE(WriteReportPdf(MakeReportDocument(table), fromLines).ok());
+    const QStringList tablePages = testing::PdfPages(fromTable);
+    const QStringList linePages = testing::PdfPages(fromLines);
+    ASSERT_EQ(tablePages.size(), 3);
+    ASSERT_EQ(linePages.size(), 3);
+    for (int p = 0; p < 3; ++p) {
+        // The titles carry the time each report was made.
+        EXPECT_EQ(tablePages[p].section(QLatin1Char('\n'), 1), linePages[p].section(QLatin1Char('\n'), 1));
+    }
+}
+
 } // namespace
 } // namespace velda

@@ -6,7 +6,9 @@
 #include "QtPrinters.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -87,6 +89,38 @@ TEST(TForm6Test, PreviewShowsThePagesAndPrintingAfterwardsGivesTheSameLines) {
     QFile file(project);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("kept"));
+}
+
+TEST(TForm6Test, APdfThatCannotBeWrittenIsSaidAndLeavesNothing) {
+    testing::App();
+    QTemporaryDir dir;
+    QWidget main;
+    WindowServices services = DefaultWindowServices();
+    QStringList errors;
+    services.showError = [&errors](QWidget *, const QString &, const QString &text) { errors << text; };
+    TForm6 form(testing::NumberedTable(5, 10), &main, services);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
+    struct Case {
+        const char *name;
+        QString target;
+    };
+    const Case cases[] = {
+        {"missing folder", dir.filePath(QStringLiteral("no/such/r.pdf"))},
+        {"a folder", dir.filePath(QStringLiteral("folder.pdf"))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        errors.clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(c.target);
+        form.QuickRep1Print(&printer);
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].startsWith(c.target)) << errors[0].toStdString();
+        EXPECT_FALSE(QFileInfo(c.target).isFile());
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("folder.pdf")});
 }
 
 TEST(TForm6Test, ShowPreviewIsModalAndReturnsWhenClosed) {

@@ -341,14 +341,48 @@ TEST_F(TForm4Test, RectangleZoomAndRestore) {
     }
 }
 
+// The chart prints to a PDF file; a file that cannot be written is said, and the open project is no place
+// for it and stays as it was.
 TEST_F(TForm4Test, PrintsTheChartToAFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath(QStringLiteral("graph.pdf")));
-    m_form->printChart(&printer);
-    EXPECT_GT(QFileInfo(dir.filePath(QStringLiteral("graph.pdf"))).size(), 1000);
+    const QString project = dir.filePath(QStringLiteral("open.vd"));
+    {
+        QFile file(project);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("kept") == 4);
+    }
+    m_services.openProject = [project] { return project; };
+    TForm4 form(m_table, nullptr, m_services);
+    struct Case {
+        QString target;
+        qint64 size; ///< the target's size afterwards; 0 when it must not exist
+        const char *error;
+    };
+    const Case cases[] = {
+        {dir.filePath(QStringLiteral("graph.pdf")), 1000, nullptr},
+        {dir.filePath(QStringLiteral("no/such/graph.pdf")), 0, "no/such/graph.pdf"},
+        {project, 4, "это тот же файл, что и входной"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        m_errors.clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(c.target);
+        form.printChart(&printer);
+        if (c.error) {
+            ASSERT_EQ(m_errors.size(), 1);
+            EXPECT_TRUE(m_errors[0].contains(QString::fromUtf8(c.error))) << m_errors[0].toStdString();
+        } else {
+            EXPECT_TRUE(m_errors.isEmpty());
+        }
+        const QFileInfo info(c.target);
+        EXPECT_EQ(info.exists(), c.size > 0);
+        if (c.error)
+            EXPECT_EQ(info.size(), c.size);
+        else
+            EXPECT_GT(info.size(), c.size);
+    }
 }
 
 TEST_F(TForm4Test, ConversionErrorShowsWhatWasBuilt) {
