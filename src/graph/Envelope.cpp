@@ -110,14 +110,11 @@ std::vector<GraphPoint> Envelope(const std::vector<GraphPoint> &points, const Ex
         }
         const auto last =
             static_cast<std::size_t>(std::partition_point(at(first + step / 2), at(past), inColumn) - at(0));
-        // A pixel column is drawn as the stroke between its lowest and highest reading, in time order, so
-        // every reading far off stays in sight; the readings between them add no height to the column.
-        // The first and last reading of the whole run keep the line's ends where they were.
+        // A pixel column is drawn through its first, lowest, highest and last reading in time order: every
+        // reading far off stays in sight, the readings between them add no height to the column, and the
+        // strokes joining neighbouring columns run where the full line would run them.
         const LowHigh extremes = pyramid.extremes(points, first, last);
-        std::array<std::size_t, 4> picks{extremes.lowest, extremes.highest, extremes.lowest,
-                                         extremes.highest};
-        if (first == begin) picks[2] = first;
-        if (last == end) picks[3] = last - 1;
+        std::array<std::size_t, 4> picks{first, extremes.lowest, extremes.highest, last - 1};
         std::sort(picks.begin(), picks.end());
         const auto unique = std::unique(picks.begin(), picks.end());
         for (auto p = picks.begin(); p != unique; ++p)

@@ -36,7 +36,8 @@ private:
 
 /// The points of `points` (sorted by x) to draw over [xMin, xMax] split into `columns` pixel columns:
 /// all of them when the visible part holds at most `kEnvelopeFactor` points per column; otherwise, per
-/// column, its lowest and highest point in x order, so every reading far off (a spike) is still drawn.
+/// column, its first, lowest, highest and last point in x order, so every reading far off (a spike) is
+/// still drawn and the line joins its columns as the whole line would.
 /// The nearest point outside each end is kept so the line runs to the plot's edge. `pyramid` is built
 /// from `points`; the work grows with the columns, not with the points. Pure; any thread.
 inline constexpr int kEnvelopeFactor = 4;
