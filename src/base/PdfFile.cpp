@@ -1,6 +1,7 @@
 #include "base/PdfFile.h"
 
 #include "base/FileWriter.h"
+#include "base/Texts.h"
 
 #include <QIODevice>
 #include <QPainter>
@@ -12,6 +13,9 @@
 
 namespace velda {
 namespace {
+
+constexpr TextPair TxtCannotStartPdf{"не удаётся начать документ PDF в %1",
+                                     "Cannot start a PDF document in %1"};
 
 // Set on the thread that writes a PDF document here, while it does.
 thread_local bool tFastPageCompression = false;
@@ -67,8 +71,11 @@ Result<int, PdfError> WritePdfFile(const QString &fileName, const QString &title
                                    const std::function<void(QPdfWriter &)> &setUp,
                                    const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
     FileWriter file(fileName);
-    if (auto opened = file.open(); !opened)
-        return PdfError{PdfError::Kind::FileFailed, opened.error().message(), opened.error()};
+    if (auto opened = file.open(); !opened) {
+        const bool noName = opened.error().kind == FileError::Kind::NoFileName;
+        return PdfError{noName ? PdfError::Kind::NoFileName : PdfError::Kind::FileFailed,
+                        opened.error().message(), opened.error()};
+    }
     StreamedPdf pdf(file);
     pdf.open(QIODevice::WriteOnly);
     int pages = 0;
@@ -81,8 +88,7 @@ Result<int, PdfError> WritePdfFile(const QString &fileName, const QString &title
         const FastPageCompression fast;
         QPainter painter;
         if (!painter.begin(&writer))
-            return PdfError{PdfError::Kind::CannotStart,
-                            QStringLiteral("Cannot start a PDF document in %1").arg(fileName), std::nullopt};
+            return PdfError{PdfError::Kind::CannotStart, Pick(TxtCannotStartPdf).arg(fileName), std::nullopt};
         pages = paint(painter, writer);
         painter.end();
     }

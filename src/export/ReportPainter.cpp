@@ -208,9 +208,6 @@ QString ReportTitleNow() {
 
 ReportPdfResult WritePdf(const QString &fileName, const QString &title,
                          const std::function<int(QPainter &, QPagedPaintDevice &)> &paint) {
-    if (fileName.trimmed().isEmpty())
-        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the report"),
-                        std::nullopt};
     const auto pages = WritePdfFile(
         fileName, title, [](QPagedPaintDevice &page) { SetUpReportPage(page); }, paint);
     if (!pages) return pages.error();

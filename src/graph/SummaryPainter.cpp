@@ -284,9 +284,6 @@ int PaintSummary(QPainter &painter, QPagedPaintDevice &device, const SummaryInpu
 }
 
 SummaryPdfResult WriteSummaryPdf(const SummaryInput &input, const QString &fileName) {
-    if (fileName.trimmed().isEmpty())
-        return PdfError{PdfError::Kind::NoFileName, QStringLiteral("No file name given for the summary"),
-                        std::nullopt};
     const auto pages = WritePdfFile(
         fileName, PickIn(TxtSummaryTitle, input.language).arg(QFileInfo(input.fileName).fileName()),
         [](QPagedPaintDevice &page) { SetUpSummaryPage(page); },

@@ -62,8 +62,12 @@ TEST(ReportPdfTest, EmptyTablePrintsOnePageAndBadPathsFailWithoutHarm) {
     ASSERT_FALSE(missing.ok());
     EXPECT_TRUE(missing.error().message.contains(QStringLiteral("r.pdf")));
 
-    const ReportPdfResult unnamed = WriteReportPdf(empty, QString());
-    EXPECT_FALSE(unnamed.ok());
+    // No name is said in the language in force, as every file error is.
+    const ReportPdfResult unnamed = WriteReportPdf(empty, QStringLiteral("  "));
+    ASSERT_FALSE(unnamed.ok());
+    EXPECT_EQ(unnamed.error().kind, PdfError::Kind::NoFileName);
+    EXPECT_TRUE(unnamed.error().message.contains(QStringLiteral("не указано имя файла")))
+        << unnamed.error().message.toStdString();
 }
 
 // The PDF gets a line as its printed glyphs at their places, or laid out as text where the font or the
